@@ -1,0 +1,70 @@
+#include "H265HeaderParser.h"
+
+#include "NalUnit.h"
+
+CH265HeaderParser::CH265HeaderParser() : m_parser(CreateH265Parser()) {}
+
+CH265HeaderParser::~CH265HeaderParser() {
+    ReleaseH265Parser(&m_parser);
+}
+
+bool CH265HeaderParser::GetResolution(const unsigned char* data, int len, int* width, int* height) {
+    // ParseSPS always installs a record, all zero where the parse did not
+    // reach, so a buffer without an SPS reports 0 x 0.
+    m_parser->ParseSPS(data, static_cast<unsigned int>(len));
+    return m_parser->GetSPS()->GetPicSize(width, height);
+}
+
+int CH265HeaderParser::GetNaluType(const unsigned char* data, int len) {
+    int code = -1;
+    if (!m_parser->ParseNaluType(data, static_cast<unsigned int>(len), &code))
+        return -1;
+    return code;
+}
+
+int CH265HeaderParser::IsKeyFrame(const unsigned char* data, int len) {
+    if (!data)
+        return 0;
+    const unsigned char* start = FindStartCode(data, len, -1);
+    if (!start)
+        return 0;
+    const int nal_unit_type = NalUnitTypeAt(start);
+    // Every IRAP picture (BLA, IDR, CRA) is a point where decoding can start,
+    // although only IDR_W_RADL has a NALU_TYPE code of its own.
+    if (IsIrapNalUnitType(nal_unit_type))
+        return 1;
+    switch (NaluTypeCode(nal_unit_type)) {
+    case NALU_TYPE_VPS:
+    case NALU_TYPE_SPS:
+        return 1;
+    case NALU_TYPE_SLICE:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+bool CH265HeaderParser::HasParameterSets(const unsigned char* data, int len) {
+    if (!data || len <= 0)
+        return false;
+    // One pass over the NAL units up to the first VCL NAL unit: each scan
+    // starts at the header byte of the unit just classified, so no start code
+    // is seen twice and the work stays linear in the buffer length.
+    bool vps = false, sps = false, pps = false;
+    const unsigned char* end = data + len;
+    const unsigned char* scan = data;
+    for (;;) {
+        const unsigned char* start = FindStartCode(scan, static_cast<int>(end - scan), -1);
+        if (!start)
+            break;
+        const unsigned char* header = start + StartCodeLength(start);
+        const int nal_unit_type = (header[0] >> 1) & 0x3F;
+        if (IsVclNalUnitType(nal_unit_type))
+            break;
+        vps = vps || nal_unit_type == kNalVps;
+        sps = sps || nal_unit_type == kNalSps;
+        pps = pps || nal_unit_type == kNalPps;
+        scan = header;
+    }
+    return vps && sps && pps;
+}

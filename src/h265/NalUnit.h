@@ -1,0 +1,50 @@
+// Annex B start codes and the nal_unit_type of the NAL unit header.
+#ifndef H265HEADERS_NAL_UNIT_H
+#define H265HEADERS_NAL_UNIT_H
+
+#include "SafeArithmetic.h"
+
+// nal_unit_type values that the parsers single out.
+enum NalUnitType {
+    kNalBlaWLp = 16,
+    kNalIdrWRadl = 19,
+    kNalRsvIrapVcl23 = 23,
+    kNalFirstNonVcl = 32,
+    kNalVps = 32,
+    kNalSps = 33,
+    kNalPps = 34,
+    kNalAud = 35,
+    kNalPrefixSei = 39,
+    kNalSuffixSei = 40
+};
+
+// Position of the first start code (00 00 01, or 00 00 00 01 reported at its
+// first zero) at positions 0 .. len - 5 whose NAL unit has nal_unit_type
+// `wanted`, or of any type when `wanted` is negative; null when there is none.
+// Every byte read lies in data[0 .. len - 1].
+const unsigned char* FindStartCode(const unsigned char* data, int len, int wanted);
+
+// Length of the start code found at `start`: 3 when its third byte is 01, else 4.
+inline int StartCodeLength(const unsigned char* start) { return start[2] == 1 ? 3 : 4; }
+
+// nal_unit_type of the NAL unit whose start code was found at `start`.
+inline int NalUnitTypeAt(const unsigned char* start) {
+    return (start[StartCodeLength(start)] >> 1) & 0x3F;
+}
+
+// NALU_TYPE code of a nal_unit_type (0..63).
+int NaluTypeCode(int nal_unit_type);
+
+// An IRAP picture (BLA, IDR, CRA and the reserved IRAP types): a point where
+// decoding can start.
+inline bool IsIrapNalUnitType(int nal_unit_type) {
+    return nal_unit_type >= kNalBlaWLp && nal_unit_type <= kNalRsvIrapVcl23;
+}
+
+inline bool IsVclNalUnitType(int nal_unit_type) { return nal_unit_type < kNalFirstNonVcl; }
+
+// The unsigned length of an IH265Parser call as the scanner's signed int,
+// modulo 2^32 (lengths of 2^31 and above become negative and find nothing).
+inline int ScanLength(unsigned int len) { return ToSignedInt32(len); }
+
+#endif

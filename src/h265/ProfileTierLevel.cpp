@@ -1,0 +1,109 @@
+// profile_tier_level( 1, maxNumSubLayersMinus1 ) and the record that holds it.
+#include <cstring>
+#include <memory>
+
+#include "BitInStream.h"
+#include "SpsInfo.h"
+
+namespace {
+
+struct ProfileTierLevelDeleter {
+    void operator()(PROFILE_TIER_LEVEL* ptl) const { DestroyProfileTierLevel(ptl); }
+};
+
+template <typename T> void ReleaseArray(T*& array) {
+    if (array) {
+        delete[] array;
+        array = 0;
+    }
+}
+
+} // namespace
+
+PROFILE_TIER_LEVEL* CreateProfileTierLevel(unsigned int maxNumSubLayersMinus1) {
+    std::unique_ptr<PROFILE_TIER_LEVEL, ProfileTierLevelDeleter> ptl(new PROFILE_TIER_LEVEL());
+    ptl->maxNumSubLayersMinus1 = maxNumSubLayersMinus1;
+    const unsigned int n = maxNumSubLayersMinus1;
+    if (n > 0) {
+        // Each array is attached as soon as it exists, so the deleter frees
+        // exactly what was made if a later allocation fails. Entries start at
+        // zero so that a sub-layer element the stream does not carry reads as 0.
+        ptl->sub_layer_profile_present_flag = new unsigned int[n]();
+        ptl->sub_layer_level_present_flag = new unsigned int[n]();
+        ptl->sub_layer_profile_space = new unsigned int[n]();
+        ptl->sub_layer_tier_flag = new unsigned int[n]();
+        ptl->sub_layer_profile_idc = new unsigned int[n]();
+        ptl->sub_layer_profile_compatibility_flag = new unsigned int*[n]();
+        ptl->sub_layer_progressive_source_flag = new unsigned int[n]();
+        ptl->sub_layer_interlaced_source_flag = new unsigned int[n]();
+        ptl->sub_layer_non_packed_constraint_flag = new unsigned int[n]();
+        ptl->sub_layer_frame_only_constraint_flag = new unsigned int[n]();
+        ptl->sub_layer_reserved_zero_44bits = new unsigned long long[n]();
+        ptl->sub_layer_level_idc = new unsigned int[n]();
+        for (unsigned int i = 0; i < n; ++i)
+            ptl->sub_layer_profile_compatibility_flag[i] = new unsigned int[32]();
+    }
+    return ptl.release();
+}
+
+void DestroyProfileTierLevel(PROFILE_TIER_LEVEL* ptl) {
+    if (!ptl)
+        return;
+    ReleaseArray(ptl->sub_layer_profile_present_flag);
+    ReleaseArray(ptl->sub_layer_level_present_flag);
+    ReleaseArray(ptl->sub_layer_profile_space);
+    ReleaseArray(ptl->sub_layer_tier_flag);
+    ReleaseArray(ptl->sub_layer_profile_idc);
+    ReleaseArray(ptl->sub_layer_progressive_source_flag);
+    ReleaseArray(ptl->sub_layer_interlaced_source_flag);
+    ReleaseArray(ptl->sub_layer_non_packed_constraint_flag);
+    ReleaseArray(ptl->sub_layer_frame_only_constraint_flag);
+    ReleaseArray(ptl->sub_layer_reserved_zero_44bits);
+    ReleaseArray(ptl->sub_layer_level_idc);
+    if (ptl->sub_layer_profile_compatibility_flag) {
+        for (unsigned int i = 0; i < ptl->maxNumSubLayersMinus1; ++i)
+            ReleaseArray(ptl->sub_layer_profile_compatibility_flag[i]);
+        ReleaseArray(ptl->sub_layer_profile_compatibility_flag);
+    }
+    delete ptl;
+}
+
+void profile_tier_level(PROFILE_TIER_LEVEL& ptl, CH264BitInStream& bs) {
+    ptl.general_profile_space = bs.GetBits(2);
+    ptl.general_tier_flag = bs.GetBits(1);
+    ptl.general_profile_idc = bs.GetBits(5);
+    for (int j = 0; j < 32; ++j)
+        ptl.general_profile_compatibility_flag[j] = bs.GetBits(1);
+    ptl.general_progressive_source_flag = bs.GetBits(1);
+    ptl.general_interlaced_source_flag = bs.GetBits(1);
+    ptl.general_non_packed_constraint_flag = bs.GetBits(1);
+    ptl.general_frame_only_constraint_flag = bs.GetBits(1);
+    ptl.general_reserved_zero_44bits = bs.GetBits(44); // low 32 bits kept
+    ptl.general_level_idc = bs.GetBits(8);
+
+    const unsigned int maxNumSubLayersMinus1 = ptl.maxNumSubLayersMinus1;
+    if (maxNumSubLayersMinus1 == 0)
+        return;
+    for (unsigned int i = 0; i < maxNumSubLayersMinus1; ++i) {
+        ptl.sub_layer_profile_present_flag[i] = bs.GetBits(1);
+        ptl.sub_layer_level_present_flag[i] = bs.GetBits(1);
+    }
+    for (unsigned int i = maxNumSubLayersMinus1; i < 8; ++i)
+        bs.GetBits(2); // reserved_zero_2bits
+    for (unsigned int i = 0; i < maxNumSubLayersMinus1; ++i) {
+        if (ptl.sub_layer_profile_present_flag[i]) {
+            ptl.sub_layer_profile_space[i] = bs.GetBits(2);
+            ptl.sub_layer_tier_flag[i] = bs.GetBits(1);
+            ptl.sub_layer_profile_idc[i] = bs.GetBits(5);
+            for (int j = 0; j < 32; ++j)
+                ptl.sub_layer_profile_compatibility_flag[i][j] = bs.GetBits(1);
+            ptl.sub_layer_progressive_source_flag[i] = bs.GetBits(1);
+            ptl.sub_layer_interlaced_source_flag[i] = bs.GetBits(1);
+            ptl.sub_layer_non_packed_constraint_flag[i] = bs.GetBits(1);
+            ptl.sub_layer_frame_only_constraint_flag[i] = bs.GetBits(1);
+            ptl.sub_layer_reserved_zero_44bits[i] = bs.GetBits(44);
+        }
+        if (ptl.sub_layer_level_present_flag[i])
+            ptl.sub_layer_level_idc[i] = bs.GetBits(8);
+    }
+}

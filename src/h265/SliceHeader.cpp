@@ -1,0 +1,126 @@
+#include "SliceHeader.h"
+
+#include <cmath>
+#include <memory>
+
+#include "BitInStream.h"
+#include "NalUnit.h"
+#include "SafeArithmetic.h"
+
+namespace {
+
+// The elements read on the way to slice_type; alive for one call.
+struct SLICE_SEGMENT_HEADER {
+    unsigned int first_slice_segment_in_pic_flag;
+    unsigned int no_output_of_prior_pics_flag;
+    unsigned int slice_pic_parameter_set_id;
+    unsigned int dependent_slice_segment_flag;
+    unsigned int slice_segment_address;
+    std::unique_ptr<unsigned int[]> slice_reserved_flag; // num_extra_slice_header_bits entries
+    unsigned int slice_type;
+
+    SLICE_SEGMENT_HEADER()
+        : first_slice_segment_in_pic_flag(0), no_output_of_prior_pics_flag(0), slice_pic_parameter_set_id(0),
+          dependent_slice_segment_flag(0), slice_segment_address(0), slice_type(0) {}
+};
+
+enum SliceType { kSliceB = 0, kSliceP = 1, kSliceI = 2 };
+
+// The first VCL NAL unit at or after `data`, passing over non-VCL units.
+const unsigned char* FindFirstVclStartCode(const unsigned char* data, const unsigned char* end) {
+    const unsigned char* scan = data;
+    for (;;) {
+        const unsigned char* start = FindStartCode(scan, static_cast<int>(end - scan), -1);
+        if (!start)
+            return 0;
+        const unsigned char* header = start + StartCodeLength(start);
+        if (IsVclNalUnitType((header[0] >> 1) & 0x3F))
+            return start;
+        scan = header; // the next start code lies beyond this header byte
+    }
+}
+
+} // namespace
+
+int SliceSegmentAddressBits(const SEQ_PARAMETER_SET& sps) {
+    const unsigned int CtbLog2SizeY =
+        sps.log2_min_luma_coding_block_size_minus3 + 3u + sps.log2_diff_max_min_luma_coding_block_size;
+    const unsigned int s = CtbLog2SizeY & 0xFFu;
+    // 1 << 31 is the most negative int; from 32 on the size is 0.
+    int CtbSizeY;
+    if (s < 31)
+        CtbSizeY = 1 << s;
+    else if (s == 31)
+        CtbSizeY = -2147483647 - 1;
+    else
+        CtbSizeY = 0;
+    const double d = static_cast<double>(CtbSizeY);
+    const int PicHeightInCtbsY =
+        SaturatingDoubleToInt(std::ceil(static_cast<double>(sps.pic_height_in_luma_samples) / d));
+    const int PicWidthInCtbsY =
+        SaturatingDoubleToInt(std::ceil(static_cast<double>(sps.pic_width_in_luma_samples) / d));
+    const int PicSizeInCtbsY = ToSignedInt32(static_cast<unsigned int>(PicWidthInCtbsY) *
+                                             static_cast<unsigned int>(PicHeightInCtbsY));
+    return SaturatingDoubleToInt(std::ceil(std::log(static_cast<double>(PicSizeInCtbsY)) / std::log(2.0)));
+}
+
+bool ParseSlicePictureType(const unsigned char* data, unsigned int len, const SEQ_PARAMETER_SET& sps,
+                           const PIC_PARAMETER_SET& pps, int* type, bool* firstSliceInPic) {
+    const int scanLength = ScanLength(len);
+    if (scanLength < 5)
+        return false;
+    const unsigned char* end = data + scanLength;
+    const unsigned char* start = FindFirstVclStartCode(data, end);
+    if (!start)
+        return false;
+    const unsigned char* header = start + StartCodeLength(start);
+    const int nal_unit_type = (header[0] >> 1) & 0x3F;
+    // Read in place up to the end of the caller's block, past the two-byte
+    // NAL unit header.
+    const unsigned char* payload = header + 2;
+    if (payload >= end)
+        return false;
+
+    CMemInputSource source(payload, static_cast<int>(end - payload));
+    CH264BitInStream bs(&source);
+    SLICE_SEGMENT_HEADER sh;
+    sh.first_slice_segment_in_pic_flag = bs.GetBits(1);
+    if (IsIrapNalUnitType(nal_unit_type))
+        sh.no_output_of_prior_pics_flag = bs.GetBits(1);
+    sh.slice_pic_parameter_set_id = bs.GetUE();
+    if (!sh.first_slice_segment_in_pic_flag) {
+        if (pps.dependent_slice_segments_enabled_flag)
+            sh.dependent_slice_segment_flag = bs.GetBits(1);
+        sh.slice_segment_address = bs.GetBits(SliceSegmentAddressBits(sps));
+    }
+    if (!sh.dependent_slice_segment_flag) {
+        const unsigned int n = pps.num_extra_slice_header_bits;
+        if (n) {
+            sh.slice_reserved_flag.reset(new unsigned int[n]);
+            for (unsigned int i = 0; i < n; ++i)
+                sh.slice_reserved_flag[i] = bs.GetBits(1);
+        }
+        sh.slice_type = bs.GetUE();
+    }
+
+    int code;
+    if (nal_unit_type == kNalIdrWRadl) {
+        code = NALU_TYPE_I_FRAME;
+    } else if (sh.dependent_slice_segment_flag) {
+        // A dependent slice segment inherits slice_type from the segment
+        // before it, which this buffer does not hold.
+        return false;
+    } else if (sh.slice_type == kSliceI) {
+        code = NALU_TYPE_I_FRAME;
+    } else if (sh.slice_type == kSliceP) {
+        code = NALU_TYPE_P_FRAME;
+    } else if (sh.slice_type == kSliceB) {
+        code = NALU_TYPE_B_FRAME;
+    } else {
+        return false;
+    }
+    *type = code;
+    if (firstSliceInPic)
+        *firstSliceInPic = sh.first_slice_segment_in_pic_flag != 0;
+    return true;
+}
