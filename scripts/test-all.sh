@@ -1,0 +1,263 @@
+#!/usr/bin/env bash
+# The one test command: installs what is missing, then builds and tests the
+# project in every configuration and prints a summary.
+#
+#   bash scripts/test-all.sh
+#
+# Stages (each in its own build directory under build/):
+#   native     g++, -Werror, ctest                              build/native
+#   asan       clang++, ASan+UBSan, -Werror, ctest              build/asan
+#   arm        arm-linux-gnueabihf-g++, ctest under qemu-arm    build/arm
+#              + readelf -h of the .so says ELF32 / ARM
+#   clang-arm  the library alone, clang++ --target=arm-linux-gnueabihf,
+#              C++11, -Wall -Wextra -Werror; ELF and exported-symbol checks
+#
+# Every stage runs even when an earlier one failed; the script exits non-zero
+# if any stage failed. The last line reads "N passed, N failed": the ctest
+# results of all configurations added up, plus one for each extra check
+# (readelf, exported symbols of the clang-arm build). A stage that fails before
+# its tests could run (configure or build error) counts as one failure.
+#
+# Environment:
+#   H265_STEPS       space-separated subset of stages to run (default: all)
+#   H265_BUILD_ROOT  where the build directories go (default: <repo>/build)
+#   H265_JOBS        parallel build and test jobs (default: 2)
+#   H265_SKIP_DEPS=1 do not run scripts/install-deps.sh
+#
+# Adding a test suite (valgrind run, fuzz-corpus replay, install/consumer
+# test, ...): write a function stage_<name> below (a "-" in <name> becomes
+# "_" in the function name), using the helpers
+# configure_and_build, run_ctest and check, and add "<name>|<description>" to
+# STEPS. Its counts then appear in the summary and the total.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+SELF="$ROOT/scripts/test-all.sh"
+BUILD_ROOT=${H265_BUILD_ROOT:-$ROOT/build}
+JOBS=${H265_JOBS:-2}
+LOG_DIR="$BUILD_ROOT/test-all-logs"
+CTEST_TIMEOUT=${H265_CTEST_TIMEOUT:-600}
+
+STEPS=(
+  "native|g++ native, -Werror"
+  "asan|clang++ native, ASan+UBSan, -Werror"
+  "arm|arm-linux-gnueabihf-g++, tests under qemu-arm"
+  "clang-arm|clang++ --target=arm-linux-gnueabihf, library only, C++11 -Werror"
+  # "valgrind|unit tests under valgrind memcheck"
+  # "fuzz-replay|fuzz targets over the checked-in corpus"
+  # "install|cmake --install, then build and run a consumer project"
+)
+
+# ---------------------------------------------------------------------------
+# Helpers used inside a stage (a stage runs in its own bash process with
+# set -e; STAGE_PASSED / STAGE_FAILED are written to its result file on exit).
+
+STAGE_PASSED=0
+STAGE_FAILED=0
+STAGE_SKIPPED=0
+
+# configure_and_build <build-dir> [cmake args...]
+configure_and_build() {
+  local dir=$1
+  shift
+  echo "+ cmake -S $ROOT -B $dir $*"
+  cmake -S "$ROOT" -B "$dir" "$@"
+  echo "+ cmake --build $dir -j$JOBS"
+  cmake --build "$dir" -j"$JOBS"
+}
+
+# run_ctest <build-dir> [name]: runs ctest, adds its counts to the stage's.
+# Returns ctest's status.
+run_ctest() {
+  local dir=$1 log="$LOG_DIR/${2:-$CURRENT_STAGE}.ctest.log" rc=0
+  echo "+ ctest --test-dir $dir -j$JOBS --output-on-failure"
+  ctest --test-dir "$dir" -j"$JOBS" --output-on-failure --no-tests=error \
+    --timeout "$CTEST_TIMEOUT" 2>&1 | tee "$log" || rc=$?
+  local line total failed skipped disabled
+  line=$(grep -Eo '[0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
+  if [ -z "$line" ]; then
+    echo "run_ctest: no ctest summary in $log" >&2
+    STAGE_FAILED=$((STAGE_FAILED + 1))
+    return 1
+  fi
+  failed=${line%% *}
+  total=${line##* }
+  # ctest's total includes skipped tests but not disabled ones; both are
+  # listed under "The following tests did not run:".
+  skipped=$(grep -Ec '\(Skipped\)$' "$log" || true)
+  disabled=$(grep -Ec '\(Disabled\)$' "$log" || true)
+  STAGE_FAILED=$((STAGE_FAILED + failed))
+  STAGE_SKIPPED=$((STAGE_SKIPPED + skipped + disabled))
+  STAGE_PASSED=$((STAGE_PASSED + total - failed - skipped))
+  return "$rc"
+}
+
+# check <description> <command...>: one extra test, counted as such.
+check() {
+  local what=$1
+  shift
+  if "$@"; then
+    echo "check passed: $what"
+    STAGE_PASSED=$((STAGE_PASSED + 1))
+  else
+    echo "check FAILED: $what" >&2
+    STAGE_FAILED=$((STAGE_FAILED + 1))
+    return 1
+  fi
+}
+
+# elf_is_arm32 <file>: readelf -h says ELF32 and Machine ARM.
+elf_is_arm32() {
+  local header
+  header=$(readelf -h "$1")
+  echo "$header" | grep -E '^ *(Class|Machine):'
+  echo "$header" | grep -Eq '^ *Class: +ELF32$' &&
+    echo "$header" | grep -Eq '^ *Machine: +ARM$'
+}
+
+# ---------------------------------------------------------------------------
+# Stages
+
+stage_native() {
+  local dir="$BUILD_ROOT/native"
+  configure_and_build "$dir" -DCMAKE_CXX_COMPILER=g++ -DH265_WERROR=ON
+  run_ctest "$dir"
+}
+
+stage_asan() {
+  local dir="$BUILD_ROOT/asan" rt
+  # clang links its sanitizer runtime statically into executables only, which
+  # leaves the shared library (linked with --no-undefined) with unresolved
+  # __asan_*/__ubsan_* symbols. Use the shared runtime everywhere instead and
+  # find it through a RUNPATH.
+  rt=$(clang++ -print-runtime-dir)
+  configure_and_build "$dir" -DCMAKE_CXX_COMPILER=clang++ \
+    -DH265_SANITIZE=address,undefined -DH265_WERROR=ON \
+    "-DCMAKE_EXE_LINKER_FLAGS=-shared-libsan -Wl,-rpath,$rt" \
+    "-DCMAKE_SHARED_LINKER_FLAGS=-shared-libsan -Wl,-rpath,$rt"
+  export ASAN_OPTIONS=detect_leaks=1
+  export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+  run_ctest "$dir"
+}
+
+stage_arm() {
+  local dir="$BUILD_ROOT/arm" rc=0
+  configure_and_build "$dir" \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/arm-linux-gnueabihf.cmake" -DH265_WERROR=ON
+  run_ctest "$dir" || rc=$?
+  check "readelf -h: ARM libh265headers.so is ELF32, Machine ARM" \
+    elf_is_arm32 "$dir/libh265headers.so" || rc=1
+  return "$rc"
+}
+
+stage_clang_arm() {
+  local dir="$BUILD_ROOT/clang-arm" rc=0
+  configure_and_build "$dir" \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/arm-linux-gnueabihf-clang.cmake" \
+    -DH265_WERROR=ON -DH265_BUILD_TESTS=OFF -DH265_BUILD_TOOLS=OFF
+  check "readelf -h: clang ARM libh265headers.so is ELF32, Machine ARM" \
+    elf_is_arm32 "$dir/libh265headers.so" || rc=1
+  check "clang ARM libh265headers.so exports exactly the five functions" \
+    cmake -DLIBRARY="$dir/libh265headers.so" -DNM=arm-linux-gnueabihf-nm \
+    -P "$ROOT/tests/CheckExportedSymbols.cmake" || rc=1
+  return "$rc"
+}
+
+# ---------------------------------------------------------------------------
+# A single stage, run as a child process: bash test-all.sh --stage NAME
+
+if [ "${1:-}" = "--stage" ]; then
+  CURRENT_STAGE=$2
+  RESULT_FILE="$LOG_DIR/$CURRENT_STAGE.result"
+  trap 'echo "$STAGE_PASSED $STAGE_FAILED $STAGE_SKIPPED" > "$RESULT_FILE"' EXIT
+  cd "$ROOT"
+  "stage_${CURRENT_STAGE//-/_}"
+  exit 0
+fi
+
+# ---------------------------------------------------------------------------
+# Driver
+
+cd "$ROOT"
+start_all=$SECONDS
+
+if [ "${H265_SKIP_DEPS:-0}" != 1 ]; then
+  deps_start=$SECONDS
+  bash "$ROOT/scripts/install-deps.sh"
+  echo "install-deps: $((SECONDS - deps_start)) s"
+fi
+
+mkdir -p "$LOG_DIR"
+echo "== tools"
+g++ --version | head -n 1
+clang++ --version | head -n 1
+arm-linux-gnueabihf-g++ --version | head -n 1
+cmake --version | head -n 1
+qemu-arm --version | head -n 1
+
+selected=${H265_STEPS:-}
+summary=()
+total_passed=0
+total_failed=0
+total_skipped=0
+any_failed=0
+
+for step in "${STEPS[@]}"; do
+  name=${step%%|*}
+  desc=${step#*|}
+  if [ -n "$selected" ] && [[ " $selected " != *" $name "* ]]; then
+    continue
+  fi
+  echo
+  echo "================================================================"
+  echo "== $name: $desc"
+  echo "================================================================"
+  rm -f "$LOG_DIR/$name.result"
+  t0=$SECONDS
+  rc=0
+  bash "$SELF" --stage "$name" 2>&1 | tee "$LOG_DIR/$name.log" || rc=$?
+  secs=$((SECONDS - t0))
+  passed=0 failed=0 skipped=0
+  if [ -f "$LOG_DIR/$name.result" ]; then
+    read -r passed failed skipped < "$LOG_DIR/$name.result"
+  fi
+  if [ "$rc" -ne 0 ]; then
+    any_failed=1
+    status=FAILED
+    # Failed before any test could report it (configure or build error).
+    if [ "$failed" -eq 0 ]; then
+      failed=1
+    fi
+  else
+    status=ok
+  fi
+  total_passed=$((total_passed + passed))
+  total_failed=$((total_failed + failed))
+  total_skipped=$((total_skipped + skipped))
+  summary+=("$(printf '%-10s %-7s %6d passed %4d failed %4d skipped %5ds' \
+    "$name" "$status" "$passed" "$failed" "$skipped" "$secs")")
+  echo "== $name: $status in ${secs}s"
+done
+
+if [ ${#summary[@]} -eq 0 ]; then
+  echo "test-all: no stage selected (H265_STEPS='$selected')" >&2
+  exit 2
+fi
+
+echo
+echo "================================================================"
+echo "== summary (logs in $LOG_DIR, total $((SECONDS - start_all))s)"
+for line in "${summary[@]}"; do
+  echo "  $line"
+done
+if [ "$any_failed" -ne 0 ]; then
+  echo "test-all: FAILED"
+else
+  echo "test-all: all stages passed"
+fi
+if [ "$total_skipped" -gt 0 ]; then
+  echo "$total_passed passed, $total_failed failed, $total_skipped skipped"
+else
+  echo "$total_passed passed, $total_failed failed"
+fi
+exit "$any_failed"
