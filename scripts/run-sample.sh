@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds the library and the h265info inspector (Release, build/release) and
+# runs it on the bundled sample stream.
+#
+#   bash scripts/run-sample.sh [h265info arguments...]
+#
+# With no arguments it inspects samples/x265_320x240.hevc.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$ROOT"
+SAMPLE=samples/x265_320x240.hevc
+BUILD_DIR=${H265_BUILD_ROOT:-$ROOT/build}/release
+
+if [ $# -eq 0 ]; then
+  if [ ! -f "$SAMPLE" ]; then
+    echo "run-sample: the bundled sample $ROOT/$SAMPLE is missing" >&2
+    echo "run-sample: nothing to inspect; restore it from git or pass a stream as argument" >&2
+    exit 1
+  fi
+  set -- "$SAMPLE"
+fi
+
+if [ "${H265_SKIP_DEPS:-0}" != 1 ]; then
+  bash "$ROOT/scripts/install-deps.sh"
+fi
+
+cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release \
+  -DH265_BUILD_TESTS=OFF -DH265_BUILD_TOOLS=ON
+cmake --build "$BUILD_DIR" -j"${H265_JOBS:-2}" --target h265info
+
+echo "+ $BUILD_DIR/tools/h265info $*"
+"$BUILD_DIR/tools/h265info" "$@"
