@@ -16,26 +16,6 @@ template <typename T> void ReleaseArray(T*& array) {
     }
 }
 
-// Copies the payload of a NAL unit (after its two header bytes) into `out`,
-// dropping every emulation_prevention_three_byte as the nal_unit() syntax
-// does; returns the number of bytes written (at most size - 2).
-unsigned int UnescapePayload(const unsigned char* nal, unsigned int size, unsigned char* out) {
-    unsigned int written = 0;
-    unsigned int i = 2;
-    while (i < size) {
-        // The byte after a dropped 03 is examined afresh, so 00 00 03 00 00 03
-        // gives four zero bytes.
-        if (i + 2 < size && nal[i] == 0 && nal[i + 1] == 0 && nal[i + 2] == 3) {
-            out[written++] = 0;
-            out[written++] = 0;
-            i += 3;
-        } else {
-            out[written++] = nal[i++];
-        }
-    }
-    return written;
-}
-
 void ReadSpsFields(CH264BitInStream& bs, SEQ_PARAMETER_SET& sps) {
     sps.sps_video_parameter_set_id = bs.GetBits(4);
     sps.sps_max_sub_layers_minus1 = bs.GetBits(3);
@@ -75,6 +55,23 @@ void ReadSpsFields(CH264BitInStream& bs, SEQ_PARAMETER_SET& sps) {
 
 } // namespace
 
+unsigned int UnescapeNalPayload(const unsigned char* nal, unsigned int size, unsigned char* out) {
+    unsigned int written = 0;
+    unsigned int i = 2;
+    while (i < size) {
+        // The byte after a dropped 03 is examined afresh, so 00 00 03 00 00 03
+        // gives four zero bytes.
+        if (i + 2 < size && nal[i] == 0 && nal[i + 1] == 0 && nal[i + 2] == 3) {
+            out[written++] = 0;
+            out[written++] = 0;
+            i += 3;
+        } else {
+            out[written++] = nal[i++];
+        }
+    }
+    return written;
+}
+
 CSPSInfo::CSPSInfo() {
     std::memset(&sps, 0, sizeof sps);
 }
@@ -110,7 +107,7 @@ bool ParseSequenceParameterSet(const unsigned char* data, unsigned int len, CSPS
     const unsigned int size = static_cast<unsigned int>((next ? next : end) - nal);
 
     std::unique_ptr<unsigned char[]> payload(new unsigned char[size]);
-    const unsigned int payloadSize = UnescapePayload(nal, size, payload.get());
+    const unsigned int payloadSize = UnescapeNalPayload(nal, size, payload.get());
     if (payloadSize == 0)
         throw kEndOfData; // nothing after the NAL unit header: out of data at the first element
 

@@ -59,6 +59,11 @@ PROFILE_TIER_LEVEL* CreateProfileTierLevel(unsigned int maxNumSubLayersMinus1);
 // Releases a PROFILE_TIER_LEVEL, however far its arrays were allocated.
 void DestroyProfileTierLevel(PROFILE_TIER_LEVEL* ptl);
 
+// Copies the payload of a NAL unit of `size` bytes (after its two header
+// bytes) into `out`, dropping every emulation_prevention_three_byte as the
+// nal_unit() syntax does; returns the number of bytes written (at most size - 2).
+unsigned int UnescapeNalPayload(const unsigned char* nal, unsigned int size, unsigned char* out);
+
 // Reads the first SPS NAL unit of the block into `record`, which must be
 // all zero. False when there is none; the end-of-data signal when it ends early.
 bool ParseSequenceParameterSet(const unsigned char* data, unsigned int len, CSPSInfo& record);
