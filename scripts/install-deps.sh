@@ -23,8 +23,9 @@ PACKAGES=(
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
-  if [ "$status" != "install ok installed" ]; then
+  # One status line per installed architecture; any installed one will do.
+  if ! dpkg-query -W -f='${Status}\n' "$pkg" 2>/dev/null |
+      grep -x 'install ok installed' >/dev/null; then
     missing+=("$pkg")
   fi
 done
