@@ -15,7 +15,7 @@ BUILD_DIR=${H265_BUILD_ROOT:-$ROOT/build}/release
 if [ $# -eq 0 ]; then
   if [ ! -f "$SAMPLE" ]; then
     echo "run-sample: the bundled sample $ROOT/$SAMPLE is missing" >&2
-    echo "run-sample: nothing to inspect; restore it from git or pass a stream as argument" >&2
+    echo "run-sample: it should be committed under samples/; or pass a stream to inspect as argument" >&2
     exit 1
   fi
   set -- "$SAMPLE"
