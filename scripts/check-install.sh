@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Installs a configured and built tree into a scratch prefix, then builds and
+# runs a separate consumer project against it, once through the CMake package
+# and once through pkg-config. For a cross build the consumer is compiled with
+# the same toolchain and run under qemu.
+#
+#   scripts/check-install.sh BUILD_DIR [TOOLCHAIN_FILE]
+set -euo pipefail
+build=$(cd "$1" && pwd)
+toolchain=${2:-}
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+for f in include/h265headers.h lib/libh265headers.so.1 lib/libh265headers.so \
+         lib/cmake/h265headers/h265headersConfig.cmake lib/pkgconfig/h265headers.pc; do
+  [ -e "$prefix/$f" ] || { echo "missing after install: $f" >&2; exit 1; }
+done
+[ "$(readlink "$prefix/lib/libh265headers.so")" = libh265headers.so.1 ] ||
+  { echo "libh265headers.so does not point at the SONAME" >&2; exit 1; }
+
+run() {
+  if [ -n "$toolchain" ]; then
+    qemu-arm -L /usr/arm-linux-gnueabihf -E LD_LIBRARY_PATH="$prefix/lib" "$@"
+  else
+    LD_LIBRARY_PATH="$prefix/lib" "$@"
+  fi
+}
+
+echo "== CMake package"
+args=(-S "$root/tests/consumer" -B "$work/cmake-consumer" -DCMAKE_PREFIX_PATH="$prefix")
+[ -n "$toolchain" ] && args+=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_FIND_ROOT_PATH="$prefix")
+cmake "${args[@]}" >/dev/null
+cmake --build "$work/cmake-consumer" >/dev/null
+run "$work/cmake-consumer/consumer"
+
+echo "== pkg-config"
+cxx=${CXX:-c++}
+[ -n "$toolchain" ] && cxx=arm-linux-gnueabihf-g++
+flags=$(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" PKG_CONFIG_SYSROOT_DIR= pkg-config --cflags --libs h265headers)
+# shellcheck disable=SC2086
+"$cxx" -o "$work/pc-consumer" "$root/tests/consumer/main.cpp" $flags
+run "$work/pc-consumer"
+echo "install check passed"
