@@ -31,7 +31,9 @@ run() {
 
 echo "== CMake package"
 args=(-S "$root/tests/consumer" -B "$work/cmake-consumer" -DCMAKE_PREFIX_PATH="$prefix")
-[ -n "$toolchain" ] && args+=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_FIND_ROOT_PATH="$prefix")
+# The toolchain file confines package searches to the target root, so the
+# installed package is named directly.
+[ -n "$toolchain" ] && args+=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -Dh265headers_DIR="$prefix/lib/cmake/h265headers")
 cmake "${args[@]}" >/dev/null
 cmake --build "$work/cmake-consumer" >/dev/null
 run "$work/cmake-consumer/consumer"
