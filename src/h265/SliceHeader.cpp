@@ -1,6 +1,7 @@
 #include "SliceHeader.h"
 
 #include <cmath>
+#include <limits>
 #include <memory>
 
 #include "BitInStream.h"
@@ -25,6 +26,16 @@ struct SLICE_SEGMENT_HEADER {
 };
 
 enum SliceType { kSliceB = 0, kSliceP = 1, kSliceI = 2 };
+
+// samples / d in IEEE arithmetic, with the division by a CtbSizeY of 0 (a
+// CtbLog2SizeY of 32 or more) written out instead of left to the compiler:
+// +infinity for a positive count, NaN for 0.
+double DivideIeee(unsigned int samples, double d) {
+    const double x = static_cast<double>(samples);
+    if (d == 0.0)
+        return x > 0.0 ? std::numeric_limits<double>::infinity() : std::numeric_limits<double>::quiet_NaN();
+    return x / d;
+}
 
 // The first VCL NAL unit at or after `data`, passing over non-VCL units.
 const unsigned char* FindFirstVclStartCode(const unsigned char* data, const unsigned char* end) {
@@ -55,10 +66,8 @@ int SliceSegmentAddressBits(const SEQ_PARAMETER_SET& sps) {
     else
         CtbSizeY = 0;
     const double d = static_cast<double>(CtbSizeY);
-    const int PicHeightInCtbsY =
-        SaturatingDoubleToInt(std::ceil(static_cast<double>(sps.pic_height_in_luma_samples) / d));
-    const int PicWidthInCtbsY =
-        SaturatingDoubleToInt(std::ceil(static_cast<double>(sps.pic_width_in_luma_samples) / d));
+    const int PicHeightInCtbsY = SaturatingDoubleToInt(std::ceil(DivideIeee(sps.pic_height_in_luma_samples, d)));
+    const int PicWidthInCtbsY = SaturatingDoubleToInt(std::ceil(DivideIeee(sps.pic_width_in_luma_samples, d)));
     const int PicSizeInCtbsY = ToSignedInt32(static_cast<unsigned int>(PicWidthInCtbsY) *
                                              static_cast<unsigned int>(PicHeightInCtbsY));
     return SaturatingDoubleToInt(std::ceil(std::log(static_cast<double>(PicSizeInCtbsY)) / std::log(2.0)));
