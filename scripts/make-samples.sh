@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Makes the bundled sample stream and the real-stream test corpus with Debian's
+# x265 and ffmpeg (libx265). Sources are ffmpeg's testsrc2 / testsrc patterns,
+# so every run with the same tool versions gives the same bytes: threading that
+# changes the bitstream is pinned (one frame thread, no lookahead slices) and the
+# encoder-identification SEI, which records the host's CPU flags, is left out.
+#
+#   bash scripts/make-samples.sh            # from anywhere inside the repository
+#   SHARED_DIR=/path/to/shared bash scripts/make-samples.sh
+#
+# Writes samples/x265_320x240.hevc and tests/data/*.{hevc,265}. The kvazaar
+# streams are copied from ${SHARED_DIR:-../shared}/streams (relative to the
+# repository root). Afterwards run scripts/trace_to_expected.py to refresh the
+# .expected files.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+SHARED_DIR=${SHARED_DIR:-../shared}
+case "$SHARED_DIR" in
+  /*) SHARED=$SHARED_DIR ;;
+  *) SHARED=$ROOT/$SHARED_DIR ;;
+esac
+SAMPLES=$ROOT/samples
+DATA=$ROOT/tests/data
+mkdir -p "$SAMPLES" "$DATA"
+
+for tool in ffmpeg x265; do
+  command -v "$tool" >/dev/null || { echo "make-samples: $tool not found" >&2; exit 1; }
+done
+
+# Options pinned for reproducible output.
+X265_FIXED=(--frame-threads 1 --pools 2 --lookahead-slices 0 --no-info
+            --log-level error --no-progress)
+LIBX265_FIXED=info=0:frame-threads=1:pools=2:lookahead-slices=0:log-level=error
+
+# source PATTERN WxH FRAMES: raw 8-bit 4:2:0 pictures on stdout. Raw rather than
+# YUV4MPEG because x265's YUV4MPEG reader refuses pictures less than 64 high.
+source_yuv() {
+  ffmpeg -nostdin -v error -f lavfi -i "$1=size=$2:rate=25" -frames:v "$3" \
+    -pix_fmt yuv420p -f rawvideo -
+}
+
+# x265_cli OUT PATTERN WxH FRAMES [x265 options...]
+x265_cli() {
+  local out=$1 pattern=$2 size=$3 frames=$4
+  shift 4
+  source_yuv "$pattern" "$size" "$frames" |
+    x265 --input - --input-res "$size" --input-csp i420 --fps 25 "${X265_FIXED[@]}" "$@" \
+      --output "$out"
+  echo "make-samples: $(basename "$out") $(stat -c %s "$out") bytes"
+}
+
+# libx265 OUT PIX_FMT WxH FRAMES [extra x265 params]: ffmpeg's libx265 wrapper,
+# which picks the profile from the pixel format.
+libx265() {
+  local out=$1 pix_fmt=$2 size=$3 frames=$4 extra=${5:-}
+  ffmpeg -nostdin -v error -y -f lavfi -i "testsrc=size=$size:rate=25" -frames:v "$frames" \
+    -pix_fmt "$pix_fmt" -c:v libx265 -preset ultrafast -crf 32 \
+    -x265-params "$LIBX265_FIXED${extra:+:$extra}" -f hevc "$out"
+  echo "make-samples: $(basename "$out") $(stat -c %s "$out") bytes"
+}
+
+# The inspector's bundled sample: VPS, SPS, PPS, an IDR picture, then P and B pictures.
+x265_cli "$SAMPLES/x265_320x240.hevc" testsrc2 320x240 8 --preset ultrafast --crf 30
+
+# Picture sizes that are not multiples of the minimum coding block size, so the
+# SPS carries a conformance window; very few frames at low quality to stay small.
+# The ultrafast preset alone would give 32x32 CTBs and a 16x16 minimum CU.
+x265_cli "$DATA/x265_1918x1078_conf_window.hevc" testsrc2 1918x1078 2 \
+  --preset ultrafast --crf 51 --ctu 64 --min-cu-size 8
+x265_cli "$DATA/x265_1366x768_mincu16.hevc" testsrc2 1366x768 2 \
+  --preset ultrafast --crf 51 --ctu 64 --min-cu-size 16
+x265_cli "$DATA/x265_100x60_ctu16.hevc" testsrc2 100x60 8 \
+  --preset ultrafast --crf 30 --ctu 16 --min-cu-size 8
+
+# Four slices per picture with 32x32 CTBs, access unit delimiters and an MD5
+# decoded picture hash (suffix SEI); later slices of a picture get 3-byte start codes.
+x265_cli "$DATA/x265_320x240_slices4_aud_hash.hevc" testsrc2 320x240 4 \
+  --preset ultrafast --crf 32 --ctu 32 --slices 4 --aud --hash 1
+
+# Temporal sub-layers: unreferenced B pictures go to sub-layer 1 (TSA_N).
+x265_cli "$DATA/x265_256x144_temporal_layers.hevc" testsrc2 256x144 9 \
+  --preset ultrafast --crf 32 --temporal-layers --bframes 3
+
+# Random access: open GOP (CRA with RASL pictures), closed GOP (IDR_N_LP), and
+# IDR_W_RADL with RADL pictures (a fixed key-picture interval is needed for --radl).
+# The last also hides sign bits (sign_data_hiding_enabled_flag 1), which the
+# ultrafast preset turns off.
+x265_cli "$DATA/x265_192x128_open_gop_cra.hevc" testsrc2 192x128 12 \
+  --preset ultrafast --crf 32 --keyint 4 --open-gop
+x265_cli "$DATA/x265_192x128_closed_gop_idr_n_lp.hevc" testsrc2 192x128 9 \
+  --preset ultrafast --crf 32 --keyint 4 --no-open-gop
+x265_cli "$DATA/x265_192x128_idr_w_radl.hevc" testsrc2 192x128 12 \
+  --preset ultrafast --crf 32 --keyint 8 --min-keyint 8 --no-scenecut --no-open-gop \
+  --radl 2 --bframes 3 --signhide
+
+# Parameter sets repeated at every key picture, with HRD buffering period and
+# picture timing prefix SEI.
+x265_cli "$DATA/x265_160x96_repeat_headers_hrd.hevc" testsrc2 160x96 8 \
+  --preset ultrafast --crf 32 --keyint 4 --repeat-headers \
+  --hrd --vbv-bufsize 500 --vbv-maxrate 500
+
+# Chroma formats and bit depths through ffmpeg's libx265 (Main, Main 10, Main 12
+# and the format range extensions profiles).
+for pix_fmt in gray gray10le gray12le yuv420p yuv420p10le yuv420p12le \
+               yuv422p yuv422p10le yuv422p12le yuv444p yuv444p10le yuv444p12le; do
+  libx265 "$DATA/libx265_128x96_$pix_fmt.hevc" "$pix_fmt" 128x96 3
+done
+
+# Streams of a second encoder (dependent slice segments, tiles, IDR_W_RADL).
+for f in kvazaar_176x144_dependent_slices.265 kvazaar_320x240_tiles.265 \
+         kvazaar_176x144_monochrome.265 kvazaar_320x240_closed_gop.265; do
+  cp "$SHARED/streams/$f" "$DATA/$f"
+  chmod 644 "$DATA/$f"
+done
+
+echo "make-samples: corpus $(du -cb "$DATA"/*.hevc "$DATA"/*.265 | tail -1 | cut -f1) bytes"
