@@ -1,0 +1,98 @@
+// What the inspector finds in a stream: one record per NAL unit, handed to a
+// report as the walk goes, and a summary at the end.
+#ifndef H265INFO_INSPECTION_H
+#define H265INFO_INSPECTION_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Listing.h"
+#include "SpsDescription.h"
+
+namespace h265info {
+
+// How far the slice segment header of a VCL NAL unit could be read.
+enum class SliceState {
+    kNotASlice,       // not a slice segment (non-VCL or a reserved VCL type)
+    kTyped,           // ParseSliceType gave the picture type
+    kDependent,       // a dependent slice segment: its slice_type is inherited
+    kUntyped,         // ParseSliceType gave no type (slice_type out of range)
+    kNoParameterSets, // no usable SPS and PPS came before it
+    kTruncated        // the header ends before slice_type
+};
+
+struct UnitRecord {
+    std::uint64_t index = 0;
+    std::uint64_t offset = 0; // of the start code
+    std::uint64_t size = 0;   // start code included
+    int startCodeLength = 0;
+    bool hasHeader = false; // both NAL unit header bytes present
+    int nalUnitType = -1;   // -1 when not even the first header byte is there
+    int layerId = -1;
+    int temporalId = -1;
+    bool codeKnown = false; // ParseNaluType succeeded
+    int naluCode = -1;
+    int keyFrame = 0; // IsKeyFrame
+    SliceState slice = SliceState::kNotASlice;
+    int pictureType = -1; // NALU_TYPE_I/P/B_FRAME when kTyped
+    bool firstSliceInPic = false;
+    bool keyPicture = false; // a picture's first slice segment with IsKeyFrame 1
+    std::string error;       // what went wrong with this unit, if anything
+};
+
+struct ParameterSetListing {
+    std::uint64_t index = 0; // of the NAL unit that first had this content
+    std::uint64_t offset = 0;
+    std::uint64_t occurrences = 0;
+    std::string text;
+    ListingFields fields;
+};
+
+struct KeyPicture {
+    std::uint64_t index = 0;
+    std::uint64_t offset = 0;
+    int nalUnitType = -1;
+};
+
+// How many error texts the summary keeps; all of them go to standard error.
+const std::size_t kKeptErrors = 1000;
+
+struct Summary {
+    std::uint64_t fileSize = 0;
+    std::uint64_t leadingBytes = 0;
+    std::uint64_t unitCount = 0;
+    int firstNaluType = -1; // GetNaluType on the first NAL unit
+    bool haveSps = false;   // an SPS was parsed completely
+    std::uint64_t spsOffset = 0;
+    int codedWidth = 0; // GetResolution on that SPS
+    int codedHeight = 0;
+    SpsDescription sps;
+    std::uint64_t pictures[3] = {0, 0, 0};  // I, P, B
+    std::uint64_t untypedSliceSegments = 0; // non-dependent ones whose type stayed unknown
+    std::uint64_t dependentSliceSegments = 0;
+    std::vector<KeyPicture> keyPictures;
+    bool parameterSetsFirst = false; // HasParameterSets on the stream up to the first picture
+    std::vector<ParameterSetListing> spsListings;
+    std::vector<ParameterSetListing> ppsListings;
+    std::uint64_t errorCount = 0;
+    std::vector<std::string> errors; // the first kKeptErrors of them
+};
+
+// Index into Summary::pictures for NALU_TYPE_I/P/B_FRAME; -1 otherwise.
+int PictureTypeIndex(int naluCode);
+// "I", "P", "B"; "-" otherwise.
+const char* PictureTypeLetter(int naluCode);
+
+class Report {
+public:
+    virtual ~Report() {}
+    virtual void Begin(const std::string& path) = 0;
+    virtual void Unit(const UnitRecord& unit) = 0;
+    virtual void End(const Summary& summary) = 0;
+};
+
+} // namespace h265info
+
+#endif

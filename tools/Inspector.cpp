@@ -1,0 +1,274 @@
+#include "Inspector.h"
+
+#include <climits>
+#include <new>
+
+#include "NalUnitNames.h"
+#include "PpsInfo.h"
+#include "SpsInfo.h"
+#include "h265headers.h"
+
+namespace h265info {
+
+namespace {
+
+// Beyond this many bytes before the first VCL NAL unit, only the start codes
+// and NAL unit headers of further units are kept for HasParameterSets, which
+// looks at nothing else.
+const std::size_t kPrefixLimit = 16u << 20;
+
+// The library takes lengths as int; a unit beyond 2 GiB is passed in part.
+int LibraryLength(std::size_t size) {
+    return size > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(size);
+}
+
+std::string At(const UnitRecord& record) {
+    return "at byte offset " + std::to_string(record.offset);
+}
+
+} // namespace
+
+int PictureTypeIndex(int naluCode) {
+    switch (naluCode) {
+    case NALU_TYPE_I_FRAME:
+        return 0;
+    case NALU_TYPE_P_FRAME:
+        return 1;
+    case NALU_TYPE_B_FRAME:
+        return 2;
+    default:
+        return -1;
+    }
+}
+
+const char* PictureTypeLetter(int naluCode) {
+    static const char* const letters[] = {"I", "P", "B"};
+    const int i = PictureTypeIndex(naluCode);
+    return i < 0 ? "-" : letters[i];
+}
+
+Inspector::Inspector() {
+    parser_ = CreateH265Parser();
+    try {
+        headerParser_ = CreateH265HeaderParser();
+    } catch (...) {
+        ReleaseH265Parser(&parser_);
+        throw;
+    }
+}
+
+Inspector::~Inspector() {
+    ReleaseVideoHeaderParser(&headerParser_);
+    ReleaseH265Parser(&parser_);
+}
+
+void Inspector::Fail(UnitRecord& record, const std::string& what) {
+    record.error = what;
+    ++summary_.errorCount;
+    if (summary_.errors.size() < kKeptErrors)
+        summary_.errors.push_back(what);
+}
+
+void Inspector::AddListing(std::vector<ParameterSetListing>& listings, std::map<std::string, std::size_t>& seen,
+                           const UnitRecord& record, const std::string& text) {
+    auto found = seen.find(text);
+    if (found != seen.end()) {
+        ++listings[found->second].occurrences;
+        return;
+    }
+    ParameterSetListing listing;
+    listing.index = record.index;
+    listing.offset = record.offset;
+    listing.occurrences = 1;
+    listing.text = text;
+    listing.fields = SplitListing(text);
+    seen.emplace(text, listings.size());
+    listings.push_back(std::move(listing));
+}
+
+void Inspector::KeepForParameterSetCheck(const NalUnitView& unit, bool vcl) {
+    if (checkedParameterSets_)
+        return;
+    // Of the first VCL NAL unit only its start code and header matter: that
+    // is where HasParameterSets stops looking.
+    const std::size_t head = static_cast<std::size_t>(unit.startCodeLength) + 2;
+    std::size_t keep = unit.size;
+    if (vcl || prefix_.size() + unit.size > kPrefixLimit)
+        keep = unit.size < head ? unit.size : head;
+    prefix_.insert(prefix_.end(), unit.data, unit.data + keep);
+    if (vcl) {
+        summary_.parameterSetsFirst = headerParser_->HasParameterSets(prefix_.data(), LibraryLength(prefix_.size()));
+        checkedParameterSets_ = true;
+        std::vector<unsigned char>().swap(prefix_);
+    }
+}
+
+void Inspector::InspectSps(const NalUnitView& unit, UnitRecord& record) {
+    const unsigned int len = static_cast<unsigned int>(LibraryLength(unit.size));
+    spsUsable_ = false;
+    bool parsed = false;
+    try {
+        parsed = parser_->ParseSPS(unit.data, len);
+    } catch (int) {
+        Fail(record, "SPS " + At(record) + " ends before its last field (truncated)");
+        return;
+    } catch (const std::bad_alloc&) {
+        Fail(record, "out of memory while parsing the SPS " + At(record));
+        return;
+    }
+    if (!parsed) {
+        Fail(record, "SPS " + At(record) + " is too short to hold an SPS");
+        return;
+    }
+    spsUsable_ = true;
+    H265Parser::ISPS* sps = parser_->GetSPS();
+    AddListing(summary_.spsListings, seenSps_, record, FetchListing(*sps));
+    if (summary_.haveSps)
+        return;
+    // The fields the public interface does not show come from the record
+    // itself; its layout is that of SpsInfo.h.
+    summary_.sps = DescribeSps(static_cast<CSPSInfo*>(sps)->sps);
+    summary_.haveSps = true;
+    summary_.spsOffset = record.offset;
+    try {
+        headerParser_->GetResolution(unit.data, LibraryLength(unit.size), &summary_.codedWidth, &summary_.codedHeight);
+    } catch (int) {
+        Fail(record, "GetResolution could not read the SPS " + At(record) + " (truncated)");
+    }
+}
+
+void Inspector::InspectPps(const NalUnitView& unit, UnitRecord& record) {
+    const unsigned int len = static_cast<unsigned int>(LibraryLength(unit.size));
+    ppsUsable_ = false;
+    bool parsed = false;
+    try {
+        parsed = parser_->ParsePPS(unit.data, len);
+    } catch (int) {
+        Fail(record, "PPS " + At(record) + " ends before its last field (truncated)");
+        return;
+    } catch (const std::bad_alloc&) {
+        Fail(record, "out of memory while parsing the PPS " + At(record));
+        return;
+    }
+    if (!parsed) {
+        Fail(record, "PPS " + At(record) + " has no payload");
+        return;
+    }
+    ppsUsable_ = true;
+    AddListing(summary_.ppsListings, seenPps_, record, FetchListing(*parser_->GetPPS()));
+}
+
+void Inspector::InspectSlice(const NalUnitView& unit, UnitRecord& record) {
+    if (!spsUsable_ || !ppsUsable_) {
+        record.slice = SliceState::kNoParameterSets;
+        return;
+    }
+    const std::size_t payload = static_cast<std::size_t>(unit.startCodeLength) + 2;
+    if (unit.size <= payload) {
+        record.slice = SliceState::kTruncated;
+        Fail(record, "slice segment " + At(record) + " has no slice segment header");
+        return;
+    }
+    int type = -1;
+    bool first = false;
+    bool typed = false;
+    try {
+        typed = parser_->ParseSliceType(unit.data, static_cast<unsigned int>(LibraryLength(unit.size)), &type, &first);
+    } catch (int) {
+        record.slice = SliceState::kTruncated;
+        Fail(record, "slice segment " + At(record) + " ends before slice_type (truncated)");
+        return;
+    } catch (const std::bad_alloc&) {
+        record.slice = SliceState::kTruncated;
+        Fail(record, "out of memory while parsing the slice segment " + At(record));
+        return;
+    }
+    if (typed) {
+        record.slice = SliceState::kTyped;
+        record.pictureType = type;
+        record.firstSliceInPic = first;
+        return;
+    }
+    // ParseSliceType gives no type for a dependent slice segment, which takes
+    // slice_type from the segment before it, and for a slice_type above 2. A
+    // dependent segment is never the first of its picture and needs
+    // dependent_slice_segments_enabled_flag in the PPS.
+    const bool firstSegment = (unit.data[payload] & 0x80) != 0;
+    const bool dependentAllowed = static_cast<CPPSInfo*>(parser_->GetPPS())->pps.dependent_slice_segments_enabled_flag;
+    if (!firstSegment && dependentAllowed) {
+        record.slice = SliceState::kDependent;
+        ++summary_.dependentSliceSegments;
+    } else {
+        record.slice = SliceState::kUntyped;
+        Fail(record, "slice segment " + At(record) + " has a slice_type other than B, P or I");
+    }
+}
+
+UnitRecord Inspector::Inspect(const NalUnitView& unit) {
+    UnitRecord record;
+    record.index = summary_.unitCount++;
+    record.offset = unit.offset;
+    record.size = unit.size;
+    record.startCodeLength = unit.startCodeLength;
+    const std::size_t h = static_cast<std::size_t>(unit.startCodeLength);
+    if (unit.size > h)
+        record.nalUnitType = (unit.data[h] >> 1) & 0x3F;
+    if (unit.size > h + 1) {
+        record.hasHeader = true;
+        record.layerId = ((unit.data[h] & 1) << 5) | (unit.data[h + 1] >> 3);
+        record.temporalId = (unit.data[h + 1] & 7) - 1;
+    }
+
+    const int len = LibraryLength(unit.size);
+    int code = -1;
+    record.codeKnown = parser_->ParseNaluType(unit.data, static_cast<unsigned int>(len), &code);
+    record.naluCode = record.codeKnown ? code : -1;
+    if (record.index == 0)
+        summary_.firstNaluType = headerParser_->GetNaluType(unit.data, len);
+    record.keyFrame = headerParser_->IsKeyFrame(unit.data, len);
+
+    const bool vcl = IsVclType(record.nalUnitType);
+    if (!sawVcl_)
+        KeepForParameterSetCheck(unit, vcl);
+    sawVcl_ = sawVcl_ || vcl;
+
+    if (!record.hasHeader) {
+        Fail(record, "NAL unit " + At(record) + " ends inside its NAL unit header");
+        if (IsSliceSegmentType(record.nalUnitType))
+            record.slice = SliceState::kTruncated;
+        return record;
+    }
+    if (record.nalUnitType == 33)
+        InspectSps(unit, record);
+    else if (record.nalUnitType == 34)
+        InspectPps(unit, record);
+    else if (IsSliceSegmentType(record.nalUnitType))
+        InspectSlice(unit, record);
+
+    if (record.slice == SliceState::kTyped && record.firstSliceInPic) {
+        ++summary_.pictures[PictureTypeIndex(record.pictureType)];
+        if (record.keyFrame == 1) {
+            record.keyPicture = true;
+            summary_.keyPictures.push_back(KeyPicture{record.index, record.offset, record.nalUnitType});
+        }
+    } else if (record.slice == SliceState::kNoParameterSets || record.slice == SliceState::kTruncated ||
+               record.slice == SliceState::kUntyped) {
+        ++summary_.untypedSliceSegments;
+    }
+    return record;
+}
+
+const Summary& Inspector::Finish(std::uint64_t fileSize, std::uint64_t leadingBytes) {
+    summary_.fileSize = fileSize;
+    summary_.leadingBytes = leadingBytes;
+    if (!checkedParameterSets_) {
+        // No picture at all: the question covers the whole stream.
+        summary_.parameterSetsFirst =
+            !prefix_.empty() && headerParser_->HasParameterSets(prefix_.data(), LibraryLength(prefix_.size()));
+        checkedParameterSets_ = true;
+        std::vector<unsigned char>().swap(prefix_);
+    }
+    return summary_;
+}
+
+} // namespace h265info

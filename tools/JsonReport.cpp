@@ -1,0 +1,147 @@
+#include "JsonReport.h"
+
+#include "Json.h"
+#include "NalUnitNames.h"
+
+namespace h265info {
+
+namespace {
+
+const char* Bool(bool value) {
+    return value ? "true" : "false";
+}
+
+std::string IntOrNull(long long value, bool present) {
+    return present ? std::to_string(value) : "null";
+}
+
+const char* SliceStateName(SliceState state) {
+    switch (state) {
+    case SliceState::kNotASlice:
+        return "none";
+    case SliceState::kTyped:
+        return "typed";
+    case SliceState::kDependent:
+        return "dependent";
+    case SliceState::kUntyped:
+        return "untyped";
+    case SliceState::kNoParameterSets:
+        return "no_parameter_sets";
+    case SliceState::kTruncated:
+        return "truncated";
+    }
+    return "none";
+}
+
+void WriteListings(std::ostream& out, const std::vector<ParameterSetListing>& listings) {
+    out << '[';
+    for (std::size_t i = 0; i < listings.size(); ++i) {
+        const ParameterSetListing& l = listings[i];
+        out << (i ? ",\n    " : "\n    ") << "{\"index\": " << l.index << ", \"offset\": " << l.offset
+            << ", \"occurrences\": " << l.occurrences << ",\n     \"listing\": " << JsonString(l.text)
+            << ",\n     \"fields\": {";
+        for (std::size_t k = 0; k < l.fields.size(); ++k) {
+            const std::string& value = l.fields[k].second;
+            out << (k ? ", " : "") << JsonString(l.fields[k].first) << ": "
+                << (IsDecimal(value) ? value : JsonString(value));
+        }
+        out << "}}";
+    }
+    out << (listings.empty() ? "]" : "\n  ]");
+}
+
+} // namespace
+
+void JsonReport::Begin(const std::string& path) {
+    out_ << "{\n  \"file\": " << JsonString(path) << ",\n  \"nal_units\": [";
+}
+
+void JsonReport::Unit(const UnitRecord& u) {
+    out_ << (firstUnit_ ? "\n    " : ",\n    ");
+    firstUnit_ = false;
+    const bool typed = u.nalUnitType >= 0;
+    out_ << "{\"index\": " << u.index << ", \"offset\": " << u.offset << ", \"size\": " << u.size
+         << ", \"start_code_length\": " << u.startCodeLength
+         << ", \"nal_unit_type\": " << IntOrNull(u.nalUnitType, typed)
+         << ", \"name\": " << (typed ? JsonString(NalUnitTypeName(u.nalUnitType)) : "null")
+         << ", \"nuh_layer_id\": " << IntOrNull(u.layerId, u.hasHeader)
+         << ", \"temporal_id\": " << IntOrNull(u.temporalId, u.hasHeader)
+         << ", \"nalu_type\": " << IntOrNull(u.naluCode, u.codeKnown)
+         << ", \"nalu_type_name\": " << (u.codeKnown ? JsonString(NaluTypeCodeName(u.naluCode)) : "null")
+         << ", \"is_key_frame\": " << u.keyFrame;
+    if (u.slice != SliceState::kNotASlice) {
+        out_ << ", \"slice\": {\"state\": \"" << SliceStateName(u.slice) << '"';
+        if (u.slice == SliceState::kTyped)
+            out_ << ", \"picture_type\": \"" << PictureTypeLetter(u.pictureType)
+                 << "\", \"first_slice_segment_in_pic\": " << Bool(u.firstSliceInPic)
+                 << ", \"key_picture\": " << Bool(u.keyPicture);
+        out_ << '}';
+    } else {
+        out_ << ", \"slice\": null";
+    }
+    if (!u.error.empty())
+        out_ << ", \"error\": " << JsonString(u.error);
+    out_ << '}';
+}
+
+void JsonReport::End(const Summary& s) {
+    out_ << (firstUnit_ ? "],\n" : "\n  ],\n");
+    out_ << "  \"summary\": {\n";
+    out_ << "    \"file_size\": " << s.fileSize << ",\n";
+    out_ << "    \"leading_bytes\": " << s.leadingBytes << ",\n";
+    out_ << "    \"nal_unit_count\": " << s.unitCount << ",\n";
+    out_ << "    \"first_nalu_type\": " << s.firstNaluType << ",\n";
+    if (s.haveSps) {
+        const SpsDescription& sps = s.sps;
+        const DisplaySize display = ComputeDisplaySize(sps);
+        out_ << "    \"sps_offset\": " << s.spsOffset << ",\n";
+        out_ << "    \"coded_width\": " << s.codedWidth << ",\n";
+        out_ << "    \"coded_height\": " << s.codedHeight << ",\n";
+        out_ << "    \"display_width\": " << IntOrNull(static_cast<long long>(display.width), display.valid) << ",\n";
+        out_ << "    \"display_height\": " << IntOrNull(static_cast<long long>(display.height), display.valid) << ",\n";
+        out_ << "    \"conformance_window\": {\"present\": " << Bool(sps.conformance_window_flag != 0)
+             << ", \"left_offset\": " << sps.conf_win_left_offset << ", \"right_offset\": " << sps.conf_win_right_offset
+             << ", \"top_offset\": " << sps.conf_win_top_offset << ", \"bottom_offset\": " << sps.conf_win_bottom_offset
+             << ", \"sub_width_c\": " << display.subWidthC << ", \"sub_height_c\": " << display.subHeightC << "},\n";
+        out_ << "    \"chroma_format_idc\": " << sps.chroma_format_idc << ",\n";
+        out_ << "    \"chroma_format\": " << JsonString(ChromaFormatName(sps.chroma_format_idc)) << ",\n";
+        out_ << "    \"separate_colour_plane_flag\": " << sps.separate_colour_plane_flag << ",\n";
+        out_ << "    \"bit_depth_luma\": " << BitDepth(sps.bit_depth_luma_minus8) << ",\n";
+        out_ << "    \"bit_depth_chroma\": " << BitDepth(sps.bit_depth_chroma_minus8) << ",\n";
+        if (sps.has_profile_tier_level) {
+            out_ << "    \"general_profile_idc\": " << sps.general_profile_idc << ",\n";
+            out_ << "    \"profile\": " << JsonString(ProfileName(sps.general_profile_idc)) << ",\n";
+            out_ << "    \"general_tier_flag\": " << sps.general_tier_flag << ",\n";
+            out_ << "    \"tier\": " << JsonString(TierName(sps.general_tier_flag)) << ",\n";
+            out_ << "    \"general_level_idc\": " << sps.general_level_idc << ",\n";
+            out_ << "    \"level\": " << JsonString(LevelNumber(sps.general_level_idc)) << ",\n";
+            out_ << "    \"profile_tier_level\": " << JsonString(ProfileTierLevelText(sps)) << ",\n";
+        }
+    } else {
+        out_ << "    \"sps_offset\": null,\n    \"coded_width\": null,\n    \"coded_height\": null,\n";
+    }
+    const std::uint64_t total = s.pictures[0] + s.pictures[1] + s.pictures[2];
+    out_ << "    \"pictures\": {\"I\": " << s.pictures[0] << ", \"P\": " << s.pictures[1]
+         << ", \"B\": " << s.pictures[2] << ", \"total\": " << total << "},\n";
+    out_ << "    \"dependent_slice_segments\": " << s.dependentSliceSegments << ",\n";
+    out_ << "    \"untyped_slice_segments\": " << s.untypedSliceSegments << ",\n";
+    out_ << "    \"key_pictures\": [";
+    for (std::size_t i = 0; i < s.keyPictures.size(); ++i)
+        out_ << (i ? ", " : "") << "{\"index\": " << s.keyPictures[i].index
+             << ", \"offset\": " << s.keyPictures[i].offset
+             << ", \"name\": " << JsonString(NalUnitTypeName(s.keyPictures[i].nalUnitType)) << '}';
+    out_ << "],\n";
+    out_ << "    \"parameter_sets_before_first_picture\": " << Bool(s.parameterSetsFirst) << ",\n";
+    out_ << "    \"error_count\": " << s.errorCount << ",\n";
+    out_ << "    \"errors\": [";
+    for (std::size_t i = 0; i < s.errors.size(); ++i)
+        out_ << (i ? ", " : "") << JsonString(s.errors[i]);
+    out_ << "]\n  },\n";
+    out_ << "  \"sps\": ";
+    WriteListings(out_, s.spsListings);
+    out_ << ",\n  \"pps\": ";
+    WriteListings(out_, s.ppsListings);
+    out_ << "\n}\n";
+}
+
+} // namespace h265info

@@ -1,0 +1,87 @@
+#include "Options.h"
+
+namespace h265info {
+
+Command ParseArguments(const std::vector<std::string>& args, Options& options, std::string& error) {
+    bool optionsEnded = false;
+    bool haveFile = false;
+    for (const std::string& arg : args) {
+        if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+            if (arg == "--help" || arg == "-h")
+                return Command::kHelp;
+            if (arg == "--json") {
+                options.json = true;
+            } else if (arg == "--") {
+                optionsEnded = true;
+            } else {
+                error = "unknown option '" + arg + "'";
+                return Command::kUsageError;
+            }
+            continue;
+        }
+        if (haveFile) {
+            error = "more than one FILE given";
+            return Command::kUsageError;
+        }
+        options.file = arg;
+        haveFile = true;
+    }
+    if (!haveFile) {
+        error = "no FILE given";
+        return Command::kUsageError;
+    }
+    return Command::kInspect;
+}
+
+const char* UsageText() {
+    return "Usage: h265info [--json] FILE\n"
+           "       h265info --help\n";
+}
+
+const char* HelpText() {
+    return "Usage: h265info [--json] FILE\n"
+           "       h265info --help\n"
+           "\n"
+           "Lists the NAL units of an H.265/HEVC Annex B byte stream and describes\n"
+           "the stream from its parameter sets and slice segment headers, using\n"
+           "the h265headers library as any caller would.\n"
+           "\n"
+           "Options:\n"
+           "  --json      write one JSON document instead of text\n"
+           "  -h, --help  show this help and exit\n"
+           "  --          end of options (for a FILE whose name begins with '-')\n"
+           "\n"
+           "Text output:\n"
+           "  One row per NAL unit, in stream order: its index, the byte offset of its\n"
+           "  start code, its size (start code included), nal_unit_type with its name,\n"
+           "  the library's NALU_TYPE code from ParseNaluType on that unit alone, and\n"
+           "  for slice segments the picture type (I, P or B) from ParseSliceType with\n"
+           "  the most recent SPS and PPS, followed by 'first' for the first slice\n"
+           "  segment of a picture and 'key' where IsKeyFrame marks a key frame.\n"
+           "  '- dependent' marks a dependent slice segment, whose type comes from the\n"
+           "  segment before it; '?' marks a segment whose type could not be read.\n"
+           "\n"
+           "  Then a summary: coded size (GetResolution on the first SPS), display\n"
+           "  size after the conformance window, chroma format, bit depths,\n"
+           "  profile, tier and level, the number of I, P and B pictures, where the\n"
+           "  key pictures are, and whether a VPS, an SPS and a PPS come before the\n"
+           "  first picture (HasParameterSets). Last, each distinct SPS and PPS\n"
+           "  listing as the library's Dump gives it.\n"
+           "\n"
+           "JSON output:\n"
+           "  An object with \"file\", \"nal_units\" (one object per NAL unit),\n"
+           "  \"summary\", and \"sps\" and \"pps\" (each listing as text and as fields).\n"
+           "\n"
+           "The file is read in 1 MiB windows, so its size is not limited by memory;\n"
+           "on files over 64 MiB a progress line goes to standard error when that is\n"
+           "a terminal and standard output is not.\n"
+           "\n"
+           "Exit status:\n"
+           "  0  the whole stream was read\n"
+           "  1  bad input: the file cannot be read, is empty or has no start code,\n"
+           "     or a NAL unit ends early (each such unit is reported on standard\n"
+           "     error and the rest of the stream is still listed)\n"
+           "  2  usage error\n";
+}
+
+} // namespace h265info

@@ -1,0 +1,132 @@
+#include "TextReport.h"
+
+#include <cstdio>
+
+#include "NalUnitNames.h"
+
+namespace h265info {
+
+namespace {
+
+std::string Padded(const std::string& text, std::size_t width) {
+    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
+std::string RightAligned(std::uint64_t value, std::size_t width) {
+    const std::string text = std::to_string(value);
+    return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
+}
+
+void Row(std::ostream& out, const char* label, const std::string& value) {
+    out << "  " << Padded(std::string(label) + ":", 22) << value << '\n';
+}
+
+void WriteListings(std::ostream& out, const char* kind, const std::vector<ParameterSetListing>& listings) {
+    for (const ParameterSetListing& listing : listings) {
+        out << '\n' << kind << " at byte offset " << listing.offset << " (NAL unit #" << listing.index;
+        if (listing.occurrences > 1)
+            out << ", same content " << listing.occurrences << " times";
+        out << ")\n" << listing.text;
+    }
+}
+
+} // namespace
+
+std::string SliceColumn(const UnitRecord& unit) {
+    switch (unit.slice) {
+    case SliceState::kNotASlice:
+        return unit.error.empty() ? "" : "! error";
+    case SliceState::kTyped:
+        return std::string(PictureTypeLetter(unit.pictureType)) + (unit.firstSliceInPic ? " first" : "") +
+               (unit.keyPicture ? " key" : "");
+    case SliceState::kDependent:
+        return "- dependent";
+    case SliceState::kUntyped:
+        return "? slice_type";
+    case SliceState::kNoParameterSets:
+        return "? no SPS/PPS";
+    case SliceState::kTruncated:
+        return "? truncated";
+    }
+    return "";
+}
+
+void TextReport::Begin(const std::string& path) {
+    out_ << "File: " << path << "\n\n";
+    out_ << "     #        offset        size  nal_unit_type         NALU_TYPE       slice\n";
+}
+
+void TextReport::Unit(const UnitRecord& unit) {
+    std::string type = "-";
+    if (unit.nalUnitType >= 0)
+        type = std::to_string(unit.nalUnitType) + " " + NalUnitTypeName(unit.nalUnitType);
+    const std::string code =
+        unit.codeKnown ? std::to_string(unit.naluCode) + " " + NaluTypeCodeShortName(unit.naluCode) : "-";
+    std::string line = RightAligned(unit.index, 6) + "  " + RightAligned(unit.offset, 12) + "  " +
+                       RightAligned(unit.size, 10) + "  " + Padded(type, 22) + Padded(code, 16) + SliceColumn(unit);
+    while (!line.empty() && line.back() == ' ')
+        line.pop_back();
+    out_ << line << '\n';
+}
+
+void TextReport::End(const Summary& s) {
+    out_ << "\nSummary\n";
+    Row(out_, "file size",
+        std::to_string(s.fileSize) + " bytes" +
+            (s.leadingBytes ? " (" + std::to_string(s.leadingBytes) + " before the first start code)" : ""));
+    Row(out_, "NAL units", std::to_string(s.unitCount));
+    Row(out_, "first NAL unit",
+        s.firstNaluType < 0 ? "not classified"
+                            : std::to_string(s.firstNaluType) + " " + NaluTypeCodeShortName(s.firstNaluType));
+    if (s.haveSps) {
+        const SpsDescription& sps = s.sps;
+        Row(out_, "coded size", std::to_string(s.codedWidth) + "x" + std::to_string(s.codedHeight));
+        const DisplaySize display = ComputeDisplaySize(sps);
+        std::string window = "no conformance window";
+        if (sps.conformance_window_flag)
+            window = "conformance window left " + std::to_string(sps.conf_win_left_offset) + ", right " +
+                     std::to_string(sps.conf_win_right_offset) + ", top " + std::to_string(sps.conf_win_top_offset) +
+                     ", bottom " + std::to_string(sps.conf_win_bottom_offset) + " in units of " +
+                     std::to_string(display.subWidthC) + "x" + std::to_string(display.subHeightC);
+        if (display.valid)
+            Row(out_, "display size",
+                std::to_string(display.width) + "x" + std::to_string(display.height) + " (" + window + ")");
+        else
+            Row(out_, "display size", "invalid (" + window + ")");
+        std::string chroma = ChromaFormatName(sps.chroma_format_idc);
+        if (sps.chroma_format_idc == 3 && sps.separate_colour_plane_flag)
+            chroma += " (separate colour planes)";
+        Row(out_, "chroma format", chroma);
+        Row(out_, "bit depth",
+            "luma " + std::to_string(BitDepth(sps.bit_depth_luma_minus8)) + ", chroma " +
+                std::to_string(BitDepth(sps.bit_depth_chroma_minus8)));
+        Row(out_, "profile/tier/level", sps.has_profile_tier_level ? ProfileTierLevelText(sps) : "unknown");
+    } else {
+        Row(out_, "coded size", "unknown (no complete SPS)");
+    }
+    const std::uint64_t pictures = s.pictures[0] + s.pictures[1] + s.pictures[2];
+    Row(out_, "pictures",
+        std::to_string(pictures) + " (I " + std::to_string(s.pictures[0]) + ", P " + std::to_string(s.pictures[1]) +
+            ", B " + std::to_string(s.pictures[2]) + ")");
+    if (s.dependentSliceSegments)
+        Row(out_, "dependent segments", std::to_string(s.dependentSliceSegments));
+    if (s.untypedSliceSegments)
+        Row(out_, "untyped segments", std::to_string(s.untypedSliceSegments));
+    if (s.keyPictures.empty()) {
+        Row(out_, "key pictures", "none");
+    } else {
+        Row(out_, "key pictures", std::to_string(s.keyPictures.size()));
+        for (const KeyPicture& key : s.keyPictures)
+            out_ << "    #" << key.index << " at byte offset " << key.offset << " (" << NalUnitTypeName(key.nalUnitType)
+                 << ")\n";
+    }
+    Row(out_, "parameter sets",
+        s.parameterSetsFirst ? "VPS, SPS and PPS come before the first picture"
+                             : "VPS, SPS and PPS do not all come before the first picture");
+    if (s.errorCount)
+        Row(out_, "errors", std::to_string(s.errorCount) + " (see standard error)");
+    WriteListings(out_, "SPS", s.spsListings);
+    WriteListings(out_, "PPS", s.ppsListings);
+}
+
+} // namespace h265info
