@@ -26,6 +26,8 @@ int Deliver(const std::string& text, char* buffer) {
 
 int CSPSInfo::Dump(char* buffer) {
     std::ostringstream out;
+    // Without this the stream swallows std::bad_alloc and yields a truncated listing.
+    out.exceptions(std::ios::badbit);
     Line(out, "sps_video_parameter_set_id", sps.sps_video_parameter_set_id);
     Line(out, "sps_max_sub_layers_minus1", sps.sps_max_sub_layers_minus1);
     Line(out, "sps_temporal_id_nesting_flag", sps.sps_temporal_id_nesting_flag);
@@ -53,6 +55,7 @@ int CSPSInfo::Dump(char* buffer) {
 
 int CPPSInfo::Dump(char* buffer) {
     std::ostringstream out;
+    out.exceptions(std::ios::badbit); // std::bad_alloc reaches the caller, as in CSPSInfo::Dump
     Line(out, "pps_pic_parameter_set_id", pps.pps_pic_parameter_set_id);
     Line(out, "pps_seq_parameter_set_id", pps.pps_seq_parameter_set_id);
     Line(out, "dependent_slice_segments_enabled_flag", pps.dependent_slice_segments_enabled_flag);
