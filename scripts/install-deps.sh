@@ -3,7 +3,7 @@
 # samples. Only what is missing is installed; when everything is there this is a
 # handful of dpkg-query calls and returns at once. Safe to run repeatedly.
 #
-#   bash scripts/install-deps.sh
+#   bash scripts/install-deps.sh [--bench]
 #
 # Runs as root (as CI does); falls back to sudo otherwise.
 set -euo pipefail
@@ -17,6 +17,11 @@ PACKAGES=(
   # making and cross-checking sample streams
   x265 ffmpeg libavcodec-dev libgstreamer-plugins-bad1.0-dev
 )
+# With --bench, also what scripts/run-bench.sh needs beyond that: matplotlib
+# for its chart.
+if [ "${1:-}" = "--bench" ]; then
+  PACKAGES+=(python3-matplotlib)
+fi
 # qemu-user-binfmt is deliberately not installed: the cross build names its
 # emulator explicitly (CMAKE_CROSSCOMPILING_EMULATOR), and binfmt_misc cannot
 # be registered inside many containers anyway.
