@@ -187,8 +187,20 @@ add_test(NAME h265info.json_file_names
 set_tests_properties(h265info.json_file_names PROPERTIES
   FIXTURES_REQUIRED h265info_inputs LABELS h265info SKIP_RETURN_CODE 77)
 
-# --- An independent oracle: ffmpeg's trace_headers on the bundled sample.
-add_test(NAME h265info.agrees_with_ffmpeg
-  COMMAND sh ${H265INFO_TEST_DIR}/compare_with_ffmpeg.sh $<TARGET_FILE:h265info>
-          ${h265headers_SOURCE_DIR}/samples/x265_320x240.hevc)
-set_tests_properties(h265info.agrees_with_ffmpeg PROPERTIES LABELS h265info SKIP_RETURN_CODE 77)
+# --- An independent oracle: ffmpeg's trace_headers on the bundled sample and
+# on corpus streams with dependent slice segments, tiles, a conformance
+# window, 4:0:0 and 4:2:2 10-bit.
+set(H265INFO_ORACLE_STREAMS
+  samples/x265_320x240.hevc
+  tests/data/kvazaar_176x144_dependent_slices.265
+  tests/data/kvazaar_320x240_tiles.265
+  tests/data/x265_1918x1078_conf_window.hevc
+  tests/data/kvazaar_176x144_monochrome.265
+  tests/data/libx265_128x96_yuv422p10le.hevc)
+foreach(stream IN LISTS H265INFO_ORACLE_STREAMS)
+  get_filename_component(stem ${stream} NAME_WE)
+  add_test(NAME h265info.agrees_with_ffmpeg.${stem}
+    COMMAND sh ${H265INFO_TEST_DIR}/compare_with_ffmpeg.sh $<TARGET_FILE:h265info>
+            ${h265headers_SOURCE_DIR}/${stream})
+  set_tests_properties(h265info.agrees_with_ffmpeg.${stem} PROPERTIES LABELS h265info SKIP_RETURN_CODE 77)
+endforeach()

@@ -2,8 +2,13 @@
 # Compares what h265info lists for a stream with ffmpeg's trace_headers
 # bitstream filter, which parses the same headers independently:
 #   - the number of NAL units and their nal_unit_type, in order;
-#   - slice_type of every slice segment that carries one (0 B, 1 P, 2 I);
-#   - the number of pictures (first_slice_segment_in_pic_flag 1).
+#   - for every slice segment: its slice_type (0 B, 1 P, 2 I) or "dep" for a
+#     dependent slice segment, and first_slice_segment_in_pic_flag;
+#   - the number of pictures (first_slice_segment_in_pic_flag 1);
+#   - coded size, display size, chroma format and bit depths of the first SPS.
+# ParseSliceType gives I for every IDR_W_RADL segment, dependent ones
+# included (an IDR picture holds I slices only), so a dependent IDR_W_RADL
+# segment counts as slice_type 2 on both sides.
 # Exits 77 (skipped) when ffmpeg or the stream is missing.
 #   compare_with_ffmpeg.sh H265INFO FILE
 set -eu
@@ -27,16 +32,54 @@ trap 'rm -rf "$work"' EXIT
 ffmpeg -hide_banner -nostdin -nostats -i "$stream" -c copy -bsf:v trace_headers -f null - \
     >/dev/null 2>"$work/trace" || { echo "ffmpeg failed:"; cat "$work/trace"; exit 1; }
 awk '/Packet:/ { p = 1 } p && / nal_unit_type / { print $NF }' "$work/trace" > "$work/ffmpeg_types"
-awk '/Packet:/ { p = 1 } p && / slice_type / { print $NF }' "$work/trace" > "$work/ffmpeg_slice_types"
+awk '
+    function flush() {
+        if (type != "" && (type <= 9 || (type >= 16 && type <= 21))) {
+            if (value == "dep" && type == 19) value = 2
+            print type ":" value ":" first
+        }
+    }
+    /Packet:/ { p = 1 }
+    !p { next }
+    / nal_unit_type / { flush(); type = $NF + 0; value = "?"; first = "?" }
+    / first_slice_segment_in_pic_flag / { first = $NF }
+    / dependent_slice_segment_flag / && $NF == 1 { value = "dep" }
+    / slice_type / { value = $NF }
+    END { flush() }' "$work/trace" > "$work/ffmpeg_slices"
 awk '/Packet:/ { p = 1 } p && / first_slice_segment_in_pic_flag / && $NF == 1 { n++ } END { print n + 0 }' \
     "$work/trace" > "$work/ffmpeg_pictures"
+
+# The first SPS, wherever traced; display size from the conformance window
+# in units of SubWidthC x SubHeightC.
+awk '
+    / pic_width_in_luma_samples / && !w { w = $NF }
+    / pic_height_in_luma_samples / && !h { h = $NF }
+    / chroma_format_idc / && c == "" { c = $NF }
+    / conf_win_left_offset / && l == "" { l = $NF }
+    / conf_win_right_offset / && r == "" { r = $NF }
+    / conf_win_top_offset / && t == "" { t = $NF }
+    / conf_win_bottom_offset / && b == "" { b = $NF }
+    / bit_depth_luma_minus8 / && y == "" { y = $NF + 8 }
+    / bit_depth_chroma_minus8 / && u == "" { u = $NF + 8 }
+    END {
+        sw = (c == 1 || c == 2) ? 2 : 1; sh = (c == 1) ? 2 : 1
+        split("4:0:0 4:2:0 4:2:2 4:4:4", names, " ")
+        print "coded " w "x" h
+        print "display " (w - sw * (l + r)) "x" (h - sh * (t + b))
+        print "chroma " names[c + 1]
+        print "bit depth luma " y ", chroma " u
+    }' "$work/trace" > "$work/ffmpeg_sps"
 
 "$tool" "$stream" > "$work/listing"
 # Rows: index, offset, size, nal_unit_type, name, NALU_TYPE code, name, slice.
 awk '/^ +[0-9]+ +[0-9]+ +[0-9]+ +[0-9]+ [A-Z]/ { print $4 }' "$work/listing" > "$work/tool_types"
-awk '/^ +[0-9]+ +[0-9]+ +[0-9]+ +[0-9]+ [A-Z]/ && $8 ~ /^[IPB]$/ {
-        print ($8 == "B" ? 0 : ($8 == "P" ? 1 : 2)) }' "$work/listing" > "$work/tool_slice_types"
+awk '/^ +[0-9]+ +[0-9]+ +[0-9]+ +[0-9]+ [A-Z]/ && ($4 <= 9 || ($4 >= 16 && $4 <= 21)) {
+        value = $8 == "B" ? 0 : ($8 == "P" ? 1 : ($8 == "I" ? 2 : ($9 == "dependent" ? "dep" : "?")))
+        print $4 ":" value ":" ($9 == "first" ? 1 : 0) }' "$work/listing" > "$work/tool_slices"
 sed -n 's/^  pictures: *\([0-9]*\) .*/\1/p' "$work/listing" > "$work/tool_pictures"
+sed -n -e 's/^  coded size: *\([0-9x]*\).*/coded \1/p' -e 's/^  display size: *\([0-9x]*\).*/display \1/p' \
+    -e 's/^  chroma format: *\([0-9:]*\).*/chroma \1/p' -e 's/^  bit depth: *\(.*\)/bit depth \1/p' \
+    "$work/listing" > "$work/tool_sps"
 
 status=0
 compare() {
@@ -53,7 +96,8 @@ if [ ! -s "$work/ffmpeg_types" ]; then
     exit 1
 fi
 compare types
-compare slice_types
+compare slices
 compare pictures
+compare sps
 echo "$(wc -l < "$work/tool_types" | tr -d ' ') NAL units, $(cat "$work/tool_pictures") pictures"
 exit $status
