@@ -1,9 +1,9 @@
-// The start-code scanner against the literal byte rules, position by
-// position, on every length from 0 to 64 at every alignment and on millions of
-// random and structured buffers. Both the compiled-in path (vector or word)
-// and the word-at-a-time path are checked, and buffers end right before an
-// inaccessible page where the system has one, so that any read past
-// data[len - 1] ends the test.
+// The start-code scanner and the NALU_TYPE codes against their literal
+// rules. The scanner is compared position by position, on every length from
+// 0 to 64 at every alignment and on millions of random and structured
+// buffers. Both the compiled-in path (vector or word) and the word-at-a-time
+// path are checked, and buffers end right before an inaccessible page where
+// the system has one, so that any read past data[len - 1] ends the test.
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -266,5 +266,28 @@ TEST(ScannerEquivalence, SparseStartCodesInLongRandomBuffers) {
         }
         ASSERT_TRUE(AllAgree(b, len, -1)) << "buffer " << n;
         ASSERT_TRUE(AllAgree(b, len, RandomWanted(rng))) << "buffer " << n;
+    }
+}
+
+TEST(NaluTypeCodes, AgreeWithTheRulesForEveryNalUnitType) {
+    for (int t = 0; t < 64; ++t) {
+        int expected;
+        if (t == 19)
+            expected = NALU_TYPE_I_FRAME;
+        else if (t < 32)
+            expected = NALU_TYPE_SLICE;
+        else if (t == 32)
+            expected = NALU_TYPE_VPS;
+        else if (t == 33)
+            expected = NALU_TYPE_SPS;
+        else if (t == 34)
+            expected = NALU_TYPE_PPS;
+        else if (t == 39)
+            expected = NALU_TYPE_SEI_PREFIX;
+        else if (t == 40)
+            expected = NALU_TYPE_SEI_SUFFIX;
+        else
+            expected = NALU_TYPE_OTHER;
+        EXPECT_EQ(expected, NaluTypeCode(t)) << "nal_unit_type " << t;
     }
 }

@@ -16,10 +16,14 @@ bool CH265HeaderParser::GetResolution(const unsigned char* data, int len, int* w
 }
 
 int CH265HeaderParser::GetNaluType(const unsigned char* data, int len) {
-    int code = -1;
-    if (!m_parser->ParseNaluType(data, static_cast<unsigned int>(len), &code))
+    // What m_parser->ParseNaluType answers (its unsigned length converts back
+    // to this int), without the call through the interface.
+    if (!data)
         return -1;
-    return code;
+    const unsigned char* start = FindStartCode(data, len, -1);
+    if (!start)
+        return -1;
+    return NaluTypeCode(NalUnitTypeAt(start));
 }
 
 int CH265HeaderParser::IsKeyFrame(const unsigned char* data, int len) {

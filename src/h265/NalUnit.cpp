@@ -211,23 +211,21 @@ const unsigned char* ScanForStartCodeByWords(const unsigned char* data, int len,
     return Scan<FindZeroPairByWords>(data, len, wanted);
 }
 
-int NaluTypeCode(int nal_unit_type) {
-    if (nal_unit_type == kNalIdrWRadl)
-        return NALU_TYPE_I_FRAME;
-    if (IsVclNalUnitType(nal_unit_type))
-        return NALU_TYPE_SLICE;
-    switch (nal_unit_type) {
-    case kNalVps:
-        return NALU_TYPE_VPS;
-    case kNalSps:
-        return NALU_TYPE_SPS;
-    case kNalPps:
-        return NALU_TYPE_PPS;
-    case kNalPrefixSei:
-        return NALU_TYPE_SEI_PREFIX;
-    case kNalSuffixSei:
-        return NALU_TYPE_SEI_SUFFIX;
-    default:
-        return NALU_TYPE_OTHER;
-    }
-}
+// VCL types 0..31 are slices, IDR_W_RADL (19) a key frame of its own;
+// parameter sets and SEI have their codes, everything else is OTHER.
+const signed char kNaluTypeCodes[64] = {
+    NALU_TYPE_SLICE,      NALU_TYPE_SLICE,      NALU_TYPE_SLICE, NALU_TYPE_SLICE,   NALU_TYPE_SLICE,
+    NALU_TYPE_SLICE,      NALU_TYPE_SLICE,      NALU_TYPE_SLICE, NALU_TYPE_SLICE,   NALU_TYPE_SLICE,
+    NALU_TYPE_SLICE,      NALU_TYPE_SLICE,      NALU_TYPE_SLICE, NALU_TYPE_SLICE,   NALU_TYPE_SLICE,
+    NALU_TYPE_SLICE,      NALU_TYPE_SLICE,      NALU_TYPE_SLICE, NALU_TYPE_SLICE,   NALU_TYPE_I_FRAME, // 19
+    NALU_TYPE_SLICE,      NALU_TYPE_SLICE,      NALU_TYPE_SLICE, NALU_TYPE_SLICE,   NALU_TYPE_SLICE,
+    NALU_TYPE_SLICE,      NALU_TYPE_SLICE,      NALU_TYPE_SLICE, NALU_TYPE_SLICE,   NALU_TYPE_SLICE,
+    NALU_TYPE_SLICE,      NALU_TYPE_SLICE,                                                         // 31
+    NALU_TYPE_VPS,        NALU_TYPE_SPS,        NALU_TYPE_PPS,   NALU_TYPE_OTHER,   NALU_TYPE_OTHER, // 32..36
+    NALU_TYPE_OTHER,      NALU_TYPE_OTHER,      NALU_TYPE_SEI_PREFIX, NALU_TYPE_SEI_SUFFIX,         // 37..40
+    NALU_TYPE_OTHER,      NALU_TYPE_OTHER,      NALU_TYPE_OTHER, NALU_TYPE_OTHER,   NALU_TYPE_OTHER,
+    NALU_TYPE_OTHER,      NALU_TYPE_OTHER,      NALU_TYPE_OTHER, NALU_TYPE_OTHER,   NALU_TYPE_OTHER,
+    NALU_TYPE_OTHER,      NALU_TYPE_OTHER,      NALU_TYPE_OTHER, NALU_TYPE_OTHER,   NALU_TYPE_OTHER,
+    NALU_TYPE_OTHER,      NALU_TYPE_OTHER,      NALU_TYPE_OTHER, NALU_TYPE_OTHER,   NALU_TYPE_OTHER,
+    NALU_TYPE_OTHER,      NALU_TYPE_OTHER,      NALU_TYPE_OTHER,                                   // 63
+};

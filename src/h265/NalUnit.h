@@ -53,8 +53,11 @@ inline int NalUnitTypeAt(const unsigned char* start) {
     return (start[StartCodeLength(start)] >> 1) & 0x3F;
 }
 
+// NALU_TYPE codes of the nal_unit_types 0..63.
+extern const signed char kNaluTypeCodes[64];
+
 // NALU_TYPE code of a nal_unit_type (0..63).
-int NaluTypeCode(int nal_unit_type);
+inline int NaluTypeCode(int nal_unit_type) { return kNaluTypeCodes[nal_unit_type & 0x3F]; }
 
 // An IRAP picture (BLA, IDR, CRA and the reserved IRAP types): a point where
 // decoding can start.
