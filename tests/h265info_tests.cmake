@@ -6,6 +6,18 @@ if(NOT TARGET h265info)
   return()
 endif()
 
+# In a cross build the tool runs through the emulator, behind a small wrapper
+# so that the scripts below can call it like a native program.
+if(CMAKE_CROSSCOMPILING_EMULATOR)
+  list(JOIN CMAKE_CROSSCOMPILING_EMULATOR " " H265INFO_EMULATOR)
+  file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/h265info-run
+    CONTENT "#!/bin/sh\nexec ${H265INFO_EMULATOR} \"$<TARGET_FILE:h265info>\" \"$@\"\n"
+    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  set(H265INFO_TOOL ${CMAKE_CURRENT_BINARY_DIR}/h265info-run)
+else()
+  set(H265INFO_TOOL $<TARGET_FILE:h265info>)
+endif()
+
 set(H265INFO_TEST_DIR ${CMAKE_CURRENT_LIST_DIR}/h265info)
 set(H265INFO_INPUTS ${CMAKE_CURRENT_BINARY_DIR}/h265info_inputs)
 find_program(H265INFO_PYTHON python3)
@@ -27,7 +39,7 @@ function(h265info_case name)
     list(APPEND defines -DSTDERR_EMPTY=ON)
   endif()
   add_test(NAME h265info.${name}
-    COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:h265info> -DEXIT=${C_EXIT} ${defines}
+    COMMAND ${CMAKE_COMMAND} -DTOOL=${H265INFO_TOOL} -DEXIT=${C_EXIT} ${defines}
             -DWORK_DIR=${H265INFO_INPUTS} -DPYTHON=${H265INFO_PYTHON}
             -DCHECK_JSON=${H265INFO_TEST_DIR}/check_json.py -P ${H265INFO_TEST_DIR}/RunCase.cmake)
   set_tests_properties(h265info.${name} PROPERTIES
@@ -182,7 +194,7 @@ h265info_case(json_header_missing EXIT 1 ARGS --json only_start_code.h265
   JSON "nal_units[0].nal_unit_type=null" "nal_units[0].nalu_type=null" "summary.first_nalu_type=-1")
 
 add_test(NAME h265info.json_file_names
-  COMMAND sh ${H265INFO_TEST_DIR}/json_file_names.sh $<TARGET_FILE:h265info> ${H265INFO_INPUTS}
+  COMMAND sh ${H265INFO_TEST_DIR}/json_file_names.sh ${H265INFO_TOOL} ${H265INFO_INPUTS}
           ${H265INFO_TEST_DIR}/check_json.py)
 set_tests_properties(h265info.json_file_names PROPERTIES
   FIXTURES_REQUIRED h265info_inputs LABELS h265info SKIP_RETURN_CODE 77)
@@ -200,7 +212,7 @@ set(H265INFO_ORACLE_STREAMS
 foreach(stream IN LISTS H265INFO_ORACLE_STREAMS)
   get_filename_component(stem ${stream} NAME_WE)
   add_test(NAME h265info.agrees_with_ffmpeg.${stem}
-    COMMAND sh ${H265INFO_TEST_DIR}/compare_with_ffmpeg.sh $<TARGET_FILE:h265info>
+    COMMAND sh ${H265INFO_TEST_DIR}/compare_with_ffmpeg.sh ${H265INFO_TOOL}
             ${h265headers_SOURCE_DIR}/${stream})
   set_tests_properties(h265info.agrees_with_ffmpeg.${stem} PROPERTIES LABELS h265info SKIP_RETURN_CODE 77)
 endforeach()
