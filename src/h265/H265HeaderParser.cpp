@@ -53,7 +53,9 @@ bool CH265HeaderParser::HasParameterSets(const unsigned char* data, int len) {
         return false;
     // One pass over the NAL units up to the first VCL NAL unit: each scan
     // starts at the header byte of the unit just classified, so no start code
-    // is seen twice and the work stays linear in the buffer length.
+    // is seen twice and the work stays linear in the buffer length. Once all
+    // three are seen nothing later can change the answer, so the pass stops
+    // there instead of crossing SEI messages and the rest of the unit.
     bool vps = false, sps = false, pps = false;
     const unsigned char* end = data + len;
     const unsigned char* scan = data;
@@ -68,6 +70,8 @@ bool CH265HeaderParser::HasParameterSets(const unsigned char* data, int len) {
         vps = vps || nal_unit_type == kNalVps;
         sps = sps || nal_unit_type == kNalSps;
         pps = pps || nal_unit_type == kNalPps;
+        if (vps && sps && pps)
+            return true;
         scan = header;
     }
     return vps && sps && pps;
