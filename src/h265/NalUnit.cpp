@@ -9,7 +9,7 @@
 #include <immintrin.h>
 #define H265_SCAN_AVX2 1
 #endif
-#elif defined(__ARM_NEON) || defined(__ARM_NEON__)
+#elif (defined(__ARM_NEON) || defined(__ARM_NEON__)) && defined(__GNUC__)
 #include <arm_neon.h>
 #endif
 
@@ -34,25 +34,70 @@ inline Word LoadWord(const unsigned char* p) {
 }
 
 // Non-zero exactly when some byte of w is zero (the borrow of a zero byte
-// only ever marks bytes above it, so the test for "any" is exact).
+// only ever marks bytes above it, so the test for "any" is exact, and so is
+// the lowest marked byte).
 inline Word ZeroBytes(Word w) {
     return (w - kOnes) & ~w & kHighs;
 }
 
-// First q in [p, last] with q[0] == 0 and q[1] == 0, or null. Reads stay
+// Offset of the first zero byte in memory order from ZeroBytes(w) != 0, or
+// -1 where the compiler offers no bit scan (the caller then steps bytewise).
+inline int FirstZeroByte(Word marks) {
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    return sizeof(Word) == 8 ? __builtin_ctzll(marks) >> 3 : __builtin_ctz(static_cast<unsigned>(marks)) >> 3;
+#elif defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return sizeof(Word) == 8 ? __builtin_clzll(marks) >> 3 : __builtin_clz(static_cast<unsigned>(marks)) >> 3;
+#else
+    (void)marks;
+    return -1;
+#endif
+}
+
+// A candidate is a position q <= last with q[0] == q[1] == 0 and q[2] <= 1:
+// only there can a start code begin. A pair followed by a byte above 1 (the
+// 00 00 03 of emulation prevention, or a near miss) rules out q, q + 1 and
+// q + 2 at once, so the search goes on from q + 3 without returning.
+
+// Looks for a candidate a word at a time while p is below `stop`. With
+// *found true, returns the first candidate at or after p, or null when there
+// is none up to `last`; otherwise the position to go on from. Reads stay
 // below `end`, which lies beyond last + 1.
-const unsigned char* FindZeroPairByWords(const unsigned char* p, const unsigned char* last,
-                                         const unsigned char* end) {
-    const long kStep = 2 * static_cast<long>(sizeof(Word));
-    while (end - p > kStep) { // reads p[0 .. kStep]
-        const Word a = LoadWord(p) | LoadWord(p + 1);
-        const Word b = LoadWord(p + sizeof(Word)) | LoadWord(p + sizeof(Word) + 1);
-        if (ZeroBytes(a) | ZeroBytes(b))
-            break; // a pair begins in p[0 .. kStep - 1]
-        p += kStep;
+inline const unsigned char* WordSteps(const unsigned char* p, const unsigned char* last, const unsigned char* end,
+                                      const unsigned char* stop, bool* found) {
+    const long kWord = static_cast<long>(sizeof(Word));
+    while (end - p > kWord && p < stop) { // reads p[0 .. kWord]
+        const Word marks = ZeroBytes(LoadWord(p) | LoadWord(p + 1));
+        if (!marks) {
+            p += kWord;
+            continue;
+        }
+        const int first = FirstZeroByte(marks);
+        if (first < 0)
+            break; // stepped bytewise by the caller
+        const unsigned char* q = p + first;
+        if (q > last) {
+            *found = true;
+            return 0;
+        }
+        if (q[2] <= 1) {
+            *found = true;
+            return q;
+        }
+        p = q + 3;
     }
+    *found = false;
+    return p;
+}
+
+// The first candidate at or after p, or null.
+const unsigned char* FindCandidateByWords(const unsigned char* p, const unsigned char* last,
+                                          const unsigned char* end) {
+    bool found;
+    p = WordSteps(p, last, end, end, &found);
+    if (found)
+        return p;
     for (; p <= last; ++p) {
-        if (p[0] == 0 && p[1] == 0)
+        if (p[0] == 0 && p[1] == 0 && p[2] <= 1)
             return p;
     }
     return 0;
@@ -85,6 +130,7 @@ inline const unsigned char* SkipBlocksWithoutZeroPair(const unsigned char* p, co
     return p;
 }
 #define H265_SCAN_VECTOR 1
+#define H265_SCAN_SSE2 1
 
 #if H265_SCAN_AVX2
 // 128-byte blocks with AVX2, used when the processor has it (the build
@@ -114,7 +160,7 @@ __attribute__((target("avx2"))) const unsigned char* SkipBlocksWithoutZeroPairAv
     return p;
 }
 #endif
-#elif defined(__ARM_NEON) || defined(__ARM_NEON__)
+#elif (defined(__ARM_NEON) || defined(__ARM_NEON__)) && defined(__GNUC__)
 // The same with NEON (AArch64, and 32-bit ARM built with NEON).
 inline const unsigned char* SkipBlocksWithoutZeroPair(const unsigned char* p, const unsigned char* end) {
     while (end - p > 64) {
@@ -134,8 +180,8 @@ inline const unsigned char* SkipBlocksWithoutZeroPair(const unsigned char* p, co
 #define H265_SCAN_VECTOR 1
 #endif
 
-// The byte rules at every 00 00 pair that `findPair` reports, in order.
-template <const unsigned char* (*findPair)(const unsigned char*, const unsigned char*, const unsigned char*)>
+// The byte rules at every candidate that `findCandidate` reports, in order.
+template <const unsigned char* (*findCandidate)(const unsigned char*, const unsigned char*, const unsigned char*)>
 const unsigned char* Scan(const unsigned char* data, int len, int wanted) {
     // The last position tried is len - 5, so that the header byte of a 4-byte
     // start code there is still inside the block.
@@ -145,10 +191,10 @@ const unsigned char* Scan(const unsigned char* data, int len, int wanted) {
     const unsigned char* last = data + (len - 5);
     const unsigned char* end = data + len;
     for (;;) {
-        // A pair right here (a run of zeros, or start codes back to back)
-        // needs no search.
-        if (p > last || p[0] != 0 || p[1] != 0) {
-            p = findPair(p, last, end);
+        // A candidate right here (a run of zeros, or start codes back to
+        // back) needs no search.
+        if (p > last || p[0] != 0 || p[1] != 0 || p[2] > 1) {
+            p = findCandidate(p, last, end);
             if (!p)
                 return 0;
         }
@@ -157,16 +203,13 @@ const unsigned char* Scan(const unsigned char* data, int len, int wanted) {
         if (p[2] == 1) {
             header = p[3];
             length = 3;
-        } else if (p[2] == 0) {
+        } else { // p[2] == 0
             if (p[3] != 1) {
                 ++p; // p + 1 begins 00 00 too
                 continue;
             }
             header = p[4];
             length = 4;
-        } else {
-            p += 3; // p[2] > 1: no start code begins at p, p + 1 or p + 2
-            continue;
         }
         if (wanted < 0 || ((header >> 1) & 0x3F) == wanted)
             return p;
@@ -177,23 +220,71 @@ const unsigned char* Scan(const unsigned char* data, int len, int wanted) {
     }
 }
 
-#if H265_SCAN_VECTOR
-const unsigned char* FindZeroPair(const unsigned char* p, const unsigned char* last, const unsigned char* end) {
+#if H265_SCAN_SSE2
+// Bit i is set when p + i is a candidate: p[i] | p[i + 1] | (p[i + 2] & FE)
+// is zero. Reads p[0 .. 17]. Emulation prevention (00 00 03) and other near
+// misses are ruled out here, without a branch each.
+inline unsigned CandidateMask16(const unsigned char* p) {
+    const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+    const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
+    const __m128i c = _mm_or_si128(_mm_or_si128(v0, v1), _mm_and_si128(v2, _mm_set1_epi8(static_cast<char>(0xFE))));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(c, _mm_setzero_si128())));
+}
+
+const unsigned char* FindCandidate(const unsigned char* p, const unsigned char* last, const unsigned char* end) {
+    // The next 64 bytes go through 16-byte windows of exact candidates: NAL
+    // units a few bytes long and parameter sets full of emulation
+    // prevention are crossed without stops. Farther on, blocks without any
+    // 00 00 pair are skipped, and the block where the skip stops is searched
+    // with windows again.
+    const unsigned char* stop = p + 64;
+    while (end - p >= 18) {
+        if (p >= stop) {
 #if H265_SCAN_AVX2
-    if (end - p > 128 && __builtin_cpu_supports("avx2")) {
-        p = SkipBlocksWithoutZeroPairAvx2(p, end);
-        if (p > last)
-            return 0;
-        if (p[0] == 0 && p[1] == 0)
+            if (end - p > 128 && __builtin_cpu_supports("avx2"))
+                p = SkipBlocksWithoutZeroPairAvx2(p, end); // at a pair, or in the last 128 bytes
+            if (end - p <= 128 || p[0] != 0 || p[1] != 0)
+#endif
+                p = SkipBlocksWithoutZeroPair(p, end); // at a pair, or in the last 64 bytes
+            stop = p + 64;
+            if (end - p < 18)
+                break;
+        }
+        const unsigned mask = CandidateMask16(p);
+        if (mask) {
+            const unsigned char* q = p + __builtin_ctz(mask);
+            return q <= last ? q : 0;
+        }
+        p += 16;
+    }
+    for (; p <= last; ++p) {
+        if (p[0] == 0 && p[1] == 0 && p[2] <= 1)
             return p;
     }
-#endif
-    p = SkipBlocksWithoutZeroPair(p, end);
-    if (p > last)
-        return 0;
-    if (p[0] == 0 && p[1] == 0)
+    return 0;
+}
+#elif H265_SCAN_VECTOR
+const unsigned char* FindCandidate(const unsigned char* p, const unsigned char* last, const unsigned char* end) {
+    // Candidates close by (NAL units a few bytes long, parameter sets with
+    // their emulation prevention bytes) are found by word steps over the
+    // next 64 bytes, before any vector work.
+    bool found;
+    p = WordSteps(p, last, end, p + 64, &found);
+    if (found)
         return p;
-    return FindZeroPairByWords(p, last, end);
+    for (;;) {
+        p = SkipBlocksWithoutZeroPair(p, end);
+        if (p > last)
+            return 0;
+        if (end - p <= 64)
+            return FindCandidateByWords(p, last, end); // the last bytes
+        // A block that holds a pair: word steps find its first candidate, or
+        // show that it held near misses only and give the point to go on from.
+        p = WordSteps(p, last, end, p + 64, &found);
+        if (found)
+            return p;
+    }
 }
 #endif
 
@@ -201,14 +292,14 @@ const unsigned char* FindZeroPair(const unsigned char* p, const unsigned char* l
 
 const unsigned char* ScanForStartCode(const unsigned char* data, int len, int wanted) {
 #if H265_SCAN_VECTOR
-    return Scan<FindZeroPair>(data, len, wanted);
+    return Scan<FindCandidate>(data, len, wanted);
 #else
-    return Scan<FindZeroPairByWords>(data, len, wanted);
+    return Scan<FindCandidateByWords>(data, len, wanted);
 #endif
 }
 
 const unsigned char* ScanForStartCodeByWords(const unsigned char* data, int len, int wanted) {
-    return Scan<FindZeroPairByWords>(data, len, wanted);
+    return Scan<FindCandidateByWords>(data, len, wanted);
 }
 
 // VCL types 0..31 are slices, IDR_W_RADL (19) a key frame of its own;
