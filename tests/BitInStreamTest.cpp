@@ -1,4 +1,5 @@
 #include <climits>
+#include <random>
 
 #include "BitInStream.h"
 #include "TestSupport.h"
@@ -195,4 +196,53 @@ TEST(ExpGolombLong, OnlyZeroBitsEndInTheEndOfDataSignal) {
 TEST(ExpGolombLong, InfoBitsBeyondTheDataEndInTheEndOfDataSignal) {
     Reader r(BitsFromText("00000001"));
     EXPECT_END_OF_DATA(r.bs.GetUE());
+}
+
+// A reader over a CMemInputSource reads its bytes in place; over any other
+// source it calls the source per byte. Both must give the same values,
+// consume the same bits and signal the end of data at the same operation.
+TEST(BitInStream, InPlaceReadingAgreesWithReadingThroughTheSource) {
+    std::mt19937 rng(77);
+    for (int trial = 0; trial < 100000; ++trial) {
+        Bytes data(rng() % 24);
+        for (unsigned char& b : data) {
+            const unsigned r = rng() % 8;
+            b = r < 3 ? 0 : r == 3 ? static_cast<unsigned char>(1u << (rng() % 8)) : static_cast<unsigned char>(rng());
+        }
+        CMemInputSource memory(data.data(), static_cast<int>(data.size()));
+        CH264BitInStream inPlace(&memory);
+        Reader bySource(data);
+        for (int step = 0; step < 40; ++step) {
+            const unsigned op = rng() % 7;
+            const int n = static_cast<int>(rng() % 50) - 3;
+            unsigned long long a = 0, b = 0;
+            int thrownA = 0, thrownB = 0;
+            try {
+                a = op == 0 ? inPlace.GetBits(n)
+                    : op == 1 ? inPlace.GetUE()
+                    : op == 2 ? static_cast<unsigned>(inPlace.GetSE())
+                    : op == 3 ? inPlace.PeekBits(n % 33)
+                    : op == 4 ? static_cast<unsigned>(inPlace.ByteAlign())
+                    : op == 5 ? inPlace.GetUInt32()
+                              : inPlace.GetBits(n % 9);
+            } catch (int signal) {
+                thrownA = signal;
+            }
+            try {
+                b = op == 0 ? bySource.bs.GetBits(n)
+                    : op == 1 ? bySource.bs.GetUE()
+                    : op == 2 ? static_cast<unsigned>(bySource.bs.GetSE())
+                    : op == 3 ? bySource.bs.PeekBits(n % 33)
+                    : op == 4 ? static_cast<unsigned>(bySource.bs.ByteAlign())
+                    : op == 5 ? bySource.bs.GetUInt32()
+                              : bySource.bs.GetBits(n % 9);
+            } catch (int signal) {
+                thrownB = signal;
+            }
+            ASSERT_EQ(thrownB, thrownA) << "trial " << trial << ", step " << step << ", operation " << op;
+            if (thrownA)
+                break; // neither reader is used on after the signal
+            ASSERT_EQ(b, a) << "trial " << trial << ", step " << step << ", operation " << op << ", n " << n;
+        }
+    }
 }

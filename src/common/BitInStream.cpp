@@ -13,6 +13,21 @@ inline int LeadingZerosOfByte(unsigned int byte) {
 
 } // namespace
 
+unsigned int CMPEG4InStream::TakeFromMemory(int bits) {
+    // The unread bits of m_byte, then four bytes, as one big-endian window.
+    const int need = bits - m_bitsLeft; // 1 .. 32 bits from the bytes
+    const unsigned int next = static_cast<unsigned int>(m_cur[0]) << 24 | static_cast<unsigned int>(m_cur[1]) << 16 |
+                              static_cast<unsigned int>(m_cur[2]) << 8 | static_cast<unsigned int>(m_cur[3]);
+    const unsigned long long window =
+        static_cast<unsigned long long>(static_cast<unsigned int>(m_byte) >> (8 - m_bitsLeft)) << 32 | next;
+    const unsigned int result = static_cast<unsigned int>(window >> (32 - need));
+    const int bytes = (need + 7) >> 3;
+    m_cur += bytes;
+    m_bitsLeft = 8 * bytes - need;
+    m_byte = static_cast<unsigned char>((static_cast<unsigned int>(m_cur[-1]) << (8 - m_bitsLeft)) & 0xFFu);
+    return result;
+}
+
 unsigned int CMPEG4InStream::GetBits(int n) {
     if (n <= m_bitsLeft) {
         if (n <= 0)
@@ -22,16 +37,20 @@ unsigned int CMPEG4InStream::GetBits(int n) {
         m_bitsLeft -= n;
         return result;
     }
+    // In memory with four bytes at hand, up to 32 bits come from one window;
+    // the data cannot run out there, so nothing differs from the byte loop.
+    if (n <= 32 && BytesInMemory() >= 4)
+        return TakeFromMemory(n);
     // m_byte holds only zeros below its unread bits, so with nothing left the
     // shift by 8 yields 0.
     unsigned int result = static_cast<unsigned int>(m_byte) >> (8 - m_bitsLeft);
     n -= m_bitsLeft;
     m_bitsLeft = 8;
-    m_byte = static_cast<unsigned char>(m_src->ReadByte());
+    m_byte = static_cast<unsigned char>(NextByte());
     while (n > 8) {
         result = (result << 8) | m_byte; // bits above bit 31 are dropped
         n -= 8;
-        m_byte = static_cast<unsigned char>(m_src->ReadByte());
+        m_byte = static_cast<unsigned char>(NextByte());
     }
     result = (result << n) | (static_cast<unsigned int>(m_byte) >> (8 - n));
     m_byte = static_cast<unsigned char>((static_cast<unsigned int>(m_byte) << n) & 0xFFu);
@@ -48,17 +67,17 @@ unsigned int CMPEG4InStream::PeekBits(int n) {
     unsigned int result = static_cast<unsigned int>(m_byte) >> (8 - m_bitsLeft);
     n -= m_bitsLeft;
     int fetched = 0;
-    unsigned int byte = m_src->ReadByte();
+    unsigned int byte = NextByte();
     ++fetched;
     while (n > 8) {
         result = (result << 8) | byte;
         n -= 8;
-        byte = m_src->ReadByte();
+        byte = NextByte();
         ++fetched;
     }
     result = (result << n) | (byte >> (8 - n));
     while (fetched-- > 0)
-        m_src->UnreadByte();
+        PutBackByte();
     return result;
 }
 
@@ -109,7 +128,7 @@ unsigned long long CMPEG4InStream::SkipLeadingZeroBits() {
     unsigned long long zeros = 0;
     for (;;) {
         if (m_bitsLeft == 0) {
-            m_byte = static_cast<unsigned char>(m_src->ReadByte());
+            m_byte = static_cast<unsigned char>(NextByte());
             m_bitsLeft = 8;
         }
         if (m_byte == 0) {
@@ -126,6 +145,35 @@ unsigned long long CMPEG4InStream::SkipLeadingZeroBits() {
 }
 
 unsigned int CH264BitInStream::GetUE() {
+    if (BytesInMemory() >= 4) {
+        // The unread bits of m_byte and the next four bytes: a code of up to
+        // 15 leading zeros lies wholly in them (2 * 15 + 1 <= 32 + 0 bits).
+        // Longer codes and the last bytes of the data take the general path.
+        const unsigned int next = static_cast<unsigned int>(m_cur[0]) << 24 | static_cast<unsigned int>(m_cur[1]) << 16 |
+                                  static_cast<unsigned int>(m_cur[2]) << 8 | static_cast<unsigned int>(m_cur[3]);
+        const unsigned long long window =
+            (static_cast<unsigned long long>(static_cast<unsigned int>(m_byte) >> (8 - m_bitsLeft)) << 32 | next)
+            << (32 - m_bitsLeft); // the next 32 + m_bitsLeft bits, left-aligned
+        if (window >> 48) {       // a 1 bit within the first 16
+#if defined(__GNUC__)
+            const int zeros = __builtin_clzll(window);
+#else
+            int zeros = 0;
+            while (!(window >> (63 - zeros) & 1u))
+                ++zeros;
+#endif
+            const int length = 2 * zeros + 1;
+            // 2^zeros + info, less 1: the same as term - 1 + info below.
+            const unsigned int value = static_cast<unsigned int>(window >> (64 - length)) - 1u;
+            if (length <= m_bitsLeft) {
+                m_byte = static_cast<unsigned char>((static_cast<unsigned int>(m_byte) << length) & 0xFFu);
+                m_bitsLeft -= length;
+            } else {
+                TakeFromMemory(length);
+            }
+            return value;
+        }
+    }
     unsigned long long zeros = SkipLeadingZeroBits();
     // 2^zeros, saturated at 0xFFFFFFFF from 32 zeros on; formed before the
     // info bits are read.

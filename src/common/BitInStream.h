@@ -7,7 +7,14 @@
 
 class CMPEG4InStream {
 public:
-    explicit CMPEG4InStream(CInputSource* source) : m_byte(0), m_bitsLeft(0), m_src(source) {}
+    explicit CMPEG4InStream(CInputSource* source)
+        : m_byte(0), m_bitsLeft(0), m_src(source), m_cur(0), m_end(0) {}
+    // Reads the unread bytes of a memory source in place, without a virtual
+    // call per byte; the source's own position is not advanced. Values,
+    // bits consumed and the point of the end-of-data signal are those of the
+    // reader over the source.
+    explicit CMPEG4InStream(CMemInputSource* source)
+        : m_byte(0), m_bitsLeft(0), m_src(0), m_cur(source->Cursor()), m_end(source->End()) {}
     ~CMPEG4InStream() {}
 
     // u(n). n <= 0 reads nothing and gives 0; for n > 32 all n bits are
@@ -23,6 +30,11 @@ public:
     // Reads one marker bit; a 0 bit is a stream error, reported like the end
     // of data because the stream cannot be read on from there.
     void market_bit();
+    // True when at least n bits are known to be left (memory sources only;
+    // over any other source the count is unknown and this is false).
+    bool HasBits(unsigned int n) const {
+        return !m_src && static_cast<unsigned long long>(m_end - m_cur) * 8u + static_cast<unsigned int>(m_bitsLeft) >= n;
+    }
 
 protected:
     // Consumes n bits (n may exceed 32 and the int range) and returns the
@@ -31,15 +43,41 @@ protected:
     // Consumes a run of 0 bits and the 1 bit that ends it; returns the run length.
     unsigned long long SkipLeadingZeroBits();
 
+    // The next byte of the source; the end-of-data signal when there is none.
+    unsigned int NextByte() {
+        if (m_src)
+            return m_src->ReadByte();
+        if (m_cur == m_end)
+            throw kEndOfData;
+        return *m_cur++;
+    }
+    // Gives back the byte NextByte returned last.
+    void PutBackByte() {
+        if (m_src)
+            m_src->UnreadByte();
+        else
+            --m_cur;
+    }
+    // Bytes left in a memory source (0 over any other source).
+    long BytesInMemory() const { return m_src ? 0 : static_cast<long>(m_end - m_cur); }
+    // Takes `bits` (1 .. 32) bits that lie in m_byte and the bytes at m_cur,
+    // with BytesInMemory() >= (bits - m_bitsLeft + 7) / 8; returns them.
+    unsigned int TakeFromMemory(int bits);
+
 private:
     unsigned char m_byte; // unread bits, left-aligned; bits already read are zero
     int m_bitsLeft;       // unread bits in m_byte, 0..7 between operations
-    CInputSource* m_src;  // not owned
+    CInputSource* m_src;  // not owned; null when reading memory in place
+    const BYTE* m_cur;    // in place: the next byte
+    const BYTE* m_end;    // in place: one past the last byte
+
+    friend class CH264BitInStream; // its GetUE reads a window in place
 };
 
 class CH264BitInStream : public CMPEG4InStream {
 public:
     explicit CH264BitInStream(CInputSource* source) : CMPEG4InStream(source) {}
+    explicit CH264BitInStream(CMemInputSource* source) : CMPEG4InStream(source) {}
     unsigned int GetUE();
     int GetSE();
 };

@@ -34,6 +34,9 @@ public:
         --m_pos;
     }
     int Position() const { return m_pos; }
+    // The unread bytes, for a bit reader that reads them in place.
+    const BYTE* Cursor() const { return m_ptr + m_pos; }
+    const BYTE* End() const { return m_ptr + (m_len > m_pos ? m_len : m_pos); }
 
 private:
     const BYTE* m_ptr;
