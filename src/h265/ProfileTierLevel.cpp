@@ -18,6 +18,21 @@ template <typename T> void ReleaseArray(T*& array) {
     }
 }
 
+// The 32 profile compatibility flags, flag[0] first. When all 32 bits are
+// known to be there they come from one read; otherwise bit by bit, so that
+// data ending among them leaves the flags before that point written, as
+// each flag is stored the moment it is read.
+void ReadCompatibilityFlags(unsigned int* flags, CH264BitInStream& bs) {
+    if (bs.HasBits(32)) {
+        const unsigned int bits = bs.GetBits(32);
+        for (int j = 0; j < 32; ++j)
+            flags[j] = (bits >> (31 - j)) & 1u;
+        return;
+    }
+    for (int j = 0; j < 32; ++j)
+        flags[j] = bs.GetBits(1);
+}
+
 } // namespace
 
 PROFILE_TIER_LEVEL* CreateProfileTierLevel(unsigned int maxNumSubLayersMinus1) {
@@ -72,8 +87,7 @@ void profile_tier_level(PROFILE_TIER_LEVEL& ptl, CH264BitInStream& bs) {
     ptl.general_profile_space = bs.GetBits(2);
     ptl.general_tier_flag = bs.GetBits(1);
     ptl.general_profile_idc = bs.GetBits(5);
-    for (int j = 0; j < 32; ++j)
-        ptl.general_profile_compatibility_flag[j] = bs.GetBits(1);
+    ReadCompatibilityFlags(ptl.general_profile_compatibility_flag, bs);
     ptl.general_progressive_source_flag = bs.GetBits(1);
     ptl.general_interlaced_source_flag = bs.GetBits(1);
     ptl.general_non_packed_constraint_flag = bs.GetBits(1);
@@ -95,8 +109,7 @@ void profile_tier_level(PROFILE_TIER_LEVEL& ptl, CH264BitInStream& bs) {
             ptl.sub_layer_profile_space[i] = bs.GetBits(2);
             ptl.sub_layer_tier_flag[i] = bs.GetBits(1);
             ptl.sub_layer_profile_idc[i] = bs.GetBits(5);
-            for (int j = 0; j < 32; ++j)
-                ptl.sub_layer_profile_compatibility_flag[i][j] = bs.GetBits(1);
+            ReadCompatibilityFlags(ptl.sub_layer_profile_compatibility_flag[i], bs);
             ptl.sub_layer_progressive_source_flag[i] = bs.GetBits(1);
             ptl.sub_layer_interlaced_source_flag[i] = bs.GetBits(1);
             ptl.sub_layer_non_packed_constraint_flag[i] = bs.GetBits(1);
