@@ -13,21 +13,6 @@ inline int LeadingZerosOfByte(unsigned int byte) {
 
 } // namespace
 
-unsigned int CMPEG4InStream::TakeFromMemory(int bits) {
-    // The unread bits of m_byte, then four bytes, as one big-endian window.
-    const int need = bits - m_bitsLeft; // 1 .. 32 bits from the bytes
-    const unsigned int next = static_cast<unsigned int>(m_cur[0]) << 24 | static_cast<unsigned int>(m_cur[1]) << 16 |
-                              static_cast<unsigned int>(m_cur[2]) << 8 | static_cast<unsigned int>(m_cur[3]);
-    const unsigned long long window =
-        static_cast<unsigned long long>(static_cast<unsigned int>(m_byte) >> (8 - m_bitsLeft)) << 32 | next;
-    const unsigned int result = static_cast<unsigned int>(window >> (32 - need));
-    const int bytes = (need + 7) >> 3;
-    m_cur += bytes;
-    m_bitsLeft = 8 * bytes - need;
-    m_byte = static_cast<unsigned char>((static_cast<unsigned int>(m_cur[-1]) << (8 - m_bitsLeft)) & 0xFFu);
-    return result;
-}
-
 unsigned int CMPEG4InStream::GetBits(int n) {
     if (n <= m_bitsLeft) {
         if (n <= 0)
@@ -149,8 +134,7 @@ unsigned int CH264BitInStream::GetUE() {
         // The unread bits of m_byte and the next four bytes: a code of up to
         // 15 leading zeros lies wholly in them (2 * 15 + 1 <= 32 + 0 bits).
         // Longer codes and the last bytes of the data take the general path.
-        const unsigned int next = static_cast<unsigned int>(m_cur[0]) << 24 | static_cast<unsigned int>(m_cur[1]) << 16 |
-                                  static_cast<unsigned int>(m_cur[2]) << 8 | static_cast<unsigned int>(m_cur[3]);
+        const unsigned int next = Load32BigEndian(m_cur);
         const unsigned long long window =
             (static_cast<unsigned long long>(static_cast<unsigned int>(m_byte) >> (8 - m_bitsLeft)) << 32 | next)
             << (32 - m_bitsLeft); // the next 32 + m_bitsLeft bits, left-aligned

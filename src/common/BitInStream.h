@@ -3,6 +3,8 @@
 #ifndef H265HEADERS_BIT_IN_STREAM_H
 #define H265HEADERS_BIT_IN_STREAM_H
 
+#include <cstring>
+
 #include "InputSource.h"
 
 class CMPEG4InStream {
@@ -60,9 +62,32 @@ protected:
     }
     // Bytes left in a memory source (0 over any other source).
     long BytesInMemory() const { return m_src ? 0 : static_cast<long>(m_end - m_cur); }
+    // The four bytes at p as a big-endian number.
+    static unsigned int Load32BigEndian(const BYTE* p) {
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        unsigned int v;
+        std::memcpy(&v, p, 4);
+        return __builtin_bswap32(v);
+#else
+        return static_cast<unsigned int>(p[0]) << 24 | static_cast<unsigned int>(p[1]) << 16 |
+               static_cast<unsigned int>(p[2]) << 8 | static_cast<unsigned int>(p[3]);
+#endif
+    }
     // Takes `bits` (1 .. 32) bits that lie in m_byte and the bytes at m_cur,
-    // with BytesInMemory() >= (bits - m_bitsLeft + 7) / 8; returns them.
-    unsigned int TakeFromMemory(int bits);
+    // with BytesInMemory() >= 4; returns them.
+    unsigned int TakeFromMemory(int bits) {
+        // The unread bits of m_byte, then four bytes, as one big-endian window.
+        const int need = bits - m_bitsLeft; // 1 .. 32 bits from the bytes
+        const unsigned long long window =
+            static_cast<unsigned long long>(static_cast<unsigned int>(m_byte) >> (8 - m_bitsLeft)) << 32 |
+            Load32BigEndian(m_cur);
+        const unsigned int result = static_cast<unsigned int>(window >> (32 - need));
+        const int bytes = (need + 7) >> 3;
+        m_cur += bytes;
+        m_bitsLeft = 8 * bytes - need;
+        m_byte = static_cast<unsigned char>((static_cast<unsigned int>(m_cur[-1]) << (8 - m_bitsLeft)) & 0xFFu);
+        return result;
+    }
 
 private:
     unsigned char m_byte; // unread bits, left-aligned; bits already read are zero

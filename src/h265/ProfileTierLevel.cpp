@@ -24,9 +24,13 @@ template <typename T> void ReleaseArray(T*& array) {
 // each flag is stored the moment it is read.
 void ReadCompatibilityFlags(unsigned int* flags, CH264BitInStream& bs) {
     if (bs.HasBits(32)) {
+        // Four flags at a time from a table of the 16 nibbles.
+        static const unsigned int kNibbleFlags[16][4] = {
+            {0, 0, 0, 0}, {0, 0, 0, 1}, {0, 0, 1, 0}, {0, 0, 1, 1}, {0, 1, 0, 0}, {0, 1, 0, 1}, {0, 1, 1, 0}, {0, 1, 1, 1},
+            {1, 0, 0, 0}, {1, 0, 0, 1}, {1, 0, 1, 0}, {1, 0, 1, 1}, {1, 1, 0, 0}, {1, 1, 0, 1}, {1, 1, 1, 0}, {1, 1, 1, 1}};
         const unsigned int bits = bs.GetBits(32);
-        for (int j = 0; j < 32; ++j)
-            flags[j] = (bits >> (31 - j)) & 1u;
+        for (int j = 0; j < 32; j += 4)
+            std::memcpy(flags + j, kNibbleFlags[(bits >> (28 - j)) & 0xFu], sizeof kNibbleFlags[0]);
         return;
     }
     for (int j = 0; j < 32; ++j)
