@@ -345,3 +345,38 @@ TEST(GetPicSize, HugeSizesComeOutBitForBit) {
     EXPECT_EQ(-2147483647 - 1, width);
     EXPECT_EQ(-2, height);
 }
+
+TEST(UnescapeNalPayload, AgreesWithTheByteRuleOnRandomUnits) {
+    // The rule written out: from position 2, a 00 00 03 whose 03 lies within
+    // the unit gives 00 00, and the byte after it is examined afresh.
+    auto literal = [](const Bytes& nal) {
+        Bytes out;
+        size_t i = 2;
+        while (i < nal.size()) {
+            if (i + 2 < nal.size() && nal[i] == 0 && nal[i + 1] == 0 && nal[i + 2] == 3) {
+                out.push_back(0);
+                out.push_back(0);
+                i += 3;
+            } else {
+                out.push_back(nal[i++]);
+            }
+        }
+        return out;
+    };
+    uint32_t state = 99;
+    auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    const unsigned char alphabet[] = {0x00, 0x00, 0x00, 0x03, 0x03, 0x01, 0x42, 0xFF};
+    for (int trial = 0; trial < 200000; ++trial) {
+        Bytes nal(next() % 40);
+        for (unsigned char& b : nal)
+            b = alphabet[next() % sizeof alphabet];
+        const Bytes expected = literal(nal);
+        Bytes out(nal.size() + 1, 0xEE);
+        const unsigned int written = UnescapeNalPayload(nal.data(), static_cast<unsigned int>(nal.size()), out.data());
+        ASSERT_EQ(expected, Bytes(out.begin(), out.begin() + written)) << "trial " << trial;
+        ASSERT_EQ(0xEE, out[written]) << "trial " << trial;
+    }
+}

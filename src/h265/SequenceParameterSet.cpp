@@ -56,20 +56,31 @@ void ReadSpsFields(CH264BitInStream& bs, SEQ_PARAMETER_SET& sps) {
 } // namespace
 
 unsigned int UnescapeNalPayload(const unsigned char* nal, unsigned int size, unsigned char* out) {
+    // The byte-by-byte rule (from position 2: a 00 00 03 whose last byte lies
+    // within the unit is copied as 00 00, and the byte after it is examined
+    // afresh) drops exactly the 03 bytes at positions k >= 4 that follow two
+    // zero bytes: the two zeros cannot overlap a dropped 03, nor the header.
+    // So the 03 bytes are found with memchr and the runs between the dropped
+    // ones are copied whole.
+    if (size <= 2)
+        return 0;
     unsigned int written = 0;
-    unsigned int i = 2;
-    while (i < size) {
-        // The byte after a dropped 03 is examined afresh, so 00 00 03 00 00 03
-        // gives four zero bytes.
-        if (i + 2 < size && nal[i] == 0 && nal[i + 1] == 0 && nal[i + 2] == 3) {
-            out[written++] = 0;
-            out[written++] = 0;
-            i += 3;
-        } else {
-            out[written++] = nal[i++];
+    unsigned int from = 2; // start of the run not yet copied
+    unsigned int k = 4;    // next position that may hold a dropped 03
+    while (k < size) {
+        const void* found = std::memchr(nal + k, 3, size - k);
+        if (!found)
+            break;
+        k = static_cast<unsigned int>(static_cast<const unsigned char*>(found) - nal);
+        if (nal[k - 1] == 0 && nal[k - 2] == 0) {
+            std::memcpy(out + written, nal + from, k - from);
+            written += k - from;
+            from = k + 1;
         }
+        ++k;
     }
-    return written;
+    std::memcpy(out + written, nal + from, size - from);
+    return written + (size - from);
 }
 
 CSPSInfo::CSPSInfo() {
