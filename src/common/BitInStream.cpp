@@ -13,19 +13,14 @@ inline int LeadingZerosOfByte(unsigned int byte) {
 
 } // namespace
 
-unsigned int CMPEG4InStream::GetBits(int n) {
-    if (n <= m_bitsLeft) {
-        if (n <= 0)
-            return 0;
-        unsigned int result = static_cast<unsigned int>(m_byte) >> (8 - n);
-        m_byte = static_cast<unsigned char>((static_cast<unsigned int>(m_byte) << n) & 0xFFu);
-        m_bitsLeft -= n;
-        return result;
+unsigned int CMPEG4InStream::GetBitsBeyondByte(int n) {
+    // A wider read whose bits are all there is the read of the bits before
+    // its last 32 followed by the read of those 32: same bits consumed, same
+    // value, and no end of data on the way.
+    if (n > 32 && n <= 64 && HasBits(static_cast<unsigned int>(n))) {
+        GetBits(n - 32);
+        return GetBits(32);
     }
-    // In memory with four bytes at hand, up to 32 bits come from one window;
-    // the data cannot run out there, so nothing differs from the byte loop.
-    if (n <= 32 && BytesInMemory() >= 4)
-        return TakeFromMemory(n);
     // m_byte holds only zeros below its unread bits, so with nothing left the
     // shift by 8 yields 0.
     unsigned int result = static_cast<unsigned int>(m_byte) >> (8 - m_bitsLeft);
@@ -129,7 +124,7 @@ unsigned long long CMPEG4InStream::SkipLeadingZeroBits() {
     }
 }
 
-unsigned int CH264BitInStream::GetUE() {
+unsigned int CH264BitInStream::GetUESlow() {
     if (BytesInMemory() >= 4) {
         // The unread bits of m_byte and the next four bytes: a code of up to
         // 15 leading zeros lies wholly in them (2 * 15 + 1 <= 32 + 0 bits).

@@ -21,7 +21,22 @@ public:
 
     // u(n). n <= 0 reads nothing and gives 0; for n > 32 all n bits are
     // consumed and the last 32 of them are returned.
-    unsigned int GetBits(int n);
+    unsigned int GetBits(int n) {
+        if (n <= m_bitsLeft) {
+            if (n <= 0)
+                return 0;
+            const unsigned int result = static_cast<unsigned int>(m_byte) >> (8 - n);
+            m_byte = static_cast<unsigned char>((static_cast<unsigned int>(m_byte) << n) & 0xFFu);
+            m_bitsLeft -= n;
+            return result;
+        }
+        // In memory with four bytes at hand, up to 32 bits come from one
+        // window; the data cannot run out there, so nothing differs from the
+        // byte loop.
+        if (n <= 32 && BytesInMemory() >= 4)
+            return TakeFromMemory(n);
+        return GetBitsBeyondByte(n);
+    }
     // The value GetBits(n) would return; reader and source are left as they were.
     unsigned int PeekBits(int n);
     unsigned int GetByte() { return GetBits(8) & 0xFFu; }
@@ -60,6 +75,8 @@ protected:
         else
             --m_cur;
     }
+    // GetBits beyond the current byte, other than from the window.
+    unsigned int GetBitsBeyondByte(int n);
     // Bytes left in a memory source (0 over any other source).
     long BytesInMemory() const { return m_src ? 0 : static_cast<long>(m_end - m_cur); }
     // The four bytes at p as a big-endian number.
@@ -103,8 +120,19 @@ class CH264BitInStream : public CMPEG4InStream {
 public:
     explicit CH264BitInStream(CInputSource* source) : CMPEG4InStream(source) {}
     explicit CH264BitInStream(CMemInputSource* source) : CMPEG4InStream(source) {}
-    unsigned int GetUE();
+    unsigned int GetUE() {
+        // The code 1 (value 0), the commonest, from the current byte.
+        if (m_bitsLeft > 0 && (m_byte & 0x80u)) {
+            m_byte = static_cast<unsigned char>((static_cast<unsigned int>(m_byte) << 1) & 0xFFu);
+            --m_bitsLeft;
+            return 0;
+        }
+        return GetUESlow();
+    }
     int GetSE();
+
+private:
+    unsigned int GetUESlow();
 };
 
 #endif
