@@ -1,0 +1,121 @@
+#!/usr/bin/env python3
+"""Writes seed inputs for the fuzz targets into OUT/<target>/.
+
+    python3 fuzz/make_seeds.py OUT [STREAM...]
+
+Streams default to tests/data/*.hevc, tests/data/*.265 and
+tests/hostile/*.hevc. They are cut into NAL units and access units; the
+byte strings written as Hex("...") in the unit tests are added as they are.
+The slice target gets its own layout (see fuzz_slice.cpp): SPS piece, PPS
+piece and the start of each VCL NAL unit of the same stream.
+"""
+import glob
+import hashlib
+import os
+import re
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+def nal_units(data):
+    """(start, end) of each NAL unit, start code included."""
+    starts = []
+    i = 0
+    while True:
+        i = data.find(b"\x00\x00\x01", i)
+        if i < 0:
+            break
+        s = i - 1 if i > 0 and data[i - 1] == 0 else i
+        starts.append(s)
+        i += 3
+    return [(s, starts[k + 1] if k + 1 < len(starts) else len(data)) for k, s in enumerate(starts)]
+
+
+def nal_type(unit):
+    header = unit[3] if unit[2] == 1 else unit[4]
+    return (header >> 1) & 0x3F
+
+
+class Writer:
+    def __init__(self, out):
+        self.out = out
+        self.count = {}
+
+    def add(self, target, blob):
+        d = os.path.join(self.out, target)
+        os.makedirs(d, exist_ok=True)
+        name = hashlib.sha1(blob).hexdigest()
+        path = os.path.join(d, name)
+        if not os.path.exists(path):
+            with open(path, "wb") as f:
+                f.write(blob)
+            self.count[target] = self.count.get(target, 0) + 1
+
+
+def unit_test_strings():
+    blobs = []
+    for path in glob.glob(os.path.join(ROOT, "tests", "*.cpp")):
+        with open(path, encoding="utf-8", errors="replace") as f:
+            for text in re.findall(r'Hex\("([0-9A-Fa-f ]*)"\)', f.read()):
+                blob = bytes(int(b, 16) for b in text.split())
+                if blob:
+                    blobs.append(blob)
+    return blobs
+
+
+def main():
+    out = sys.argv[1]
+    streams = sys.argv[2:] or sorted(
+        glob.glob(os.path.join(ROOT, "tests", "data", "*.hevc"))
+        + glob.glob(os.path.join(ROOT, "tests", "data", "*.265"))
+        + glob.glob(os.path.join(ROOT, "tests", "hostile", "*.hevc")))
+    w = Writer(out)
+    for blob in unit_test_strings():
+        for target in ("header_parser", "nalu_type", "sps", "pps"):
+            w.add(target, blob)
+        w.add("scanner", bytes([0x80]) + blob)
+        w.add("slice", bytes([0, 0, 0, 0]) + blob)
+        w.add("bit_reader", bytes([8, 0, 8, 2, 3, 4, 5, 1, 40]) + blob)
+
+    for path in streams:
+        with open(path, "rb") as f:
+            data = f.read()
+        units = [data[s:e] for s, e in nal_units(data)]
+        if not units:
+            continue
+        first_vcl = next((k for k, u in enumerate(units) if nal_type(u) < 32), len(units))
+        head = b"".join(units[:first_vcl + 1])
+        for target in ("header_parser", "nalu_type"):
+            w.add(target, head[:2048])
+        w.add("scanner", bytes([0x80]) + head[:2048])
+        w.add("scanner", bytes([33]) + data[:4096])
+        sps = [u for u in units if nal_type(u) == 33]
+        pps = [u for u in units if nal_type(u) == 34]
+        for u in sps:
+            w.add("sps", u[:512])
+            w.add("header_parser", u[:512])
+            # The SPS payload after its header, for the bit reader, with a
+            # program that mixes every operation.
+            w.add("bit_reader", bytes([16, 0, 12, 2, 2, 3, 1, 40, 4, 5, 6, 15, 7, 0, 70, 2, 3, 0]) + u[5:200])
+        for u in pps:
+            w.add("pps", u[:64])
+        if sps and pps:
+            s, p = sps[0][:255], pps[0][:255]
+            seen = set()
+            for u in units:
+                t = nal_type(u)
+                if t >= 32 or (t, u[5:9]) in seen:
+                    continue
+                seen.add((t, u[5:9]))
+                w.add("slice", bytes([len(s), len(p), 0, 0]) + s + p + u[:40])
+        # Other NAL unit types as they are.
+        for u in units:
+            if nal_type(u) >= 35:
+                w.add("nalu_type", u[:64])
+    for target, n in sorted(w.count.items()):
+        print(f"{target}: {n} seeds")
+
+
+if __name__ == "__main__":
+    main()
