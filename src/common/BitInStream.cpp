@@ -125,34 +125,6 @@ unsigned long long CMPEG4InStream::SkipLeadingZeroBits() {
 }
 
 unsigned int CH264BitInStream::GetUESlow() {
-    if (BytesInMemory() >= 4) {
-        // The unread bits of m_byte and the next four bytes: a code of up to
-        // 15 leading zeros lies wholly in them (2 * 15 + 1 <= 32 + 0 bits).
-        // Longer codes and the last bytes of the data take the general path.
-        const unsigned int next = Load32BigEndian(m_cur);
-        const unsigned long long window =
-            (static_cast<unsigned long long>(static_cast<unsigned int>(m_byte) >> (8 - m_bitsLeft)) << 32 | next)
-            << (32 - m_bitsLeft); // the next 32 + m_bitsLeft bits, left-aligned
-        if (window >> 48) {       // a 1 bit within the first 16
-#if defined(__GNUC__)
-            const int zeros = __builtin_clzll(window);
-#else
-            int zeros = 0;
-            while (!(window >> (63 - zeros) & 1u))
-                ++zeros;
-#endif
-            const int length = 2 * zeros + 1;
-            // 2^zeros + info, less 1: the same as term - 1 + info below.
-            const unsigned int value = static_cast<unsigned int>(window >> (64 - length)) - 1u;
-            if (length <= m_bitsLeft) {
-                m_byte = static_cast<unsigned char>((static_cast<unsigned int>(m_byte) << length) & 0xFFu);
-                m_bitsLeft -= length;
-            } else {
-                TakeFromMemory(length);
-            }
-            return value;
-        }
-    }
     unsigned long long zeros = SkipLeadingZeroBits();
     // 2^zeros, saturated at 0xFFFFFFFF from 32 zeros on; formed before the
     // info bits are read.

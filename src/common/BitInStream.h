@@ -90,6 +90,31 @@ protected:
                static_cast<unsigned int>(p[2]) << 8 | static_cast<unsigned int>(p[3]);
 #endif
     }
+    // Leading zero bits of a non-zero value.
+    static int LeadingZeros64(unsigned long long v) {
+#if defined(__GNUC__)
+        return __builtin_clzll(v);
+#else
+        int zeros = 0;
+        while (!(v >> (63 - zeros) & 1u))
+            ++zeros;
+        return zeros;
+#endif
+    }
+    // Consumes `bits` (1 .. 32) bits that lie in m_byte and the bytes at
+    // m_cur, with BytesInMemory() >= 4.
+    void SkipInWindow(int bits) {
+        if (bits <= m_bitsLeft) {
+            m_byte = static_cast<unsigned char>((static_cast<unsigned int>(m_byte) << bits) & 0xFFu);
+            m_bitsLeft -= bits;
+            return;
+        }
+        const int need = bits - m_bitsLeft;
+        const int bytes = (need + 7) >> 3;
+        m_cur += bytes;
+        m_bitsLeft = 8 * bytes - need;
+        m_byte = static_cast<unsigned char>((static_cast<unsigned int>(m_cur[-1]) << (8 - m_bitsLeft)) & 0xFFu);
+    }
     // Takes `bits` (1 .. 32) bits that lie in m_byte and the bytes at m_cur,
     // with BytesInMemory() >= 4; returns them.
     unsigned int TakeFromMemory(int bits) {
@@ -126,6 +151,24 @@ public:
             m_byte = static_cast<unsigned char>((static_cast<unsigned int>(m_byte) << 1) & 0xFFu);
             --m_bitsLeft;
             return 0;
+        }
+        if (BytesInMemory() >= 4) {
+            // The unread bits of m_byte and the next four bytes: a code of up
+            // to 15 leading zeros lies wholly in them (2 * 15 + 1 <= 32 bits),
+            // so the data cannot run out within it. Longer codes and the last
+            // bytes of the data take the general path.
+            const unsigned long long window =
+                (static_cast<unsigned long long>(static_cast<unsigned int>(m_byte) >> (8 - m_bitsLeft)) << 32 |
+                 Load32BigEndian(m_cur))
+                << (32 - m_bitsLeft); // the next 32 + m_bitsLeft bits, left-aligned
+            if (window >> 48) {       // a 1 bit within the first 16
+                const int zeros = LeadingZeros64(window);
+                const int length = 2 * zeros + 1;
+                // 2^zeros + info, less 1: term - 1 + info of the general path.
+                const unsigned int value = static_cast<unsigned int>(window >> (64 - length)) - 1u;
+                SkipInWindow(length);
+                return value;
+            }
         }
         return GetUESlow();
     }
