@@ -22,21 +22,30 @@ template <typename T> void ReleaseArray(T*& array) {
 // known to be there they come from one read; otherwise bit by bit, so that
 // data ending among them leaves the flags before that point written, as
 // each flag is stored the moment it is read.
+// flags[0..31] from the bits of `bits`, flag[0] in the top bit, four at a
+// time from a table of the 16 nibbles.
+void SplitCompatibilityFlags(unsigned int* flags, unsigned int bits) {
+    static const unsigned int kNibbleFlags[16][4] = {
+        {0, 0, 0, 0}, {0, 0, 0, 1}, {0, 0, 1, 0}, {0, 0, 1, 1}, {0, 1, 0, 0}, {0, 1, 0, 1}, {0, 1, 1, 0}, {0, 1, 1, 1},
+        {1, 0, 0, 0}, {1, 0, 0, 1}, {1, 0, 1, 0}, {1, 0, 1, 1}, {1, 1, 0, 0}, {1, 1, 0, 1}, {1, 1, 1, 0}, {1, 1, 1, 1}};
+    for (int j = 0; j < 32; j += 4)
+        std::memcpy(flags + j, kNibbleFlags[(bits >> (28 - j)) & 0xFu], sizeof kNibbleFlags[0]);
+}
+
 void ReadCompatibilityFlags(unsigned int* flags, CH264BitInStream& bs) {
     if (bs.HasBits(32)) {
-        // Four flags at a time from a table of the 16 nibbles.
-        static const unsigned int kNibbleFlags[16][4] = {
-            {0, 0, 0, 0}, {0, 0, 0, 1}, {0, 0, 1, 0}, {0, 0, 1, 1}, {0, 1, 0, 0}, {0, 1, 0, 1}, {0, 1, 1, 0}, {0, 1, 1, 1},
-            {1, 0, 0, 0}, {1, 0, 0, 1}, {1, 0, 1, 0}, {1, 0, 1, 1}, {1, 1, 0, 0}, {1, 1, 0, 1}, {1, 1, 1, 0}, {1, 1, 1, 1}};
-        const unsigned int bits = bs.GetBits(32);
-        for (int j = 0; j < 32; j += 4)
-            std::memcpy(flags + j, kNibbleFlags[(bits >> (28 - j)) & 0xFu], sizeof kNibbleFlags[0]);
+        SplitCompatibilityFlags(flags, bs.GetBits(32));
         return;
     }
     for (int j = 0; j < 32; ++j)
         flags[j] = bs.GetBits(1);
 }
 
+} // namespace
+
+namespace {
+void ReadGeneralFieldByField(PROFILE_TIER_LEVEL& ptl, CH264BitInStream& bs);
+void ReadSubLayers(PROFILE_TIER_LEVEL& ptl, CH264BitInStream& bs);
 } // namespace
 
 PROFILE_TIER_LEVEL* CreateProfileTierLevel(unsigned int maxNumSubLayersMinus1) {
@@ -88,6 +97,31 @@ void DestroyProfileTierLevel(PROFILE_TIER_LEVEL* ptl) {
 }
 
 void profile_tier_level(PROFILE_TIER_LEVEL& ptl, CH264BitInStream& bs) {
+    if (bs.HasBits(96)) {
+        // The 96 bits of the general part are all there, so no read among
+        // them can end the data: take them as three words and split them.
+        const unsigned int a = bs.GetBits(32); // bits 0..31
+        const unsigned int b = bs.GetBits(32); // bits 32..63
+        const unsigned int c = bs.GetBits(32); // bits 64..95
+        ptl.general_profile_space = a >> 30;
+        ptl.general_tier_flag = (a >> 29) & 1u;
+        ptl.general_profile_idc = (a >> 24) & 0x1Fu;
+        SplitCompatibilityFlags(ptl.general_profile_compatibility_flag, a << 8 | b >> 24); // bits 8..39
+        ptl.general_progressive_source_flag = (b >> 23) & 1u;
+        ptl.general_interlaced_source_flag = (b >> 22) & 1u;
+        ptl.general_non_packed_constraint_flag = (b >> 21) & 1u;
+        ptl.general_frame_only_constraint_flag = (b >> 20) & 1u;
+        ptl.general_reserved_zero_44bits = (b & 0xFFu) << 24 | c >> 8; // bits 56..87, the low 32 of 44..87
+        ptl.general_level_idc = c & 0xFFu;
+    } else {
+        ReadGeneralFieldByField(ptl, bs);
+    }
+    ReadSubLayers(ptl, bs);
+}
+
+namespace {
+
+void ReadGeneralFieldByField(PROFILE_TIER_LEVEL& ptl, CH264BitInStream& bs) {
     ptl.general_profile_space = bs.GetBits(2);
     ptl.general_tier_flag = bs.GetBits(1);
     ptl.general_profile_idc = bs.GetBits(5);
@@ -98,7 +132,9 @@ void profile_tier_level(PROFILE_TIER_LEVEL& ptl, CH264BitInStream& bs) {
     ptl.general_frame_only_constraint_flag = bs.GetBits(1);
     ptl.general_reserved_zero_44bits = bs.GetBits(44); // low 32 bits kept
     ptl.general_level_idc = bs.GetBits(8);
+}
 
+void ReadSubLayers(PROFILE_TIER_LEVEL& ptl, CH264BitInStream& bs) {
     const unsigned int maxNumSubLayersMinus1 = ptl.maxNumSubLayersMinus1;
     if (maxNumSubLayersMinus1 == 0)
         return;
@@ -124,3 +160,5 @@ void profile_tier_level(PROFILE_TIER_LEVEL& ptl, CH264BitInStream& bs) {
             ptl.sub_layer_level_idc[i] = bs.GetBits(8);
     }
 }
+
+} // namespace
