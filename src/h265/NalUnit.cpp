@@ -13,45 +13,18 @@
 #include <arm_neon.h>
 #endif
 
+#include "ByteWords.h"
 #include "h265headers.h"
 
 namespace {
+
+using namespace bytewords;
 
 // Every start code begins with two zero bytes, and in random or entropy-coded
 // data a 00 00 pair is rare (about one position in 65536), so the scan looks
 // for pairs with wide loads and lets the byte rules judge each pair it finds.
 // Byte i of (bytes at p) | (bytes at p + 1) is zero exactly when p[i] and
 // p[i + 1] both are.
-
-typedef size_t Word;
-const Word kOnes = ~static_cast<Word>(0) / 0xFF; // 0x01 in every byte
-const Word kHighs = kOnes * 0x80;                // 0x80 in every byte
-
-inline Word LoadWord(const unsigned char* p) {
-    Word w;
-    std::memcpy(&w, p, sizeof w); // an unaligned load where the target allows it
-    return w;
-}
-
-// Non-zero exactly when some byte of w is zero (the borrow of a zero byte
-// only ever marks bytes above it, so the test for "any" is exact, and so is
-// the lowest marked byte).
-inline Word ZeroBytes(Word w) {
-    return (w - kOnes) & ~w & kHighs;
-}
-
-// Offset of the first zero byte in memory order from ZeroBytes(w) != 0, or
-// -1 where the compiler offers no bit scan (the caller then steps bytewise).
-inline int FirstZeroByte(Word marks) {
-#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    return sizeof(Word) == 8 ? __builtin_ctzll(marks) >> 3 : __builtin_ctz(static_cast<unsigned>(marks)) >> 3;
-#elif defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    return sizeof(Word) == 8 ? __builtin_clzll(marks) >> 3 : __builtin_clz(static_cast<unsigned>(marks)) >> 3;
-#else
-    (void)marks;
-    return -1;
-#endif
-}
 
 // A candidate is a position q <= last with q[0] == q[1] == 0 and q[2] <= 1:
 // only there can a start code begin. A pair followed by a byte above 1 (the

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "BitInStream.h"
+#include "ByteWords.h"
 #include "NalUnit.h"
 #include "SafeArithmetic.h"
 #include "SpsInfo.h"
@@ -56,28 +57,49 @@ void ReadSpsFields(CH264BitInStream& bs, SEQ_PARAMETER_SET& sps) {
 } // namespace
 
 unsigned int UnescapeNalPayload(const unsigned char* nal, unsigned int size, unsigned char* out) {
-    // The byte-by-byte rule (from position 2: a 00 00 03 whose last byte lies
+    // The byte-by-byte rule (from position 2, a 00 00 03 whose 03 lies
     // within the unit is copied as 00 00, and the byte after it is examined
-    // afresh) drops exactly the 03 bytes at positions k >= 4 that follow two
-    // zero bytes: the two zeros cannot overlap a dropped 03, nor the header.
-    // So the 03 bytes are found with memchr and the runs between the dropped
-    // ones are copied whole.
+    // afresh) drops exactly the 03 bytes that follow a 00 00 pair starting at
+    // position 2 or later: after a dropped 03 no pair can start at the two
+    // positions the rule passes over, as the 03 is not zero. So the pairs are
+    // found a word at a time, and the runs between dropped bytes are copied
+    // whole.
+    using namespace bytewords;
     if (size <= 2)
         return 0;
     unsigned int written = 0;
     unsigned int from = 2; // start of the run not yet copied
-    unsigned int k = 4;    // next position that may hold a dropped 03
-    while (k < size) {
-        const void* found = std::memchr(nal + k, 3, size - k);
-        if (!found)
+    unsigned int j = 2;    // where the next 00 00 pair may start
+    for (;;) {
+        // The next pair at or after j, while its 03 could lie in the unit.
+        bool pair = false;
+        while (j + sizeof(Word) < size) { // reads nal[j .. j + sizeof(Word)]
+            const Word marks = ZeroBytes(LoadWord(nal + j) | LoadWord(nal + j + 1));
+            if (!marks) {
+                j += sizeof(Word);
+                continue;
+            }
+            const int first = FirstZeroByte(marks);
+            if (first >= 0) {
+                j += static_cast<unsigned int>(first);
+                pair = true;
+            }
             break;
-        k = static_cast<unsigned int>(static_cast<const unsigned char*>(found) - nal);
-        if (nal[k - 1] == 0 && nal[k - 2] == 0) {
-            std::memcpy(out + written, nal + from, k - from);
-            written += k - from;
-            from = k + 1;
         }
-        ++k;
+        if (!pair) {
+            while (j + 2 < size && (nal[j] != 0 || nal[j + 1] != 0))
+                ++j;
+        }
+        if (j + 2 >= size)
+            break;
+        if (nal[j + 2] == 3) {
+            std::memcpy(out + written, nal + from, j + 2 - from);
+            written += j + 2 - from;
+            from = j + 3;
+            j += 3;
+        } else {
+            ++j;
+        }
     }
     std::memcpy(out + written, nal + from, size - from);
     return written + (size - from);
