@@ -1,7 +1,10 @@
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <vector>
 
 #include "PpsInfo.h"
+#include "SafeArithmetic.h"
 #include "SliceHeader.h"
 #include "SpsInfo.h"
 #include "TestSupport.h"
@@ -182,4 +185,65 @@ TEST(ParseSliceType, DataEndingEarlySignalsEndOfDataAndWritesNothing) {
     EXPECT_END_OF_DATA(parser->ParseSliceType(slice.data(), static_cast<unsigned int>(slice.size()), &type, &first));
     EXPECT_EQ(-100, type);
     EXPECT_FALSE(first);
+}
+
+namespace {
+
+// The width as first defined: every step in double precision.
+int DoubleAddressBits(const SEQ_PARAMETER_SET& sps) {
+    const unsigned int s = (sps.log2_min_luma_coding_block_size_minus3 + 3u + sps.log2_diff_max_min_luma_coding_block_size) & 0xFFu;
+    const int CtbSizeY = s < 31 ? 1 << s : s == 31 ? -2147483647 - 1 : 0;
+    const double d = static_cast<double>(CtbSizeY);
+    auto divide = [d](unsigned int samples) {
+        const double x = static_cast<double>(samples);
+        if (d == 0.0)
+            return x > 0.0 ? std::numeric_limits<double>::infinity() : std::numeric_limits<double>::quiet_NaN();
+        return x / d;
+    };
+    const int h = SaturatingDoubleToInt(std::ceil(divide(sps.pic_height_in_luma_samples)));
+    const int w = SaturatingDoubleToInt(std::ceil(divide(sps.pic_width_in_luma_samples)));
+    const int n = ToSignedInt32(static_cast<unsigned int>(w) * static_cast<unsigned int>(h));
+    return SaturatingDoubleToInt(std::ceil(std::log(static_cast<double>(n)) / std::log(2.0)));
+}
+
+} // namespace
+
+TEST(SliceSegmentAddressBits, IntegerLogMatchesTheDoubleExpressionAtTheEdges) {
+    // All 2^32 values were compared once (see CeilLog2OfCtbCount); here the
+    // powers of two and their neighbours, the ends of the range and a sample.
+    std::vector<int> values = {0, -1, -2, 2147483647, -2147483647 - 1};
+    for (int k = 0; k < 31; ++k) {
+        values.push_back(1 << k);
+        values.push_back((1 << k) - 1);
+        values.push_back((1 << k) + 1);
+        values.push_back(-(1 << k));
+    }
+    uint32_t state = 11;
+    for (int i = 0; i < 100000; ++i) {
+        state = state * 1664525u + 1013904223u;
+        values.push_back(ToSignedInt32(state));
+        values.push_back(static_cast<int>(state >> (state % 31)));
+    }
+    for (int n : values)
+        ASSERT_EQ(SaturatingDoubleToInt(std::ceil(std::log(static_cast<double>(n)) / std::log(2.0))),
+                  CeilLog2OfCtbCount(n))
+            << "PicSizeInCtbsY " << n;
+}
+
+TEST(SliceSegmentAddressBits, MatchesTheDoubleDefinitionOnRandomSpsFields) {
+    uint32_t state = 12;
+    auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return state;
+    };
+    for (int i = 0; i < 200000; ++i) {
+        const uint32_t r = next();
+        const uint32_t width = r % 4 == 0 ? next() : next() % 10000;
+        const uint32_t height = r % 8 == 1 ? next() : next() % 10000;
+        const uint32_t minus3 = r % 16 == 2 ? next() : next() % 5;
+        const uint32_t diff = r % 16 == 3 ? next() : next() % 5;
+        const SEQ_PARAMETER_SET sps = Sps(width, height, minus3, diff);
+        ASSERT_EQ(DoubleAddressBits(sps), SliceSegmentAddressBits(sps))
+            << width << "x" << height << " log2 " << minus3 << " + 3 + " << diff;
+    }
 }

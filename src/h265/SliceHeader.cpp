@@ -70,7 +70,31 @@ int SliceSegmentAddressBits(const SEQ_PARAMETER_SET& sps) {
     const int PicWidthInCtbsY = SaturatingDoubleToInt(std::ceil(DivideIeee(sps.pic_width_in_luma_samples, d)));
     const int PicSizeInCtbsY = ToSignedInt32(static_cast<unsigned int>(PicWidthInCtbsY) *
                                              static_cast<unsigned int>(PicHeightInCtbsY));
-    return SaturatingDoubleToInt(std::ceil(std::log(static_cast<double>(PicSizeInCtbsY)) / std::log(2.0)));
+    return CeilLog2OfCtbCount(PicSizeInCtbsY);
+}
+
+int CeilLog2OfCtbCount(int PicSizeInCtbsY) {
+    // SaturatingDoubleToInt(ceil(log(double(n)) / log(2.0))) without the two
+    // logarithms. Checked against that expression for all 2^32 values of n
+    // (x86-64, glibc 2.36): it is the exact Ceil(Log2(n)) for every n >= 1
+    // except n = 2^29, where log(2^29) / log(2.0) rounds to just above 29.
+    if (PicSizeInCtbsY == 0)
+        return -2147483647 - 1; // log(0) is -infinity
+    if (PicSizeInCtbsY < 0)
+        return 0; // log of a negative number is NaN
+    if (PicSizeInCtbsY == 536870912)
+        return 30;
+    const unsigned int n = static_cast<unsigned int>(PicSizeInCtbsY);
+    if (n == 1)
+        return 0;
+#if defined(__GNUC__)
+    return 32 - __builtin_clz(n - 1); // n - 1 < 2^31: at most 31
+#else
+    int bits = 0;
+    while ((1u << bits) < n)
+        ++bits;
+    return bits;
+#endif
 }
 
 bool ParseSlicePictureType(const unsigned char* data, unsigned int len, const SEQ_PARAMETER_SET& sps,

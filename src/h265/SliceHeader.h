@@ -10,6 +10,10 @@
 // bits are read.
 int SliceSegmentAddressBits(const SEQ_PARAMETER_SET& sps);
 
+// Its last step for PicSizeInCtbsY = n: the value of
+// SaturatingDoubleToInt(ceil(log(double(n)) / log(2.0))), in integers.
+int CeilLog2OfCtbCount(int PicSizeInCtbsY);
+
 // Picture type (NALU_TYPE_I/P/B_FRAME) of the first VCL NAL unit of the block
 // and its first_slice_segment_in_pic_flag. False, with nothing written, when
 // there is no VCL NAL unit with a payload, when slice_type is out of range, or
