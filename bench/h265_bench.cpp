@@ -321,7 +321,6 @@ struct Av {
         }
     }
 };
-#endif
 
 int CodeOfNalUnitType(int t) {
     if (t < 0)
@@ -339,6 +338,7 @@ int CodeOfNalUnitType(int t) {
     default: return NALU_TYPE_OTHER;
     }
 }
+#endif
 
 // ---------------------------------------------------------------------------
 // Registration: one entry per query and library, usable both as a Google

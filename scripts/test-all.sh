@@ -11,6 +11,9 @@
 #              + readelf -h of the .so says ELF32 / ARM
 #   clang-arm  the library alone, clang++ --target=arm-linux-gnueabihf,
 #              C++11, -Wall -Wextra -Werror; ELF and exported-symbol checks
+#   arm-bench  arm-linux-gnueabihf-g++ with NEON, tests and a short run of
+#              bench/h265_bench under qemu-arm (a smoke test: no figures
+#              from emulation)                                   build/arm-bench
 #
 # Every stage runs even when an earlier one failed; the script exits non-zero
 # if any stage failed. The last line reads "N passed, N failed": the ctest
@@ -43,6 +46,7 @@ STEPS=(
   "asan|clang++ native, ASan+UBSan, -Werror"
   "arm|arm-linux-gnueabihf-g++, tests under qemu-arm"
   "clang-arm|clang++ --target=arm-linux-gnueabihf, library only, C++11 -Werror"
+  "arm-bench|arm-linux-gnueabihf-g++ -mfpu=neon, tests and h265_bench under qemu-arm"
   # "valgrind|unit tests under valgrind memcheck"
   # "fuzz-replay|fuzz targets over the checked-in corpus"
   # "install|cmake --install, then build and run a consumer project"
@@ -161,6 +165,20 @@ stage_clang_arm() {
     cmake -DLIBRARY="$dir/libh265headers.so" -DNM=arm-linux-gnueabihf-nm \
     -P "$ROOT/tests/CheckExportedSymbols.cmake" || rc=1
   return "$rc"
+}
+
+stage_arm_bench() {
+  local dir="$BUILD_ROOT/arm-bench" deps="$BUILD_ROOT/arm-bench-deps"
+  local stream="$BUILD_ROOT/arm-bench-stream/x265_320x240_10f_slices4.hevc"
+  # Debian's armhf Google Benchmark, unpacked privately, and a small stream.
+  bash "$ROOT/scripts/fetch-arm-benchmark.sh" "$deps"
+  bash "$ROOT/scripts/make-bench-stream.sh" "$stream" 320x240 10
+  configure_and_build "$dir" \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/arm-linux-gnueabihf.cmake" -DH265_WERROR=ON \
+    -DH265_BUILD_TOOLS=OFF -DH265_BUILD_BENCH=ON "-DCMAKE_CXX_FLAGS=-mfpu=neon" \
+    -Dbenchmark_DIR="$deps/usr/lib/arm-linux-gnueabihf/cmake/benchmark" \
+    -DH265_BENCH_STREAM="$stream"
+  run_ctest "$dir"
 }
 
 # ---------------------------------------------------------------------------
