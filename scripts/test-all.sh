@@ -14,6 +14,9 @@
 #   arm-bench  arm-linux-gnueabihf-g++ with NEON, tests and a short run of
 #              bench/h265_bench under qemu-arm (a smoke test: no figures
 #              from emulation)                                   build/arm-bench
+#   tsan       g++, ThreadSanitizer: parsers on 8 threads        build/tsan
+#   valgrind   memcheck over the unit and hostile tests and the
+#              fuzz-corpus replays of the native build           build/native
 #
 # Every stage runs even when an earlier one failed; the script exits non-zero
 # if any stage failed. The last line reads "N passed, N failed": the ctest
@@ -47,7 +50,8 @@ STEPS=(
   "arm|arm-linux-gnueabihf-g++, tests under qemu-arm"
   "clang-arm|clang++ --target=arm-linux-gnueabihf, library only, C++11 -Werror"
   "arm-bench|arm-linux-gnueabihf-g++ -mfpu=neon, tests and h265_bench under qemu-arm"
-  # "valgrind|unit tests under valgrind memcheck"
+  "tsan|g++ ThreadSanitizer, distinct parsers on 8 threads"
+  "valgrind|unit and hostile tests under valgrind memcheck"
   # "fuzz-replay|fuzz targets over the checked-in corpus"
   # "install|cmake --install, then build and run a consumer project"
 )
@@ -179,6 +183,45 @@ stage_arm_bench() {
     -Dbenchmark_DIR="$deps/usr/lib/arm-linux-gnueabihf/cmake/benchmark" \
     -DH265_BENCH_STREAM="$stream"
   run_ctest "$dir"
+}
+
+stage_tsan() {
+  local dir="$BUILD_ROOT/tsan"
+  echo "+ cmake -S $ROOT -B $dir (ThreadSanitizer)"
+  cmake -S "$ROOT" -B "$dir" -DCMAKE_CXX_COMPILER=g++ -DH265_SANITIZE=thread -DH265_WERROR=ON \
+    -DH265_BUILD_TOOLS=OFF
+  cmake --build "$dir" -j"$JOBS" --target hostile_thread_tests
+  TSAN_OPTIONS=halt_on_error=1:exitcode=66 check "ThreadSanitizer: distinct parsers on 8 threads" \
+    "$dir/tests/hostile_thread_tests"
+}
+
+# memcheck <description> <command...>: one check; any memcheck error, or a
+# block definitely or indirectly lost, fails it. MEMCHECK_OPTIONS adds options.
+memcheck() {
+  local what=$1
+  shift
+  # shellcheck disable=SC2086
+  check "valgrind: $what" valgrind --quiet --error-exitcode=99 --leak-check=full \
+    --show-leak-kinds=definite,indirect --errors-for-leak-kinds=definite,indirect ${MEMCHECK_OPTIONS:-} "$@"
+}
+
+stage_valgrind() {
+  local dir="$BUILD_ROOT/native" rc=0 t
+  # The native stage's build (made here when that stage did not run).
+  configure_and_build "$dir" -DCMAKE_CXX_COMPILER=g++ -DH265_WERROR=ON
+  memcheck unit_tests "$dir/tests/unit_tests" || rc=1
+  # That test replaces operator new and delete itself; valgrind must leave
+  # them alone (it still sees the malloc and free they call).
+  MEMCHECK_OPTIONS=--soname-synonyms=somalloc=nouserintercepts \
+    memcheck hostile_alloc_tests "$dir/tests/hostile_alloc_tests" || rc=1
+  memcheck hostile_guard_tests "$dir/tests/hostile_guard_tests" || rc=1
+  memcheck hostile_thread_tests "$dir/tests/hostile_thread_tests" || rc=1
+  for t in $(sed -n 's/^set(H265_FUZZ_TARGETS \(.*\))$/\1/p' "$ROOT/fuzz/FuzzTargets.cmake"); do
+    set -- "$ROOT/fuzz/corpus/$t"
+    if [ -d "$ROOT/fuzz/regressions/$t" ]; then set -- "$@" "$ROOT/fuzz/regressions/$t"; fi
+    memcheck "fuzz corpus replay: $t" "$dir/tests/fuzz_replay_$t" "$@" || rc=1
+  done
+  return "$rc"
 }
 
 # ---------------------------------------------------------------------------
