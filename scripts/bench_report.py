@@ -95,13 +95,18 @@ def fmt_ir(value):
 def table(medians, counts):
     out = []
     out.append("| query | h265headers | GStreamer | FFmpeg | memchr | literal byte loop "
-               "| h265headers ÷ GStreamer | target | met |")
-    out.append("| --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: | :---: |")
+               "| h265headers ÷ GStreamer | target | met | h265headers ÷ FFmpeg |")
+    out.append("| --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: | :---: | ---: |")
     for name, desc, target in QUERIES:
         scan = name.startswith("scan_")
         cells = [medians.get(name + "/" + lib) for lib in LIBRARIES + CEILINGS]
-        ours, gst = cells[0], cells[1]
+        ours, gst, av = cells[0], cells[1], cells[2]
         ratio = ours["ns"] / gst["ns"] if ours and gst else None
+        if ours and av:
+            av_ratio = ours["ns"] / av["ns"]
+            av_text = ("%.1f× FFmpeg's speed" % (1 / av_ratio)) if scan else "%.4f" % av_ratio
+        else:
+            av_text = "–"
         if ratio is None:
             ratio_text, target_text, met = "–", "–", "–"
         elif scan:
@@ -112,10 +117,10 @@ def table(medians, counts):
             ratio_text = "%.3f" % ratio
             target_text = "≤ %.3g" % target if target else "–"
             met = ("yes" if ratio <= target else "**no**") if target else "–"
-        out.append("| %s<br>%s | %s | %s | %s | %s | %s | %s | %s | %s |" % (
+        out.append("| %s<br>%s | %s | %s | %s | %s | %s | %s | %s | %s | %s |" % (
             name, desc, fmt_cell(cells[0], scan), fmt_cell(cells[1], scan), fmt_cell(cells[2], scan),
             fmt_cell(cells[3], scan) if scan else "", fmt_cell(cells[4], scan) if scan else "",
-            ratio_text, target_text, met))
+            ratio_text, target_text, met, av_text))
     out.append("")
     out.append("Instructions per query (callgrind, Ir):")
     out.append("")
