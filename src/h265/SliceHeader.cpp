@@ -76,8 +76,9 @@ int SliceSegmentAddressBits(const SEQ_PARAMETER_SET& sps) {
 int CeilLog2OfCtbCount(int PicSizeInCtbsY) {
     // SaturatingDoubleToInt(ceil(log(double(n)) / log(2.0))) without the two
     // logarithms. Checked against that expression for all 2^32 values of n
-    // (x86-64, glibc 2.36): it is the exact Ceil(Log2(n)) for every n >= 1
-    // except n = 2^29, where log(2^29) / log(2.0) rounds to just above 29.
+    // with glibc 2.36 on x86-64 and on armhf (under qemu-arm): it is the
+    // exact Ceil(Log2(n)) for every n >= 1 except n = 2^29, where
+    // log(2^29) / log(2.0) rounds to just above 29.
     if (PicSizeInCtbsY == 0)
         return -2147483647 - 1; // log(0) is -infinity
     if (PicSizeInCtbsY < 0)
