@@ -45,7 +45,7 @@ machine() {
   echo "cpu: $(lscpu | sed -n 's/^Model name: *//p' | head -n 1), $(nproc) cores"
   echo "load average $1: $(cut -d ' ' -f 1-3 /proc/loadavg)"
   local fuzz
-  fuzz=$(pgrep -fa fuzz | grep -v pgrep || true)
+  fuzz=$(pgrep -l fuzz | awk '{print $2}' | sort | uniq -c | awk '{printf "%s%s x%s", sep, $2, $1; sep=", "}' || true)
   echo "fuzzing processes $1: ${fuzz:-none}"
 }
 
