@@ -42,14 +42,14 @@ bash "$ROOT/scripts/make-bench-stream.sh" "$STREAM" 1920x1080 60
 rm -rf "$OUT"
 mkdir -p "$OUT/callgrind"
 machine() {
-  echo "cpu: $(lscpu | sed -n 's/^Model name: *//p' | head -n 1), $(nproc) cores"
   echo "load average $1: $(cut -d ' ' -f 1-3 /proc/loadavg)"
   local fuzz
   fuzz=$(pgrep -l fuzz | awk '{print $2}' | sort | uniq -c | awk '{printf "%s%s x%s", sep, $2, $1; sep=", "}' || true)
   echo "fuzzing processes $1: ${fuzz:-none}"
 }
 
-machine "before the timed run" > "$OUT/machine.txt"
+echo "cpu: $(lscpu | sed -n 's/^Model name: *//p' | head -n 1), $(nproc) cores" > "$OUT/machine.txt"
+machine "before the timed run" >> "$OUT/machine.txt"
 # shellcheck disable=SC2086
 "$BUILD/bench/h265_bench" --stream="$STREAM" --benchmark_repetitions=5 \
   --benchmark_report_aggregates_only=true --benchmark_out="$OUT/benchmark.json" \
