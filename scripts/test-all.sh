@@ -47,6 +47,7 @@ CTEST_TIMEOUT=${H265_CTEST_TIMEOUT:-600}
 STEPS=(
   "native|g++ native, -Werror"
   "asan|clang++ native, ASan+UBSan, -Werror"
+  "gcc-sanitize|g++ native, ASan+UBSan, -Werror"
   "arm|arm-linux-gnueabihf-g++, tests under qemu-arm"
   "clang-arm|clang++ --target=arm-linux-gnueabihf, library only, C++11 -Werror"
   "arm-bench|arm-linux-gnueabihf-g++ -mfpu=neon, tests and h265_bench under qemu-arm"
@@ -129,6 +130,16 @@ elf_is_arm32() {
 stage_native() {
   local dir="$BUILD_ROOT/native"
   configure_and_build "$dir" -DCMAKE_CXX_COMPILER=g++ -DH265_WERROR=ON
+  run_ctest "$dir"
+}
+
+# The same checks with g++'s sanitizers, which instrument differently.
+stage_gcc_sanitize() {
+  local dir="$BUILD_ROOT/gcc-sanitize"
+  configure_and_build "$dir" -DCMAKE_CXX_COMPILER=g++ \
+    -DH265_SANITIZE=address,undefined -DH265_WERROR=ON
+  export ASAN_OPTIONS=detect_leaks=1
+  export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
   run_ctest "$dir"
 }
 
