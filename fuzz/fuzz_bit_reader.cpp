@@ -12,6 +12,8 @@
 #include "BitInStream.h"
 #include "FuzzSupport.h"
 
+using namespace h265headers;
+
 namespace {
 
 class Model {

@@ -7,6 +7,8 @@
 #include "FuzzSupport.h"
 #include "NalUnit.h"
 
+using namespace h265headers;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1)
         return 0;

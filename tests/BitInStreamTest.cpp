@@ -4,6 +4,8 @@
 #include "BitInStream.h"
 #include "TestSupport.h"
 
+using namespace h265headers;
+
 namespace {
 
 // A source that counts the calls the reader makes on it.

@@ -3,6 +3,8 @@
 #include "NalUnit.h"
 #include "TestSupport.h"
 
+using namespace h265headers;
+
 namespace {
 
 int Len(const Bytes& data) { return static_cast<int>(data.size()); }

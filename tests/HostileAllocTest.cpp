@@ -12,8 +12,10 @@
 #include <string>
 
 #include "HostileSupport.h"
-#include "SpsInfo.h"
+#include "SequenceParameterSet.h"
 #include "TestSupport.h"
+
+using namespace h265headers;
 
 namespace {
 

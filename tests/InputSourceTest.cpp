@@ -4,6 +4,8 @@
 #include "InputSource.h"
 #include "TestSupport.h"
 
+using namespace h265headers;
+
 TEST(MemInputSource, ReturnsEveryByteThenSignalsEndOfData) {
     const Bytes data = Hex("00 7F 80 FF");
     CMemInputSource source(data.data(), static_cast<int>(data.size()));

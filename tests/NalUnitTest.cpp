@@ -3,6 +3,8 @@
 #include "NalUnit.h"
 #include "TestSupport.h"
 
+using namespace h265headers;
+
 namespace {
 
 // The byte rules of the scanner written out literally, as the reference.

@@ -1,9 +1,11 @@
 #include <cstring>
 #include <string>
 
-#include "PpsInfo.h"
-#include "SpsInfo.h"
+#include "PictureParameterSet.h"
+#include "SequenceParameterSet.h"
 #include "TestSupport.h"
+
+using namespace h265headers;
 
 namespace {
 

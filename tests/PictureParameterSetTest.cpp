@@ -1,7 +1,9 @@
 #include <cstring>
 
-#include "PpsInfo.h"
+#include "PictureParameterSet.h"
 #include "TestSupport.h"
+
+using namespace h265headers;
 
 namespace {
 

@@ -30,9 +30,11 @@
 
 #include <gtest/gtest.h>
 
-#include "PpsInfo.h"
-#include "SpsInfo.h"
+#include "PictureParameterSet.h"
+#include "SequenceParameterSet.h"
 #include "h265headers.h"
+
+using namespace h265headers;
 
 namespace {
 

@@ -16,6 +16,8 @@
 #include "NalUnit.h"
 #include "TestSupport.h"
 
+using namespace h265headers;
+
 namespace {
 
 // The rule as stated: the first i in 0 .. len - 5 with 00 00 00 01 or

@@ -1,8 +1,12 @@
 #include <cstring>
 
 #include "BitInStream.h"
-#include "SpsInfo.h"
+#include "NalUnit.h"
+#include "ProfileTierLevel.h"
+#include "SequenceParameterSet.h"
 #include "TestSupport.h"
+
+using namespace h265headers;
 
 namespace {
 

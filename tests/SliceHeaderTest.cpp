@@ -3,11 +3,13 @@
 #include <limits>
 #include <vector>
 
-#include "PpsInfo.h"
+#include "PictureParameterSet.h"
 #include "SafeArithmetic.h"
 #include "SliceHeader.h"
-#include "SpsInfo.h"
+#include "SequenceParameterSet.h"
 #include "TestSupport.h"
+
+using namespace h265headers;
 
 namespace {
 

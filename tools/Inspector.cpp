@@ -4,8 +4,8 @@
 #include <new>
 
 #include "NalUnitNames.h"
-#include "PpsInfo.h"
-#include "SpsInfo.h"
+#include "PictureParameterSet.h"
+#include "SequenceParameterSet.h"
 #include "h265headers.h"
 
 namespace h265info {

@@ -1,6 +1,6 @@
 #include "SpsDescription.h"
 
-#include "SpsInfo.h"
+#include "SequenceParameterSet.h"
 
 namespace h265info {
 

@@ -84,7 +84,7 @@ unsigned long long CMPEG4InStream::GetUInt64() {
 
 void CMPEG4InStream::market_bit() {
     if (GetBits(1) != 1)
-        throw kEndOfData;
+        throw h265headers::kEndOfData;
 }
 
 unsigned int CMPEG4InStream::GetBitsLow32(unsigned long long n) {

@@ -65,7 +65,7 @@ protected:
         if (m_src)
             return m_src->ReadByte();
         if (m_cur == m_end)
-            throw kEndOfData;
+            throw h265headers::kEndOfData;
         return *m_cur++;
     }
     // Gives back the byte NextByte returned last.

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstring>
 
+namespace h265headers {
 namespace bytewords {
 
 typedef size_t Word;
@@ -39,5 +40,6 @@ inline int FirstZeroByte(Word marks) {
 }
 
 } // namespace bytewords
+} // namespace h265headers
 
 #endif

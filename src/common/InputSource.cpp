@@ -2,7 +2,7 @@
 
 CFileInputSource::CFileInputSource(const char* path) : m_file(std::fopen(path, "rb")) {
     if (!m_file)
-        throw kEndOfData;
+        throw h265headers::kEndOfData;
 }
 
 CFileInputSource::~CFileInputSource() {
@@ -13,7 +13,7 @@ CFileInputSource::~CFileInputSource() {
 unsigned int CFileInputSource::ReadByte() {
     unsigned char byte;
     if (std::fread(&byte, 1, 1, m_file) != 1)
-        throw kEndOfData;
+        throw h265headers::kEndOfData;
     return byte;
 }
 

@@ -8,8 +8,10 @@
 
 #include "h265headers.h"
 
+namespace h265headers {
 // The value thrown as the end-of-data signal.
 const int kEndOfData = 1;
+} // namespace h265headers
 
 class CInputSource {
 public:
@@ -25,12 +27,12 @@ public:
 
     unsigned int ReadByte() {
         if (m_pos >= m_len)
-            throw kEndOfData;
+            throw h265headers::kEndOfData;
         return m_ptr[m_pos++];
     }
     void UnreadByte() {
         if (m_pos == 0)
-            throw kEndOfData;
+            throw h265headers::kEndOfData;
         --m_pos;
     }
     int Position() const { return m_pos; }

@@ -3,6 +3,8 @@
 #ifndef H265HEADERS_SAFE_ARITHMETIC_H
 #define H265HEADERS_SAFE_ARITHMETIC_H
 
+namespace h265headers {
+
 // The 32 bits of `u` taken as a two's-complement int (modulo 2^32).
 inline int ToSignedInt32(unsigned int u) {
     return u <= 0x7FFFFFFFu ? static_cast<int>(u) : -static_cast<int>(~u) - 1;
@@ -19,5 +21,7 @@ inline int SaturatingDoubleToInt(double x) {
         return -2147483647 - 1;
     return static_cast<int>(x);
 }
+
+} // namespace h265headers
 
 #endif

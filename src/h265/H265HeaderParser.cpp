@@ -2,6 +2,8 @@
 
 #include "NalUnit.h"
 
+using namespace h265headers;
+
 CH265HeaderParser::CH265HeaderParser() : m_parser(CreateH265Parser()) {}
 
 CH265HeaderParser::~CH265HeaderParser() {
@@ -51,20 +53,14 @@ int CH265HeaderParser::IsKeyFrame(const unsigned char* data, int len) {
 bool CH265HeaderParser::HasParameterSets(const unsigned char* data, int len) {
     if (!data || len <= 0)
         return false;
-    // One pass over the NAL units up to the first VCL NAL unit: each scan
-    // starts at the header byte of the unit just classified, so no start code
-    // is seen twice and the work stays linear in the buffer length. Once all
+    // One pass over the NAL units up to the first VCL NAL unit, linear in the
+    // buffer length. Once all
     // three are seen nothing later can change the answer, so the pass stops
     // there instead of crossing SEI messages and the rest of the unit.
     bool vps = false, sps = false, pps = false;
-    const unsigned char* end = data + len;
-    const unsigned char* scan = data;
-    for (;;) {
-        const unsigned char* start = FindStartCode(scan, static_cast<int>(end - scan), -1);
-        if (!start)
-            break;
-        const unsigned char* header = start + StartCodeLength(start);
-        const int nal_unit_type = (header[0] >> 1) & 0x3F;
+    NalUnitWalker walker(data, data + len);
+    while (walker.Next()) {
+        const int nal_unit_type = walker.NalUnitType();
         if (IsVclNalUnitType(nal_unit_type))
             break;
         vps = vps || nal_unit_type == kNalVps;
@@ -72,7 +68,6 @@ bool CH265HeaderParser::HasParameterSets(const unsigned char* data, int len) {
         pps = pps || nal_unit_type == kNalPps;
         if (vps && sps && pps)
             return true;
-        scan = header;
     }
     return vps && sps && pps;
 }

@@ -3,6 +3,8 @@
 #include "NalUnit.h"
 #include "SliceHeader.h"
 
+using namespace h265headers;
+
 CH265Parser::~CH265Parser() {
     delete m_sps;
     delete m_pps;

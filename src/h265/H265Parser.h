@@ -2,8 +2,8 @@
 #ifndef H265HEADERS_H265_PARSER_H
 #define H265HEADERS_H265_PARSER_H
 
-#include "PpsInfo.h"
-#include "SpsInfo.h"
+#include "PictureParameterSet.h"
+#include "SequenceParameterSet.h"
 
 class CH265Parser final : public IH265Parser {
 public:

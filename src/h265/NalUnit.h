@@ -1,10 +1,14 @@
-// Annex B start codes and the nal_unit_type of the NAL unit header.
+// NAL units: the nal_unit_header() types (7.4.2.2), their NALU_TYPE codes,
+// the walk over the NAL units of a block, and the removal of emulation
+// prevention bytes (7.3.1.1 General NAL unit syntax).
 #ifndef H265HEADERS_NAL_UNIT_H
 #define H265HEADERS_NAL_UNIT_H
 
-#include "SafeArithmetic.h"
+#include "StartCodeScanner.h"
 
-// nal_unit_type values that the parsers single out.
+namespace h265headers {
+
+// nal_unit_type values that the parsers single out (Table 7-1).
 enum NalUnitType {
     kNalBlaWLp = 16,
     kNalIdrWRadl = 19,
@@ -17,36 +21,6 @@ enum NalUnitType {
     kNalPrefixSei = 39,
     kNalSuffixSei = 40
 };
-
-// The scan behind FindStartCode, from position 0, with the widest vector or
-// word path compiled in.
-const unsigned char* ScanForStartCode(const unsigned char* data, int len, int wanted);
-
-// The same scan with word-at-a-time arithmetic alone: the path of targets
-// without a vector unit, kept callable so that tests compare it too.
-const unsigned char* ScanForStartCodeByWords(const unsigned char* data, int len, int wanted);
-
-// Position of the first start code (00 00 01, or 00 00 00 01 reported at its
-// first zero) at positions 0 .. len - 5 whose NAL unit has nal_unit_type
-// `wanted`, or of any type when `wanted` is negative; null when there is none.
-// Every byte read lies in data[0 .. len - 1].
-inline const unsigned char* FindStartCode(const unsigned char* data, int len, int wanted) {
-    // Buffers and NAL units usually begin right at a start code; position 0
-    // is answered here, without a call.
-    if (len >= 5 && data[0] == 0 && data[1] == 0) {
-        int header = -1;
-        if (data[2] == 1)
-            header = data[3];
-        else if (data[2] == 0 && data[3] == 1)
-            header = data[4];
-        if (header >= 0 && (wanted < 0 || ((header >> 1) & 0x3F) == wanted))
-            return data;
-    }
-    return ScanForStartCode(data, len, wanted);
-}
-
-// Length of the start code found at `start`: 3 when its third byte is 01, else 4.
-inline int StartCodeLength(const unsigned char* start) { return start[2] == 1 ? 3 : 4; }
 
 // nal_unit_type of the NAL unit whose start code was found at `start`.
 inline int NalUnitTypeAt(const unsigned char* start) {
@@ -67,8 +41,56 @@ inline bool IsIrapNalUnitType(int nal_unit_type) {
 
 inline bool IsVclNalUnitType(int nal_unit_type) { return nal_unit_type < kNalFirstNonVcl; }
 
-// The unsigned length of an IH265Parser call as the scanner's signed int,
-// modulo 2^32 (lengths of 2^31 and above become negative and find nothing).
-inline int ScanLength(unsigned int len) { return ToSignedInt32(len); }
+// Steps through the NAL units of a block in order. Each scan starts at the
+// header byte of the unit just returned, so no start code is seen twice and a
+// whole pass is linear in the length of the block.
+class NalUnitWalker {
+public:
+    NalUnitWalker(const unsigned char* data, const unsigned char* end) : m_scan(data), m_end(end) {}
+
+    // The start code of the next NAL unit, or null when none is left.
+    const unsigned char* Next() {
+        const unsigned char* start = FindStartCode(m_scan, static_cast<int>(m_end - m_scan), -1);
+        if (start)
+            m_scan = start + StartCodeLength(start);
+        return start;
+    }
+
+    // The header byte of the unit Next() returned last; the next start code
+    // lies beyond it.
+    const unsigned char* Header() const { return m_scan; }
+    int NalUnitType() const { return (m_scan[0] >> 1) & 0x3F; }
+
+private:
+    const unsigned char* m_scan;
+    const unsigned char* m_end;
+};
+
+// The start code of the first VCL NAL unit at or after `data`, passing over
+// non-VCL units; null when there is none.
+inline const unsigned char* FindFirstVclNalUnit(const unsigned char* data, const unsigned char* end) {
+    NalUnitWalker walker(data, end);
+    while (const unsigned char* start = walker.Next()) {
+        if (IsVclNalUnitType(walker.NalUnitType()))
+            return start;
+    }
+    return 0;
+}
+
+// The end of the NAL unit whose start code is at `start`: the next start code
+// of any type, or `end` when none follows.
+inline const unsigned char* NalUnitEnd(const unsigned char* start, const unsigned char* end) {
+    NalUnitWalker walker(start, end);
+    walker.Next(); // the unit itself
+    const unsigned char* next = walker.Next();
+    return next ? next : end;
+}
+
+// Copies the payload of a NAL unit of `size` bytes (after its two header
+// bytes) into `out`, dropping every emulation_prevention_three_byte as the
+// nal_unit() syntax does; returns the number of bytes written (at most size - 2).
+unsigned int UnescapeNalPayload(const unsigned char* nal, unsigned int size, unsigned char* out);
+
+} // namespace h265headers
 
 #endif

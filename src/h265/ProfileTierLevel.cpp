@@ -1,22 +1,18 @@
-// profile_tier_level( 1, maxNumSubLayersMinus1 ) and the record that holds it.
+#include "ProfileTierLevel.h"
+
 #include <cstring>
 #include <memory>
 
 #include "BitInStream.h"
-#include "SpsInfo.h"
+#include "OwnedArray.h"
+
+namespace h265headers {
 
 namespace {
 
 struct ProfileTierLevelDeleter {
     void operator()(PROFILE_TIER_LEVEL* ptl) const { DestroyProfileTierLevel(ptl); }
 };
-
-template <typename T> void ReleaseArray(T*& array) {
-    if (array) {
-        delete[] array;
-        array = 0;
-    }
-}
 
 // The 32 profile compatibility flags, flag[0] first. When all 32 bits are
 // known to be there they come from one read; otherwise bit by bit, so that
@@ -41,11 +37,9 @@ void ReadCompatibilityFlags(unsigned int* flags, CH264BitInStream& bs) {
         flags[j] = bs.GetBits(1);
 }
 
-} // namespace
-
-namespace {
 void ReadGeneralFieldByField(PROFILE_TIER_LEVEL& ptl, CH264BitInStream& bs);
 void ReadSubLayers(PROFILE_TIER_LEVEL& ptl, CH264BitInStream& bs);
+
 } // namespace
 
 PROFILE_TIER_LEVEL* CreateProfileTierLevel(unsigned int maxNumSubLayersMinus1) {
@@ -96,10 +90,18 @@ void DestroyProfileTierLevel(PROFILE_TIER_LEVEL* ptl) {
     delete ptl;
 }
 
+} // namespace h265headers
+
+using namespace h265headers;
+
+// 7.3.3 Profile, tier and level syntax, with profilePresentFlag = 1.
 void profile_tier_level(PROFILE_TIER_LEVEL& ptl, CH264BitInStream& bs) {
     if (bs.HasBits(96)) {
         // The 96 bits of the general part are all there, so no read among
         // them can end the data: take them as three words and split them.
+        // This repeats ReadGeneralFieldByField's syntax; the test
+        // ProfileTierLevel.InPlaceReadingFillsTheSameFieldsAsFieldByField
+        // proves the two equal at every bit offset, whole and truncated.
         const unsigned int a = bs.GetBits(32); // bits 0..31
         const unsigned int b = bs.GetBits(32); // bits 32..63
         const unsigned int c = bs.GetBits(32); // bits 64..95
@@ -119,19 +121,21 @@ void profile_tier_level(PROFILE_TIER_LEVEL& ptl, CH264BitInStream& bs) {
     ReadSubLayers(ptl, bs);
 }
 
+namespace h265headers {
 namespace {
 
+// The general part of 7.3.3, one element at a time.
 void ReadGeneralFieldByField(PROFILE_TIER_LEVEL& ptl, CH264BitInStream& bs) {
-    ptl.general_profile_space = bs.GetBits(2);
-    ptl.general_tier_flag = bs.GetBits(1);
-    ptl.general_profile_idc = bs.GetBits(5);
-    ReadCompatibilityFlags(ptl.general_profile_compatibility_flag, bs);
-    ptl.general_progressive_source_flag = bs.GetBits(1);
-    ptl.general_interlaced_source_flag = bs.GetBits(1);
-    ptl.general_non_packed_constraint_flag = bs.GetBits(1);
-    ptl.general_frame_only_constraint_flag = bs.GetBits(1);
-    ptl.general_reserved_zero_44bits = bs.GetBits(44); // low 32 bits kept
-    ptl.general_level_idc = bs.GetBits(8);
+    ptl.general_profile_space = bs.GetBits(2);                      // u(2)
+    ptl.general_tier_flag = bs.GetBits(1);                          // u(1)
+    ptl.general_profile_idc = bs.GetBits(5);                        // u(5)
+    ReadCompatibilityFlags(ptl.general_profile_compatibility_flag, bs); // u(1) x 32
+    ptl.general_progressive_source_flag = bs.GetBits(1);            // u(1)
+    ptl.general_interlaced_source_flag = bs.GetBits(1);             // u(1)
+    ptl.general_non_packed_constraint_flag = bs.GetBits(1);         // u(1)
+    ptl.general_frame_only_constraint_flag = bs.GetBits(1);         // u(1)
+    ptl.general_reserved_zero_44bits = bs.GetBits(44);              // u(44), low 32 bits kept
+    ptl.general_level_idc = bs.GetBits(8);                          // u(8)
 }
 
 void ReadSubLayers(PROFILE_TIER_LEVEL& ptl, CH264BitInStream& bs) {
@@ -162,3 +166,4 @@ void ReadSubLayers(PROFILE_TIER_LEVEL& ptl, CH264BitInStream& bs) {
 }
 
 } // namespace
+} // namespace h265headers

@@ -8,6 +8,8 @@
 #include "NalUnit.h"
 #include "SafeArithmetic.h"
 
+namespace h265headers {
+
 namespace {
 
 // The elements read on the way to slice_type; alive for one call.
@@ -35,20 +37,6 @@ double DivideIeee(unsigned int samples, double d) {
     if (d == 0.0)
         return x > 0.0 ? std::numeric_limits<double>::infinity() : std::numeric_limits<double>::quiet_NaN();
     return x / d;
-}
-
-// The first VCL NAL unit at or after `data`, passing over non-VCL units.
-const unsigned char* FindFirstVclStartCode(const unsigned char* data, const unsigned char* end) {
-    const unsigned char* scan = data;
-    for (;;) {
-        const unsigned char* start = FindStartCode(scan, static_cast<int>(end - scan), -1);
-        if (!start)
-            return 0;
-        const unsigned char* header = start + StartCodeLength(start);
-        if (IsVclNalUnitType((header[0] >> 1) & 0x3F))
-            return start;
-        scan = header; // the next start code lies beyond this header byte
-    }
 }
 
 } // namespace
@@ -104,7 +92,7 @@ bool ParseSlicePictureType(const unsigned char* data, unsigned int len, const SE
     if (scanLength < 5)
         return false;
     const unsigned char* end = data + scanLength;
-    const unsigned char* start = FindFirstVclStartCode(data, end);
+    const unsigned char* start = FindFirstVclNalUnit(data, end);
     if (!start)
         return false;
     const unsigned char* header = start + StartCodeLength(start);
@@ -117,24 +105,25 @@ bool ParseSlicePictureType(const unsigned char* data, unsigned int len, const SE
 
     CMemInputSource source(payload, static_cast<int>(end - payload));
     CH264BitInStream bs(&source);
+    // 7.3.6.1 General slice segment header syntax, up to slice_type.
     SLICE_SEGMENT_HEADER sh;
-    sh.first_slice_segment_in_pic_flag = bs.GetBits(1);
+    sh.first_slice_segment_in_pic_flag = bs.GetBits(1); // u(1)
     if (IsIrapNalUnitType(nal_unit_type))
-        sh.no_output_of_prior_pics_flag = bs.GetBits(1);
-    sh.slice_pic_parameter_set_id = bs.GetUE();
+        sh.no_output_of_prior_pics_flag = bs.GetBits(1); // u(1)
+    sh.slice_pic_parameter_set_id = bs.GetUE(); // ue(v)
     if (!sh.first_slice_segment_in_pic_flag) {
         if (pps.dependent_slice_segments_enabled_flag)
-            sh.dependent_slice_segment_flag = bs.GetBits(1);
-        sh.slice_segment_address = bs.GetBits(SliceSegmentAddressBits(sps));
+            sh.dependent_slice_segment_flag = bs.GetBits(1); // u(1)
+        sh.slice_segment_address = bs.GetBits(SliceSegmentAddressBits(sps)); // u(v)
     }
     if (!sh.dependent_slice_segment_flag) {
         const unsigned int n = pps.num_extra_slice_header_bits;
         if (n) {
             sh.slice_reserved_flag.reset(new unsigned int[n]);
             for (unsigned int i = 0; i < n; ++i)
-                sh.slice_reserved_flag[i] = bs.GetBits(1);
+                sh.slice_reserved_flag[i] = bs.GetBits(1); // u(1)
         }
-        sh.slice_type = bs.GetUE();
+        sh.slice_type = bs.GetUE(); // ue(v)
     }
 
     int code;
@@ -158,3 +147,5 @@ bool ParseSlicePictureType(const unsigned char* data, unsigned int len, const SE
         *firstSliceInPic = sh.first_slice_segment_in_pic_flag != 0;
     return true;
 }
+
+} // namespace h265headers

@@ -1,9 +1,11 @@
-// The start of slice_segment_header(), up to slice_type.
+// The start of slice_segment_header(), up to slice_type (7.3.6.1).
 #ifndef H265HEADERS_SLICE_HEADER_H
 #define H265HEADERS_SLICE_HEADER_H
 
-#include "PpsInfo.h"
-#include "SpsInfo.h"
+#include "PictureParameterSet.h"
+#include "SequenceParameterSet.h"
+
+namespace h265headers {
 
 // Width in bits of slice_segment_address, Ceil(Log2(PicSizeInCtbsY)),
 // evaluated in double precision from the SPS fields; 0 or less means that no
@@ -20,5 +22,7 @@ int CeilLog2OfCtbCount(int PicSizeInCtbsY);
 // for a dependent slice segment (it carries no slice_type) other than IDR_W_RADL.
 bool ParseSlicePictureType(const unsigned char* data, unsigned int len, const SEQ_PARAMETER_SET& sps,
                            const PIC_PARAMETER_SET& pps, int* type, bool* firstSliceInPic);
+
+} // namespace h265headers
 
 #endif

@@ -1,6 +1,7 @@
-// The parsed picture parameter set record.
-#ifndef H265HEADERS_PPS_INFO_H
-#define H265HEADERS_PPS_INFO_H
+// The picture parameter set record and its reading, from
+// pic_parameter_set_rbsp() up to cabac_init_present_flag.
+#ifndef H265HEADERS_PICTURE_PARAMETER_SET_H
+#define H265HEADERS_PICTURE_PARAMETER_SET_H
 
 #include "h265headers.h"
 
@@ -19,14 +20,18 @@ struct PIC_PARAMETER_SET {
 class CPPSInfo final : public H265Parser::IPPS {
 public:
     CPPSInfo();
-    int Dump(char* buffer);
+    int Dump(char* buffer); // the text listing, two-call protocol
 
     PIC_PARAMETER_SET pps;
 };
+
+namespace h265headers {
 
 // Reads the start of the first PPS NAL unit of the block into `record`, which
 // must be all zero. False when there is none or it has no payload byte; the
 // end-of-data signal when the buffer ends before cabac_init_present_flag.
 bool ParsePictureParameterSet(const unsigned char* data, unsigned int len, CPPSInfo& record);
+
+} // namespace h265headers
 
 #endif

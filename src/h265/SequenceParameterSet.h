@@ -1,6 +1,7 @@
-// The parsed sequence parameter set record and its teardown.
-#ifndef H265HEADERS_SPS_INFO_H
-#define H265HEADERS_SPS_INFO_H
+// The sequence parameter set record and its reading, from
+// seq_parameter_set_rbsp() up to log2_diff_max_min_luma_coding_block_size.
+#ifndef H265HEADERS_SEQUENCE_PARAMETER_SET_H
+#define H265HEADERS_SEQUENCE_PARAMETER_SET_H
 
 #include "h265headers.h"
 
@@ -42,7 +43,7 @@ public:
     ~CSPSInfo(); // releases whatever a possibly unfinished parse attached
 
     bool GetPicSize(int* width, int* height);
-    int Dump(char* buffer);
+    int Dump(char* buffer); // the text listing, two-call protocol
 
     SEQ_PARAMETER_SET sps;
 
@@ -51,21 +52,12 @@ private:
     CSPSInfo& operator=(const CSPSInfo&);
 };
 
-// A zeroed PROFILE_TIER_LEVEL with maxNumSubLayersMinus1 set and, when it is
-// greater than 0, every per-sub-layer array allocated. Nothing leaks when an
-// allocation fails.
-PROFILE_TIER_LEVEL* CreateProfileTierLevel(unsigned int maxNumSubLayersMinus1);
-
-// Releases a PROFILE_TIER_LEVEL, however far its arrays were allocated.
-void DestroyProfileTierLevel(PROFILE_TIER_LEVEL* ptl);
-
-// Copies the payload of a NAL unit of `size` bytes (after its two header
-// bytes) into `out`, dropping every emulation_prevention_three_byte as the
-// nal_unit() syntax does; returns the number of bytes written (at most size - 2).
-unsigned int UnescapeNalPayload(const unsigned char* nal, unsigned int size, unsigned char* out);
+namespace h265headers {
 
 // Reads the first SPS NAL unit of the block into `record`, which must be
 // all zero. False when there is none; the end-of-data signal when it ends early.
 bool ParseSequenceParameterSet(const unsigned char* data, unsigned int len, CSPSInfo& record);
+
+} // namespace h265headers
 
 #endif
