@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "ReferenceRules.h"
 #include "h265headers.h"
 
 #if H265_BENCH_PEERS
@@ -323,20 +324,7 @@ struct Av {
 };
 
 int CodeOfNalUnitType(int t) {
-    if (t < 0)
-        return -1;
-    if (t == 19)
-        return NALU_TYPE_I_FRAME;
-    if (t < 32)
-        return NALU_TYPE_SLICE;
-    switch (t) {
-    case 32: return NALU_TYPE_VPS;
-    case 33: return NALU_TYPE_SPS;
-    case 34: return NALU_TYPE_PPS;
-    case 39: return NALU_TYPE_SEI_PREFIX;
-    case 40: return NALU_TYPE_SEI_SUFFIX;
-    default: return NALU_TYPE_OTHER;
-    }
+    return t < 0 ? -1 : ReferenceNaluTypeCode(t);
 }
 #endif
 

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <memory>
 
+#include "ReferenceRules.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 // A broken invariant is a finding: report it and abort, which libFuzzer and
@@ -63,25 +65,6 @@ inline size_t Take(const uint8_t** data, size_t* size, size_t n) {
     *data += n;
     *size -= n;
     return n;
-}
-
-// The start-code search as documented, one position at a time: the first
-// position in 0 .. len - 5 holding 00 00 01, or 00 00 00 01, whose NAL unit
-// header has nal_unit_type `wanted` (any type when negative); -1 when none.
-// An independent reference for the library's faster scanner.
-inline long ReferenceFindStartCode(const unsigned char* data, long len, int wanted) {
-    for (long i = 0; i + 5 <= len; ++i) {
-        int header;
-        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1)
-            header = data[i + 3];
-        else if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 0 && data[i + 3] == 1)
-            header = data[i + 4];
-        else
-            continue;
-        if (wanted < 0 || ((header >> 1) & 0x3F) == wanted)
-            return i;
-    }
-    return -1;
 }
 
 // Offset of the NAL unit header byte of the start code at `at`.

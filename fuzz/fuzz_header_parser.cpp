@@ -5,22 +5,6 @@
 
 namespace {
 
-// NALU_TYPE code that GetNaluType gives for a nal_unit_type.
-int ExpectedCode(int nal_unit_type) {
-    if (nal_unit_type == 19)
-        return NALU_TYPE_I_FRAME;
-    if (nal_unit_type < 32)
-        return NALU_TYPE_SLICE;
-    switch (nal_unit_type) {
-    case 32: return NALU_TYPE_VPS;
-    case 33: return NALU_TYPE_SPS;
-    case 34: return NALU_TYPE_PPS;
-    case 39: return NALU_TYPE_SEI_PREFIX;
-    case 40: return NALU_TYPE_SEI_SUFFIX;
-    default: return NALU_TYPE_OTHER;
-    }
-}
-
 bool ReferenceHasParameterSets(const unsigned char* data, long len) {
     bool vps = false, sps = false, pps = false;
     long scan = 0;
@@ -56,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         FUZZ_CHECK(key == 0);
     } else {
         const int nal_unit_type = (data[ReferenceHeaderOffset(data, first)] >> 1) & 0x3F;
-        FUZZ_CHECK(type == ExpectedCode(nal_unit_type));
+        FUZZ_CHECK(type == ReferenceNaluTypeCode(nal_unit_type));
         const bool irap = nal_unit_type >= 16 && nal_unit_type <= 23;
         const int expectedKey = irap || nal_unit_type == 32 || nal_unit_type == 33 ? 1 : nal_unit_type < 32 ? 2 : 0;
         FUZZ_CHECK(key == expectedKey);

@@ -4,7 +4,7 @@
     python3 fuzz/make_seeds.py OUT [STREAM...]
 
 Streams default to tests/data/*.hevc, tests/data/*.265 and
-tests/hostile/*.hevc. They are cut into NAL units and access units; the
+tests/hostile/data/*.hevc. They are cut into NAL units and access units; the
 byte strings written as Hex("...") in the unit tests are added as they are.
 The slice target gets its own layout (see fuzz_slice.cpp): SPS piece, PPS
 piece and the start of each VCL NAL unit of the same stream.
@@ -69,7 +69,7 @@ def main():
     streams = sys.argv[2:] or sorted(
         glob.glob(os.path.join(ROOT, "tests", "data", "*.hevc"))
         + glob.glob(os.path.join(ROOT, "tests", "data", "*.265"))
-        + glob.glob(os.path.join(ROOT, "tests", "hostile", "*.hevc")))
+        + glob.glob(os.path.join(ROOT, "tests", "hostile", "data", "*.hevc")))
     w = Writer(out)
     for blob in unit_test_strings():
         for target in ("header_parser", "nalu_type", "sps", "pps"):

@@ -30,7 +30,7 @@ run() {
 }
 
 echo "== CMake package"
-args=(-S "$root/tests/consumer" -B "$work/cmake-consumer" -DCMAKE_PREFIX_PATH="$prefix")
+args=(-S "$root/tests/abi/consumer" -B "$work/cmake-consumer" -DCMAKE_PREFIX_PATH="$prefix")
 # The toolchain file confines package searches to the target root, so the
 # installed package is named directly.
 [ -n "$toolchain" ] && args+=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -Dh265headers_DIR="$prefix/lib/cmake/h265headers")
@@ -43,6 +43,6 @@ cxx=${CXX:-c++}
 [ -n "$toolchain" ] && cxx=arm-linux-gnueabihf-g++
 flags=$(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" PKG_CONFIG_SYSROOT_DIR= pkg-config --cflags --libs h265headers)
 # shellcheck disable=SC2086
-"$cxx" -o "$work/pc-consumer" "$root/tests/consumer/main.cpp" $flags
+"$cxx" -o "$work/pc-consumer" "$root/tests/abi/consumer/main.cpp" $flags
 run "$work/pc-consumer"
 echo "install check passed"

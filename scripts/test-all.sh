@@ -178,7 +178,7 @@ stage_clang_arm() {
     elf_is_arm32 "$dir/libh265headers.so" || rc=1
   check "clang ARM libh265headers.so exports exactly the five functions" \
     cmake -DLIBRARY="$dir/libh265headers.so" -DNM=arm-linux-gnueabihf-nm \
-    -P "$ROOT/tests/CheckExportedSymbols.cmake" || rc=1
+    -P "$ROOT/tests/abi/CheckExportedSymbols.cmake" || rc=1
   return "$rc"
 }
 

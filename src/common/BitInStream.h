@@ -145,6 +145,7 @@ class CH264BitInStream : public CMPEG4InStream {
 public:
     explicit CH264BitInStream(CInputSource* source) : CMPEG4InStream(source) {}
     explicit CH264BitInStream(CMemInputSource* source) : CMPEG4InStream(source) {}
+    // ue(v), 9.2 Parsing process for Exp-Golomb codes.
     unsigned int GetUE() {
         // The code 1 (value 0), the commonest, from the current byte.
         if (m_bitsLeft > 0 && (m_byte & 0x80u)) {
@@ -172,7 +173,7 @@ public:
         }
         return GetUESlow();
     }
-    int GetSE();
+    int GetSE(); // se(v), 9.2.2 Mapping process for signed Exp-Golomb codes
 
 private:
     unsigned int GetUESlow();

@@ -138,6 +138,8 @@ void ReadGeneralFieldByField(PROFILE_TIER_LEVEL& ptl, CH264BitInStream& bs) {
     ptl.general_level_idc = bs.GetBits(8);                          // u(8)
 }
 
+// The sub-layer part of 7.3.3: the present flags, reserved_zero_2bits up to
+// eight entries, then each sub-layer's profile and level elements.
 void ReadSubLayers(PROFILE_TIER_LEVEL& ptl, CH264BitInStream& bs) {
     const unsigned int maxNumSubLayersMinus1 = ptl.maxNumSubLayersMinus1;
     if (maxNumSubLayersMinus1 == 0)

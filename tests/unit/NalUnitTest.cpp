@@ -1,34 +1,12 @@
 #include <random>
 
 #include "NalUnit.h"
+#include "ReferenceRules.h"
 #include "TestSupport.h"
 
 using namespace h265headers;
 
 namespace {
-
-// The byte rules of the scanner written out literally, as the reference.
-const unsigned char* ReferenceFindStartCode(const unsigned char* data, int len, int wanted) {
-    if (len - 4 <= 0)
-        return 0;
-    for (int i = 0; i <= len - 5; ++i) {
-        if (data[i] != 0 || data[i + 1] != 0)
-            continue;
-        int header;
-        if (data[i + 2] == 0) {
-            if (data[i + 3] != 1)
-                continue;
-            header = data[i + 4];
-        } else if (data[i + 2] == 1) {
-            header = data[i + 3];
-        } else {
-            continue;
-        }
-        if (wanted < 0 || ((header >> 1) & 0x3F) == wanted)
-            return data + i;
-    }
-    return 0;
-}
 
 struct ClassifyCase {
     const char* name;
@@ -89,38 +67,65 @@ TEST(ParseNaluType, NullArgumentsGiveFalse) {
     EXPECT_EQ(-100, code);
 }
 
-TEST(FindStartCode, ReportsPositionsOfTheWantedType) {
-    const Bytes data = Concat({Nal(32, Hex("0C 01")), Nal(33, Hex("01 02"), 3), Nal(34, Hex("C1 72"))});
-    const unsigned char* vps = FindStartCode(data.data(), static_cast<int>(data.size()), 32);
-    const unsigned char* sps = FindStartCode(data.data(), static_cast<int>(data.size()), 33);
-    const unsigned char* pps = FindStartCode(data.data(), static_cast<int>(data.size()), 34);
-    EXPECT_EQ(data.data(), vps);
-    EXPECT_EQ(data.data() + 8, sps);  // 3-byte start code at its first zero
-    EXPECT_EQ(data.data() + 15, pps); // 4-byte start code at its first zero
-    EXPECT_EQ(nullptr, FindStartCode(data.data(), static_cast<int>(data.size()), 39));
+TEST(NaluTypeCodes, AgreeWithTheRulesForEveryNalUnitType) {
+    for (int t = 0; t < 64; ++t)
+        EXPECT_EQ(ReferenceNaluTypeCode(t), NaluTypeCode(t)) << "nal_unit_type " << t;
 }
 
-TEST(FindStartCode, LastPositionTriedIsLengthMinusFive) {
-    // A 3-byte start code beginning at len - 5 is found, one at len - 4 is not.
-    EXPECT_NE(nullptr, FindStartCode(Hex("AA 00 00 01 40 01").data(), 6, -1));
-    EXPECT_EQ(nullptr, FindStartCode(Hex("AA AA 00 00 01 40").data(), 6, -1));
-    // More than three zeros: reported where the last three zeros begin.
-    const Bytes zeros = Hex("00 00 00 00 00 01 40 01");
-    EXPECT_EQ(zeros.data() + 2, FindStartCode(zeros.data(), 8, -1));
+TEST(UnescapeNalPayload, DropsEmulationPreventionBytesAndTheHeader) {
+    struct Case {
+        const char* nal; // two header bytes, then the payload as coded
+        const char* rbsp;
+    } cases[] = {
+        {"42 01 00 00 03 01", "00 00 01"},
+        {"42 01 00 00 03 00 00 03", "00 00 00 00"}, // the byte after a dropped 03 is examined afresh
+        {"42 01 F3 00 00 03", "F3 00 00"},          // a final 03 after two zeros is dropped
+        {"42 01 00 03 00 00 03 03", "00 03 00 00 03"},
+        {"42 01 00 00 00 03", "00 00 00"},
+        {"42 01 00 00", "00 00"},
+        {"42 01", ""},
+        {"42", ""},
+    };
+    for (const Case& c : cases) {
+        const Bytes nal = Hex(c.nal);
+        Bytes out(nal.size() + 1, 0xEE);
+        const unsigned int written = UnescapeNalPayload(nal.data(), static_cast<unsigned int>(nal.size()), out.data());
+        EXPECT_EQ(Hex(c.rbsp), Bytes(out.begin(), out.begin() + written)) << c.nal;
+        EXPECT_EQ(0xEE, out[written]) << "nothing written past the payload: " << c.nal;
+    }
 }
 
-TEST(FindStartCode, AgreesWithTheLiteralByteRulesOnRandomBuffers) {
-    std::mt19937 rng(12345);
-    // Bytes drawn mostly from {00, 01, header bytes} so that start codes,
-    // near-misses and long zero runs are frequent.
-    const unsigned char alphabet[] = {0x00, 0x00, 0x00, 0x01, 0x40, 0x42, 0x44, 0x26, 0x03, 0xFF};
-    for (int trial = 0; trial < 20000; ++trial) {
-        const int len = static_cast<int>(rng() % 48);
-        Bytes buffer(static_cast<size_t>(len) + 1);
-        for (int i = 0; i < len; ++i)
-            buffer[static_cast<size_t>(i)] = alphabet[rng() % sizeof alphabet];
-        const int wanted = static_cast<int>(rng() % 6) == 0 ? -1 : static_cast<int>(rng() % 4) + 31;
-        ASSERT_EQ(ReferenceFindStartCode(buffer.data(), len, wanted), FindStartCode(buffer.data(), len, wanted))
-            << "trial " << trial;
+TEST(UnescapeNalPayload, AgreesWithTheByteRuleOnRandomUnits) {
+    // The rule written out: from position 2, a 00 00 03 whose 03 lies within
+    // the unit gives 00 00, and the byte after it is examined afresh.
+    auto literal = [](const Bytes& nal) {
+        Bytes out;
+        size_t i = 2;
+        while (i < nal.size()) {
+            if (i + 2 < nal.size() && nal[i] == 0 && nal[i + 1] == 0 && nal[i + 2] == 3) {
+                out.push_back(0);
+                out.push_back(0);
+                i += 3;
+            } else {
+                out.push_back(nal[i++]);
+            }
+        }
+        return out;
+    };
+    uint32_t state = 99;
+    auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    const unsigned char alphabet[] = {0x00, 0x00, 0x00, 0x03, 0x03, 0x01, 0x42, 0xFF};
+    for (int trial = 0; trial < 200000; ++trial) {
+        Bytes nal(next() % 40);
+        for (unsigned char& b : nal)
+            b = alphabet[next() % sizeof alphabet];
+        const Bytes expected = literal(nal);
+        Bytes out(nal.size() + 1, 0xEE);
+        const unsigned int written = UnescapeNalPayload(nal.data(), static_cast<unsigned int>(nal.size()), out.data());
+        ASSERT_EQ(expected, Bytes(out.begin(), out.begin() + written)) << "trial " << trial;
+        ASSERT_EQ(0xEE, out[written]) << "trial " << trial;
     }
 }

@@ -4,52 +4,21 @@
 #ifndef H265HEADERS_TESTS_HOSTILE_SUPPORT_H
 #define H265HEADERS_TESTS_HOSTILE_SUPPORT_H
 
-#include <dirent.h>
-#include <sys/stat.h>
-
-#include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "AnnexB.h"
 #include "BitWriter.h"
+#include "InputFiles.h"
 
 namespace hostile {
 
-inline bool ReadFile(const std::string& path, Bytes& out) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    out.clear();
-    unsigned char chunk[65536];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        out.insert(out.end(), chunk, chunk + got);
-    std::fclose(file);
-    return true;
-}
+using inputfiles::ReadFile;
 
-// Regular files in `dir` whose names end in one of `suffixes` (all files when
-// the list is empty), sorted; none when the directory does not exist.
+// As inputfiles::ListFiles; none when the directory does not exist.
 inline std::vector<std::string> ListFiles(const std::string& dir, const std::vector<std::string>& suffixes) {
     std::vector<std::string> out;
-    DIR* d = opendir(dir.c_str());
-    if (!d)
-        return out;
-    while (dirent* e = readdir(d)) {
-        const std::string name = e->d_name;
-        const std::string path = dir + "/" + name;
-        struct stat st;
-        if (name[0] == '.' || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-            continue;
-        bool wanted = suffixes.empty();
-        for (const std::string& s : suffixes)
-            wanted = wanted || (name.size() > s.size() && name.compare(name.size() - s.size(), s.size(), s) == 0);
-        if (wanted)
-            out.push_back(path);
-    }
-    closedir(d);
-    std::sort(out.begin(), out.end());
+    inputfiles::ListFiles(dir, suffixes, out);
     return out;
 }
 
@@ -75,17 +44,10 @@ inline std::vector<std::string> CorpusFiles() {
 
 // The NAL units of an Annex B stream, each with its start code.
 inline std::vector<Bytes> NalUnits(const Bytes& stream) {
-    std::vector<size_t> starts;
-    for (size_t i = 0; i + 3 <= stream.size(); ++i)
-        if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 1) {
-            starts.push_back(i > 0 && stream[i - 1] == 0 ? i - 1 : i);
-            i += 2;
-        }
     std::vector<Bytes> units;
-    for (size_t k = 0; k < starts.size(); ++k) {
-        const size_t end = k + 1 < starts.size() ? starts[k + 1] : stream.size();
-        units.push_back(Bytes(stream.begin() + static_cast<long>(starts[k]), stream.begin() + static_cast<long>(end)));
-    }
+    for (const NalChunk& c : SplitAnnexB(stream))
+        units.push_back(Bytes(stream.begin() + static_cast<long>(c.begin),
+                              stream.begin() + static_cast<long>(c.begin + c.size)));
     return units;
 }
 

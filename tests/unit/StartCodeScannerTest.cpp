@@ -1,10 +1,10 @@
-// The start-code scanner and the NALU_TYPE codes against their literal
-// rules. The scanner is compared position by position, on every length from
-// 0 to 64 at every alignment and on millions of random and structured
-// buffers. Both the compiled-in path (vector or word) and the word-at-a-time
+// The start-code scanner against its literal byte rules. It is compared
+// position by position, on every length from 0 to 64 at every alignment and
+// on millions of random and structured buffers. Both the compiled-in path (vector or word) and the word-at-a-time
 // path are checked, and buffers end right before an inaccessible page where
 // the system has one, so that any read past data[len - 1] ends the test.
 #include <cstdint>
+#include <random>
 #include <cstring>
 #include <vector>
 
@@ -13,31 +13,18 @@
 #include <unistd.h>
 #endif
 
-#include "NalUnit.h"
+#include "ReferenceRules.h"
+#include "StartCodeScanner.h"
 #include "TestSupport.h"
 
 using namespace h265headers;
 
 namespace {
 
-// The rule as stated: the first i in 0 .. len - 5 with 00 00 00 01 or
-// 00 00 01 at i whose header byte has nal_unit_type `wanted` (any when
-// negative).
+// The rule as stated, as a pointer like the scanner's.
 const unsigned char* LiteralFindStartCode(const unsigned char* data, int len, int wanted) {
-    for (int i = 0; i <= len - 5; ++i) {
-        if (data[i] != 0 || data[i + 1] != 0)
-            continue;
-        int header;
-        if (data[i + 2] == 0 && data[i + 3] == 1)
-            header = data[i + 4];
-        else if (data[i + 2] == 1)
-            header = data[i + 3];
-        else
-            continue;
-        if (wanted < 0 || ((header >> 1) & 0x3F) == wanted)
-            return data + i;
-    }
-    return 0;
+    const long at = ReferenceFindStartCode(data, len, wanted);
+    return at < 0 ? 0 : data + at;
 }
 
 typedef const unsigned char* (*Scanner)(const unsigned char*, int, int);
@@ -271,25 +258,38 @@ TEST(ScannerEquivalence, SparseStartCodesInLongRandomBuffers) {
     }
 }
 
-TEST(NaluTypeCodes, AgreeWithTheRulesForEveryNalUnitType) {
-    for (int t = 0; t < 64; ++t) {
-        int expected;
-        if (t == 19)
-            expected = NALU_TYPE_I_FRAME;
-        else if (t < 32)
-            expected = NALU_TYPE_SLICE;
-        else if (t == 32)
-            expected = NALU_TYPE_VPS;
-        else if (t == 33)
-            expected = NALU_TYPE_SPS;
-        else if (t == 34)
-            expected = NALU_TYPE_PPS;
-        else if (t == 39)
-            expected = NALU_TYPE_SEI_PREFIX;
-        else if (t == 40)
-            expected = NALU_TYPE_SEI_SUFFIX;
-        else
-            expected = NALU_TYPE_OTHER;
-        EXPECT_EQ(expected, NaluTypeCode(t)) << "nal_unit_type " << t;
+TEST(FindStartCode, ReportsPositionsOfTheWantedType) {
+    const Bytes data = Concat({Nal(32, Hex("0C 01")), Nal(33, Hex("01 02"), 3), Nal(34, Hex("C1 72"))});
+    const unsigned char* vps = FindStartCode(data.data(), static_cast<int>(data.size()), 32);
+    const unsigned char* sps = FindStartCode(data.data(), static_cast<int>(data.size()), 33);
+    const unsigned char* pps = FindStartCode(data.data(), static_cast<int>(data.size()), 34);
+    EXPECT_EQ(data.data(), vps);
+    EXPECT_EQ(data.data() + 8, sps);  // 3-byte start code at its first zero
+    EXPECT_EQ(data.data() + 15, pps); // 4-byte start code at its first zero
+    EXPECT_EQ(nullptr, FindStartCode(data.data(), static_cast<int>(data.size()), 39));
+}
+
+TEST(FindStartCode, LastPositionTriedIsLengthMinusFive) {
+    // A 3-byte start code beginning at len - 5 is found, one at len - 4 is not.
+    EXPECT_NE(nullptr, FindStartCode(Hex("AA 00 00 01 40 01").data(), 6, -1));
+    EXPECT_EQ(nullptr, FindStartCode(Hex("AA AA 00 00 01 40").data(), 6, -1));
+    // More than three zeros: reported where the last three zeros begin.
+    const Bytes zeros = Hex("00 00 00 00 00 01 40 01");
+    EXPECT_EQ(zeros.data() + 2, FindStartCode(zeros.data(), 8, -1));
+}
+
+TEST(FindStartCode, AgreesWithTheLiteralByteRulesOnRandomBuffers) {
+    std::mt19937 rng(12345);
+    // Bytes drawn mostly from {00, 01, header bytes} so that start codes,
+    // near-misses and long zero runs are frequent.
+    const unsigned char alphabet[] = {0x00, 0x00, 0x00, 0x01, 0x40, 0x42, 0x44, 0x26, 0x03, 0xFF};
+    for (int trial = 0; trial < 20000; ++trial) {
+        const int len = static_cast<int>(rng() % 48);
+        Bytes buffer(static_cast<size_t>(len) + 1);
+        for (int i = 0; i < len; ++i)
+            buffer[static_cast<size_t>(i)] = alphabet[rng() % sizeof alphabet];
+        const int wanted = static_cast<int>(rng() % 6) == 0 ? -1 : static_cast<int>(rng() % 4) + 31;
+        ASSERT_EQ(LiteralFindStartCode(buffer.data(), len, wanted), FindStartCode(buffer.data(), len, wanted))
+            << "trial " << trial;
     }
 }

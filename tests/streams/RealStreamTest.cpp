@@ -10,13 +10,6 @@
 // the PPS record, the header parser's whole-buffer queries, the per-NAL-unit
 // classification and the slice picture types. A last test checks that the
 // corpus still holds the stream features it is meant to cover.
-// 64-bit file offsets and inode numbers for readdir, which on 32-bit targets
-// otherwise fails with EOVERFLOW on file systems with large inode numbers.
-#ifndef _FILE_OFFSET_BITS
-#define _FILE_OFFSET_BITS 64
-#endif
-#include <dirent.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -30,6 +23,9 @@
 
 #include <gtest/gtest.h>
 
+#include "AnnexB.h"
+#include "ExpectedFile.h"
+#include "InputFiles.h"
 #include "PictureParameterSet.h"
 #include "SequenceParameterSet.h"
 #include "h265headers.h"
@@ -41,175 +37,14 @@ namespace {
 const std::string kDataDir = H265_TEST_DATA_DIR;
 const char kExpectedSuffix[] = ".expected";
 
-// ---------------------------------------------------------------------------
-// The expected file: "key value..." lines and "nal" lines.
-
-struct ExpectedNal {
-    int index = -1;
-    int nalUnitType = -1;
-    int code = -1;
-    int key = -1;
-    bool isSlice = false;
-    bool dependent = false; // slice=none: ParseSliceType gives nothing
-    int sliceCode = -1;
-    int first = -1;
-};
-
-struct Expected {
-    std::map<std::string, std::vector<unsigned long long>> values;
-    std::vector<ExpectedNal> nals;
-    std::vector<std::string> errors; // lines that could not be read
-
-    bool Has(const std::string& key) const { return values.count(key) != 0; }
-    unsigned long long Value(const std::string& key, size_t i = 0) const {
-        auto it = values.find(key);
-        return it == values.end() || it->second.size() <= i ? ~0ull : it->second[i];
-    }
-};
-
-bool ParseNumber(const std::string& text, unsigned long long* value) {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    *value = std::strtoull(text.c_str(), nullptr, 10);
-    return true;
-}
-
-// "name=value" with a number; "none" is accepted where allowNone says so.
-bool ParseAttribute(const std::string& token, const char* name, int* value, bool allowNone, bool* none) {
-    const std::string prefix = std::string(name) + "=";
-    if (token.compare(0, prefix.size(), prefix) != 0)
-        return false;
-    const std::string text = token.substr(prefix.size());
-    if (allowNone && text == "none") {
-        *none = true;
-        return true;
-    }
-    unsigned long long n;
-    if (!ParseNumber(text, &n))
-        return false;
-    *value = static_cast<int>(n);
-    return true;
-}
-
-bool ParseNalLine(std::istringstream& in, ExpectedNal* nal) {
-    std::string index, type, code, key, slice, first, extra;
-    in >> index >> type >> code >> key;
-    unsigned long long n;
-    bool none = false;
-    if (!ParseNumber(index, &n))
-        return false;
-    nal->index = static_cast<int>(n);
-    if (!ParseAttribute(type, "type", &nal->nalUnitType, false, &none) ||
-        !ParseAttribute(code, "code", &nal->code, false, &none) || !ParseAttribute(key, "key", &nal->key, false, &none))
-        return false;
-    if (!(in >> slice))
-        return true;
-    nal->isSlice = true;
-    if (!ParseAttribute(slice, "slice", &nal->sliceCode, true, &nal->dependent))
-        return false;
-    if (!(in >> first) || !ParseAttribute(first, "first", &nal->first, false, &none))
-        return false;
-    return !(in >> extra);
-}
-
-Expected LoadExpected(const std::string& path) {
-    Expected expected;
-    std::ifstream file(path.c_str());
-    if (!file) {
-        expected.errors.push_back("cannot open " + path);
-        return expected;
-    }
-    std::string line;
-    int lineNumber = 0;
-    while (std::getline(file, line)) {
-        ++lineNumber;
-        if (line.empty() || line[0] == '#')
-            continue;
-        std::istringstream in(line);
-        std::string key;
-        in >> key;
-        bool ok = true;
-        if (key == "nal") {
-            ExpectedNal nal;
-            ok = ParseNalLine(in, &nal);
-            if (ok)
-                expected.nals.push_back(nal);
-        } else {
-            std::vector<unsigned long long> numbers;
-            std::string token;
-            while (in >> token) {
-                unsigned long long n;
-                if (!ParseNumber(token, &n)) {
-                    ok = false;
-                    break;
-                }
-                numbers.push_back(n);
-            }
-            ok = ok && !numbers.empty() && !expected.Has(key);
-            if (ok)
-                expected.values[key] = numbers;
-        }
-        if (!ok)
-            expected.errors.push_back(path + ":" + std::to_string(lineNumber) + ": " + line);
-    }
-    return expected;
-}
-
-// ---------------------------------------------------------------------------
-// Annex B splitting, written independently of the library's scanner: a NAL unit
-// starts at 00 00 01; a zero byte right before it is the zero_byte of a 4-byte
-// start code and belongs to the unit that follows. Each unit runs to the next
-// start code and is handed to the library with its start code.
-
-struct NalChunk {
-    size_t begin = 0; // first byte of the start code
-    size_t size = 0;  // start code, header, payload and any trailing zero bytes
-    int startCodeLength = 0;
-    int nalUnitType = -1;
-};
-
-std::vector<NalChunk> SplitAnnexB(const std::vector<unsigned char>& data) {
-    std::vector<NalChunk> chunks;
-    const size_t n = data.size();
-    for (size_t i = 0; i + 3 < n; ++i) {
-        if (data[i] != 0 || data[i + 1] != 0 || data[i + 2] != 1)
-            continue;
-        NalChunk chunk;
-        chunk.startCodeLength = (i > 0 && data[i - 1] == 0) ? 4 : 3;
-        chunk.begin = i + 3 - static_cast<size_t>(chunk.startCodeLength);
-        chunk.nalUnitType = (data[i + 3] >> 1) & 0x3F;
-        if (!chunks.empty())
-            chunks.back().size = chunk.begin - chunks.back().begin;
-        chunks.push_back(chunk);
-        i += 2;
-    }
-    if (!chunks.empty())
-        chunks.back().size = n - chunks.back().begin;
-    return chunks;
-}
-
-std::vector<unsigned char> ReadFile(const std::string& path) {
-    std::ifstream file(path.c_str(), std::ios::binary);
-    return std::vector<unsigned char>((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
-
-bool EndsWith(const std::string& s, const std::string& suffix) {
-    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 // Streams of the corpus: every file with a companion .expected file.
 std::vector<std::string> ListStreams() {
-    std::vector<std::string> names;
-    DIR* dir = opendir(kDataDir.c_str());
-    if (!dir)
-        return names;
-    while (dirent* entry = readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (EndsWith(name, kExpectedSuffix))
-            names.push_back(name.substr(0, name.size() - (sizeof kExpectedSuffix - 1)));
+    std::vector<std::string> files, names;
+    inputfiles::ListFiles(kDataDir, {kExpectedSuffix}, files);
+    for (const std::string& path : files) {
+        const std::string name = path.substr(kDataDir.size() + 1);
+        names.push_back(name.substr(0, name.size() - (sizeof kExpectedSuffix - 1)));
     }
-    closedir(dir);
-    std::sort(names.begin(), names.end());
     return names;
 }
 
@@ -355,7 +190,7 @@ class RealStream : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override {
         const std::string name = GetParam();
-        data_ = ReadFile(kDataDir + "/" + name);
+        inputfiles::ReadFile(kDataDir + "/" + name, data_);
         ASSERT_FALSE(data_.empty()) << "cannot read " << name;
         expected_ = LoadExpected(kDataDir + "/" + name + kExpectedSuffix);
         for (const std::string& error : expected_.errors)
@@ -572,7 +407,9 @@ std::vector<StreamFacts> LoadCorpus() {
         StreamFacts facts;
         facts.name = name;
         facts.expected = LoadExpected(kDataDir + "/" + name + kExpectedSuffix);
-        facts.chunks = SplitAnnexB(ReadFile(kDataDir + "/" + name));
+        std::vector<unsigned char> data;
+        inputfiles::ReadFile(kDataDir + "/" + name, data);
+        facts.chunks = SplitAnnexB(data);
         corpus.push_back(facts);
     }
     return corpus;
