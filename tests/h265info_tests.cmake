@@ -25,11 +25,11 @@ find_program(H265INFO_PYTHON python3)
 add_test(NAME h265info.make_inputs COMMAND sh ${H265INFO_TEST_DIR}/make_inputs.sh ${H265INFO_INPUTS})
 set_tests_properties(h265info.make_inputs PROPERTIES FIXTURES_SETUP h265info_inputs LABELS h265info)
 
-# h265info_case(NAME EXIT status ARGS arg... [STDOUT re...] [STDOUT_NOT re...]
+# h265info_case(NAME EXIT status ARGS arg... [STDIN file] [STDOUT re...] [STDOUT_NOT re...]
 #               [STDERR re...] [STDERR_EMPTY] [JSON check...])
 # Runs in the input directory. JSON checks are those of h265info/check_json.py.
 function(h265info_case name)
-  cmake_parse_arguments(C "STDERR_EMPTY" "EXIT" "ARGS;STDOUT;STDOUT_NOT;STDERR;JSON" ${ARGN})
+  cmake_parse_arguments(C "STDERR_EMPTY" "EXIT;STDIN" "ARGS;STDOUT;STDOUT_NOT;STDERR;JSON" ${ARGN})
   set(defines)
   foreach(list ARGS STDOUT STDOUT_NOT STDERR JSON)
     list(JOIN C_${list} "@@" joined)
@@ -39,7 +39,7 @@ function(h265info_case name)
     list(APPEND defines -DSTDERR_EMPTY=ON)
   endif()
   add_test(NAME h265info.${name}
-    COMMAND ${CMAKE_COMMAND} -DTOOL=${H265INFO_TOOL} -DEXIT=${C_EXIT} ${defines}
+    COMMAND ${CMAKE_COMMAND} -DTOOL=${H265INFO_TOOL} -DEXIT=${C_EXIT} -DSTDIN=${C_STDIN} ${defines}
             -DWORK_DIR=${H265INFO_INPUTS} -DPYTHON=${H265INFO_PYTHON}
             -DCHECK_JSON=${H265INFO_TEST_DIR}/check_json.py -P ${H265INFO_TEST_DIR}/RunCase.cmake)
   set_tests_properties(h265info.${name} PROPERTIES
@@ -59,6 +59,15 @@ h265info_case(json_without_file EXIT 2 ARGS --json STDOUT_NOT "." STDERR "no FIL
 h265info_case(dash_file_name EXIT 2 ARGS -dash.h265 STDERR "unknown option '-dash.h265'")
 h265info_case(dash_file_after_end_of_options EXIT 0 ARGS -- -dash.h265 STDERR_EMPTY
   STDOUT "File: -dash.h265" "NAL units: +12")
+
+# --- Standard input: "-", or no FILE when standard input is a file or a pipe
+# (stdin_pipe.sh below); nothing on it (/dev/null) is still a usage error.
+h265info_case(stdin_dash EXIT 0 ARGS - STDIN valid.h265 STDERR_EMPTY
+  STDOUT "File: -[^ -~]" "file size: +171 bytes" "NAL units: +12" " 5 +101 +14  20 IDR_N_LP +7 SLICE +I first key")
+h265info_case(stdin_without_file EXIT 0 ARGS --json STDIN valid.h265 JSON "file=\"-\"" "summary.file_size=171")
+h265info_case(stdin_empty EXIT 1 ARGS - STDIN empty.h265 STDOUT_NOT "." STDERR "^h265info: standard input is empty")
+h265info_case(stdin_no_start_code EXIT 1 ARGS - STDIN no_start_code.h265
+  STDERR "no start code \\(00 00 01\\) in the 25 bytes of standard input")
 
 # --- Bad input: one clear line on standard error, exit 1, never a crash.
 h265info_case(missing_file EXIT 1 ARGS does-not-exist.h265 STDOUT_NOT "."
@@ -192,6 +201,13 @@ h265info_case(json_no_parameter_sets EXIT 0 ARGS --json no_parameter_sets.h265
        "summary.sps_offset=null" "summary.key_pictures#=0" "sps=[]" "pps=[]")
 h265info_case(json_header_missing EXIT 1 ARGS --json only_start_code.h265
   JSON "nal_units[0].nal_unit_type=null" "nal_units[0].nalu_type=null" "summary.first_nalu_type=-1")
+
+add_test(NAME h265info.stdin_pipe
+  COMMAND sh ${H265INFO_TEST_DIR}/stdin_pipe.sh ${H265INFO_TOOL} ${H265INFO_INPUTS}/valid.h265
+          ${H265INFO_INPUTS}/big_unit.h265 ${H265INFO_INPUTS}/straddle_1048575.h265
+          ${H265INFO_INPUTS}/leading_garbage_1048574.h265 ${h265headers_SOURCE_DIR}/samples/x265_320x240.hevc
+          ${h265headers_SOURCE_DIR}/tests/data/kvazaar_176x144_dependent_slices.265)
+set_tests_properties(h265info.stdin_pipe PROPERTIES FIXTURES_REQUIRED h265info_inputs LABELS h265info)
 
 add_test(NAME h265info.json_file_names
   COMMAND sh ${H265INFO_TEST_DIR}/json_file_names.sh ${H265INFO_TOOL} ${H265INFO_INPUTS}

@@ -17,6 +17,8 @@ class IVideoHeaderParser;
 
 namespace h265info {
 
+using h265tools::NalUnitView;
+
 class Inspector {
 public:
     Inspector(); // std::bad_alloc when the parsers cannot be made

@@ -2,7 +2,8 @@
 
 namespace h265info {
 
-Command ParseArguments(const std::vector<std::string>& args, Options& options, std::string& error) {
+Command ParseArguments(const std::vector<std::string>& args, bool standardInputIsData, Options& options,
+                       std::string& error) {
     bool optionsEnded = false;
     bool haveFile = false;
     for (const std::string& arg : args) {
@@ -27,24 +28,34 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
         haveFile = true;
     }
     if (!haveFile) {
-        error = "no FILE given";
-        return Command::kUsageError;
+        if (!standardInputIsData) {
+            error = "no FILE given";
+            return Command::kUsageError;
+        }
+        options.file = "-";
     }
     return Command::kInspect;
 }
 
 const char* UsageText() {
     return "Usage: h265info [--json] FILE\n"
+           "       COMMAND | h265info [--json] [-]\n"
            "       h265info --help\n";
 }
 
 const char* HelpText() {
     return "Usage: h265info [--json] FILE\n"
+           "       COMMAND | h265info [--json] [-]\n"
            "       h265info --help\n"
            "\n"
            "Lists the NAL units of an H.265/HEVC Annex B byte stream and describes\n"
            "the stream from its parameter sets and slice segment headers, using\n"
            "the h265headers library as any caller would.\n"
+           "\n"
+           "FILE '-' is standard input, and so is a missing FILE when standard input\n"
+           "is a pipe or a redirected file (a file named '-' is './-'). The report is\n"
+           "then the one the same bytes give in a file, with '-' as the file name\n"
+           "and the number of bytes read as the file size.\n"
            "\n"
            "Options:\n"
            "  --json      write one JSON document instead of text\n"
@@ -72,13 +83,14 @@ const char* HelpText() {
            "  An object with \"file\", \"nal_units\" (one object per NAL unit),\n"
            "  \"summary\", and \"sps\" and \"pps\" (each listing as text and as fields).\n"
            "\n"
-           "The file is read in 1 MiB windows, so its size is not limited by memory;\n"
-           "on files over 64 MiB a progress line goes to standard error when that is\n"
-           "a terminal and standard output is not.\n"
+           "The input is read once, front to back, in 1 MiB windows, so its size is\n"
+           "not limited by memory and a live stream can be piped in. Past 64 MiB a\n"
+           "progress line goes to standard error when that is a terminal and\n"
+           "standard output is not.\n"
            "\n"
            "Exit status:\n"
            "  0  the whole stream was read\n"
-           "  1  bad input: the file cannot be read, is empty or has no start code,\n"
+           "  1  bad input: the input cannot be read, is empty or has no start code,\n"
            "     or a NAL unit ends early (each such unit is reported on standard\n"
            "     error and the rest of the stream is still listed)\n"
            "  2  usage error\n";

@@ -14,10 +14,12 @@ struct Options {
 
 enum class Command { kInspect, kHelp, kUsageError };
 
-// `h265info [--json] FILE`, `h265info --help`. "--" ends the options, so a
-// file whose name begins with '-' can be named. On kUsageError, `error` says
-// what was wrong.
-Command ParseArguments(const std::vector<std::string>& args, Options& options, std::string& error);
+// `h265info [--json] [FILE]`, `h265info --help`. FILE "-" is standard input,
+// and so is a missing FILE when `standardInputIsData` (a pipe or a redirected
+// file; not a terminal). "--" ends the options, so a file whose name begins
+// with '-' can be named. On kUsageError, `error` says what was wrong.
+Command ParseArguments(const std::vector<std::string>& args, bool standardInputIsData, Options& options,
+                       std::string& error);
 
 // The one-line synopsis, for usage errors.
 const char* UsageText();

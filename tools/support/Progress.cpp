@@ -3,24 +3,27 @@
 #include <cstdio>
 #include <unistd.h>
 
-namespace h265info {
+namespace h265tools {
 
-Progress::Progress(std::uint64_t total, const std::string& path)
-    : enabled_(total > kThreshold && isatty(STDERR_FILENO) && !isatty(STDOUT_FILENO)), total_(total), path_(path),
-      last_(std::chrono::steady_clock::now()) {}
+Progress::Progress(const std::string& program, const std::string& name, std::uint64_t total)
+    : enabled_(isatty(STDERR_FILENO) && !isatty(STDOUT_FILENO)), prefix_(program + ": " + name + ": "),
+      total_(total), last_(std::chrono::steady_clock::now()) {}
 
 void Progress::Update(std::uint64_t done) {
-    if (!enabled_)
+    if (!enabled_ || (total_ ? total_ : done) <= kThreshold)
         return;
     const auto now = std::chrono::steady_clock::now();
     if (now - last_ < std::chrono::milliseconds(250))
         return;
     last_ = now;
-    if (done > total_)
+    if (total_ != 0 && done > total_)
         done = total_;
-    std::fprintf(stderr, "\rh265info: %s: %llu of %llu MiB (%u%%)", path_.c_str(),
-                 static_cast<unsigned long long>(done >> 20), static_cast<unsigned long long>(total_ >> 20),
-                 static_cast<unsigned>(done * 100 / total_));
+    const unsigned long long mib = done >> 20;
+    if (total_ == 0)
+        std::fprintf(stderr, "\r%s%llu MiB", prefix_.c_str(), mib);
+    else
+        std::fprintf(stderr, "\r%s%llu of %llu MiB (%u%%)", prefix_.c_str(), mib,
+                     static_cast<unsigned long long>(total_ >> 20), static_cast<unsigned>(done * 100 / total_));
     std::fflush(stderr);
     shown_ = true;
 }
@@ -33,4 +36,4 @@ void Progress::Clear() {
     shown_ = false;
 }
 
-} // namespace h265info
+} // namespace h265tools
