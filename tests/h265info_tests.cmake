@@ -232,3 +232,14 @@ foreach(stream IN LISTS H265INFO_ORACLE_STREAMS)
             ${h265headers_SOURCE_DIR}/${stream})
   set_tests_properties(h265info.agrees_with_ffmpeg.${stem} PROPERTIES LABELS h265info SKIP_RETURN_CODE 77)
 endforeach()
+
+# --- The inspector's own readings of H.265 syntax, beside the library's.
+add_executable(h265info_unit_tests
+  ${H265INFO_TEST_DIR}/GeneralProfileTierLevelTest.cpp
+  ${PROJECT_SOURCE_DIR}/tools/h265info/GeneralProfileTierLevel.cpp)
+set_target_properties(h265info_unit_tests PROPERTIES CXX_STANDARD 14 CXX_STANDARD_REQUIRED ON)
+target_compile_options(h265info_unit_tests PRIVATE ${H265_WARNINGS})
+target_include_directories(h265info_unit_tests PRIVATE ${PROJECT_SOURCE_DIR}/tools/h265info)
+target_link_libraries(h265info_unit_tests PRIVATE h265tools_support GTest::gtest_main)
+target_compile_definitions(h265info_unit_tests PRIVATE H265_TEST_DATA_DIR="${H265_TEST_DATA_DIR}")
+gtest_discover_tests(h265info_unit_tests TEST_PREFIX "h265info." DISCOVERY_MODE PRE_TEST)

@@ -3,9 +3,8 @@
 #include <climits>
 #include <new>
 
+#include "GeneralProfileTierLevel.h"
 #include "NalUnitNames.h"
-#include "PpsInfo.h"
-#include "SpsInfo.h"
 #include "h265headers.h"
 
 namespace h265info {
@@ -69,8 +68,23 @@ void Inspector::Fail(UnitRecord& record, const std::string& what) {
         summary_.errors.push_back(what);
 }
 
+// Runs a library call on the unit. The end-of-data signal becomes the error
+// "WHAT at byte offset N ENDING (truncated)", exhausted memory "out of memory
+// while parsing the WHAT at byte offset N"; false then.
+template <typename Call> bool Inspector::Guarded(UnitRecord& record, const char* what, const char* ending, Call call) {
+    try {
+        call();
+        return true;
+    } catch (int) {
+        Fail(record, std::string(what) + " " + At(record) + " " + ending + " (truncated)");
+    } catch (const std::bad_alloc&) {
+        Fail(record, std::string("out of memory while parsing the ") + what + " " + At(record));
+    }
+    return false;
+}
+
 void Inspector::AddListing(std::vector<ParameterSetListing>& listings, std::map<std::string, std::size_t>& seen,
-                           const UnitRecord& record, const std::string& text) {
+                           const UnitRecord& record, const std::string& text, const ListingFields& fields) {
     auto found = seen.find(text);
     if (found != seen.end()) {
         ++listings[found->second].occurrences;
@@ -81,7 +95,7 @@ void Inspector::AddListing(std::vector<ParameterSetListing>& listings, std::map<
     listing.offset = record.offset;
     listing.occurrences = 1;
     listing.text = text;
-    listing.fields = SplitListing(text);
+    listing.fields = fields;
     seen.emplace(text, listings.size());
     listings.push_back(std::move(listing));
 }
@@ -107,55 +121,45 @@ void Inspector::InspectSps(const NalUnitView& unit, UnitRecord& record) {
     const unsigned int len = static_cast<unsigned int>(LibraryLength(unit.size));
     spsUsable_ = false;
     bool parsed = false;
-    try {
-        parsed = parser_->ParseSPS(unit.data, len);
-    } catch (int) {
-        Fail(record, "SPS " + At(record) + " ends before its last field (truncated)");
+    if (!Guarded(record, "SPS", "ends before its last field", [&] { parsed = parser_->ParseSPS(unit.data, len); }))
         return;
-    } catch (const std::bad_alloc&) {
-        Fail(record, "out of memory while parsing the SPS " + At(record));
-        return;
-    }
     if (!parsed) {
         Fail(record, "SPS " + At(record) + " is too short to hold an SPS");
         return;
     }
     spsUsable_ = true;
-    H265Parser::ISPS* sps = parser_->GetSPS();
-    AddListing(summary_.spsListings, seenSps_, record, FetchListing(*sps));
+    const std::string text = FetchListing(*parser_->GetSPS());
+    const ListingFields fields = SplitListing(text);
+    AddListing(summary_.spsListings, seenSps_, record, text, fields);
     if (summary_.haveSps)
         return;
-    // The fields the public interface does not show come from the record
-    // itself; its layout is that of SpsInfo.h.
-    summary_.sps = DescribeSps(static_cast<CSPSInfo*>(sps)->sps);
+    // The listing leaves out the general profile, tier and level.
+    GeneralProfileTierLevel ptl;
+    const std::size_t header = static_cast<std::size_t>(unit.startCodeLength);
+    const bool havePtl = ReadGeneralProfileTierLevel(unit.data + header, unit.size - header, ptl);
+    summary_.sps = DescribeSps(fields, havePtl ? &ptl : nullptr);
     summary_.haveSps = true;
     summary_.spsOffset = record.offset;
-    try {
+    Guarded(record, "SPS", "ends before GetResolution finds its picture size", [&] {
         headerParser_->GetResolution(unit.data, LibraryLength(unit.size), &summary_.codedWidth, &summary_.codedHeight);
-    } catch (int) {
-        Fail(record, "GetResolution could not read the SPS " + At(record) + " (truncated)");
-    }
+    });
 }
 
 void Inspector::InspectPps(const NalUnitView& unit, UnitRecord& record) {
     const unsigned int len = static_cast<unsigned int>(LibraryLength(unit.size));
     ppsUsable_ = false;
     bool parsed = false;
-    try {
-        parsed = parser_->ParsePPS(unit.data, len);
-    } catch (int) {
-        Fail(record, "PPS " + At(record) + " ends before its last field (truncated)");
+    if (!Guarded(record, "PPS", "ends before its last field", [&] { parsed = parser_->ParsePPS(unit.data, len); }))
         return;
-    } catch (const std::bad_alloc&) {
-        Fail(record, "out of memory while parsing the PPS " + At(record));
-        return;
-    }
     if (!parsed) {
         Fail(record, "PPS " + At(record) + " has no payload");
         return;
     }
     ppsUsable_ = true;
-    AddListing(summary_.ppsListings, seenPps_, record, FetchListing(*parser_->GetPPS()));
+    const std::string text = FetchListing(*parser_->GetPPS());
+    const ListingFields fields = SplitListing(text);
+    AddListing(summary_.ppsListings, seenPps_, record, text, fields);
+    dependentSliceSegmentsEnabled_ = FieldValue(fields, "dependent_slice_segments_enabled_flag") != 0;
 }
 
 void Inspector::InspectSlice(const NalUnitView& unit, UnitRecord& record) {
@@ -172,15 +176,11 @@ void Inspector::InspectSlice(const NalUnitView& unit, UnitRecord& record) {
     int type = -1;
     bool first = false;
     bool typed = false;
-    try {
-        typed = parser_->ParseSliceType(unit.data, static_cast<unsigned int>(LibraryLength(unit.size)), &type, &first);
-    } catch (int) {
+    if (!Guarded(record, "slice segment", "ends before slice_type", [&] {
+            typed = parser_->ParseSliceType(unit.data, static_cast<unsigned int>(LibraryLength(unit.size)), &type,
+                                            &first);
+        })) {
         record.slice = SliceState::kTruncated;
-        Fail(record, "slice segment " + At(record) + " ends before slice_type (truncated)");
-        return;
-    } catch (const std::bad_alloc&) {
-        record.slice = SliceState::kTruncated;
-        Fail(record, "out of memory while parsing the slice segment " + At(record));
         return;
     }
     if (typed) {
@@ -194,8 +194,7 @@ void Inspector::InspectSlice(const NalUnitView& unit, UnitRecord& record) {
     // dependent segment is never the first of its picture and needs
     // dependent_slice_segments_enabled_flag in the PPS.
     const bool firstSegment = (unit.data[payload] & 0x80) != 0;
-    const bool dependentAllowed = static_cast<CPPSInfo*>(parser_->GetPPS())->pps.dependent_slice_segments_enabled_flag;
-    if (!firstSegment && dependentAllowed) {
+    if (!firstSegment && dependentSliceSegmentsEnabled_) {
         record.slice = SliceState::kDependent;
         ++summary_.dependentSliceSegments;
     } else {

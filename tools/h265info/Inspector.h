@@ -38,15 +38,17 @@ private:
     void InspectPps(const NalUnitView& unit, UnitRecord& record);
     void InspectSlice(const NalUnitView& unit, UnitRecord& record);
     void KeepForParameterSetCheck(const NalUnitView& unit, bool vcl);
+    template <typename Call> bool Guarded(UnitRecord& record, const char* what, const char* ending, Call call);
     void Fail(UnitRecord& record, const std::string& what);
     static void AddListing(std::vector<ParameterSetListing>& listings, std::map<std::string, std::size_t>& seen,
-                           const UnitRecord& record, const std::string& text);
+                           const UnitRecord& record, const std::string& text, const ListingFields& fields);
 
     IH265Parser* parser_ = nullptr;
     IVideoHeaderParser* headerParser_ = nullptr;
     Summary summary_;
     bool spsUsable_ = false; // the parser holds a completely parsed SPS
     bool ppsUsable_ = false; // ... and PPS
+    bool dependentSliceSegmentsEnabled_ = false; // in that PPS
     bool sawVcl_ = false;
     bool checkedParameterSets_ = false;
     std::vector<unsigned char> prefix_; // the stream up to its first VCL NAL unit
