@@ -113,7 +113,7 @@ h265info_case(summary_counts EXIT 0 ARGS valid.h265
   STDOUT "file size: +171 bytes[^ ]" "NAL units: +12[^ ]" "first NAL unit: +11 OTHER"
          "pictures: +3 \\(I 1, P 1, B 1\\)" "key pictures: +1[^ ]" "#5 at byte offset 101 \\(IDR_N_LP\\)"
          "parameter sets: +VPS, SPS and PPS come before the first picture"
-  STDOUT_NOT "errors:" "dependent segments" "untyped segments")
+  STDOUT_NOT "errors:" "dependent segments" "untyped segments" "size changes")
 h265info_case(summary_sps EXIT 0 ARGS valid.h265
   STDOUT "coded size: +64x64" "display size: +64x64 \\(no conformance window\\)" "chroma format: +4:2:0"
          "bit depth: +luma 8, chroma 8" "profile/tier/level: +Main, Main tier, level 1[^.0-9]")
@@ -141,6 +141,25 @@ h265info_case(no_parameter_sets EXIT 0 ARGS no_parameter_sets.h265 STDERR_EMPTY
   STDOUT " 0 +0 +14  1 TRAIL_R +7 SLICE +[?] no SPS/PPS" " 1 +14 +14  20 IDR_N_LP +7 SLICE +[?] no SPS/PPS"
          "coded size: +unknown" "pictures: +0 " "untyped segments: +2" "key pictures: +none"
          "VPS, SPS and PPS do not all come before the first picture")
+h265info_case(unknown_pps_id EXIT 0 ARGS unknown_pps_id.h265 STDERR_EMPTY
+  STDOUT " 3 +84 +7  1 TRAIL_R +7 SLICE +[?] no SPS/PPS" "untyped segments: +1" "coded size: +64x64")
+
+# --- Several SPS and PPS: each slice segment is read with the PPS it names
+# and that PPS's SPS; the summary follows the SPS of each picture (the stream
+# is made by scripts/make-samples.sh; agrees_with_ffmpeg below checks it all).
+set(H265INFO_SWITCHING ${H265INFO_TEST_DIR}/x265_switching_192x128_96x64.hevc)
+h265info_case(several_parameter_sets EXIT 0 ARGS ${H265INFO_SWITCHING} STDERR_EMPTY
+  STDOUT " 21 +4482 +47  1 TRAIL_R +7 SLICE +P[^ ]" " 27 +4848 +23  0 TRAIL_N +7 SLICE +B[^ ]"
+         "coded size: +192x128"
+         "size changes: +3.    #17 at byte offset 3317: coded 96x64, display 96x64 \\(SPS 1\\).    #29 at"
+         "pictures: +16 \\(I 4, P 4, B 8\\)"
+  STDOUT_NOT "untyped")
+h265info_case(json_several_parameter_sets EXIT 0 ARGS --json ${H265INFO_SWITCHING}
+  JSON "summary.coded_width=192" "summary.sps_offset=69" "summary.size_changes#=3"
+       "summary.size_changes[0]={\"index\": 17, \"offset\": 3317, \"sps_id\": 1, \"coded_width\": 96, \"coded_height\": 64, \"display_width\": 96, \"display_height\": 64}"
+       "summary.size_changes[1].sps_id=0")
+h265info_case(json_one_size EXIT 0 ARGS --json valid.h265 STDOUT "\"coded_width\": 64" STDOUT_NOT "size_changes")
+
 h265info_case(leading_garbage EXIT 0 ARGS leading_garbage.h265 STDERR_EMPTY
   STDOUT "file size: +101 bytes \\(3 before the first start code\\)" " 0 +3 +28  32 VPS_NUT"
          " 3 +87 +14  20 IDR_N_LP +7 SLICE +I first key")
@@ -220,6 +239,7 @@ set_tests_properties(h265info.json_file_names PROPERTIES
 # window, 4:0:0 and 4:2:2 10-bit.
 set(H265INFO_ORACLE_STREAMS
   samples/x265_320x240.hevc
+  tests/h265info/x265_switching_192x128_96x64.hevc
   tests/data/kvazaar_176x144_dependent_slices.265
   tests/data/kvazaar_320x240_tiles.265
   tests/data/x265_1918x1078_conf_window.hevc
@@ -236,7 +256,9 @@ endforeach()
 # --- The inspector's own readings of H.265 syntax, beside the library's.
 add_executable(h265info_unit_tests
   ${H265INFO_TEST_DIR}/GeneralProfileTierLevelTest.cpp
-  ${PROJECT_SOURCE_DIR}/tools/h265info/GeneralProfileTierLevel.cpp)
+  ${H265INFO_TEST_DIR}/SlicePicParameterSetIdTest.cpp
+  ${PROJECT_SOURCE_DIR}/tools/h265info/GeneralProfileTierLevel.cpp
+  ${PROJECT_SOURCE_DIR}/tools/h265info/SlicePicParameterSetId.cpp)
 set_target_properties(h265info_unit_tests PROPERTIES CXX_STANDARD 14 CXX_STANDARD_REQUIRED ON)
 target_compile_options(h265info_unit_tests PRIVATE ${H265_WARNINGS})
 target_include_directories(h265info_unit_tests PRIVATE ${PROJECT_SOURCE_DIR}/tools/h265info)
