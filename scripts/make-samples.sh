@@ -8,7 +8,8 @@
 #   bash scripts/make-samples.sh            # from anywhere inside the repository
 #   SHARED_DIR=/path/to/shared bash scripts/make-samples.sh
 #
-# Writes samples/x265_320x240.hevc and tests/data/*.{hevc,265}. The kvazaar
+# Writes samples/x265_320x240.hevc, tests/data/*.{hevc,265} and the inspector's
+# tests/tools/x265_switching_192x128_96x64.hevc. The kvazaar
 # streams are copied from ${SHARED_DIR:-../shared}/streams (relative to the
 # repository root). Afterwards run scripts/trace_to_expected.py to refresh the
 # .expected files.
@@ -113,5 +114,22 @@ for f in kvazaar_176x144_dependent_slices.265 kvazaar_320x240_tiles.265 \
   cp "$SHARED/streams/$f" "$DATA/$f"
   chmod 644 "$DATA/$f"
 done
+
+# Two SPS of different picture sizes and two PPS, all before the first
+# picture, and pictures switching between them, as after a splice: two encodes
+# of two GOPs each, three slices per picture (slice_segment_address is as long
+# as the picture size needs), spliced GOP by GOP with the second one's
+# parameter set ids renumbered to 1. The same level for both keeps one VPS.
+# Not in tests/data: the library alone reads slices with the latest SPS and
+# PPS, as its interface says; h265info picks them by id.
+SPLICE=$(mktemp -d)
+for size in 192x128 96x64; do
+  x265_cli "$SPLICE/$size.hevc" testsrc2 "$size" 8 --preset ultrafast --crf 32 --ctu 16 --slices 3 \
+    --keyint 4 --min-keyint 4 --no-scenecut --no-open-gop --level-idc 2
+done
+python3 "$ROOT/scripts/splice_resolution_switch.py" "$SPLICE/192x128.hevc" "$SPLICE/96x64.hevc" \
+  "$ROOT/tests/tools/x265_switching_192x128_96x64.hevc"
+rm -r "$SPLICE"
+echo "make-samples: x265_switching_192x128_96x64.hevc $(stat -c %s "$ROOT/tests/tools/x265_switching_192x128_96x64.hevc") bytes"
 
 echo "make-samples: corpus $(du -cb "$DATA"/*.hevc "$DATA"/*.265 | tail -1 | cut -f1) bytes"

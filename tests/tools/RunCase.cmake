@@ -1,10 +1,11 @@
 # Runs h265info once and checks what it did. Invoked as
-#   cmake -DTOOL=... -DARGS=a@@b -DEXIT=n [-DSTDOUT=re@@re] [-DSTDOUT_NOT=re@@re]
+#   cmake -DTOOL=... -DARGS=a@@b -DEXIT=n [-DSTDIN=file] [-DSTDOUT=re@@re] [-DSTDOUT_NOT=re@@re]
 #         [-DSTDERR=re@@re] [-DSTDERR_EMPTY=ON] [-DJSON=check@@check
 #          -DPYTHON=... -DCHECK_JSON=check_json.py] -DWORK_DIR=... -P RunCase.cmake
 # Lists are separated by "@@" so that regular expressions may hold ';'. Every
 # regular expression must match (STDOUT, STDERR) or must not (STDOUT_NOT).
 # The exit status is compared exactly: a usage error (2) is not bad input (1).
+# Standard input is the file STDIN (in WORK_DIR), else /dev/null.
 cmake_minimum_required(VERSION 3.16)
 
 function(split_list name)
@@ -20,13 +21,16 @@ foreach(list ARGS STDOUT STDOUT_NOT STDERR JSON)
   split_list(${list})
 endforeach()
 
-if(DEFINED WORK_DIR)
-  execute_process(COMMAND ${TOOL} ${ARGS}
-    WORKING_DIRECTORY ${WORK_DIR}
-    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-else()
-  execute_process(COMMAND ${TOOL} ${ARGS} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT WORK_DIR)
+  set(WORK_DIR .)
 endif()
+set(input /dev/null)
+if(STDIN)
+  set(input ${WORK_DIR}/${STDIN})
+endif()
+execute_process(COMMAND ${TOOL} ${ARGS}
+  WORKING_DIRECTORY ${WORK_DIR} INPUT_FILE ${input}
+  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 
 set(problems "")
 if(NOT "${status}" STREQUAL "${EXIT}")

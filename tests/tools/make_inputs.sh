@@ -79,6 +79,9 @@ dependent_pps() { bytes 00 00 00 01 44 01 e0 40; }
     bytes 00 00 01 02 01 d0 80      # TRAIL_R at 103: first, slice_type P
 } > dependent.h265
 
+# A slice segment that names PPS 1 when only PPS 0 has come.
+{ params; bytes 00 00 01 02 01 a0 80; } > unknown_pps_id.h265
+
 # slice_type 5 in a first slice segment.
 { vps; sps; dependent_pps; bytes 00 00 01 02 01 cd 80; } > bad_slice_type.h265
 

@@ -1,28 +1,31 @@
-// Walks the NAL units of an Annex B byte stream held in a file, one at a time,
-// through a bounded read window.
-#ifndef H265INFO_NAL_UNIT_READER_H
-#define H265INFO_NAL_UNIT_READER_H
+// Walks the NAL units of an Annex B byte stream read from a file descriptor (a
+// file or a pipe), one at a time, through a bounded read window.
+#ifndef H265TOOLS_NAL_UNIT_READER_H
+#define H265TOOLS_NAL_UNIT_READER_H
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-namespace h265info {
+namespace h265tools {
 
-// One NAL unit as found in the file: its start code (3 or 4 bytes), the NAL
-// unit header and the payload, up to the next start code or the end of file.
+// One NAL unit as found in the stream: its start code (3 or 4 bytes), the NAL
+// unit header and the payload, up to the next start code or the end of the
+// stream.
 // The bytes belong to the reader and stay valid until its next Next() call.
 struct NalUnitView {
-    std::uint64_t offset = 0; // file offset of the first byte of the start code
+    std::uint64_t offset = 0; // stream offset of the first byte of the start code
     const unsigned char* data = nullptr;
     std::size_t size = 0; // start code included
     int startCodeLength = 0;
 };
 
-// Reads the file descriptor sequentially in windows of `window` bytes. The
-// bytes of the current NAL unit are carried over into the next window so that
-// a unit spanning a window boundary comes out whole; a unit larger than the
-// window grows the buffer for as long as that unit lasts.
+// Reads the file descriptor sequentially, never seeking, in windows of
+// `window` bytes. The bytes of the current NAL unit are carried over into the
+// next window so that a unit spanning a window boundary comes out whole; a
+// unit larger than the window grows the buffer for as long as that unit lasts.
+// Memory use is thus bounded by the window and the largest NAL unit, not by
+// the length of the stream, and a pipe reads like a file.
 //
 // A start code is 00 00 01; a zero byte right before it (and after the header
 // of the preceding unit) makes it the four-byte form 00 00 00 01. Any further
@@ -33,18 +36,18 @@ public:
 
     explicit NalUnitReader(int fd, std::size_t window = kDefaultWindow);
 
-    // The next NAL unit; false at the end of the file. A read error is thrown
+    // The next NAL unit; false at the end of the stream. A read error is thrown
     // as std::system_error.
     bool Next(NalUnitView& unit);
 
     // Bytes before the first start code (all of them when there is none).
     std::uint64_t LeadingBytes() const { return leadingBytes_; }
-    // Bytes read from the file so far.
+    // Bytes read from the stream so far.
     std::uint64_t BytesRead() const { return bufferOffset_ + end_; }
 
 private:
-    // Appends what the file has next, growing the buffer when it is full.
-    // False at the end of the file.
+    // Appends what the stream has next, growing the buffer when it is full.
+    // False at the end of the stream.
     bool Fill();
     // Drops the bytes before `keep`, moving the rest to the front.
     void Discard(std::size_t keep);
@@ -59,7 +62,7 @@ private:
     std::size_t window_;
     std::vector<unsigned char> buffer_;
     std::size_t end_ = 0;            // bytes of buffer_ in use
-    std::uint64_t bufferOffset_ = 0; // file offset of buffer_[0]
+    std::uint64_t bufferOffset_ = 0; // stream offset of buffer_[0]
     std::uint64_t leadingBytes_ = 0;
     bool eof_ = false;
     bool started_ = false;
@@ -68,6 +71,6 @@ private:
     std::size_t scan_ = 0;    // where the search for its end goes on
 };
 
-} // namespace h265info
+} // namespace h265tools
 
 #endif

@@ -3,12 +3,14 @@
 #include <climits>
 #include <new>
 
+#include "GeneralProfileTierLevel.h"
 #include "NalUnitNames.h"
-#include "PictureParameterSet.h"
-#include "SequenceParameterSet.h"
+#include "SlicePicParameterSetId.h"
 #include "h265headers.h"
 
 namespace h265info {
+
+using h265tools::NalUnitView;
 
 namespace {
 
@@ -69,8 +71,23 @@ void Inspector::Fail(UnitRecord& record, const std::string& what) {
         summary_.errors.push_back(what);
 }
 
+// Runs a library call on the unit. The end-of-data signal becomes the error
+// "WHAT at byte offset N ENDING (truncated)", exhausted memory "out of memory
+// while parsing the WHAT at byte offset N"; false then.
+template <typename Call> bool Inspector::Guarded(UnitRecord& record, const char* what, const char* ending, Call call) {
+    try {
+        call();
+        return true;
+    } catch (int) {
+        Fail(record, std::string(what) + " " + At(record) + " " + ending + " (truncated)");
+    } catch (const std::bad_alloc&) {
+        Fail(record, std::string("out of memory while parsing the ") + what + " " + At(record));
+    }
+    return false;
+}
+
 void Inspector::AddListing(std::vector<ParameterSetListing>& listings, std::map<std::string, std::size_t>& seen,
-                           const UnitRecord& record, const std::string& text) {
+                           const UnitRecord& record, const std::string& text, const ListingFields& fields) {
     auto found = seen.find(text);
     if (found != seen.end()) {
         ++listings[found->second].occurrences;
@@ -81,7 +98,7 @@ void Inspector::AddListing(std::vector<ParameterSetListing>& listings, std::map<
     listing.offset = record.offset;
     listing.occurrences = 1;
     listing.text = text;
-    listing.fields = SplitListing(text);
+    listing.fields = fields;
     seen.emplace(text, listings.size());
     listings.push_back(std::move(listing));
 }
@@ -103,105 +120,175 @@ void Inspector::KeepForParameterSetCheck(const NalUnitView& unit, bool vcl) {
     }
 }
 
+void Inspector::DescribeInSummary(const KeptSps& sps) {
+    summary_.haveSps = true;
+    summary_.spsOffset = sps.offset;
+    summary_.codedWidth = sps.codedWidth;
+    summary_.codedHeight = sps.codedHeight;
+    summary_.sps = sps.description;
+    summarySpsVersion_ = sps.version;
+}
+
 void Inspector::InspectSps(const NalUnitView& unit, UnitRecord& record) {
     const unsigned int len = static_cast<unsigned int>(LibraryLength(unit.size));
-    spsUsable_ = false;
+    // ParseSPS replaces the parser's record, whatever comes of it.
+    parsedSpsVersion_ = 0;
     bool parsed = false;
-    try {
-        parsed = parser_->ParseSPS(unit.data, len);
-    } catch (int) {
-        Fail(record, "SPS " + At(record) + " ends before its last field (truncated)");
-        return;
-    } catch (const std::bad_alloc&) {
-        Fail(record, "out of memory while parsing the SPS " + At(record));
+    // One that cannot be read may have replaced any id.
+    if (!Guarded(record, "SPS", "ends before its last field", [&] { parsed = parser_->ParseSPS(unit.data, len); })) {
+        parameterSets_.ForgetSps();
         return;
     }
     if (!parsed) {
         Fail(record, "SPS " + At(record) + " is too short to hold an SPS");
+        parameterSets_.ForgetSps();
         return;
     }
-    spsUsable_ = true;
-    H265Parser::ISPS* sps = parser_->GetSPS();
-    AddListing(summary_.spsListings, seenSps_, record, FetchListing(*sps));
-    if (summary_.haveSps)
-        return;
-    // The fields the public interface does not show come from the record
-    // itself; its layout is that of SpsInfo.h.
-    summary_.sps = DescribeSps(static_cast<CSPSInfo*>(sps)->sps);
-    summary_.haveSps = true;
-    summary_.spsOffset = record.offset;
-    try {
-        headerParser_->GetResolution(unit.data, LibraryLength(unit.size), &summary_.codedWidth, &summary_.codedHeight);
-    } catch (int) {
-        Fail(record, "GetResolution could not read the SPS " + At(record) + " (truncated)");
-    }
+    const std::string text = FetchListing(*parser_->GetSPS());
+    const ListingFields fields = SplitListing(text);
+    AddListing(summary_.spsListings, seenSps_, record, text, fields);
+
+    KeptSps sps;
+    sps.unit.assign(unit.data, unit.data + unit.size);
+    sps.offset = record.offset;
+    sps.id = FieldValue(fields, "sps_seq_parameter_set_id");
+    GeneralProfileTierLevel ptl;
+    const std::size_t header = static_cast<std::size_t>(unit.startCodeLength);
+    const bool havePtl = ReadGeneralProfileTierLevel(unit.data + header, unit.size - header, ptl);
+    sps.description = DescribeSps(fields, havePtl ? &ptl : nullptr);
+    Guarded(record, "SPS", "ends before GetResolution finds its picture size", [&] {
+        headerParser_->GetResolution(unit.data, LibraryLength(unit.size), &sps.codedWidth, &sps.codedHeight);
+    });
+    if (!summary_.haveSps)
+        DescribeInSummary(sps); // until a picture names its SPS
+    parsedSpsVersion_ = parameterSets_.Keep(std::move(sps));
 }
 
 void Inspector::InspectPps(const NalUnitView& unit, UnitRecord& record) {
     const unsigned int len = static_cast<unsigned int>(LibraryLength(unit.size));
-    ppsUsable_ = false;
+    parsedPpsVersion_ = 0;
     bool parsed = false;
-    try {
-        parsed = parser_->ParsePPS(unit.data, len);
-    } catch (int) {
-        Fail(record, "PPS " + At(record) + " ends before its last field (truncated)");
-        return;
-    } catch (const std::bad_alloc&) {
-        Fail(record, "out of memory while parsing the PPS " + At(record));
+    // One that cannot be read may have replaced any id.
+    if (!Guarded(record, "PPS", "ends before its last field", [&] { parsed = parser_->ParsePPS(unit.data, len); })) {
+        parameterSets_.ForgetPps();
         return;
     }
     if (!parsed) {
         Fail(record, "PPS " + At(record) + " has no payload");
+        parameterSets_.ForgetPps();
         return;
     }
-    ppsUsable_ = true;
-    AddListing(summary_.ppsListings, seenPps_, record, FetchListing(*parser_->GetPPS()));
+    const std::string text = FetchListing(*parser_->GetPPS());
+    const ListingFields fields = SplitListing(text);
+    AddListing(summary_.ppsListings, seenPps_, record, text, fields);
+
+    KeptPps pps;
+    pps.unit.assign(unit.data, unit.data + unit.size);
+    pps.spsId = FieldValue(fields, "pps_seq_parameter_set_id");
+    pps.dependentSliceSegmentsEnabled = FieldValue(fields, "dependent_slice_segments_enabled_flag") != 0;
+    parsedPpsVersion_ = parameterSets_.Keep(FieldValue(fields, "pps_pic_parameter_set_id"), std::move(pps));
 }
 
-void Inspector::InspectSlice(const NalUnitView& unit, UnitRecord& record) {
-    if (!spsUsable_ || !ppsUsable_) {
-        record.slice = SliceState::kNoParameterSets;
-        return;
+void Inspector::Activate(const ParameterSets::Pair& pair) {
+    // Both were parsed completely when they came; the same bytes give the
+    // same records again.
+    if (parsedSpsVersion_ != pair.sps->version) {
+        parsedSpsVersion_ = 0;
+        parser_->ParseSPS(pair.sps->unit.data(), static_cast<unsigned int>(LibraryLength(pair.sps->unit.size())));
+        parsedSpsVersion_ = pair.sps->version;
     }
-    const std::size_t payload = static_cast<std::size_t>(unit.startCodeLength) + 2;
+    if (parsedPpsVersion_ != pair.pps->version) {
+        parsedPpsVersion_ = 0;
+        parser_->ParsePPS(pair.pps->unit.data(), static_cast<unsigned int>(LibraryLength(pair.pps->unit.size())));
+        parsedPpsVersion_ = pair.pps->version;
+    }
+}
+
+const KeptSps* Inspector::InspectSlice(const NalUnitView& unit, UnitRecord& record) {
+    if (parameterSets_.Empty()) {
+        record.slice = SliceState::kNoParameterSets;
+        return nullptr;
+    }
+    const std::size_t header = static_cast<std::size_t>(unit.startCodeLength);
+    const std::size_t payload = header + 2;
     if (unit.size <= payload) {
         record.slice = SliceState::kTruncated;
         Fail(record, "slice segment " + At(record) + " has no slice segment header");
-        return;
+        return nullptr;
     }
+    unsigned int ppsId = 0;
+    switch (ReadSlicePicParameterSetId(unit.data + header, unit.size - header, ppsId)) {
+    case PpsIdReading::kRead:
+        break;
+    case PpsIdReading::kTruncated:
+        record.slice = SliceState::kTruncated;
+        Fail(record, "slice segment " + At(record) + " ends before slice_type (truncated)");
+        return nullptr;
+    case PpsIdReading::kOutOfRange:
+        record.slice = SliceState::kUntyped;
+        Fail(record, "slice segment " + At(record) + " has a slice_pic_parameter_set_id above 63");
+        return nullptr;
+    }
+    const ParameterSets::Pair pair = parameterSets_.ForPps(ppsId);
+    if (!pair.pps) {
+        record.slice = SliceState::kNoParameterSets;
+        return nullptr;
+    }
+    Activate(pair);
+
     int type = -1;
     bool first = false;
     bool typed = false;
-    try {
-        typed = parser_->ParseSliceType(unit.data, static_cast<unsigned int>(LibraryLength(unit.size)), &type, &first);
-    } catch (int) {
+    if (!Guarded(record, "slice segment", "ends before slice_type", [&] {
+            typed = parser_->ParseSliceType(unit.data, static_cast<unsigned int>(LibraryLength(unit.size)), &type,
+                                            &first);
+        })) {
         record.slice = SliceState::kTruncated;
-        Fail(record, "slice segment " + At(record) + " ends before slice_type (truncated)");
-        return;
-    } catch (const std::bad_alloc&) {
-        record.slice = SliceState::kTruncated;
-        Fail(record, "out of memory while parsing the slice segment " + At(record));
-        return;
+        return nullptr;
     }
     if (typed) {
         record.slice = SliceState::kTyped;
         record.pictureType = type;
         record.firstSliceInPic = first;
-        return;
+        return pair.sps;
     }
     // ParseSliceType gives no type for a dependent slice segment, which takes
     // slice_type from the segment before it, and for a slice_type above 2. A
     // dependent segment is never the first of its picture and needs
     // dependent_slice_segments_enabled_flag in the PPS.
     const bool firstSegment = (unit.data[payload] & 0x80) != 0;
-    const bool dependentAllowed = static_cast<CPPSInfo*>(parser_->GetPPS())->pps.dependent_slice_segments_enabled_flag;
-    if (!firstSegment && dependentAllowed) {
+    if (!firstSegment && pair.pps->dependentSliceSegmentsEnabled) {
         record.slice = SliceState::kDependent;
         ++summary_.dependentSliceSegments;
     } else {
         record.slice = SliceState::kUntyped;
         Fail(record, "slice segment " + At(record) + " has a slice_type other than B, P or I");
     }
+    return nullptr;
+}
+
+void Inspector::CountPicture(UnitRecord& record, const KeptSps& sps) {
+    ++summary_.pictures[PictureTypeIndex(record.pictureType)];
+    if (record.keyFrame == 1) {
+        record.keyPicture = true;
+        summary_.keyPictures.push_back(KeyPicture{record.index, record.offset, record.nalUnitType});
+    }
+    // The summary describes the SPS of the first picture and lists the
+    // pictures whose SPS gives another size than the one before.
+    const DisplaySize display = ComputeDisplaySize(sps.description);
+    if (!sawPicture_) {
+        sawPicture_ = true;
+        if (sps.version != summarySpsVersion_)
+            DescribeInSummary(sps);
+    } else if (sps.codedWidth != lastCodedWidth_ || sps.codedHeight != lastCodedHeight_ ||
+               display.valid != lastDisplay_.valid || display.width != lastDisplay_.width ||
+               display.height != lastDisplay_.height) {
+        summary_.sizeChanges.push_back(
+            SizeChange{record.index, record.offset, sps.id, sps.codedWidth, sps.codedHeight, sps.description});
+    }
+    lastCodedWidth_ = sps.codedWidth;
+    lastCodedHeight_ = sps.codedHeight;
+    lastDisplay_ = display;
 }
 
 UnitRecord Inspector::Inspect(const NalUnitView& unit) {
@@ -238,19 +325,16 @@ UnitRecord Inspector::Inspect(const NalUnitView& unit) {
             record.slice = SliceState::kTruncated;
         return record;
     }
+    const KeptSps* sliceSps = nullptr;
     if (record.nalUnitType == 33)
         InspectSps(unit, record);
     else if (record.nalUnitType == 34)
         InspectPps(unit, record);
     else if (IsSliceSegmentType(record.nalUnitType))
-        InspectSlice(unit, record);
+        sliceSps = InspectSlice(unit, record);
 
     if (record.slice == SliceState::kTyped && record.firstSliceInPic) {
-        ++summary_.pictures[PictureTypeIndex(record.pictureType)];
-        if (record.keyFrame == 1) {
-            record.keyPicture = true;
-            summary_.keyPictures.push_back(KeyPicture{record.index, record.offset, record.nalUnitType});
-        }
+        CountPicture(record, *sliceSps);
     } else if (record.slice == SliceState::kNoParameterSets || record.slice == SliceState::kTruncated ||
                record.slice == SliceState::kUntyped) {
         ++summary_.untypedSliceSegments;

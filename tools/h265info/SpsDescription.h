@@ -1,11 +1,13 @@
-// What the summary tells about a sequence parameter set: the fields copied out
-// of the parsed record, and their meaning in words and derived sizes.
+// What the summary tells about a sequence parameter set: the fields taken from
+// its Dump listing and its general profile, tier and level, and their meaning
+// in words and derived sizes.
 #ifndef H265INFO_SPS_DESCRIPTION_H
 #define H265INFO_SPS_DESCRIPTION_H
 
 #include <string>
 
-struct SEQ_PARAMETER_SET;
+#include "GeneralProfileTierLevel.h"
+#include "Listing.h"
 
 namespace h265info {
 
@@ -28,9 +30,10 @@ struct SpsDescription {
     unsigned int general_level_idc = 0;
 };
 
-// Copies the fields out of a completely parsed record, which later parses
-// replace.
-SpsDescription DescribeSps(const SEQ_PARAMETER_SET& sps);
+// The fields of a complete SPS listing; those it leaves out (what the SPS
+// does not code) are 0, as in the record. The profile, tier and level come
+// from `ptl` when it is given.
+SpsDescription DescribeSps(const ListingFields& listing, const GeneralProfileTierLevel* ptl);
 
 // SubWidthC and SubHeightC of a chroma_format_idc: 0 and 3 give 1, 1; 1 gives
 // 2, 2; 2 gives 2, 1. False for values above 3.

@@ -1,5 +1,6 @@
 #include "Listing.h"
 
+#include <climits>
 #include <cstring>
 #include <stdexcept>
 
@@ -31,6 +32,18 @@ ListingFields SplitListing(const std::string& text) {
         fields.emplace_back(line.substr(first, eq - first), line.substr(eq + 3));
     }
     return fields;
+}
+
+unsigned int FieldValue(const ListingFields& fields, const std::string& name) {
+    for (const auto& field : fields) {
+        if (field.first != name)
+            continue;
+        if (!IsDecimal(field.second) || field.second.size() > 10) // 2^32 has 10 digits
+            return 0;
+        const unsigned long long value = std::stoull(field.second);
+        return value > UINT_MAX ? 0 : static_cast<unsigned int>(value);
+    }
+    return 0;
 }
 
 bool IsDecimal(const std::string& value) {

@@ -19,7 +19,7 @@ enum class SliceState {
     kTyped,           // ParseSliceType gave the picture type
     kDependent,       // a dependent slice segment: its slice_type is inherited
     kUntyped,         // ParseSliceType gave no type (slice_type out of range)
-    kNoParameterSets, // no usable SPS and PPS came before it
+    kNoParameterSets, // the PPS it names, or the SPS that PPS names, has not come before it
     kTruncated        // the header ends before slice_type
 };
 
@@ -56,19 +56,33 @@ struct KeyPicture {
     int nalUnitType = -1;
 };
 
+// A picture whose SPS gives another coded or display size than that of the
+// picture before it.
+struct SizeChange {
+    std::uint64_t index = 0; // of its first slice segment
+    std::uint64_t offset = 0;
+    unsigned int spsId = 0;
+    int codedWidth = 0; // GetResolution
+    int codedHeight = 0;
+    SpsDescription sps;
+};
+
 // How many error texts the summary keeps; all of them go to standard error.
 const std::size_t kKeptErrors = 1000;
 
 struct Summary {
-    std::uint64_t fileSize = 0;
+    std::uint64_t fileSize = 0; // bytes read, for a pipe too
     std::uint64_t leadingBytes = 0;
     std::uint64_t unitCount = 0;
     int firstNaluType = -1; // GetNaluType on the first NAL unit
-    bool haveSps = false;   // an SPS was parsed completely
+    // The SPS of the first picture; without a picture, the first SPS that
+    // could be parsed completely.
+    bool haveSps = false;
     std::uint64_t spsOffset = 0;
     int codedWidth = 0; // GetResolution on that SPS
     int codedHeight = 0;
     SpsDescription sps;
+    std::vector<SizeChange> sizeChanges;
     std::uint64_t pictures[3] = {0, 0, 0};  // I, P, B
     std::uint64_t untypedSliceSegments = 0; // non-dependent ones whose type stayed unknown
     std::uint64_t dependentSliceSegments = 0;

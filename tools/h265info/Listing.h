@@ -20,6 +20,10 @@ template <typename Record> std::string FetchListing(Record& record);
 // lines without " = " are skipped.
 ListingFields SplitListing(const std::string& text);
 
+// The value of the named field as a number; 0 when the listing has no such
+// field or its value is not a decimal number below 2^32.
+unsigned int FieldValue(const ListingFields& fields, const std::string& name);
+
 // True when the value is a plain decimal number, written as a JSON number.
 bool IsDecimal(const std::string& value);
 

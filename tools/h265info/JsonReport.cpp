@@ -50,6 +50,22 @@ void WriteListings(std::ostream& out, const std::vector<ParameterSetListing>& li
     out << (listings.empty() ? "]" : "\n  ]");
 }
 
+// Written only when there are any, so that the document of a stream with one
+// picture size keeps its shape.
+void WriteSizeChanges(std::ostream& out, const std::vector<SizeChange>& changes) {
+    out << "    \"size_changes\": [";
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        const SizeChange& c = changes[i];
+        const DisplaySize display = ComputeDisplaySize(c.sps);
+        out << (i ? ",\n      " : "\n      ") << "{\"index\": " << c.index << ", \"offset\": " << c.offset
+            << ", \"sps_id\": " << c.spsId << ", \"coded_width\": " << c.codedWidth
+            << ", \"coded_height\": " << c.codedHeight
+            << ", \"display_width\": " << IntOrNull(static_cast<long long>(display.width), display.valid)
+            << ", \"display_height\": " << IntOrNull(static_cast<long long>(display.height), display.valid) << '}';
+    }
+    out << "\n    ],\n";
+}
+
 } // namespace
 
 void JsonReport::Begin(const std::string& path) {
@@ -117,6 +133,8 @@ void JsonReport::End(const Summary& s) {
             out_ << "    \"level\": " << JsonString(LevelNumber(sps.general_level_idc)) << ",\n";
             out_ << "    \"profile_tier_level\": " << JsonString(ProfileTierLevelText(sps)) << ",\n";
         }
+        if (!s.sizeChanges.empty())
+            WriteSizeChanges(out_, s.sizeChanges);
     } else {
         out_ << "    \"sps_offset\": null,\n    \"coded_width\": null,\n    \"coded_height\": null,\n";
     }

@@ -11,6 +11,7 @@
 
 #include "Inspection.h"
 #include "NalUnitReader.h"
+#include "ParameterSets.h"
 
 class IH265Parser;
 class IVideoHeaderParser;
@@ -26,25 +27,40 @@ public:
 
     // Looks at the next NAL unit of the stream. A unit the library cannot
     // read completely gets an error text, also collected in the summary.
-    UnitRecord Inspect(const NalUnitView& unit);
+    UnitRecord Inspect(const h265tools::NalUnitView& unit);
 
     // The summary once every unit has been seen.
     const Summary& Finish(std::uint64_t fileSize, std::uint64_t leadingBytes);
 
 private:
-    void InspectSps(const NalUnitView& unit, UnitRecord& record);
-    void InspectPps(const NalUnitView& unit, UnitRecord& record);
-    void InspectSlice(const NalUnitView& unit, UnitRecord& record);
-    void KeepForParameterSetCheck(const NalUnitView& unit, bool vcl);
+    void InspectSps(const h265tools::NalUnitView& unit, UnitRecord& record);
+    void InspectPps(const h265tools::NalUnitView& unit, UnitRecord& record);
+    // The SPS of the slice segment when it was typed, else null.
+    const KeptSps* InspectSlice(const h265tools::NalUnitView& unit, UnitRecord& record);
+    // Makes the parser hold the SPS and PPS of the pair.
+    void Activate(const ParameterSets::Pair& pair);
+    void CountPicture(UnitRecord& record, const KeptSps& sps);
+    void DescribeInSummary(const KeptSps& sps);
+    void KeepForParameterSetCheck(const h265tools::NalUnitView& unit, bool vcl);
+    template <typename Call> bool Guarded(UnitRecord& record, const char* what, const char* ending, Call call);
     void Fail(UnitRecord& record, const std::string& what);
     static void AddListing(std::vector<ParameterSetListing>& listings, std::map<std::string, std::size_t>& seen,
-                           const UnitRecord& record, const std::string& text);
+                           const UnitRecord& record, const std::string& text, const ListingFields& fields);
 
     IH265Parser* parser_ = nullptr;
     IVideoHeaderParser* headerParser_ = nullptr;
     Summary summary_;
-    bool spsUsable_ = false; // the parser holds a completely parsed SPS
-    bool ppsUsable_ = false; // ... and PPS
+    ParameterSets parameterSets_;
+    // Versions of the kept SPS and PPS whose records the parser holds; 0 for
+    // none of them.
+    std::uint64_t parsedSpsVersion_ = 0;
+    std::uint64_t parsedPpsVersion_ = 0;
+    std::uint64_t summarySpsVersion_ = 0;
+    // Coded and display size of the last picture, to find where they change.
+    bool sawPicture_ = false;
+    int lastCodedWidth_ = 0;
+    int lastCodedHeight_ = 0;
+    DisplaySize lastDisplay_;
     bool sawVcl_ = false;
     bool checkedParameterSets_ = false;
     std::vector<unsigned char> prefix_; // the stream up to its first VCL NAL unit

@@ -2,7 +2,8 @@
 
 namespace h265info {
 
-Command ParseArguments(const std::vector<std::string>& args, Options& options, std::string& error) {
+Command ParseArguments(const std::vector<std::string>& args, bool standardInputIsData, Options& options,
+                       std::string& error) {
     bool optionsEnded = false;
     bool haveFile = false;
     for (const std::string& arg : args) {
@@ -27,24 +28,34 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
         haveFile = true;
     }
     if (!haveFile) {
-        error = "no FILE given";
-        return Command::kUsageError;
+        if (!standardInputIsData) {
+            error = "no FILE given";
+            return Command::kUsageError;
+        }
+        options.file = "-";
     }
     return Command::kInspect;
 }
 
 const char* UsageText() {
     return "Usage: h265info [--json] FILE\n"
+           "       COMMAND | h265info [--json] [-]\n"
            "       h265info --help\n";
 }
 
 const char* HelpText() {
     return "Usage: h265info [--json] FILE\n"
+           "       COMMAND | h265info [--json] [-]\n"
            "       h265info --help\n"
            "\n"
            "Lists the NAL units of an H.265/HEVC Annex B byte stream and describes\n"
            "the stream from its parameter sets and slice segment headers, using\n"
            "the h265headers library as any caller would.\n"
+           "\n"
+           "FILE '-' is standard input, and so is a missing FILE when standard input\n"
+           "is a pipe or a redirected file (a file named '-' is './-'). The report is\n"
+           "then the one the same bytes give in a file, with '-' as the file name\n"
+           "and the number of bytes read as the file size.\n"
            "\n"
            "Options:\n"
            "  --json      write one JSON document instead of text\n"
@@ -56,29 +67,36 @@ const char* HelpText() {
            "  start code, its size (start code included), nal_unit_type with its name,\n"
            "  the library's NALU_TYPE code from ParseNaluType on that unit alone, and\n"
            "  for slice segments the picture type (I, P or B) from ParseSliceType with\n"
-           "  the most recent SPS and PPS, followed by 'first' for the first slice\n"
+           "  the PPS the segment names and the SPS that PPS names (the last of each\n"
+           "  id before the segment), followed by 'first' for the first slice\n"
            "  segment of a picture and 'key' where IsKeyFrame marks a key frame.\n"
            "  '- dependent' marks a dependent slice segment, whose type comes from the\n"
-           "  segment before it; '?' marks a segment whose type could not be read.\n"
+           "  segment before it; '?' marks a segment whose type could not be read\n"
+           "  ('? no SPS/PPS': its PPS, or the SPS of that PPS, has not come yet).\n"
            "\n"
-           "  Then a summary: coded size (GetResolution on the first SPS), display\n"
-           "  size after the conformance window, chroma format, bit depths,\n"
-           "  profile, tier and level, the number of I, P and B pictures, where the\n"
-           "  key pictures are, and whether a VPS, an SPS and a PPS come before the\n"
-           "  first picture (HasParameterSets). Last, each distinct SPS and PPS\n"
-           "  listing as the library's Dump gives it.\n"
+           "  Then a summary: coded size (GetResolution on the SPS of the first\n"
+           "  picture, or on the first SPS when there is no picture), display size\n"
+           "  after the conformance window, chroma format, bit depths, profile, tier\n"
+           "  and level of that SPS; 'size changes' (only when there are any): each\n"
+           "  picture whose SPS gives another coded or display size than the picture\n"
+           "  before it; the number of I, P and B pictures, where the key pictures\n"
+           "  are, and whether a VPS, an SPS and a PPS come before the first picture\n"
+           "  (HasParameterSets). Last, each distinct SPS and PPS listing as the\n"
+           "  library's Dump gives it.\n"
            "\n"
            "JSON output:\n"
            "  An object with \"file\", \"nal_units\" (one object per NAL unit),\n"
            "  \"summary\", and \"sps\" and \"pps\" (each listing as text and as fields).\n"
+           "  The summary holds \"size_changes\" only when there are any.\n"
            "\n"
-           "The file is read in 1 MiB windows, so its size is not limited by memory;\n"
-           "on files over 64 MiB a progress line goes to standard error when that is\n"
-           "a terminal and standard output is not.\n"
+           "The input is read once, front to back, in 1 MiB windows, so its size is\n"
+           "not limited by memory and a live stream can be piped in. Past 64 MiB a\n"
+           "progress line goes to standard error when that is a terminal and\n"
+           "standard output is not.\n"
            "\n"
            "Exit status:\n"
            "  0  the whole stream was read\n"
-           "  1  bad input: the file cannot be read, is empty or has no start code,\n"
+           "  1  bad input: the input cannot be read, is empty or has no start code,\n"
            "     or a NAL unit ends early (each such unit is reported on standard\n"
            "     error and the rest of the stream is still listed)\n"
            "  2  usage error\n";

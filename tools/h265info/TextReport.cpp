@@ -30,6 +30,23 @@ void WriteListings(std::ostream& out, const char* kind, const std::vector<Parame
     }
 }
 
+std::string SizeText(unsigned long long width, unsigned long long height) {
+    return std::to_string(width) + "x" + std::to_string(height);
+}
+
+void WriteSizeChanges(std::ostream& out, const std::vector<SizeChange>& changes) {
+    if (changes.empty())
+        return;
+    Row(out, "size changes", std::to_string(changes.size()));
+    for (const SizeChange& change : changes) {
+        const DisplaySize display = ComputeDisplaySize(change.sps);
+        out << "    #" << change.index << " at byte offset " << change.offset << ": coded "
+            << change.codedWidth << "x" << change.codedHeight // as GetResolution gives it, like "coded size"
+            << ", display " << (display.valid ? SizeText(display.width, display.height) : "invalid") << " (SPS "
+            << change.spsId << ")\n";
+    }
+}
+
 } // namespace
 
 std::string SliceColumn(const UnitRecord& unit) {
@@ -101,6 +118,7 @@ void TextReport::End(const Summary& s) {
             "luma " + std::to_string(BitDepth(sps.bit_depth_luma_minus8)) + ", chroma " +
                 std::to_string(BitDepth(sps.bit_depth_chroma_minus8)));
         Row(out_, "profile/tier/level", sps.has_profile_tier_level ? ProfileTierLevelText(sps) : "unknown");
+        WriteSizeChanges(out_, s.sizeChanges);
     } else {
         Row(out_, "coded size", "unknown (no complete SPS)");
     }

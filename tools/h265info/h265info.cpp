@@ -3,12 +3,14 @@
 #include <iostream>
 #include <new>
 #include <string>
-#include <system_error>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
-#include "FileInspection.h"
 #include "JsonReport.h"
 #include "Options.h"
+#include "StreamInput.h"
+#include "StreamInspection.h"
 #include "TextReport.h"
 
 namespace {
@@ -22,6 +24,13 @@ int Fail(const std::string& message) {
     return kExitBadInput;
 }
 
+// Standard input carries data rather than a terminal or nothing: a pipe or a
+// redirected file.
+bool StandardInputIsData() {
+    struct stat status;
+    return ::fstat(STDIN_FILENO, &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISREG(status.st_mode));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -30,7 +39,7 @@ int main(int argc, char** argv) {
 
     Options options;
     std::string error;
-    switch (ParseArguments(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+    switch (ParseArguments(std::vector<std::string>(argv + 1, argv + argc), StandardInputIsData(), options, error)) {
     case Command::kHelp:
         std::cout << HelpText();
         std::cout.flush();
@@ -46,17 +55,15 @@ int main(int argc, char** argv) {
         TextReport text(std::cout);
         JsonReport json(std::cout);
         Report& report = options.json ? static_cast<Report&>(json) : static_cast<Report&>(text);
-        const bool clean = InspectFile(options.file, report, std::cout);
+        const bool clean = InspectStream(options.file, report, std::cout);
         std::cout.flush();
         if (!std::cout)
             return Fail("cannot write the report to standard output");
         return clean ? 0 : kExitBadInput;
-    } catch (const InputError& e) {
+    } catch (const h265tools::InputError& e) {
         return Fail(e.what());
     } catch (const std::bad_alloc&) {
         return Fail("out of memory");
-    } catch (const std::system_error& e) {
-        return Fail("cannot read '" + options.file + "': " + e.code().message());
     } catch (int signal) {
         // The library's end-of-data signal from a call that is not expected
         // to read past its buffer.

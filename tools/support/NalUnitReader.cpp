@@ -7,7 +7,7 @@
 #include <system_error>
 #include <unistd.h>
 
-namespace h265info {
+namespace h265tools {
 
 NalUnitReader::NalUnitReader(int fd, std::size_t window) : fd_(fd), window_(std::max<std::size_t>(window, 16)) {
     buffer_.resize(window_);
@@ -130,4 +130,4 @@ bool NalUnitReader::Next(NalUnitView& unit) {
     }
 }
 
-} // namespace h265info
+} // namespace h265tools

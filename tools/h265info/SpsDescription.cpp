@@ -1,28 +1,26 @@
 #include "SpsDescription.h"
 
-#include "SequenceParameterSet.h"
-
 namespace h265info {
 
-SpsDescription DescribeSps(const SEQ_PARAMETER_SET& sps) {
+SpsDescription DescribeSps(const ListingFields& listing, const GeneralProfileTierLevel* ptl) {
     SpsDescription d;
-    d.chroma_format_idc = sps.chroma_format_idc;
-    d.separate_colour_plane_flag = sps.separate_colour_plane_flag;
-    d.pic_width_in_luma_samples = sps.pic_width_in_luma_samples;
-    d.pic_height_in_luma_samples = sps.pic_height_in_luma_samples;
-    d.conformance_window_flag = sps.conformance_window_flag;
-    d.conf_win_left_offset = sps.conf_win_left_offset;
-    d.conf_win_right_offset = sps.conf_win_right_offset;
-    d.conf_win_top_offset = sps.conf_win_top_offset;
-    d.conf_win_bottom_offset = sps.conf_win_bottom_offset;
-    d.bit_depth_luma_minus8 = sps.bit_depth_luma_minus8;
-    d.bit_depth_chroma_minus8 = sps.bit_depth_chroma_minus8;
-    if (sps.ptl) {
+    d.chroma_format_idc = FieldValue(listing, "chroma_format_idc");
+    d.separate_colour_plane_flag = FieldValue(listing, "separate_colour_plane_flag");
+    d.pic_width_in_luma_samples = FieldValue(listing, "pic_width_in_luma_samples");
+    d.pic_height_in_luma_samples = FieldValue(listing, "pic_height_in_luma_samples");
+    d.conformance_window_flag = FieldValue(listing, "conformance_window_flag");
+    d.conf_win_left_offset = FieldValue(listing, "conf_win_left_offset");
+    d.conf_win_right_offset = FieldValue(listing, "conf_win_right_offset");
+    d.conf_win_top_offset = FieldValue(listing, "conf_win_top_offset");
+    d.conf_win_bottom_offset = FieldValue(listing, "conf_win_bottom_offset");
+    d.bit_depth_luma_minus8 = FieldValue(listing, "bit_depth_luma_minus8");
+    d.bit_depth_chroma_minus8 = FieldValue(listing, "bit_depth_chroma_minus8");
+    if (ptl) {
         d.has_profile_tier_level = true;
-        d.general_profile_space = sps.ptl->general_profile_space;
-        d.general_tier_flag = sps.ptl->general_tier_flag;
-        d.general_profile_idc = sps.ptl->general_profile_idc;
-        d.general_level_idc = sps.ptl->general_level_idc;
+        d.general_profile_space = ptl->general_profile_space;
+        d.general_tier_flag = ptl->general_tier_flag;
+        d.general_profile_idc = ptl->general_profile_idc;
+        d.general_level_idc = ptl->general_level_idc;
     }
     return d;
 }

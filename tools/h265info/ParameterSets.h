@@ -1,0 +1,67 @@
+// The parameter sets a decoder holds: the last SPS of each
+// sps_seq_parameter_set_id and the last PPS of each pps_pic_parameter_set_id,
+// until a picture activates them (H.265 7.4.2.4.2). A slice segment is read
+// with the PPS it names and the SPS that PPS names, not with the most recent
+// ones, which may belong to another picture size.
+#ifndef H265INFO_PARAMETER_SETS_H
+#define H265INFO_PARAMETER_SETS_H
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "SpsDescription.h"
+
+namespace h265info {
+
+// Each kept SPS and PPS carries its NAL unit bytes, so that the library can
+// parse it again when a slice segment refers to it, and a version number that
+// differs from that of every other one kept.
+struct KeptSps {
+    std::uint64_t version = 0;       // 0 while nothing is kept under the id
+    std::vector<unsigned char> unit; // start code included
+    std::uint64_t offset = 0;        // of the start code
+    unsigned int id = 0;
+    SpsDescription description;
+    int codedWidth = 0; // GetResolution
+    int codedHeight = 0;
+};
+
+struct KeptPps {
+    std::uint64_t version = 0;
+    std::vector<unsigned char> unit;
+    unsigned int spsId = 0; // pps_seq_parameter_set_id
+    bool dependentSliceSegmentsEnabled = false;
+};
+
+class ParameterSets {
+public:
+    // Keeps the parameter set under its id, in place of the one there, and
+    // returns the version it gets; 0, keeping nothing, for an id the standard
+    // does not allow (above 15 for an SPS, 63 for a PPS).
+    std::uint64_t Keep(KeptSps sps);
+    std::uint64_t Keep(unsigned int ppsId, KeptPps pps);
+
+    // After an SPS (PPS) that could not be read: it may have replaced any id.
+    void ForgetSps();
+    void ForgetPps();
+
+    // No SPS or no PPS is kept.
+    bool Empty() const;
+
+    // The PPS of the id and the SPS it names; both null when either is not kept.
+    struct Pair {
+        const KeptSps* sps = nullptr;
+        const KeptPps* pps = nullptr;
+    };
+    Pair ForPps(unsigned int ppsId) const;
+
+private:
+    std::array<KeptSps, 16> sps_;
+    std::array<KeptPps, 64> pps_;
+    std::uint64_t lastVersion_ = 0;
+};
+
+} // namespace h265info
+
+#endif

@@ -1,0 +1,54 @@
+#include "StreamInspection.h"
+
+#include <iostream>
+#include <system_error>
+
+#include "Inspector.h"
+#include "NalUnitReader.h"
+#include "Progress.h"
+#include "StreamInput.h"
+
+namespace h265info {
+
+using h265tools::InputError;
+
+bool InspectStream(const std::string& name, Report& report, std::ostream& out) {
+    h265tools::StreamInput input(name);
+    h265tools::NalUnitReader reader(input.fd());
+    h265tools::NalUnitView unit;
+    const auto next = [&] {
+        try {
+            return reader.Next(unit);
+        } catch (const std::system_error& e) {
+            throw InputError("cannot read " + input.description() + ": " + e.code().message());
+        }
+    };
+    if (!next()) {
+        if (reader.BytesRead() == 0)
+            throw InputError(input.description() + " is empty");
+        throw InputError("no start code (00 00 01) in the " + std::to_string(reader.BytesRead()) + " bytes of " +
+                         input.description() + ": not an H.265 Annex B byte stream");
+    }
+
+    Inspector inspector;
+    h265tools::Progress progress("h265info", h265tools::StreamInput::IsStandardInput(name) ? "standard input" : name,
+                                 input.size());
+    report.Begin(name);
+    bool clean = true;
+    do {
+        const UnitRecord record = inspector.Inspect(unit);
+        report.Unit(record);
+        if (!record.error.empty()) {
+            clean = false;
+            progress.Clear();
+            out.flush();
+            std::cerr << "h265info: " << record.error << '\n';
+        }
+        progress.Update(reader.BytesRead());
+    } while (next());
+    progress.Clear();
+    report.End(inspector.Finish(reader.BytesRead(), reader.LeadingBytes()));
+    return clean;
+}
+
+} // namespace h265info
