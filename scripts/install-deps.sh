@@ -11,7 +11,7 @@ set -euo pipefail
 PACKAGES=(
   # native toolchains and test frameworks
   cmake g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev
-  valgrind pkg-config python3
+  valgrind pkg-config python3 zip unzip
   # 32-bit ARM cross build, run under qemu user-mode emulation
   g++-arm-linux-gnueabihf binutils-arm-linux-gnueabihf qemu-user
   # making and cross-checking sample streams

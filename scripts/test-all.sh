@@ -19,6 +19,9 @@
 #   tsan          g++, ThreadSanitizer: parsers on 8 threads    build/tsan
 #   valgrind      memcheck over the unit and hostile tests and the
 #                 fuzz-corpus replays of the native build       build/native
+#   fuzz-build    fuzz/build.sh as a fuzzing service runs it (clang,
+#                 libFuzzer, ASan), then every target over its
+#                 seed corpus                                   build/fuzz-build
 #
 # ctest in each configuration also replays the fuzz corpus through every
 # target (fuzz_replay.*) and, in uninstrumented builds, installs the library
@@ -59,6 +62,7 @@ STEPS=(
   "arm-bench|arm-linux-gnueabihf-g++ -mfpu=neon, tests and h265_bench under qemu-arm"
   "tsan|g++ ThreadSanitizer, distinct parsers on 8 threads"
   "valgrind|unit and hostile tests under valgrind memcheck"
+  "fuzz-build|fuzz/build.sh with clang and libFuzzer, targets over their seed corpora"
 )
 
 # ---------------------------------------------------------------------------
@@ -243,6 +247,26 @@ stage_valgrind() {
   return "$rc"
 }
 
+# The build a fuzzing service makes (flags as such a service sets them for
+# an AddressSanitizer build with libFuzzer), then each target once over every
+# input of the seed corpus it wrote to $OUT: a crash fails the check and
+# leaves the input in build/fuzz-build/.
+stage_fuzz_build() {
+  local dir="$BUILD_ROOT/fuzz-build" rc=0 t
+  local flags="-O1 -gline-tables-only -fsanitize=address,fuzzer-no-link"
+  rm -rf "$dir/out" "$dir/seeds"
+  echo "+ fuzz/build.sh (OUT=$dir/out)"
+  CC=clang CXX=clang++ CFLAGS="$flags" CXXFLAGS="$flags" LIB_FUZZING_ENGINE=-fsanitize=fuzzer \
+    OUT="$dir/out" WORK="$dir/work" H265_JOBS="$JOBS" bash "$ROOT/fuzz/build.sh"
+  for t in $(fuzz_targets); do
+    mkdir -p "$dir/seeds/$t"
+    unzip -q "$dir/out/fuzz_${t}_seed_corpus.zip" -d "$dir/seeds/$t"
+    check "fuzz_$t over its seed corpus ($(ls "$dir/seeds/$t" | wc -l) inputs)" \
+      "$dir/out/fuzz_$t" -runs=0 -artifact_prefix="$dir/" "$dir/seeds/$t" || rc=1
+  done
+  return "$rc"
+}
+
 # ---------------------------------------------------------------------------
 # A single stage, run as a child process: bash test-all.sh --stage NAME
 
@@ -314,7 +338,7 @@ for step in "${STEPS[@]}"; do
   total_passed=$((total_passed + passed))
   total_failed=$((total_failed + failed))
   total_skipped=$((total_skipped + skipped))
-  summary+=("$(printf '%-10s %-7s %6d passed %4d failed %4d skipped %5ds' \
+  summary+=("$(printf '%-12s %-7s %6d passed %4d failed %4d skipped %5ds' \
     "$name" "$status" "$passed" "$failed" "$skipped" "$secs")")
   echo "== $name: $status in ${secs}s"
 done
