@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The one test command: installs what is missing, then builds and tests the
-# project in every configuration and prints a summary.
+# The one test command: installs what is missing (scripts/install-deps.sh
+# test), then builds and tests the project in every configuration and prints a
+# summary.
 #
 #   bash scripts/test-all.sh
 #
@@ -287,7 +288,7 @@ start_all=$SECONDS
 
 if [ "${H265_SKIP_DEPS:-0}" != 1 ]; then
   deps_start=$SECONDS
-  bash "$ROOT/scripts/install-deps.sh"
+  bash "$ROOT/scripts/install-deps.sh" test
   echo "install-deps: $((SECONDS - deps_start)) s"
 fi
 
