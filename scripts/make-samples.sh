@@ -24,7 +24,7 @@ SAMPLES=$ROOT/samples
 DATA=$ROOT/tests/data
 mkdir -p "$SAMPLES" "$DATA"
 
-for tool in ffmpeg x265; do
+for tool in ffmpeg x265 python3; do
   command -v "$tool" >/dev/null || { echo "make-samples: $tool not found" >&2; exit 1; }
 done
 
@@ -93,6 +93,15 @@ x265_cli "$DATA/x265_192x128_closed_gop_idr_n_lp.hevc" testsrc2 192x128 9 \
 x265_cli "$DATA/x265_192x128_idr_w_radl.hevc" testsrc2 192x128 12 \
   --preset ultrafast --crf 32 --keyint 8 --min-keyint 8 --no-scenecut --no-open-gop \
   --radl 2 --bframes 3 --signhide
+
+# BLA pictures, as a splicer makes them: an open-GOP encode with three CRA
+# pictures, rewritten to BLA_W_LP (its RASL pictures kept), BLA_W_RADL and
+# BLA_N_LP (their RASL pictures dropped).
+open_gop=$(mktemp --suffix=.hevc)
+trap 'rm -f "$open_gop"' EXIT
+x265_cli "$open_gop" testsrc2 128x96 16 --preset ultrafast --crf 32 --keyint 4 --open-gop
+python3 "$ROOT/scripts/cra_to_bla.py" "$open_gop" "$DATA/x265_128x96_bla.hevc" 16 17 18
+echo "make-samples: x265_128x96_bla.hevc $(stat -c %s "$DATA/x265_128x96_bla.hevc") bytes"
 
 # Parameter sets repeated at every key picture, with HRD buffering period and
 # picture timing prefix SEI.
