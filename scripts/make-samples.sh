@@ -116,6 +116,10 @@ for pix_fmt in gray gray10le gray12le yuv420p yuv420p10le yuv420p12le \
   libx265 "$DATA/libx265_128x96_$pix_fmt.hevc" "$pix_fmt" 128x96 3
 done
 
+# 4:0:0 with a conformance window: 100x60 is coded as 112x64 (16x16 minimum CU),
+# the offsets in units of one luma sample.
+libx265 "$DATA/libx265_100x60_gray_conf_window.hevc" gray 100x60 3
+
 # Streams of a second encoder (dependent slice segments, tiles, IDR_W_RADL).
 for f in kvazaar_176x144_dependent_slices.265 kvazaar_320x240_tiles.265 \
          kvazaar_176x144_monochrome.265 kvazaar_320x240_closed_gop.265; do

@@ -605,6 +605,10 @@ const CorpusFeature kCorpusFeatures[] = {
     {"general_profile_idc 4 (constraint flags inside the 44 reserved bits)",
      [](const StreamFacts& s) { return s.expected.Value("ptl.general_profile_idc") == 4; }},
     {"conformance window", [](const StreamFacts& s) { return s.expected.Value("sps.conformance_window_flag") == 1; }},
+    {"4:0:0 with a conformance window",
+     [](const StreamFacts& s) {
+         return s.expected.Value("sps.chroma_format_idc") == 0 && s.expected.Value("sps.conformance_window_flag") == 1;
+     }},
     {"no conformance window",
      [](const StreamFacts& s) { return s.expected.Value("sps.conformance_window_flag") == 0; }},
     {"16x16 CTBs", [](const StreamFacts& s) { return CtbSize(s.expected) == 16; }},

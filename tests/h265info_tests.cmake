@@ -201,13 +201,14 @@ set_tests_properties(h265info.json_file_names PROPERTIES
 
 # --- An independent oracle: ffmpeg's trace_headers on the bundled sample and
 # on corpus streams with dependent slice segments, tiles, a conformance
-# window, 4:0:0, 4:2:2 10-bit and BLA pictures.
+# window, 4:0:0 (also with a conformance window), 4:2:2 10-bit and BLA pictures.
 set(H265INFO_ORACLE_STREAMS
   samples/x265_320x240.hevc
   tests/data/kvazaar_176x144_dependent_slices.265
   tests/data/kvazaar_320x240_tiles.265
   tests/data/x265_1918x1078_conf_window.hevc
   tests/data/kvazaar_176x144_monochrome.265
+  tests/data/libx265_100x60_gray_conf_window.hevc
   tests/data/libx265_128x96_yuv422p10le.hevc
   tests/data/x265_128x96_bla.hevc)
 foreach(stream IN LISTS H265INFO_ORACLE_STREAMS)
