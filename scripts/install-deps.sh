@@ -1,42 +1,68 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package the project needs to build, test and run its
-# samples. Only what is missing is installed; when everything is there this is a
-# handful of dpkg-query calls and returns at once. Safe to run repeatedly.
+# Installs the Debian 12 packages a task needs, by profile. Only what is
+# missing is installed; when everything is there this is one dpkg-query call
+# and returns at once. Safe to run repeatedly.
 #
-#   bash scripts/install-deps.sh [--bench]
+#   bash scripts/install-deps.sh [PROFILE...]      (default: test)
+#
+# Profiles, each with everything of `build`:
+#   build   compile the library and h265info (scripts/run-sample.sh)
+#   test    everything scripts/test-all.sh runs
+#   bench   scripts/run-bench.sh: the benchmark, its peers and its report
 #
 # Runs as root (as CI does); falls back to sudo otherwise.
 set -euo pipefail
+export LC_ALL=C
 
-PACKAGES=(
-  # native toolchains and test frameworks
-  cmake g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev
-  valgrind pkg-config python3
+BUILD_PACKAGES=(cmake make g++)
+
+TEST_PACKAGES=(
+  # clang with its sanitizer and libFuzzer runtimes; test frameworks and checkers
+  clang libclang-rt-14-dev libgtest-dev valgrind pkg-config python3
+  # fuzz/build.sh packs the seed corpora; the test command unpacks them
+  zip unzip
   # 32-bit ARM cross build, run under qemu user-mode emulation
   g++-arm-linux-gnueabihf binutils-arm-linux-gnueabihf qemu-user
-  # making and cross-checking sample streams
-  x265 ffmpeg libavcodec-dev libgstreamer-plugins-bad1.0-dev
+  # ffmpeg is the oracle of the corpus tests; x265 and ffmpeg remake the
+  # corpus (scripts/make-samples.sh)
+  ffmpeg x265
 )
-# With --bench, also what scripts/run-bench.sh needs beyond that: matplotlib
-# for its chart.
-if [ "${1:-}" = "--bench" ]; then
-  PACKAGES+=(python3-matplotlib)
-fi
 # qemu-user-binfmt is deliberately not installed: the cross build names its
 # emulator explicitly (CMAKE_CROSSCOMPILING_EMULATOR), and binfmt_misc cannot
 # be registered inside many containers anyway.
 
-missing=()
-for pkg in "${PACKAGES[@]}"; do
-  # One status line per installed architecture; any installed one will do.
-  if ! dpkg-query -W -f='${Status}\n' "$pkg" 2>/dev/null |
-      grep -x 'install ok installed' >/dev/null; then
-    missing+=("$pkg")
-  fi
+BENCH_PACKAGES=(
+  # Google Benchmark; GStreamer's codecparsers and FFmpeg's parser as peers
+  libbenchmark-dev libgstreamer-plugins-bad1.0-dev libavcodec-dev pkg-config
+  # the benchmark stream, callgrind counts, the chart
+  ffmpeg valgrind python3 python3-matplotlib
+)
+
+if [ $# -eq 0 ]; then
+  set -- test
+fi
+packages=("${BUILD_PACKAGES[@]}")
+for profile in "$@"; do
+  case "$profile" in
+    build) ;;
+    test) packages+=("${TEST_PACKAGES[@]}") ;;
+    bench) packages+=("${BENCH_PACKAGES[@]}") ;;
+    *)
+      echo "install-deps: unknown profile '$profile' (build, test or bench)" >&2
+      exit 2
+      ;;
+  esac
 done
+mapfile -t packages < <(printf '%s\n' "${packages[@]}" | sort -u)
+
+# One status line per package and installed architecture; any installed one
+# will do. Packages dpkg has never heard of print nothing and count as missing.
+mapfile -t installed < <(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
+  awk '$NF == "installed" && $(NF - 1) == "ok" { sub(/:.*/, "", $1); print $1 }' | sort -u)
+mapfile -t missing < <(comm -23 <(printf '%s\n' "${packages[@]}") <(printf '%s\n' "${installed[@]}"))
 
 if [ ${#missing[@]} -eq 0 ]; then
-  echo "install-deps: all ${#PACKAGES[@]} packages present"
+  echo "install-deps: all ${#packages[@]} packages of '$*' present"
   exit 0
 fi
 
@@ -45,7 +71,6 @@ SUDO=()
 if [ "$(id -u)" -ne 0 ]; then
   SUDO=(sudo)
 fi
-export DEBIAN_FRONTEND=noninteractive
 "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
 "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
   --no-install-recommends "${missing[@]}" </dev/null

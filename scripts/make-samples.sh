@@ -25,7 +25,7 @@ SAMPLES=$ROOT/samples
 DATA=$ROOT/tests/data
 mkdir -p "$SAMPLES" "$DATA"
 
-for tool in ffmpeg x265; do
+for tool in ffmpeg x265 python3; do
   command -v "$tool" >/dev/null || { echo "make-samples: $tool not found" >&2; exit 1; }
 done
 
@@ -95,6 +95,15 @@ x265_cli "$DATA/x265_192x128_idr_w_radl.hevc" testsrc2 192x128 12 \
   --preset ultrafast --crf 32 --keyint 8 --min-keyint 8 --no-scenecut --no-open-gop \
   --radl 2 --bframes 3 --signhide
 
+# BLA pictures, as a splicer makes them: an open-GOP encode with three CRA
+# pictures, rewritten to BLA_W_LP (its RASL pictures kept), BLA_W_RADL and
+# BLA_N_LP (their RASL pictures dropped).
+open_gop=$(mktemp --suffix=.hevc)
+trap 'rm -f "$open_gop"' EXIT
+x265_cli "$open_gop" testsrc2 128x96 16 --preset ultrafast --crf 32 --keyint 4 --open-gop
+python3 "$ROOT/scripts/cra_to_bla.py" "$open_gop" "$DATA/x265_128x96_bla.hevc" 16 17 18
+echo "make-samples: x265_128x96_bla.hevc $(stat -c %s "$DATA/x265_128x96_bla.hevc") bytes"
+
 # Parameter sets repeated at every key picture, with HRD buffering period and
 # picture timing prefix SEI.
 x265_cli "$DATA/x265_160x96_repeat_headers_hrd.hevc" testsrc2 160x96 8 \
@@ -107,6 +116,10 @@ for pix_fmt in gray gray10le gray12le yuv420p yuv420p10le yuv420p12le \
                yuv422p yuv422p10le yuv422p12le yuv444p yuv444p10le yuv444p12le; do
   libx265 "$DATA/libx265_128x96_$pix_fmt.hevc" "$pix_fmt" 128x96 3
 done
+
+# 4:0:0 with a conformance window: 100x60 is coded as 112x64 (16x16 minimum CU),
+# the offsets in units of one luma sample.
+libx265 "$DATA/libx265_100x60_gray_conf_window.hevc" gray 100x60 3
 
 # Streams of a second encoder (dependent slice segments, tiles, IDR_W_RADL).
 for f in kvazaar_176x144_dependent_slices.265 kvazaar_320x240_tiles.265 \

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The benchmark in one command: installs what is missing, builds h265_bench
+# The benchmark in one command: installs what is missing
+# (scripts/install-deps.sh bench), builds h265_bench
 # (Release, -O2), encodes the benchmark stream, runs every query of the
 # library, GStreamer's codecparsers and FFmpeg's parser on the same buffers
 # (5 repetitions, medians), counts instructions per query under callgrind, and
@@ -31,7 +32,7 @@ STREAM=$BUILD/x265_1920x1080_60f_slices4.hevc
 CALLS=${H265_CALLGRIND_CALLS:-1000}
 
 if [ "${H265_SKIP_DEPS:-0}" != 1 ]; then
-  bash "$ROOT/scripts/install-deps.sh" --bench
+  bash "$ROOT/scripts/install-deps.sh" bench
 fi
 
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" \

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Builds the library and the h265info inspector (Release, build/release) and
-# runs it on the bundled sample stream.
+# runs it on the bundled sample stream. Installs only what that needs when it
+# is missing (scripts/install-deps.sh build: cmake, make, g++).
 #
 #   bash scripts/run-sample.sh [h265info arguments...]
 #
 # With no arguments it inspects samples/x265_320x240.hevc.
+# Environment: H265_SKIP_DEPS=1 does not run install-deps.sh; H265_BUILD_ROOT
+# and H265_JOBS as for scripts/test-all.sh.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -22,7 +25,7 @@ if [ $# -eq 0 ]; then
 fi
 
 if [ "${H265_SKIP_DEPS:-0}" != 1 ]; then
-  bash "$ROOT/scripts/install-deps.sh"
+  bash "$ROOT/scripts/install-deps.sh" build
 fi
 
 cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release \

@@ -1,22 +1,32 @@
 #!/usr/bin/env bash
-# The one test command: installs what is missing, then builds and tests the
-# project in every configuration and prints a summary.
+# The one test command: installs what is missing (scripts/install-deps.sh
+# test), then builds and tests the project in every configuration and prints a
+# summary.
 #
 #   bash scripts/test-all.sh
 #
 # Stages (each in its own build directory under build/):
-#   native     g++, -Werror, ctest                              build/native
-#   asan       clang++, ASan+UBSan, -Werror, ctest              build/asan
-#   arm        arm-linux-gnueabihf-g++, ctest under qemu-arm    build/arm
-#              + readelf -h of the .so says ELF32 / ARM
-#   clang-arm  the library alone, clang++ --target=arm-linux-gnueabihf,
-#              C++11, -Wall -Wextra -Werror; ELF and exported-symbol checks
-#   arm-bench  arm-linux-gnueabihf-g++ with NEON, tests and a short run of
-#              bench/h265_bench under qemu-arm (a smoke test: no figures
-#              from emulation)                                   build/arm-bench
-#   tsan       g++, ThreadSanitizer: parsers on 8 threads        build/tsan
-#   valgrind   memcheck over the unit and hostile tests and the
-#              fuzz-corpus replays of the native build           build/native
+#   native        g++, -Werror, ctest                           build/native
+#   asan          clang++, -Werror, ctest; ASan+UBSan through
+#                 the standard CMAKE_*_FLAGS                    build/asan
+#   gcc-sanitize  the same with g++                             build/gcc-sanitize
+#   arm           arm-linux-gnueabihf-g++, ctest under qemu-arm build/arm
+#                 + readelf -h of the .so says ELF32 / ARM
+#   clang-arm     the library alone, clang++ --target=arm-linux-gnueabihf,
+#                 C++11, -Wall -Wextra -Werror; ELF and exported-symbol checks
+#   arm-bench     arm-linux-gnueabihf-g++ with NEON, tests and a short run of
+#                 bench/h265_bench under qemu-arm (a smoke test: no figures
+#                 from emulation)                               build/arm-bench
+#   tsan          g++, ThreadSanitizer: parsers on 8 threads    build/tsan
+#   valgrind      memcheck over the unit and hostile tests and the
+#                 fuzz-corpus replays of the native build       build/native
+#   fuzz-build    fuzz/build.sh as a fuzzing service runs it (clang,
+#                 libFuzzer, ASan), then every target over its
+#                 seed corpus                                   build/fuzz-build
+#
+# ctest in each configuration also replays the fuzz corpus through every
+# target (fuzz_replay.*) and, in uninstrumented builds, installs the library
+# into a consumer project and checks the Debian packages.
 #
 # Every stage runs even when an earlier one failed; the script exits non-zero
 # if any stage failed. The last line reads "N passed, N failed": the ctest
@@ -30,11 +40,11 @@
 #   H265_JOBS        parallel build and test jobs (default: 2)
 #   H265_SKIP_DEPS=1 do not run scripts/install-deps.sh
 #
-# Adding a test suite (valgrind run, fuzz-corpus replay, install/consumer
-# test, ...): write a function stage_<name> below (a "-" in <name> becomes
-# "_" in the function name), using the helpers
-# configure_and_build, run_ctest and check, and add "<name>|<description>" to
-# STEPS. Its counts then appear in the summary and the total.
+# Adding a stage (another cross target, another checker, ...): write a
+# function stage_<name> below (a "-" in <name> becomes "_" in the function
+# name), using the helpers configure_and_build, run_ctest and check, add
+# "<name>|<description>" to STEPS and a line to the list of stages above. Its
+# counts then appear in the summary and the total.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -53,8 +63,7 @@ STEPS=(
   "arm-bench|arm-linux-gnueabihf-g++ -mfpu=neon, tests and h265_bench under qemu-arm"
   "tsan|g++ ThreadSanitizer, distinct parsers on 8 threads"
   "valgrind|unit and hostile tests under valgrind memcheck"
-  # "fuzz-replay|fuzz targets over the checked-in corpus"
-  # "install|cmake --install, then build and run a consumer project"
+  "fuzz-build|fuzz/build.sh with clang and libFuzzer, targets over their seed corpora"
 )
 
 # ---------------------------------------------------------------------------
@@ -115,6 +124,11 @@ check() {
   fi
 }
 
+# fuzz_targets: the names listed in fuzz/FuzzTargets.cmake.
+fuzz_targets() {
+  sed -n 's/^set(H265_FUZZ_TARGETS \(.*\))$/\1/p' "$ROOT/fuzz/FuzzTargets.cmake"
+}
+
 # elf_is_arm32 <file>: readelf -h says ELF32 and Machine ARM.
 elf_is_arm32() {
   local header
@@ -133,30 +147,29 @@ stage_native() {
   run_ctest "$dir"
 }
 
-# The same checks with g++'s sanitizers, which instrument differently.
-stage_gcc_sanitize() {
-  local dir="$BUILD_ROOT/gcc-sanitize"
-  configure_and_build "$dir" -DCMAKE_CXX_COMPILER=g++ \
-    -DH265_SANITIZE=address,undefined -DH265_WERROR=ON
+# ASan+UBSan as distributions and CI templates ask for them: through the
+# standard flags, not H265_SANITIZE (tsan keeps that switch exercised).
+# UBSan findings abort instead of being reported and passed over.
+sanitizer_build() {
+  local dir=$1 cxx=$2 flags="-fsanitize=address,undefined"
+  configure_and_build "$dir" -DCMAKE_CXX_COMPILER="$cxx" -DH265_WERROR=ON \
+    "-DCMAKE_CXX_FLAGS=$flags -fno-sanitize-recover=all -fno-omit-frame-pointer" \
+    "-DCMAKE_SHARED_LINKER_FLAGS=$flags" "-DCMAKE_EXE_LINKER_FLAGS=$flags"
   export ASAN_OPTIONS=detect_leaks=1
   export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
   run_ctest "$dir"
 }
 
+# clang links its sanitizer runtime into executables only, so the shared
+# library is linked without --no-undefined here (cmake/Sanitizers.cmake).
 stage_asan() {
-  local dir="$BUILD_ROOT/asan" rt
-  # clang links its sanitizer runtime statically into executables only, which
-  # leaves the shared library (linked with --no-undefined) with unresolved
-  # __asan_*/__ubsan_* symbols. Use the shared runtime everywhere instead and
-  # find it through a RUNPATH.
-  rt=$(clang++ -print-runtime-dir)
-  configure_and_build "$dir" -DCMAKE_CXX_COMPILER=clang++ \
-    -DH265_SANITIZE=address,undefined -DH265_WERROR=ON \
-    "-DCMAKE_EXE_LINKER_FLAGS=-shared-libsan -Wl,-rpath,$rt" \
-    "-DCMAKE_SHARED_LINKER_FLAGS=-shared-libsan -Wl,-rpath,$rt"
-  export ASAN_OPTIONS=detect_leaks=1
-  export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-  run_ctest "$dir"
+  sanitizer_build "$BUILD_ROOT/asan" clang++
+}
+
+# g++'s sanitizers instrument differently and link their runtime into the
+# shared library.
+stage_gcc_sanitize() {
+  sanitizer_build "$BUILD_ROOT/gcc-sanitize" g++
 }
 
 stage_arm() {
@@ -227,10 +240,30 @@ stage_valgrind() {
     memcheck hostile_alloc_tests "$dir/tests/hostile_alloc_tests" || rc=1
   memcheck hostile_guard_tests "$dir/tests/hostile_guard_tests" || rc=1
   memcheck hostile_thread_tests "$dir/tests/hostile_thread_tests" || rc=1
-  for t in $(sed -n 's/^set(H265_FUZZ_TARGETS \(.*\))$/\1/p' "$ROOT/fuzz/FuzzTargets.cmake"); do
+  for t in $(fuzz_targets); do
     set -- "$ROOT/fuzz/corpus/$t"
     if [ -d "$ROOT/fuzz/regressions/$t" ]; then set -- "$@" "$ROOT/fuzz/regressions/$t"; fi
     memcheck "fuzz corpus replay: $t" "$dir/tests/fuzz_replay_$t" "$@" || rc=1
+  done
+  return "$rc"
+}
+
+# The build a fuzzing service makes (flags as such a service sets them for
+# an AddressSanitizer build with libFuzzer), then each target once over every
+# input of the seed corpus it wrote to $OUT: a crash fails the check and
+# leaves the input in build/fuzz-build/.
+stage_fuzz_build() {
+  local dir="$BUILD_ROOT/fuzz-build" rc=0 t
+  local flags="-O1 -gline-tables-only -fsanitize=address,fuzzer-no-link"
+  rm -rf "$dir/out" "$dir/seeds"
+  echo "+ fuzz/build.sh (OUT=$dir/out)"
+  CC=clang CXX=clang++ CFLAGS="$flags" CXXFLAGS="$flags" LIB_FUZZING_ENGINE=-fsanitize=fuzzer \
+    OUT="$dir/out" WORK="$dir/work" H265_JOBS="$JOBS" bash "$ROOT/fuzz/build.sh"
+  for t in $(fuzz_targets); do
+    mkdir -p "$dir/seeds/$t"
+    unzip -q "$dir/out/fuzz_${t}_seed_corpus.zip" -d "$dir/seeds/$t"
+    check "fuzz_$t over its seed corpus ($(ls "$dir/seeds/$t" | wc -l) inputs)" \
+      "$dir/out/fuzz_$t" -runs=0 -artifact_prefix="$dir/" "$dir/seeds/$t" || rc=1
   done
   return "$rc"
 }
@@ -255,7 +288,7 @@ start_all=$SECONDS
 
 if [ "${H265_SKIP_DEPS:-0}" != 1 ]; then
   deps_start=$SECONDS
-  bash "$ROOT/scripts/install-deps.sh"
+  bash "$ROOT/scripts/install-deps.sh" test
   echo "install-deps: $((SECONDS - deps_start)) s"
 fi
 
@@ -306,7 +339,7 @@ for step in "${STEPS[@]}"; do
   total_passed=$((total_passed + passed))
   total_failed=$((total_failed + failed))
   total_skipped=$((total_skipped + skipped))
-  summary+=("$(printf '%-10s %-7s %6d passed %4d failed %4d skipped %5ds' \
+  summary+=("$(printf '%-12s %-7s %6d passed %4d failed %4d skipped %5ds' \
     "$name" "$status" "$passed" "$failed" "$skipped" "$secs")")
   echo "== $name: $status in ${secs}s"
 done

@@ -444,6 +444,10 @@ const CorpusFeature kCorpusFeatures[] = {
     {"general_profile_idc 4 (constraint flags inside the 44 reserved bits)",
      [](const StreamFacts& s) { return s.expected.Value("ptl.general_profile_idc") == 4; }},
     {"conformance window", [](const StreamFacts& s) { return s.expected.Value("sps.conformance_window_flag") == 1; }},
+    {"4:0:0 with a conformance window",
+     [](const StreamFacts& s) {
+         return s.expected.Value("sps.chroma_format_idc") == 0 && s.expected.Value("sps.conformance_window_flag") == 1;
+     }},
     {"no conformance window",
      [](const StreamFacts& s) { return s.expected.Value("sps.conformance_window_flag") == 0; }},
     {"16x16 CTBs", [](const StreamFacts& s) { return CtbSize(s.expected) == 16; }},
@@ -476,6 +480,9 @@ const CorpusFeature kCorpusFeatures[] = {
     {"IDR_W_RADL", [](const StreamFacts& s) { return HasNal(s, NalOfType<19>); }},
     {"IDR_N_LP", [](const StreamFacts& s) { return HasNal(s, NalOfType<20>); }},
     {"CRA", [](const StreamFacts& s) { return HasNal(s, NalOfType<21>); }},
+    {"BLA_W_LP", [](const StreamFacts& s) { return HasNal(s, NalOfType<16>); }},
+    {"BLA_W_RADL", [](const StreamFacts& s) { return HasNal(s, NalOfType<17>); }},
+    {"BLA_N_LP", [](const StreamFacts& s) { return HasNal(s, NalOfType<18>); }},
     {"access unit delimiters", [](const StreamFacts& s) { return HasNal(s, NalOfType<35>); }},
     {"prefix SEI", [](const StreamFacts& s) { return HasNal(s, NalOfType<39>); }},
     {"suffix SEI", [](const StreamFacts& s) { return HasNal(s, NalOfType<40>); }},
