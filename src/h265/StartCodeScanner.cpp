@@ -10,10 +10,15 @@
 #define H265_SCAN_AVX2 1
 #endif
 #elif (defined(__ARM_NEON) || defined(__ARM_NEON__)) && defined(__GNUC__)
-#include <arm_neon.h>
+#define H265_SCAN_NEON 1 // in every build for this target
+#elif H265_SCAN_NEON_RUNTIME && defined(__linux__)
+#include <sys/auxv.h>
+#else
+#undef H265_SCAN_NEON_RUNTIME
 #endif
 
 #include "ByteWords.h"
+#include "StartCodeScannerNeon.h"
 
 namespace h265headers {
 
@@ -28,53 +33,87 @@ using namespace bytewords;
 // p[i + 1] both are.
 
 // A candidate is a position q <= last with q[0] == q[1] == 0 and q[2] <= 1:
-// only there can a start code begin. A pair followed by a byte above 1 (the
-// 00 00 03 of emulation prevention, or a near miss) rules out q, q + 1 and
-// q + 2 at once, so the search goes on from q + 3 without returning.
+// only there can a start code begin. Byte i of
+// (bytes at p) | (bytes at p + 1) | (bytes at p + 2) & FE is zero exactly
+// when p + i is one, so emulation prevention (00 00 03) and other near misses
+// are passed over without a stop.
 
-// Looks for a candidate a word at a time while p is below `stop`. With
-// *found true, returns the first candidate at or after p, or null when there
-// is none up to `last`; otherwise the position to go on from. Reads stay
-// below `end`, which lies beyond last + 1.
-inline const unsigned char* WordSteps(const unsigned char* p, const unsigned char* last, const unsigned char* end,
-                                      const unsigned char* stop, bool* found) {
+// Looks for a candidate a word at a time over the next `span` bytes. With
+// *found true, returns the first candidate at or after p, or null when it
+// lies beyond `last`; otherwise the position to go on from: span bytes on,
+// or fewer than kWord + 2 bytes before `end`.
+inline const unsigned char* ExactSteps(const unsigned char* p, const unsigned char* last, const unsigned char* end,
+                                       long span, bool* found) {
     const long kWord = static_cast<long>(sizeof(Word));
-    while (end - p > kWord && p < stop) { // reads p[0 .. kWord]
-        const Word marks = ZeroBytes(LoadWord(p) | LoadWord(p + 1));
-        if (!marks) {
-            p += kWord;
+    for (const unsigned char* from = p; end - p >= kWord + 2 && p - from < span; p += kWord) {
+        // reads p[0 .. kWord + 1]
+        const Word marks = ZeroBytes(LoadWord(p) | LoadWord(p + 1) | (LoadWord(p + 2) & kAboveOne));
+        if (!marks)
             continue;
+        int first = FirstZeroByte(marks);
+        if (first < 0) { // no bit scan: the byte rule, which stops within this word
+            for (first = 0; p[first] != 0 || p[first + 1] != 0 || p[first + 2] > 1;)
+                ++first;
         }
-        const int first = FirstZeroByte(marks);
-        if (first < 0)
-            break; // stepped bytewise by the caller
-        const unsigned char* q = p + first;
-        if (q > last) {
-            *found = true;
-            return 0;
-        }
-        if (q[2] <= 1) {
-            *found = true;
-            return q;
-        }
-        p = q + 3;
+        *found = true;
+        return p + first <= last ? p + first : 0;
     }
     *found = false;
     return p;
 }
 
-// The first candidate at or after p, or null.
-const unsigned char* FindCandidateByWords(const unsigned char* p, const unsigned char* last,
-                                          const unsigned char* end) {
+// Skips 16-byte blocks (four words) of aligned loads that cannot hold the
+// first zero of a 00 00 pair; returns p, or the first such block after p that
+// might. A pair always has a zero at an odd offset, so only those bytes stop
+// the skip, half as often as any zero byte would in random data. The first
+// block may begin up to sizeof(Word) - 1 bytes before p, from `begin` on.
+const unsigned char* SkipBlocksByWords(const unsigned char* p, const unsigned char* begin, const unsigned char* end) {
+    const long kBlock = 4 * static_cast<long>(sizeof(Word));
+    const long misalignment = static_cast<long>(reinterpret_cast<uintptr_t>(p) % sizeof(Word));
+    if (p - begin < misalignment)
+        return p;
+    const unsigned char* b = p - misalignment;
+    while (end - b > kBlock) { // reads b[0 .. kBlock - 1]
+        const Word w0 = LoadAlignedWord(b);
+        const Word w1 = LoadAlignedWord(b + sizeof(Word));
+        const Word w2 = LoadAlignedWord(b + 2 * sizeof(Word));
+        const Word w3 = LoadAlignedWord(b + 3 * sizeof(Word));
+        const Word zeros = ((w0 - kOnes) & ~w0) | ((w1 - kOnes) & ~w1) | ((w2 - kOnes) & ~w2) | ((w3 - kOnes) & ~w3);
+        if (zeros & kOddHighs) // every zero byte has its own high bit set here
+            break;
+        b += kBlock;
+    }
+    return b < p ? p : b;
+}
+
+// The first candidate at or after p, or null: candidates close by (NAL units
+// a few bytes long, parameter sets) are found by exact word steps over the
+// next 64 bytes; farther on, `skip` passes over blocks without one, and each
+// place where it stops is examined with exact steps again.
+template <const unsigned char* (*skip)(const unsigned char*, const unsigned char*, const unsigned char*)>
+const unsigned char* FindCandidateWith(const unsigned char* p, const unsigned char* last, const unsigned char* end) {
+    const unsigned char* const begin = p;
     bool found;
-    p = WordSteps(p, last, end, end, &found);
+    p = ExactSteps(p, last, end, 64, &found);
+    while (!found && end - p >= static_cast<long>(sizeof(Word)) + 2) {
+        p = skip(p, begin, end);
+        if (p > last)
+            return 0;
+        p = ExactSteps(p, last, end, 4 * static_cast<long>(sizeof(Word)), &found);
+    }
     if (found)
         return p;
-    for (; p <= last; ++p) {
+    for (; p <= last; ++p) { // the last few bytes
         if (p[0] == 0 && p[1] == 0 && p[2] <= 1)
             return p;
     }
     return 0;
+}
+
+// The portable path: word arithmetic alone.
+const unsigned char* FindCandidateByWords(const unsigned char* p, const unsigned char* last,
+                                          const unsigned char* end) {
+    return FindCandidateWith<SkipBlocksByWords>(p, last, end);
 }
 
 #if defined(__SSE2__) && defined(__GNUC__)
@@ -134,22 +173,23 @@ __attribute__((target("avx2"))) const unsigned char* SkipBlocksWithoutZeroPairAv
     return p;
 }
 #endif
-#elif (defined(__ARM_NEON) || defined(__ARM_NEON__)) && defined(__GNUC__)
-// The same with NEON (AArch64, and 32-bit ARM built with NEON).
-inline const unsigned char* SkipBlocksWithoutZeroPair(const unsigned char* p, const unsigned char* end) {
-    while (end - p > 64) {
-        const uint8x16_t t0 = vorrq_u8(vld1q_u8(p), vld1q_u8(p + 1));
-        const uint8x16_t t1 = vorrq_u8(vld1q_u8(p + 16), vld1q_u8(p + 17));
-        const uint8x16_t t2 = vorrq_u8(vld1q_u8(p + 32), vld1q_u8(p + 33));
-        const uint8x16_t t3 = vorrq_u8(vld1q_u8(p + 48), vld1q_u8(p + 49));
-        const uint8x16_t m = vminq_u8(vminq_u8(t0, t1), vminq_u8(t2, t3));
-        const uint8x8_t half = vmin_u8(vget_low_u8(m), vget_high_u8(m));
-        const uint64_t bytes = vget_lane_u64(vreinterpret_u64_u8(half), 0);
-        if (((bytes - 0x0101010101010101ull) & ~bytes & 0x8080808080808080ull) != 0)
-            break;
-        p += 64;
-    }
-    return p;
+#elif H265_SCAN_NEON || H265_SCAN_NEON_RUNTIME
+#if H265_SCAN_NEON
+inline bool CpuHasNeon() { return true; }
+#else
+// Debian's armhf builds without NEON, while most ARMv7 cores have it: the
+// kernel says whether this one does, as __builtin_cpu_supports does for AVX2
+// on x86.
+bool CpuHasNeon() {
+    static const bool neon = (getauxval(AT_HWCAP) & HWCAP_ARM_NEON) != 0;
+    return neon;
+}
+#endif
+
+// Reached only a good 64 bytes into a scan, so the choice costs nothing to
+// the short scans between the NAL units of an access unit.
+const unsigned char* SkipBlocks(const unsigned char* p, const unsigned char* begin, const unsigned char* end) {
+    return CpuHasNeon() ? SkipBlocksWithoutCandidateNeon(p, end) : SkipBlocksByWords(p, begin, end);
 }
 #define H265_SCAN_VECTOR 1
 #endif
@@ -240,25 +280,7 @@ const unsigned char* FindCandidate(const unsigned char* p, const unsigned char* 
 }
 #elif H265_SCAN_VECTOR
 const unsigned char* FindCandidate(const unsigned char* p, const unsigned char* last, const unsigned char* end) {
-    // Candidates close by (NAL units a few bytes long, parameter sets with
-    // their emulation prevention bytes) are found by word steps over the
-    // next 64 bytes, before any vector work.
-    bool found;
-    p = WordSteps(p, last, end, p + 64, &found);
-    if (found)
-        return p;
-    for (;;) {
-        p = SkipBlocksWithoutZeroPair(p, end);
-        if (p > last)
-            return 0;
-        if (end - p <= 64)
-            return FindCandidateByWords(p, last, end); // the last bytes
-        // A block that holds a pair: word steps find its first candidate, or
-        // show that it held near misses only and give the point to go on from.
-        p = WordSteps(p, last, end, p + 64, &found);
-        if (found)
-            return p;
-    }
+    return FindCandidateWith<SkipBlocks>(p, last, end);
 }
 #endif
 
