@@ -3,6 +3,10 @@
 #include <cstring>
 #include <stdint.h>
 
+#if defined(__ARM_FEATURE_SIMD32) && defined(__GNUC__)
+#include <arm_acle.h>
+#endif
+
 #if defined(__SSE2__) && defined(__GNUC__)
 #include <emmintrin.h>
 #if defined(__x86_64__)
@@ -62,26 +66,51 @@ inline const unsigned char* ExactSteps(const unsigned char* p, const unsigned ch
     return p;
 }
 
-// Skips 16-byte blocks (four words) of aligned loads that cannot hold the
-// first zero of a 00 00 pair; returns p, or the first such block after p that
-// might. A pair always has a zero at an odd offset, so only those bytes stop
-// the skip, half as often as any zero byte would in random data. The first
-// block may begin up to sizeof(Word) - 1 bytes before p, from `begin` on.
+#if defined(__ARM_FEATURE_SIMD32) && H265_WORDS_LITTLE_ENDIAN && defined(__GNUC__)
+// ARMv6 and later: uadd8 of FF sets the GE flag of every non-zero byte, and
+// sel then keeps `marks` there and takes FF at every zero byte: two
+// instructions a word, and exact.
+inline Word AddZeroByteMarks(Word marks, Word w) {
+    __uadd8(static_cast<uint32_t>(w), 0xFFFFFFFFu);
+    return __sel(static_cast<uint32_t>(marks), 0xFFFFFFFFu);
+}
+const Word kOddMarks = 0xFF00FF00u;
+#else
+// Every zero byte of w has its own high bit set in (w - kOnes) & ~w (the
+// borrow may mark a byte above it as well).
+inline Word AddZeroByteMarks(Word marks, Word w) { return marks | ((w - kOnes) & ~w); }
+const Word kOddMarks = kOddHighs;
+#endif
+
+// Skips 32-byte blocks (eight words) of aligned loads that cannot hold the
+// first zero of a 00 00 pair; returns p, or the word at which such a zero
+// might be. A pair always has a zero at an odd offset, so only those bytes
+// stop the skip, half as often as any zero byte would in random data. The
+// first block may begin up to sizeof(Word) - 1 bytes before p, from `begin`
+// on.
 const unsigned char* SkipBlocksByWords(const unsigned char* p, const unsigned char* begin, const unsigned char* end) {
-    const long kBlock = 4 * static_cast<long>(sizeof(Word));
+    const long kBlock = 8 * static_cast<long>(sizeof(Word));
     const long misalignment = static_cast<long>(reinterpret_cast<uintptr_t>(p) % sizeof(Word));
-    if (p - begin < misalignment)
+    if (p - begin < misalignment || end - p <= kBlock)
         return p;
     const unsigned char* b = p - misalignment;
-    while (end - b > kBlock) { // reads b[0 .. kBlock - 1]
-        const Word w0 = LoadAlignedWord(b);
-        const Word w1 = LoadAlignedWord(b + sizeof(Word));
-        const Word w2 = LoadAlignedWord(b + 2 * sizeof(Word));
-        const Word w3 = LoadAlignedWord(b + 3 * sizeof(Word));
-        const Word zeros = ((w0 - kOnes) & ~w0) | ((w1 - kOnes) & ~w1) | ((w2 - kOnes) & ~w2) | ((w3 - kOnes) & ~w3);
-        if (zeros & kOddHighs) // every zero byte has its own high bit set here
+    const unsigned char* const limit = end - kBlock; // reads stay before end
+    for (; b < limit; b += kBlock) {
+        Word marks = 0;
+        marks = AddZeroByteMarks(marks, LoadAlignedWord(b));
+        marks = AddZeroByteMarks(marks, LoadAlignedWord(b + sizeof(Word)));
+        marks = AddZeroByteMarks(marks, LoadAlignedWord(b + 2 * sizeof(Word)));
+        marks = AddZeroByteMarks(marks, LoadAlignedWord(b + 3 * sizeof(Word)));
+        marks = AddZeroByteMarks(marks, LoadAlignedWord(b + 4 * sizeof(Word)));
+        marks = AddZeroByteMarks(marks, LoadAlignedWord(b + 5 * sizeof(Word)));
+        marks = AddZeroByteMarks(marks, LoadAlignedWord(b + 6 * sizeof(Word)));
+        marks = AddZeroByteMarks(marks, LoadAlignedWord(b + 7 * sizeof(Word)));
+        if (marks & kOddMarks) {
+            // The word of that zero: a pair holding it begins in that word.
+            while (!(AddZeroByteMarks(0, LoadAlignedWord(b)) & kOddMarks))
+                b += sizeof(Word);
             break;
-        b += kBlock;
+        }
     }
     return b < p ? p : b;
 }
@@ -99,7 +128,7 @@ const unsigned char* FindCandidateWith(const unsigned char* p, const unsigned ch
         p = skip(p, begin, end);
         if (p > last)
             return 0;
-        p = ExactSteps(p, last, end, 4 * static_cast<long>(sizeof(Word)), &found);
+        p = ExactSteps(p, last, end, static_cast<long>(sizeof(Word)), &found);
     }
     if (found)
         return p;
