@@ -13,6 +13,15 @@
 #define H265_WORDS_BIG_ENDIAN 1
 #endif
 
+// Whether a load of four bytes from any address is one instruction: not on
+// ARMv5 (armel) nor MIPS, where the bytes at a buffer's start are better
+// compared one by one.
+#if (defined(__arm__) && !defined(__ARM_FEATURE_UNALIGNED)) || defined(__mips__)
+#define H265_WORDS_UNALIGNED_LOADS 0
+#else
+#define H265_WORDS_UNALIGNED_LOADS 1
+#endif
+
 namespace h265headers {
 namespace bytewords {
 

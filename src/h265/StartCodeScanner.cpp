@@ -13,7 +13,8 @@
 #include <immintrin.h>
 #define H265_SCAN_AVX2 1
 #endif
-#elif (defined(__ARM_NEON) || defined(__ARM_NEON__)) && defined(__GNUC__)
+#elif (defined(__ARM_NEON) || defined(__ARM_NEON__)) && defined(__GNUC__) && defined(__BYTE_ORDER__) &&              \
+    __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
 #define H265_SCAN_NEON 1 // in every build for this target
 #elif H265_SCAN_NEON_RUNTIME && defined(__linux__)
 #include <sys/auxv.h>
@@ -42,6 +43,22 @@ using namespace bytewords;
 // when p + i is one, so emulation prevention (00 00 03) and other near misses
 // are passed over without a stop.
 
+// Non-zero when a candidate begins in p[0 .. sizeof(Word) - 1]; reads
+// p[0 .. sizeof(Word) + 1].
+inline Word CandidateMarks(const unsigned char* p) {
+    return ZeroBytes(LoadWord(p) | LoadWord(p + 1) | (LoadWord(p + 2) & kAboveOne));
+}
+
+// The first candidate from CandidateMarks(p) != 0, or null beyond `last`.
+inline const unsigned char* FirstCandidate(const unsigned char* p, Word marks, const unsigned char* last) {
+    int first = FirstZeroByte(marks);
+    if (first < 0) { // no bit scan: the byte rule, which stops within this word
+        for (first = 0; p[first] != 0 || p[first + 1] != 0 || p[first + 2] > 1;)
+            ++first;
+    }
+    return p + first <= last ? p + first : 0;
+}
+
 // Looks for a candidate a word at a time over the next `span` bytes. With
 // *found true, returns the first candidate at or after p, or null when it
 // lies beyond `last`; otherwise the position to go on from: span bytes on,
@@ -49,18 +66,20 @@ using namespace bytewords;
 inline const unsigned char* ExactSteps(const unsigned char* p, const unsigned char* last, const unsigned char* end,
                                        long span, bool* found) {
     const long kWord = static_cast<long>(sizeof(Word));
-    for (const unsigned char* from = p; end - p >= kWord + 2 && p - from < span; p += kWord) {
-        // reads p[0 .. kWord + 1]
-        const Word marks = ZeroBytes(LoadWord(p) | LoadWord(p + 1) | (LoadWord(p + 2) & kAboveOne));
-        if (!marks)
-            continue;
-        int first = FirstZeroByte(marks);
-        if (first < 0) { // no bit scan: the byte rule, which stops within this word
-            for (first = 0; p[first] != 0 || p[first + 1] != 0 || p[first + 2] > 1;)
-                ++first;
-        }
-        *found = true;
-        return p + first <= last ? p + first : 0;
+    const long room = end - p - (kWord + 1); // a step at q reads q[0 .. kWord + 1]
+    const unsigned char* const stop = p + (room < span ? (room > 0 ? room : 0) : span);
+    *found = true;
+    for (; stop - p > kWord; p += 2 * kWord) { // two words a step where both may be looked at
+        const Word marks = CandidateMarks(p);
+        const Word next = CandidateMarks(p + kWord);
+        if (marks | next)
+            return marks ? FirstCandidate(p, marks, last) : FirstCandidate(p + kWord, next, last);
+    }
+    if (p < stop) {
+        const Word marks = CandidateMarks(p);
+        if (marks)
+            return FirstCandidate(p, marks, last);
+        p += kWord;
     }
     *found = false;
     return p;
@@ -202,25 +221,11 @@ __attribute__((target("avx2"))) const unsigned char* SkipBlocksWithoutZeroPairAv
     return p;
 }
 #endif
-#elif H265_SCAN_NEON || H265_SCAN_NEON_RUNTIME
-#if H265_SCAN_NEON
-inline bool CpuHasNeon() { return true; }
-#else
+#elif H265_SCAN_NEON_RUNTIME
 // Debian's armhf builds without NEON, while most ARMv7 cores have it: the
 // kernel says whether this one does, as __builtin_cpu_supports does for AVX2
-// on x86.
-bool CpuHasNeon() {
-    static const bool neon = (getauxval(AT_HWCAP) & HWCAP_ARM_NEON) != 0;
-    return neon;
-}
-#endif
-
-// Reached only a good 64 bytes into a scan, so the choice costs nothing to
-// the short scans between the NAL units of an access unit.
-const unsigned char* SkipBlocks(const unsigned char* p, const unsigned char* begin, const unsigned char* end) {
-    return CpuHasNeon() ? SkipBlocksWithoutCandidateNeon(p, end) : SkipBlocksByWords(p, begin, end);
-}
-#define H265_SCAN_VECTOR 1
+// on x86. Read once when the library is loaded, before any caller can scan.
+const bool kCpuHasNeon = (getauxval(AT_HWCAP) & HWCAP_ARM_NEON) != 0;
 #endif
 
 // The byte rules at every candidate that `findCandidate` reports, in order.
@@ -307,10 +312,18 @@ const unsigned char* FindCandidate(const unsigned char* p, const unsigned char* 
     }
     return 0;
 }
-#elif H265_SCAN_VECTOR
-const unsigned char* FindCandidate(const unsigned char* p, const unsigned char* last, const unsigned char* end) {
-    return FindCandidateWith<SkipBlocks>(p, last, end);
+#elif H265_SCAN_NEON
+inline const unsigned char* FindCandidate(const unsigned char* p, const unsigned char* last,
+                                          const unsigned char* end) {
+    return FindCandidateNeon(p, last, end);
 }
+#define H265_SCAN_VECTOR 1
+#elif H265_SCAN_NEON_RUNTIME
+inline const unsigned char* FindCandidate(const unsigned char* p, const unsigned char* last,
+                                          const unsigned char* end) {
+    return kCpuHasNeon ? FindCandidateNeon(p, last, end) : FindCandidateByWords(p, last, end);
+}
+#define H265_SCAN_VECTOR 1
 #endif
 
 } // namespace

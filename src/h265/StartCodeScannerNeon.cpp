@@ -3,7 +3,8 @@
 // inline function shared with other files is emitted with NEON instructions.
 #include "StartCodeScannerNeon.h"
 
-#if defined(__ARM_NEON) || defined(__ARM_NEON__)
+#if (defined(__ARM_NEON) || defined(__ARM_NEON__)) && defined(__GNUC__) && defined(__BYTE_ORDER__) &&                \
+    __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
 #include <arm_neon.h>
 
 namespace h265headers {
@@ -30,6 +31,55 @@ const unsigned char* SkipBlocksWithoutCandidateNeon(const unsigned char* p, cons
         p += 64;
     }
     return p == from ? p : p - 1;
+}
+
+namespace {
+
+// FF in lane i when p + i is a candidate: p[i] | p[i + 1] | (p[i + 2] & FE)
+// is zero. Reads p[0 .. 17].
+inline uint8x16_t CandidateLanes(const unsigned char* p) {
+    const uint8x16_t pairs = vorrq_u8(vld1q_u8(p), vld1q_u8(p + 1));
+    const uint8x16_t c = vorrq_u8(pairs, vandq_u8(vld1q_u8(p + 2), vdupq_n_u8(0xFE)));
+    return vceqq_u8(c, vdupq_n_u8(0));
+}
+
+// Offset of the first FF lane, or -1. vshrn keeps four bits of each lane,
+// so the 16 lanes fit in two core registers.
+inline int FirstLane(uint8x16_t lanes) {
+    const uint32x2_t nibbles = vreinterpret_u32_u8(vshrn_n_u16(vreinterpretq_u16_u8(lanes), 4));
+    const uint32_t low = vget_lane_u32(nibbles, 0);
+    const uint32_t high = vget_lane_u32(nibbles, 1);
+    if (low)
+        return __builtin_ctz(low) >> 2;
+    return high ? 8 + (__builtin_ctz(high) >> 2) : -1;
+}
+
+} // namespace
+
+const unsigned char* FindCandidateNeon(const unsigned char* p, const unsigned char* last, const unsigned char* end) {
+    // Exact 16-byte windows over the next 64 bytes find the candidates of
+    // NAL units a few bytes long and of parameter sets full of emulation
+    // prevention without a stop; farther on, blocks without a candidate are
+    // skipped, and the block where the skip stops gets windows again.
+    for (;;) {
+        long windows = (end - p - 2) >> 4; // those that read p[0 .. 17] before end
+        if (windows <= 0)
+            break;
+        if (windows > 4)
+            windows = 4;
+        do {
+            const int first = FirstLane(CandidateLanes(p));
+            if (first >= 0)
+                return p + first <= last ? p + first : 0;
+            p += 16;
+        } while (--windows);
+        p = SkipBlocksWithoutCandidateNeon(p, end); // p itself within 64 bytes of end
+    }
+    for (; p <= last; ++p) { // the last few bytes
+        if (p[0] == 0 && p[1] == 0 && p[2] <= 1)
+            return p;
+    }
+    return 0;
 }
 
 } // namespace h265headers

@@ -13,6 +13,10 @@ namespace h265headers {
 // p[0 .. 63] of every block it looks at, all before `end`.
 const unsigned char* SkipBlocksWithoutCandidateNeon(const unsigned char* p, const unsigned char* end);
 
+// The first position q in p .. last with q[0] == q[1] == 0 and q[2] <= 1, or
+// null; every byte read lies before `end`, which lies beyond last + 2.
+const unsigned char* FindCandidateNeon(const unsigned char* p, const unsigned char* last, const unsigned char* end);
+
 } // namespace h265headers
 
 #endif
