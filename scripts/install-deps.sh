@@ -14,6 +14,8 @@ PACKAGES=(
   valgrind pkg-config python3
   # 32-bit ARM cross build, run under qemu user-mode emulation
   g++-arm-linux-gnueabihf binutils-arm-linux-gnueabihf qemu-user
+  # ARMv5TE soft-float and big-endian PowerPC cross builds, also under qemu
+  g++-arm-linux-gnueabi binutils-arm-linux-gnueabi g++-powerpc-linux-gnu binutils-powerpc-linux-gnu
   # making and cross-checking sample streams
   x265 ffmpeg libavcodec-dev libgstreamer-plugins-bad1.0-dev
 )

@@ -17,6 +17,13 @@
 #   tsan       g++, ThreadSanitizer: parsers on 8 threads        build/tsan
 #   valgrind   memcheck over the unit and hostile tests and the
 #              fuzz-corpus replays of the native build           build/native
+#   armel      arm-linux-gnueabi-g++ (ARMv5TE, soft-float), Release, ctest
+#              under qemu-arm -cpu arm926                        build/armel
+#   ppc        powerpc-linux-gnu-g++ (big-endian), unit and real-stream
+#              tests under qemu-ppc                              build/ppc
+#
+# The ARM stages build Release, so that their instruction_budgets test holds
+# the counts of bench/arm-budgets.txt.
 #
 # Every stage runs even when an earlier one failed; the script exits non-zero
 # if any stage failed. The last line reads "N passed, N failed": the ctest
@@ -53,6 +60,8 @@ STEPS=(
   "arm-bench|arm-linux-gnueabihf-g++ -mfpu=neon, tests and h265_bench under qemu-arm"
   "tsan|g++ ThreadSanitizer, distinct parsers on 8 threads"
   "valgrind|unit and hostile tests under valgrind memcheck"
+  "armel|arm-linux-gnueabi-g++ ARMv5TE soft-float, tests under qemu-arm"
+  "ppc|powerpc-linux-gnu-g++ big-endian, unit and real-stream tests under qemu-ppc"
   # "fuzz-replay|fuzz targets over the checked-in corpus"
   # "install|cmake --install, then build and run a consumer project"
 )
@@ -162,7 +171,8 @@ stage_asan() {
 stage_arm() {
   local dir="$BUILD_ROOT/arm" rc=0
   configure_and_build "$dir" \
-    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/arm-linux-gnueabihf.cmake" -DH265_WERROR=ON
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/arm-linux-gnueabihf.cmake" -DH265_WERROR=ON \
+    -DCMAKE_BUILD_TYPE=Release
   run_ctest "$dir" || rc=$?
   check "readelf -h: ARM libh265headers.so is ELF32, Machine ARM" \
     elf_is_arm32 "$dir/libh265headers.so" || rc=1
@@ -190,6 +200,7 @@ stage_arm_bench() {
   bash "$ROOT/scripts/make-bench-stream.sh" "$stream" 320x240 10
   configure_and_build "$dir" \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/arm-linux-gnueabihf.cmake" -DH265_WERROR=ON \
+    -DCMAKE_BUILD_TYPE=Release \
     -DH265_BUILD_TOOLS=OFF -DH265_BUILD_BENCH=ON "-DCMAKE_CXX_FLAGS=-mfpu=neon" \
     -Dbenchmark_DIR="$deps/usr/lib/arm-linux-gnueabihf/cmake/benchmark" \
     -DH265_BENCH_STREAM="$stream"
@@ -231,6 +242,41 @@ stage_valgrind() {
     set -- "$ROOT/fuzz/corpus/$t"
     if [ -d "$ROOT/fuzz/regressions/$t" ]; then set -- "$@" "$ROOT/fuzz/regressions/$t"; fi
     memcheck "fuzz corpus replay: $t" "$dir/tests/fuzz_replay_$t" "$@" || rc=1
+  done
+  return "$rc"
+}
+
+# elf_is_armel <file>: ARM, ARMv5TE, soft-float calls, and no unaligned
+# accesses allowed (GCC records Tag_CPU_unaligned_access when it uses them).
+elf_is_armel() {
+  local attributes
+  elf_is_arm32 "$1" || return 1
+  attributes=$(arm-linux-gnueabi-readelf -A "$1")
+  echo "$attributes" | grep -E 'Tag_CPU_arch:|Tag_ABI_VFP_args|Tag_CPU_unaligned_access' || true
+  echo "$attributes" | grep -Eq 'Tag_CPU_arch: +v5TE' &&
+    ! echo "$attributes" | grep -q 'Tag_ABI_VFP_args: VFP registers' &&
+    ! echo "$attributes" | grep -q 'Tag_CPU_unaligned_access: v6'
+}
+
+stage_armel() {
+  local dir="$BUILD_ROOT/armel" rc=0
+  configure_and_build "$dir" \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/arm-linux-gnueabi.cmake" -DH265_WERROR=ON -DCMAKE_BUILD_TYPE=Release
+  run_ctest "$dir" || rc=$?
+  check "readelf: armel libh265headers.so is ARMv5TE, soft-float, no unaligned accesses" \
+    elf_is_armel "$dir/libh265headers.so" || rc=1
+  return "$rc"
+}
+
+# Big-endian: only the test programs that need no host tools, built alone.
+stage_ppc() {
+  local dir="$BUILD_ROOT/ppc" rc=0 t
+  echo "+ cmake -S $ROOT -B $dir (powerpc-linux-gnu)"
+  cmake -S "$ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/powerpc-linux-gnu.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DH265_WERROR=ON -DH265_BUILD_TOOLS=OFF
+  cmake --build "$dir" -j"$JOBS" --target unit_tests real_stream_tests
+  for t in unit_tests real_stream_tests; do
+    check "big-endian PowerPC: $t" qemu-ppc -L /usr/powerpc-linux-gnu "$dir/tests/$t" --gtest_brief=1 || rc=1
   done
   return "$rc"
 }
