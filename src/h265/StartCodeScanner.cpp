@@ -65,10 +65,27 @@ inline const unsigned char* FirstCandidate(const unsigned char* p, Word marks, c
 // or fewer than kWord + 2 bytes before `end`.
 inline const unsigned char* ExactSteps(const unsigned char* p, const unsigned char* last, const unsigned char* end,
                                        long span, bool* found) {
+    *found = true;
+#if !H265_WORDS_UNALIGNED_LOADS
+    // Where every unaligned word would be read byte by byte (ARMv5), the
+    // bytes are tested directly, two positions a step: q and q + 1 both need
+    // q[1] == 0.
+    const long reach = end - p - 3; // a step at q reads q[0 .. 3]
+    const unsigned char* const last2 = p + (reach < span ? (reach > 0 ? reach : 0) : span);
+    for (; p < last2; p += 2) {
+        if (p[1] != 0)
+            continue;
+        if (p[0] == 0 && p[2] <= 1)
+            return p <= last ? p : 0;
+        if (p[2] == 0 && p[3] <= 1)
+            return p + 1 <= last ? p + 1 : 0;
+    }
+    *found = false;
+    return p;
+#else
     const long kWord = static_cast<long>(sizeof(Word));
     const long room = end - p - (kWord + 1); // a step at q reads q[0 .. kWord + 1]
     const unsigned char* const stop = p + (room < span ? (room > 0 ? room : 0) : span);
-    *found = true;
     for (; stop - p > kWord; p += 2 * kWord) { // two words a step where both may be looked at
         const Word marks = CandidateMarks(p);
         const Word next = CandidateMarks(p + kWord);
@@ -83,6 +100,7 @@ inline const unsigned char* ExactSteps(const unsigned char* p, const unsigned ch
     }
     *found = false;
     return p;
+#endif
 }
 
 #if defined(__ARM_FEATURE_SIMD32) && H265_WORDS_LITTLE_ENDIAN && defined(__GNUC__)
