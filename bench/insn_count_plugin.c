@@ -11,8 +11,9 @@
  * Debian's qemu-user ships the plugin interface but not its header, so the
  * few declarations needed are written out here as QEMU 7.2 defines them
  * (plugin API version 1). The same count comes from an execution trace with
- * one instruction per translation block, only a hundred times slower
- * (scripts/count-instructions.sh --check-trace compares the two).
+ * one instruction per translation block (qemu-arm -singlestep
+ * -d exec,nochain, one "Trace" line per instruction), only some hundred
+ * times slower; docs/PERFORMANCE.md gives the comparison.
  */
 #include <stdint.h>
 #include <stdio.h>
