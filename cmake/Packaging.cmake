@@ -30,7 +30,9 @@ install(FILES ${PROJECT_BINARY_DIR}/h265headers.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 
 # Debian packages, one per component.
-if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(arm|armv7.*)$")
+if(H265_CROSS_TRIPLE STREQUAL "arm-linux-gnueabi")
+  set(H265_DEB_ARCH armel)
+elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(arm|armv7.*)$")
   set(H265_DEB_ARCH armhf)
 elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64)$")
   set(H265_DEB_ARCH amd64)

@@ -36,6 +36,6 @@ machine=$(readelf -h "$so" | awk -F: '/Machine/ {gsub(/^ +/, "", $2); print $2}'
 rm -rf "$file_in_deb"
 case "$arch" in
   amd64) [ "$machine" = "Advanced Micro Devices X86-64" ] || fail "amd64 package holds $machine" ;;
-  armhf) [ "$machine" = "ARM" ] || fail "armhf package holds $machine" ;;
+  armhf | armel) [ "$machine" = "ARM" ] || fail "$arch package holds $machine" ;;
 esac
 echo "packages for $arch: $(basename "$runtime") $(basename "$dev")"

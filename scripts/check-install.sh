@@ -2,12 +2,17 @@
 # Installs a configured and built tree into a scratch prefix, then builds and
 # runs a separate consumer project against it, once through the CMake package
 # and once through pkg-config. For a cross build the consumer is compiled with
-# the same toolchain and run under qemu.
+# the same toolchain and compiler and run under the build's emulator.
 #
-#   scripts/check-install.sh BUILD_DIR [TOOLCHAIN_FILE]
+#   scripts/check-install.sh BUILD_DIR [TOOLCHAIN_FILE EMULATOR CXX]
+#
+# EMULATOR is the emulator command line as one string (e.g.
+# "qemu-arm -cpu arm926 -L /usr/arm-linux-gnueabi").
 set -euo pipefail
 build=$(cd "$1" && pwd)
 toolchain=${2:-}
+emulator=${3:-qemu-arm -L /usr/arm-linux-gnueabihf}
+cross_cxx=${4:-arm-linux-gnueabihf-g++}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -23,7 +28,8 @@ done
 
 run() {
   if [ -n "$toolchain" ]; then
-    qemu-arm -L /usr/arm-linux-gnueabihf -E LD_LIBRARY_PATH="$prefix/lib" "$@"
+    # shellcheck disable=SC2086
+    $emulator -E LD_LIBRARY_PATH="$prefix/lib" "$@"
   else
     LD_LIBRARY_PATH="$prefix/lib" "$@"
   fi
@@ -40,7 +46,7 @@ run "$work/cmake-consumer/consumer"
 
 echo "== pkg-config"
 cxx=${CXX:-c++}
-[ -n "$toolchain" ] && cxx=arm-linux-gnueabihf-g++
+[ -n "$toolchain" ] && cxx=$cross_cxx
 flags=$(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" PKG_CONFIG_SYSROOT_DIR= pkg-config --cflags --libs h265headers)
 # shellcheck disable=SC2086
 "$cxx" -o "$work/pc-consumer" "$root/tests/abi/consumer/main.cpp" $flags

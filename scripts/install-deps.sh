@@ -23,6 +23,8 @@ TEST_PACKAGES=(
   zip unzip
   # 32-bit ARM cross build, run under qemu user-mode emulation
   g++-arm-linux-gnueabihf binutils-arm-linux-gnueabihf qemu-user
+  # ARMv5TE soft-float and big-endian PowerPC cross builds, also under qemu
+  g++-arm-linux-gnueabi binutils-arm-linux-gnueabi g++-powerpc-linux-gnu binutils-powerpc-linux-gnu
   # ffmpeg is the oracle of the corpus tests; x265 and ffmpeg remake the
   # corpus (scripts/make-samples.sh)
   ffmpeg x265

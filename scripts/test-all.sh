@@ -23,10 +23,17 @@
 #   fuzz-build    fuzz/build.sh as a fuzzing service runs it (clang,
 #                 libFuzzer, ASan), then every target over its
 #                 seed corpus                                   build/fuzz-build
+#   armel         arm-linux-gnueabi-g++ (ARMv5TE, soft-float), Release,
+#                 ctest under qemu-arm -cpu arm926              build/armel
+#   ppc           powerpc-linux-gnu-g++ (big-endian), unit and real-stream
+#                 tests under qemu-ppc                          build/ppc
 #
 # ctest in each configuration also replays the fuzz corpus through every
 # target (fuzz_replay.*) and, in uninstrumented builds, installs the library
 # into a consumer project and checks the Debian packages.
+#
+# The ARM stages build Release, so that their instruction_budgets test holds
+# the counts of bench/arm-budgets.txt.
 #
 # Every stage runs even when an earlier one failed; the script exits non-zero
 # if any stage failed. The last line reads "N passed, N failed": the ctest
@@ -64,6 +71,8 @@ STEPS=(
   "tsan|g++ ThreadSanitizer, distinct parsers on 8 threads"
   "valgrind|unit and hostile tests under valgrind memcheck"
   "fuzz-build|fuzz/build.sh with clang and libFuzzer, targets over their seed corpora"
+  "armel|arm-linux-gnueabi-g++ ARMv5TE soft-float, tests under qemu-arm"
+  "ppc|powerpc-linux-gnu-g++ big-endian, unit and real-stream tests under qemu-ppc"
 )
 
 # ---------------------------------------------------------------------------
@@ -175,7 +184,8 @@ stage_gcc_sanitize() {
 stage_arm() {
   local dir="$BUILD_ROOT/arm" rc=0
   configure_and_build "$dir" \
-    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/arm-linux-gnueabihf.cmake" -DH265_WERROR=ON
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/arm-linux-gnueabihf.cmake" -DH265_WERROR=ON \
+    -DCMAKE_BUILD_TYPE=Release
   run_ctest "$dir" || rc=$?
   check "readelf -h: ARM libh265headers.so is ELF32, Machine ARM" \
     elf_is_arm32 "$dir/libh265headers.so" || rc=1
@@ -203,6 +213,7 @@ stage_arm_bench() {
   bash "$ROOT/scripts/make-bench-stream.sh" "$stream" 320x240 10
   configure_and_build "$dir" \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/arm-linux-gnueabihf.cmake" -DH265_WERROR=ON \
+    -DCMAKE_BUILD_TYPE=Release \
     -DH265_BUILD_TOOLS=OFF -DH265_BUILD_BENCH=ON "-DCMAKE_CXX_FLAGS=-mfpu=neon" \
     -Dbenchmark_DIR="$deps/usr/lib/arm-linux-gnueabihf/cmake/benchmark" \
     -DH265_BENCH_STREAM="$stream"
@@ -264,6 +275,41 @@ stage_fuzz_build() {
     unzip -q "$dir/out/fuzz_${t}_seed_corpus.zip" -d "$dir/seeds/$t"
     check "fuzz_$t over its seed corpus ($(ls "$dir/seeds/$t" | wc -l) inputs)" \
       "$dir/out/fuzz_$t" -runs=0 -artifact_prefix="$dir/" "$dir/seeds/$t" || rc=1
+  done
+  return "$rc"
+}
+
+# elf_is_armel <file>: ARM, ARMv5TE, soft-float calls, and no unaligned
+# accesses allowed (GCC records Tag_CPU_unaligned_access when it uses them).
+elf_is_armel() {
+  local attributes
+  elf_is_arm32 "$1" || return 1
+  attributes=$(arm-linux-gnueabi-readelf -A "$1")
+  echo "$attributes" | grep -E 'Tag_CPU_arch:|Tag_ABI_VFP_args|Tag_CPU_unaligned_access' || true
+  echo "$attributes" | grep -Eq 'Tag_CPU_arch: +v5TE' &&
+    ! echo "$attributes" | grep -q 'Tag_ABI_VFP_args: VFP registers' &&
+    ! echo "$attributes" | grep -q 'Tag_CPU_unaligned_access: v6'
+}
+
+stage_armel() {
+  local dir="$BUILD_ROOT/armel" rc=0
+  configure_and_build "$dir" \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/arm-linux-gnueabi.cmake" -DH265_WERROR=ON -DCMAKE_BUILD_TYPE=Release
+  run_ctest "$dir" || rc=$?
+  check "readelf: armel libh265headers.so is ARMv5TE, soft-float, no unaligned accesses" \
+    elf_is_armel "$dir/libh265headers.so" || rc=1
+  return "$rc"
+}
+
+# Big-endian: only the test programs that need no host tools, built alone.
+stage_ppc() {
+  local dir="$BUILD_ROOT/ppc" rc=0 t
+  echo "+ cmake -S $ROOT -B $dir (powerpc-linux-gnu)"
+  cmake -S "$ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/powerpc-linux-gnu.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DH265_WERROR=ON -DH265_BUILD_TOOLS=OFF
+  cmake --build "$dir" -j"$JOBS" --target unit_tests real_stream_tests
+  for t in unit_tests real_stream_tests; do
+    check "big-endian PowerPC: $t" qemu-ppc -L /usr/powerpc-linux-gnu "$dir/tests/$t" --gtest_brief=1 || rc=1
   done
   return "$rc"
 }

@@ -57,17 +57,17 @@ bool CH265HeaderParser::HasParameterSets(const unsigned char* data, int len) {
     // buffer length. Once all
     // three are seen nothing later can change the answer, so the pass stops
     // there instead of crossing SEI messages and the rest of the unit.
-    bool vps = false, sps = false, pps = false;
+    unsigned seen = 0; // bit 0: a VPS, bit 1: an SPS, bit 2: a PPS
     NalUnitWalker walker(data, data + len);
     while (walker.Next()) {
-        const int nal_unit_type = walker.NalUnitType();
-        if (IsVclNalUnitType(nal_unit_type))
+        const unsigned nal_unit_type = static_cast<unsigned>(walker.NalUnitType());
+        if (IsVclNalUnitType(static_cast<int>(nal_unit_type)))
             break;
-        vps = vps || nal_unit_type == kNalVps;
-        sps = sps || nal_unit_type == kNalSps;
-        pps = pps || nal_unit_type == kNalPps;
-        if (vps && sps && pps)
-            return true;
+        if (nal_unit_type - kNalVps <= kNalPps - kNalVps) {
+            seen |= 1u << (nal_unit_type - kNalVps);
+            if (seen == 7)
+                return true;
+        }
     }
-    return vps && sps && pps;
+    return false;
 }

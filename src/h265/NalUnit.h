@@ -27,7 +27,11 @@ inline int NalUnitTypeAt(const unsigned char* start) {
     return (start[StartCodeLength(start)] >> 1) & 0x3F;
 }
 
-// NALU_TYPE codes of the nal_unit_types 0..63.
+// NALU_TYPE codes of the nal_unit_types 0..63. Hidden, so that position-
+// independent code reads it relative to itself rather than through the GOT.
+#if defined(__GNUC__)
+__attribute__((visibility("hidden")))
+#endif
 extern const signed char kNaluTypeCodes[64];
 
 // NALU_TYPE code of a nal_unit_type (0..63).
@@ -46,11 +50,15 @@ inline bool IsVclNalUnitType(int nal_unit_type) { return nal_unit_type < kNalFir
 // whole pass is linear in the length of the block.
 class NalUnitWalker {
 public:
-    NalUnitWalker(const unsigned char* data, const unsigned char* end) : m_scan(data), m_end(end) {}
+    NalUnitWalker(const unsigned char* data, const unsigned char* end) : m_scan(data), m_data(data), m_end(end) {}
 
     // The start code of the next NAL unit, or null when none is left.
     const unsigned char* Next() {
-        const unsigned char* start = FindStartCode(m_scan, static_cast<int>(m_end - m_scan), -1);
+        // Only the first scan of a block is likely to find a start code
+        // right where it begins; FindStartCode answers that without a call.
+        const int len = static_cast<int>(m_end - m_scan);
+        const unsigned char* start =
+            m_scan == m_data ? FindStartCode(m_scan, len, -1) : ScanForStartCode(m_scan, len, -1);
         if (start)
             m_scan = start + StartCodeLength(start);
         return start;
@@ -63,6 +71,7 @@ public:
 
 private:
     const unsigned char* m_scan;
+    const unsigned char* m_data;
     const unsigned char* m_end;
 };
 

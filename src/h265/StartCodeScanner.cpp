@@ -3,17 +3,27 @@
 #include <cstring>
 #include <stdint.h>
 
+#if defined(__ARM_FEATURE_SIMD32) && defined(__GNUC__)
+#include <arm_acle.h>
+#endif
+
 #if defined(__SSE2__) && defined(__GNUC__)
 #include <emmintrin.h>
 #if defined(__x86_64__)
 #include <immintrin.h>
 #define H265_SCAN_AVX2 1
 #endif
-#elif (defined(__ARM_NEON) || defined(__ARM_NEON__)) && defined(__GNUC__)
-#include <arm_neon.h>
+#elif (defined(__ARM_NEON) || defined(__ARM_NEON__)) && defined(__GNUC__) && defined(__BYTE_ORDER__) &&              \
+    __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+#define H265_SCAN_NEON 1 // in every build for this target
+#elif H265_SCAN_NEON_RUNTIME && defined(__linux__)
+#include <sys/auxv.h>
+#else
+#undef H265_SCAN_NEON_RUNTIME
 #endif
 
 #include "ByteWords.h"
+#include "StartCodeScannerNeon.h"
 
 namespace h265headers {
 
@@ -28,53 +38,148 @@ using namespace bytewords;
 // p[i + 1] both are.
 
 // A candidate is a position q <= last with q[0] == q[1] == 0 and q[2] <= 1:
-// only there can a start code begin. A pair followed by a byte above 1 (the
-// 00 00 03 of emulation prevention, or a near miss) rules out q, q + 1 and
-// q + 2 at once, so the search goes on from q + 3 without returning.
+// only there can a start code begin. Byte i of
+// (bytes at p) | (bytes at p + 1) | (bytes at p + 2) & FE is zero exactly
+// when p + i is one, so emulation prevention (00 00 03) and other near misses
+// are passed over without a stop.
 
-// Looks for a candidate a word at a time while p is below `stop`. With
-// *found true, returns the first candidate at or after p, or null when there
-// is none up to `last`; otherwise the position to go on from. Reads stay
-// below `end`, which lies beyond last + 1.
-inline const unsigned char* WordSteps(const unsigned char* p, const unsigned char* last, const unsigned char* end,
-                                      const unsigned char* stop, bool* found) {
-    const long kWord = static_cast<long>(sizeof(Word));
-    while (end - p > kWord && p < stop) { // reads p[0 .. kWord]
-        const Word marks = ZeroBytes(LoadWord(p) | LoadWord(p + 1));
-        if (!marks) {
-            p += kWord;
+// Non-zero when a candidate begins in p[0 .. sizeof(Word) - 1]; reads
+// p[0 .. sizeof(Word) + 1].
+inline Word CandidateMarks(const unsigned char* p) {
+    return ZeroBytes(LoadWord(p) | LoadWord(p + 1) | (LoadWord(p + 2) & kAboveOne));
+}
+
+// The first candidate from CandidateMarks(p) != 0, or null beyond `last`.
+inline const unsigned char* FirstCandidate(const unsigned char* p, Word marks, const unsigned char* last) {
+    int first = FirstZeroByte(marks);
+    if (first < 0) { // no bit scan: the byte rule, which stops within this word
+        for (first = 0; p[first] != 0 || p[first + 1] != 0 || p[first + 2] > 1;)
+            ++first;
+    }
+    return p + first <= last ? p + first : 0;
+}
+
+// Looks for a candidate a word at a time over the next `span` bytes. With
+// *found true, returns the first candidate at or after p, or null when it
+// lies beyond `last`; otherwise the position to go on from: span bytes on,
+// or fewer than kWord + 2 bytes before `end`.
+inline const unsigned char* ExactSteps(const unsigned char* p, const unsigned char* last, const unsigned char* end,
+                                       long span, bool* found) {
+    *found = true;
+#if !H265_WORDS_UNALIGNED_LOADS
+    // Where every unaligned word would be read byte by byte (ARMv5), the
+    // bytes are tested directly, two positions a step: q and q + 1 both need
+    // q[1] == 0.
+    const long reach = end - p - 3; // a step at q reads q[0 .. 3]
+    const unsigned char* const last2 = p + (reach < span ? (reach > 0 ? reach : 0) : span);
+    for (; p < last2; p += 2) {
+        if (p[1] != 0)
             continue;
-        }
-        const int first = FirstZeroByte(marks);
-        if (first < 0)
-            break; // stepped bytewise by the caller
-        const unsigned char* q = p + first;
-        if (q > last) {
-            *found = true;
-            return 0;
-        }
-        if (q[2] <= 1) {
-            *found = true;
-            return q;
-        }
-        p = q + 3;
+        if (p[0] == 0 && p[2] <= 1)
+            return p <= last ? p : 0;
+        if (p[2] == 0 && p[3] <= 1)
+            return p + 1 <= last ? p + 1 : 0;
     }
     *found = false;
     return p;
+#else
+    const long kWord = static_cast<long>(sizeof(Word));
+    const long room = end - p - (kWord + 1); // a step at q reads q[0 .. kWord + 1]
+    const unsigned char* const stop = p + (room < span ? (room > 0 ? room : 0) : span);
+    for (; stop - p > kWord; p += 2 * kWord) { // two words a step where both may be looked at
+        const Word marks = CandidateMarks(p);
+        const Word next = CandidateMarks(p + kWord);
+        if (marks | next)
+            return marks ? FirstCandidate(p, marks, last) : FirstCandidate(p + kWord, next, last);
+    }
+    if (p < stop) {
+        const Word marks = CandidateMarks(p);
+        if (marks)
+            return FirstCandidate(p, marks, last);
+        p += kWord;
+    }
+    *found = false;
+    return p;
+#endif
 }
 
-// The first candidate at or after p, or null.
-const unsigned char* FindCandidateByWords(const unsigned char* p, const unsigned char* last,
-                                          const unsigned char* end) {
+#if defined(__ARM_FEATURE_SIMD32) && H265_WORDS_LITTLE_ENDIAN && defined(__GNUC__)
+// ARMv6 and later: uadd8 of FF sets the GE flag of every non-zero byte, and
+// sel then keeps `marks` there and takes FF at every zero byte: two
+// instructions a word, and exact.
+inline Word AddZeroByteMarks(Word marks, Word w) {
+    __uadd8(static_cast<uint32_t>(w), 0xFFFFFFFFu);
+    return __sel(static_cast<uint32_t>(marks), 0xFFFFFFFFu);
+}
+const Word kOddMarks = 0xFF00FF00u;
+#else
+// Every zero byte of w has its own high bit set in (w - kOnes) & ~w (the
+// borrow may mark a byte above it as well).
+inline Word AddZeroByteMarks(Word marks, Word w) { return marks | ((w - kOnes) & ~w); }
+const Word kOddMarks = kOddHighs;
+#endif
+
+// Skips 32-byte blocks (eight words) of aligned loads that cannot hold the
+// first zero of a 00 00 pair; returns p, or the word at which such a zero
+// might be. A pair always has a zero at an odd offset, so only those bytes
+// stop the skip, half as often as any zero byte would in random data. The
+// first block may begin up to sizeof(Word) - 1 bytes before p, from `begin`
+// on.
+const unsigned char* SkipBlocksByWords(const unsigned char* p, const unsigned char* begin, const unsigned char* end) {
+    const long kBlock = 8 * static_cast<long>(sizeof(Word));
+    const long misalignment = static_cast<long>(reinterpret_cast<uintptr_t>(p) % sizeof(Word));
+    if (p - begin < misalignment || end - p <= kBlock)
+        return p;
+    const unsigned char* b = p - misalignment;
+    const unsigned char* const limit = end - kBlock; // reads stay before end
+    for (; b < limit; b += kBlock) {
+        Word marks = 0;
+        marks = AddZeroByteMarks(marks, LoadAlignedWord(b));
+        marks = AddZeroByteMarks(marks, LoadAlignedWord(b + sizeof(Word)));
+        marks = AddZeroByteMarks(marks, LoadAlignedWord(b + 2 * sizeof(Word)));
+        marks = AddZeroByteMarks(marks, LoadAlignedWord(b + 3 * sizeof(Word)));
+        marks = AddZeroByteMarks(marks, LoadAlignedWord(b + 4 * sizeof(Word)));
+        marks = AddZeroByteMarks(marks, LoadAlignedWord(b + 5 * sizeof(Word)));
+        marks = AddZeroByteMarks(marks, LoadAlignedWord(b + 6 * sizeof(Word)));
+        marks = AddZeroByteMarks(marks, LoadAlignedWord(b + 7 * sizeof(Word)));
+        if (marks & kOddMarks) {
+            // The word of that zero: a pair holding it begins in that word.
+            while (!(AddZeroByteMarks(0, LoadAlignedWord(b)) & kOddMarks))
+                b += sizeof(Word);
+            break;
+        }
+    }
+    return b < p ? p : b;
+}
+
+// The first candidate at or after p, or null: candidates close by (NAL units
+// a few bytes long, parameter sets) are found by exact word steps over the
+// next 64 bytes; farther on, `skip` passes over blocks without one, and each
+// place where it stops is examined with exact steps again.
+template <const unsigned char* (*skip)(const unsigned char*, const unsigned char*, const unsigned char*)>
+const unsigned char* FindCandidateWith(const unsigned char* p, const unsigned char* last, const unsigned char* end) {
+    const unsigned char* const begin = p;
     bool found;
-    p = WordSteps(p, last, end, end, &found);
+    p = ExactSteps(p, last, end, 64, &found);
+    while (!found && end - p >= static_cast<long>(sizeof(Word)) + 2) {
+        p = skip(p, begin, end);
+        if (p > last)
+            return 0;
+        p = ExactSteps(p, last, end, static_cast<long>(sizeof(Word)), &found);
+    }
     if (found)
         return p;
-    for (; p <= last; ++p) {
+    for (; p <= last; ++p) { // the last few bytes
         if (p[0] == 0 && p[1] == 0 && p[2] <= 1)
             return p;
     }
     return 0;
+}
+
+// The portable path: word arithmetic alone.
+const unsigned char* FindCandidateByWords(const unsigned char* p, const unsigned char* last,
+                                          const unsigned char* end) {
+    return FindCandidateWith<SkipBlocksByWords>(p, last, end);
 }
 
 #if defined(__SSE2__) && defined(__GNUC__)
@@ -134,24 +239,11 @@ __attribute__((target("avx2"))) const unsigned char* SkipBlocksWithoutZeroPairAv
     return p;
 }
 #endif
-#elif (defined(__ARM_NEON) || defined(__ARM_NEON__)) && defined(__GNUC__)
-// The same with NEON (AArch64, and 32-bit ARM built with NEON).
-inline const unsigned char* SkipBlocksWithoutZeroPair(const unsigned char* p, const unsigned char* end) {
-    while (end - p > 64) {
-        const uint8x16_t t0 = vorrq_u8(vld1q_u8(p), vld1q_u8(p + 1));
-        const uint8x16_t t1 = vorrq_u8(vld1q_u8(p + 16), vld1q_u8(p + 17));
-        const uint8x16_t t2 = vorrq_u8(vld1q_u8(p + 32), vld1q_u8(p + 33));
-        const uint8x16_t t3 = vorrq_u8(vld1q_u8(p + 48), vld1q_u8(p + 49));
-        const uint8x16_t m = vminq_u8(vminq_u8(t0, t1), vminq_u8(t2, t3));
-        const uint8x8_t half = vmin_u8(vget_low_u8(m), vget_high_u8(m));
-        const uint64_t bytes = vget_lane_u64(vreinterpret_u64_u8(half), 0);
-        if (((bytes - 0x0101010101010101ull) & ~bytes & 0x8080808080808080ull) != 0)
-            break;
-        p += 64;
-    }
-    return p;
-}
-#define H265_SCAN_VECTOR 1
+#elif H265_SCAN_NEON_RUNTIME
+// Debian's armhf builds without NEON, while most ARMv7 cores have it: the
+// kernel says whether this one does, as __builtin_cpu_supports does for AVX2
+// on x86. Read once when the library is loaded, before any caller can scan.
+const bool kCpuHasNeon = (getauxval(AT_HWCAP) & HWCAP_ARM_NEON) != 0;
 #endif
 
 // The byte rules at every candidate that `findCandidate` reports, in order.
@@ -238,28 +330,18 @@ const unsigned char* FindCandidate(const unsigned char* p, const unsigned char* 
     }
     return 0;
 }
-#elif H265_SCAN_VECTOR
-const unsigned char* FindCandidate(const unsigned char* p, const unsigned char* last, const unsigned char* end) {
-    // Candidates close by (NAL units a few bytes long, parameter sets with
-    // their emulation prevention bytes) are found by word steps over the
-    // next 64 bytes, before any vector work.
-    bool found;
-    p = WordSteps(p, last, end, p + 64, &found);
-    if (found)
-        return p;
-    for (;;) {
-        p = SkipBlocksWithoutZeroPair(p, end);
-        if (p > last)
-            return 0;
-        if (end - p <= 64)
-            return FindCandidateByWords(p, last, end); // the last bytes
-        // A block that holds a pair: word steps find its first candidate, or
-        // show that it held near misses only and give the point to go on from.
-        p = WordSteps(p, last, end, p + 64, &found);
-        if (found)
-            return p;
-    }
+#elif H265_SCAN_NEON
+inline const unsigned char* FindCandidate(const unsigned char* p, const unsigned char* last,
+                                          const unsigned char* end) {
+    return FindCandidateNeon(p, last, end);
 }
+#define H265_SCAN_VECTOR 1
+#elif H265_SCAN_NEON_RUNTIME
+inline const unsigned char* FindCandidate(const unsigned char* p, const unsigned char* last,
+                                          const unsigned char* end) {
+    return kCpuHasNeon ? FindCandidateNeon(p, last, end) : FindCandidateByWords(p, last, end);
+}
+#define H265_SCAN_VECTOR 1
 #endif
 
 } // namespace

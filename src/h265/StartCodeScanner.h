@@ -3,6 +3,7 @@
 #ifndef H265HEADERS_START_CODE_SCANNER_H
 #define H265HEADERS_START_CODE_SCANNER_H
 
+#include "ByteWords.h"
 #include "SafeArithmetic.h"
 
 namespace h265headers {
@@ -21,13 +22,25 @@ const unsigned char* ScanForStartCodeByWords(const unsigned char* data, int len,
 // Every byte read lies in data[0 .. len - 1].
 inline const unsigned char* FindStartCode(const unsigned char* data, int len, int wanted) {
     // Buffers and NAL units usually begin right at a start code; position 0
-    // is answered here, without a call.
-    if (len >= 5 && data[0] == 0 && data[1] == 0) {
+    // is answered here, without a call, from its first four bytes at once
+    // where one load reads them and the byte order is known.
+    if (len >= 5) {
         int header = -1;
-        if (data[2] == 1)
-            header = data[3];
-        else if (data[2] == 0 && data[3] == 1)
+#if (H265_WORDS_LITTLE_ENDIAN || H265_WORDS_BIG_ENDIAN) && H265_WORDS_UNALIGNED_LOADS
+        using namespace bytewords;
+        const uint32_t head = Load32(data);
+        if (head == Bytes32(0, 0, 0, 1))
             header = data[4];
+        else if ((head & Bytes32(0xFF, 0xFF, 0xFF, 0)) == Bytes32(0, 0, 1, 0))
+            header = data[3];
+#else
+        if (data[0] == 0 && data[1] == 0) {
+            if (data[2] == 1)
+                header = data[3];
+            else if (data[2] == 0 && data[3] == 1)
+                header = data[4];
+        }
+#endif
         if (header >= 0 && (wanted < 0 || ((header >> 1) & 0x3F) == wanted))
             return data;
     }

@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# Guest instructions per query on 32-bit ARM, counted under qemu-arm: the
+# counts do not depend on the host's load, so they can be compared across runs
+# and held to budgets.
+#
+#   bash scripts/count-instructions.sh                 the table for every flavour
+#   bash scripts/count-instructions.sh --check BUILD FLAVOUR...
+#                                   the library's counts of an ARM build (made
+#                                   with the flavour's toolchain and flags)
+#                                   against bench/arm-budgets.txt
+#
+# Method: bench/h265_count runs one query K times and once with K = 0; a
+# QEMU plugin (bench/insn_count_plugin.c) counts every guest instruction each
+# run executes; (count(K) - count(0)) / (K * items) is the count per item
+# (per byte for the scans, per access unit otherwise). Both runs read the same
+# data and make the same first call, so start-up and lazy binding cancel out.
+#
+# Flavours (build, qemu CPU):
+#   armhf         Debian's stock arm-linux-gnueabihf flags (ARMv7-A, Thumb-2,
+#                 VFPv3-D16, no NEON in the build), on a Cortex-A15 with NEON
+#   armhf-noneon  the same build on a Cortex-A15 without NEON: the scanner's
+#                 portable path
+#   armhf-neon    built with -mfpu=neon, on a Cortex-A15
+#   armel         arm-linux-gnueabi, ARMv5TE soft-float, on an ARM926
+#
+# Data: 1 MiB of the benchmark's random bytes without a start code for the
+# scans, and the benchmark stream (1920x1080, 60 pictures, 4 slices each,
+# made by scripts/make-bench-stream.sh) for the other queries; its first
+# access unit is the IDR one with VPS, SPS and PPS.
+#
+# Environment: H265_BUILD_ROOT (default <repo>/build), H265_JOBS (default 2).
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_ROOT=${H265_BUILD_ROOT:-$ROOT/build}
+JOBS=${H265_JOBS:-2}
+DATA=$ROOT/build/count-data
+BUDGETS=$ROOT/bench/arm-budgets.txt
+PLUGIN=$DATA/libinsn_count.so
+LIBRARY_QUERIES=(scan/h265headers nalu_type/h265headers parameter_sets/h265headers
+  slice_type/h265headers resolution/h265headers)
+BASELINE_QUERIES=(scan/byte_loop scan/memchr)
+
+# flavour -> "toolchain|extra flags|qemu cpu|sysroot"
+flavour() {
+  case $1 in
+    armhf) echo "arm-linux-gnueabihf.cmake||cortex-a15|/usr/arm-linux-gnueabihf" ;;
+    armhf-noneon) echo "arm-linux-gnueabihf.cmake||cortex-a15,neon=off|/usr/arm-linux-gnueabihf" ;;
+    armhf-neon) echo "arm-linux-gnueabihf.cmake|-mfpu=neon|cortex-a15|/usr/arm-linux-gnueabihf" ;;
+    armel) echo "arm-linux-gnueabi.cmake||arm926|/usr/arm-linux-gnueabi" ;;
+    *) echo "count-instructions: unknown flavour $1" >&2; return 1 ;;
+  esac
+}
+
+prepare_data() {
+  mkdir -p "$DATA"
+  if [ ! -f "$PLUGIN" ] || [ "$ROOT/bench/insn_count_plugin.c" -nt "$PLUGIN" ]; then
+    cc -O2 -Wall -Wextra -shared -fPIC -o "$PLUGIN.tmp" "$ROOT/bench/insn_count_plugin.c"
+    mv "$PLUGIN.tmp" "$PLUGIN"
+  fi
+  bash "$ROOT/scripts/make-bench-stream.sh" "$DATA/x265_1920x1080_60f_slices4.hevc" 1920x1080 60 >&2
+}
+
+# count <build> <flavour> <query> <K>: "<instructions of one run> <items of
+# one repetition>".
+count() {
+  local build=$1 query=$3 reps=$4 spec cpu sysroot out
+  spec=$(flavour "$2")
+  IFS='|' read -r _ _ cpu sysroot <<< "$spec"
+  out=$(mktemp)
+  qemu-arm -cpu "$cpu" -L "$sysroot" -E LD_LIBRARY_PATH="$build" -plugin "$PLUGIN,out=$out" \
+    "$build/bench/h265_count" run "$DATA/$(basename "$build")" "$query" "$reps" > "$out.stdout"
+  echo "$(cat "$out") $(sed -n 's/^items //p' "$out.stdout")"
+  rm -f "$out" "$out.stdout"
+}
+
+# per_item <build> <flavour> <query>: instructions per byte (scans, two
+# decimals) or per query (whole numbers).
+per_item() {
+  local reps=20 c0 c1 items
+  case $3 in
+    scan/*) reps=2 ;;
+    nalu_type/* | slice_type/*) reps=3 ;;
+  esac
+  read -r c0 _ <<< "$(count "$1" "$2" "$3" 0)"
+  read -r c1 items <<< "$(count "$1" "$2" "$3" "$reps")"
+  case $3 in
+    scan/*) awk -v a="$c0" -v b="$c1" -v n="$((reps * items))" 'BEGIN { printf "%.2f\n", (b - a) / n }' ;;
+    *) awk -v a="$c0" -v b="$c1" -v n="$((reps * items))" 'BEGIN { printf "%.0f\n", (b - a) / n }' ;;
+  esac
+}
+
+# The data a build's driver reads, in a directory named after the build.
+prepare_build_data() {
+  local build=$1 spec sysroot
+  spec=$(flavour "$2")
+  IFS='|' read -r _ _ _ sysroot <<< "$spec"
+  mkdir -p "$DATA/$(basename "$build")"
+  qemu-arm -L "$sysroot" -E LD_LIBRARY_PATH="$build" "$build/bench/h265_count" prepare \
+    "$DATA/$(basename "$build")" "$DATA/x265_1920x1080_60f_slices4.hevc"
+}
+
+build_flavour() {
+  local name=$1 dir=$2 spec toolchain flags
+  spec=$(flavour "$name")
+  IFS='|' read -r toolchain flags _ _ <<< "$spec"
+  cmake -S "$ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    "-DCMAKE_CXX_FLAGS=$flags" -DH265_BUILD_TOOLS=OFF > /dev/null
+  nice -n 10 cmake --build "$dir" -j"$JOBS" --target h265_count > /dev/null
+}
+
+if [ "${1:-}" = "--check" ]; then
+  build=$(cd "$2" && pwd)
+  shift 2
+  prepare_data
+  failed=0
+  for name in "$@"; do
+    prepare_build_data "$build" "$name"
+    for query in "${LIBRARY_QUERIES[@]}"; do
+      budget=$(awk -v f="$name" -v q="$query" '$1 == f && $2 == q { print $3 }' "$BUDGETS")
+      if [ -z "$budget" ]; then
+        echo "no budget for $name $query in $BUDGETS" >&2
+        failed=1
+        continue
+      fi
+      got=$(per_item "$build" "$name" "$query")
+      if awk -v g="$got" -v b="$budget" 'BEGIN { exit !(g > b * 1.05) }'; then
+        verdict="OVER BUDGET"
+        failed=1
+      else
+        verdict=ok
+      fi
+      printf '%-13s %-28s %10s  budget %8s  %s\n' "$name" "$query" "$got" "$budget" "$verdict"
+    done
+  done
+  exit "$failed"
+fi
+
+prepare_data
+FLAVOURS=(armhf armhf-noneon armhf-neon armel)
+declare -A BUILD_OF=([armhf]=count-armhf [armhf-noneon]=count-armhf [armhf-neon]=count-armhf-neon
+  [armel]=count-armel)
+for name in armhf armhf-neon armel; do
+  build_flavour "$name" "$BUILD_ROOT/${BUILD_OF[$name]}"
+  prepare_build_data "$BUILD_ROOT/${BUILD_OF[$name]}" "$name"
+done
+
+echo "instructions per query (per byte for the scans), $(git -C "$ROOT" log -1 --format=%h 2>/dev/null || echo '')"
+echo
+echo "| query | $(IFS='|'; echo "${FLAVOURS[*]}" | sed 's/|/ | /g') |"
+echo "| --- |$(for _ in "${FLAVOURS[@]}"; do printf ' ---: |'; done)"
+for query in "${LIBRARY_QUERIES[@]}" "${BASELINE_QUERIES[@]}"; do
+  row="| $query |"
+  for name in "${FLAVOURS[@]}"; do
+    row="$row $(per_item "$BUILD_ROOT/${BUILD_OF[$name]}" "$name" "$query") |"
+  done
+  echo "$row"
+done
