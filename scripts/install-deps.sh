@@ -16,6 +16,8 @@ PACKAGES=(
   g++-arm-linux-gnueabihf binutils-arm-linux-gnueabihf qemu-user
   # making and cross-checking sample streams
   x265 ffmpeg libavcodec-dev libgstreamer-plugins-bad1.0-dev
+  # headless browser that renders h265info's SVG chart in its test
+  chromium
 )
 # With --bench, also what scripts/run-bench.sh needs beyond that: matplotlib
 # for its chart.
