@@ -51,14 +51,20 @@ std::string XmlEscaped(const std::string& text) {
 }
 
 std::string Coordinate(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.2f", value);
-    std::string s = text;
-    while (s.back() == '0')
-        s.pop_back();
-    if (s.back() == '.')
-        s.pop_back();
-    return s == "-0" ? "0" : s;
+    // Integer hundredths rather than printf's "%.2f": the chart writes tens of
+    // thousands of coordinates, and these are all far inside 64 bits.
+    const long long hundredths = std::llround(value * 100);
+    const unsigned long long magnitude =
+        hundredths < 0 ? 0ULL - static_cast<unsigned long long>(hundredths) : static_cast<unsigned long long>(hundredths);
+    std::string s = (hundredths < 0 ? "-" : "") + std::to_string(magnitude / 100);
+    const unsigned int fraction = static_cast<unsigned int>(magnitude % 100);
+    if (fraction != 0) {
+        s += '.';
+        s += static_cast<char>('0' + fraction / 10);
+        if (fraction % 10 != 0)
+            s += static_cast<char>('0' + fraction % 10);
+    }
+    return s;
 }
 
 std::string SiValue(double value, const char* unit) {
