@@ -188,10 +188,16 @@ private:
                 if (c.keyPictures)
                     Line("keymark", x + w / 2, kBaseline - h - 5, x + w / 2, kBaseline - h - 1);
             }
-            if (c.keyPictures && x >= nextLabel) {
+            if (c.keyPictures) {
+                // Centred over the bar, but not over the byte axis labels,
+                // and only where it does not run into the label before.
                 const std::string label = NalUnitTypeName(c.keyNalType);
-                Text(x + w / 2, kBaseline - h - 7, label, "middle");
-                nextLabel = x + kCharWidth * static_cast<double>(label.size()) + 8;
+                const double half = kCharWidth * static_cast<double>(label.size()) / 2;
+                const double centre = std::max(x + w / 2, kLeft + half);
+                if (centre - half >= nextLabel) {
+                    Text(centre, kBaseline - h - 7, label, "middle");
+                    nextLabel = centre + half + 8;
+                }
             }
         }
     }
