@@ -82,6 +82,11 @@ def chart(tool, stream, work):
     if open(svg, "rb").read().replace(b"h265info: -<", b"h265info: %s<" % stream.encode()) != first:
         failures.append("the chart differs between two runs on the same bytes")
 
+    os.remove(svg)
+    if subprocess.run([tool, "--svg", svg, stream + ".missing"], stderr=subprocess.DEVNULL).returncode != 1 or \
+            os.path.exists(svg):
+        failures.append("a chart is left behind for an input that cannot be read")
+
     root = ET.fromstring(first)
     bars = list(rects(root, "bar"))
     if len(bars) != len(pictures) or sum(counts[t] for t in "IPB") != len(pictures):

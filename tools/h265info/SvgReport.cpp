@@ -1,5 +1,6 @@
 #include "SvgReport.h"
 
+#include <cstdio>
 #include <stdexcept>
 
 #include "SpsDescription.h"
@@ -13,6 +14,13 @@ SvgReport::SvgReport(const std::string& path, double fps, std::vector<std::uint6
       assembler_([this](const Picture& picture) { AddPicture(picture); }) {
     if (!out_)
         throw std::runtime_error("cannot open '" + path + "' for the chart");
+}
+
+SvgReport::~SvgReport() {
+    if (!written_) {
+        out_.close();
+        std::remove(outPath_.c_str());
+    }
 }
 
 void SvgReport::Begin(const std::string& path) {
@@ -83,6 +91,7 @@ void SvgReport::End(const Summary& summary) {
     content.trailingSei = assembler_.TrailingSei();
     content.trailingSegmentStart = nextSegment_ < segmentOffsets_.size() && content.pictures > 0;
     WriteSvgChart(out_, content);
+    written_ = true;
     out_.close();
     if (!out_)
         throw std::runtime_error("cannot write the chart to '" + outPath_ + "'");

@@ -27,6 +27,9 @@ public:
     // values of an h265split index (empty for none). Throws
     // std::runtime_error when the file cannot be opened.
     SvgReport(const std::string& path, double fps, std::vector<std::uint64_t> segmentOffsets);
+    // Removes the file again when the chart was never written (the input
+    // could not be read), so that no empty chart is left behind.
+    ~SvgReport() override;
 
     void Begin(const std::string& path) override;
     void Unit(const UnitRecord& unit) override;
@@ -39,6 +42,7 @@ private:
 
     std::string outPath_;
     std::ofstream out_;
+    bool written_ = false;
     std::string inputName_;
     double fps_;
     std::vector<std::uint64_t> segmentOffsets_;
