@@ -28,6 +28,8 @@ TEST_PACKAGES=(
   # ffmpeg is the oracle of the corpus tests; x265 and ffmpeg remake the
   # corpus (scripts/make-samples.sh)
   ffmpeg x265
+  # headless browser that renders h265info's SVG chart in its test
+  chromium
 )
 # qemu-user-binfmt is deliberately not installed: the cross build names its
 # emulator explicitly (CMAKE_CROSSCOMPILING_EMULATOR), and binfmt_misc cannot

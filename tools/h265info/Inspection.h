@@ -38,6 +38,9 @@ struct UnitRecord {
     SliceState slice = SliceState::kNotASlice;
     int pictureType = -1; // NALU_TYPE_I/P/B_FRAME when kTyped
     bool firstSliceInPic = false;
+    // first_slice_segment_in_pic_flag as coded, for every slice segment with
+    // a payload byte, whether or not its type could be read; -1 otherwise.
+    int firstSliceSegmentInPicFlag = -1;
     bool keyPicture = false; // a picture's first slice segment with IsKeyFrame 1
     std::string error;       // what went wrong with this unit, if anything
 };

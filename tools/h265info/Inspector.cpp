@@ -325,6 +325,8 @@ UnitRecord Inspector::Inspect(const NalUnitView& unit) {
             record.slice = SliceState::kTruncated;
         return record;
     }
+    if (IsSliceSegmentType(record.nalUnitType) && unit.size > h + 2)
+        record.firstSliceSegmentInPicFlag = unit.data[h + 2] >> 7;
     const KeptSps* sliceSps = nullptr;
     if (record.nalUnitType == 33)
         InspectSps(unit, record);

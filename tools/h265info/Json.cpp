@@ -4,10 +4,6 @@
 
 namespace h265info {
 
-namespace {
-
-// Length of the well-formed UTF-8 sequence at s[i], or 0 when there is none:
-// no overlong forms, no surrogates, nothing above U+10FFFF.
 std::size_t Utf8SequenceLength(const std::string& s, std::size_t i) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
     std::size_t length;
@@ -41,8 +37,6 @@ std::size_t Utf8SequenceLength(const std::string& s, std::size_t i) {
     }
     return length;
 }
-
-} // namespace
 
 std::string JsonString(const std::string& text) {
     std::string out;

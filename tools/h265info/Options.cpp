@@ -1,17 +1,50 @@
 #include "Options.h"
 
+#include <cstdlib>
+
 namespace h265info {
+
+namespace {
+
+// A frame rate as given to --fps: a plain positive number up to 1000 (the
+// bitrate window holds one second of pictures).
+bool ParseFps(const std::string& text, double& fps) {
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos)
+        return false;
+    char* end = nullptr;
+    fps = std::strtod(text.c_str(), &end);
+    return *end == '\0' && fps > 0 && fps <= 1000;
+}
+
+} // namespace
 
 Command ParseArguments(const std::vector<std::string>& args, bool standardInputIsData, Options& options,
                        std::string& error) {
     bool optionsEnded = false;
     bool haveFile = false;
-    for (const std::string& arg : args) {
+    bool haveFps = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
             if (arg == "--help" || arg == "-h")
                 return Command::kHelp;
+            const bool takesValue = arg == "--svg" || arg == "--index" || arg == "--fps";
+            if (takesValue && i + 1 == args.size()) {
+                error = "option '" + arg + "' needs a value";
+                return Command::kUsageError;
+            }
             if (arg == "--json") {
                 options.json = true;
+            } else if (arg == "--svg") {
+                options.svgPath = args[++i];
+            } else if (arg == "--index") {
+                options.indexPath = args[++i];
+            } else if (arg == "--fps") {
+                haveFps = true;
+                if (!ParseFps(args[++i], options.fps)) {
+                    error = "--fps needs a number above 0 and up to 1000, not '" + args[i] + "'";
+                    return Command::kUsageError;
+                }
             } else if (arg == "--") {
                 optionsEnded = true;
             } else {
@@ -27,6 +60,10 @@ Command ParseArguments(const std::vector<std::string>& args, bool standardInputI
         options.file = arg;
         haveFile = true;
     }
+    if (options.svgPath.empty() && (haveFps || !options.indexPath.empty())) {
+        error = "--fps and --index only go with --svg";
+        return Command::kUsageError;
+    }
     if (!haveFile) {
         if (!standardInputIsData) {
             error = "no FILE given";
@@ -39,13 +76,15 @@ Command ParseArguments(const std::vector<std::string>& args, bool standardInputI
 
 const char* UsageText() {
     return "Usage: h265info [--json] FILE\n"
-           "       COMMAND | h265info [--json] [-]\n"
+           "       h265info [--json] --svg OUT.svg [--fps F] [--index INDEX.csv] FILE\n"
+           "       COMMAND | h265info [--json] [--svg OUT.svg ...] [-]\n"
            "       h265info --help\n";
 }
 
 const char* HelpText() {
     return "Usage: h265info [--json] FILE\n"
-           "       COMMAND | h265info [--json] [-]\n"
+           "       h265info [--json] --svg OUT.svg [--fps F] [--index INDEX.csv] FILE\n"
+           "       COMMAND | h265info [--json] [--svg OUT.svg ...] [-]\n"
            "       h265info --help\n"
            "\n"
            "Lists the NAL units of an H.265/HEVC Annex B byte stream and describes\n"
@@ -59,6 +98,15 @@ const char* HelpText() {
            "\n"
            "Options:\n"
            "  --json      write one JSON document instead of text\n"
+           "  --svg OUT   also write a chart of the stream to OUT (an SVG file):\n"
+           "              one bar per picture in decode order, its height the bytes\n"
+           "              of all its slice segments, coloured by picture type, key\n"
+           "              pictures outlined, parameter sets and SEI as ticks on the\n"
+           "              axis, the bitrate over a sliding one-second window below;\n"
+           "              past 2048 pictures each column of the chart shows the\n"
+           "              maximum and mean of the pictures it covers\n"
+           "  --fps F     pictures per second for the bitrate (default 25)\n"
+           "  --index CSV draw the segment boundaries of an h265split index.csv\n"
            "  -h, --help  show this help and exit\n"
            "  --          end of options (for a FILE whose name begins with '-')\n"
            "\n"

@@ -10,11 +10,15 @@ namespace h265info {
 struct Options {
     bool json = false;
     std::string file;
+    std::string svgPath;   // --svg: where the chart goes; empty for none
+    std::string indexPath; // --index: h265split's index.csv
+    double fps = 25;       // --fps: pictures per second, for the bitrate lane
 };
 
 enum class Command { kInspect, kHelp, kUsageError };
 
-// `h265info [--json] [FILE]`, `h265info --help`. FILE "-" is standard input,
+// `h265info [--json] [--svg OUT.svg [--fps F] [--index INDEX.csv]] [FILE]`,
+// `h265info --help`. FILE "-" is standard input,
 // and so is a missing FILE when `standardInputIsData` (a pipe or a redirected
 // file; not a terminal). "--" ends the options, so a file whose name begins
 // with '-' can be named. On kUsageError, `error` says what was wrong.

@@ -1,6 +1,7 @@
 // h265info: lists the NAL units of an H.265/HEVC Annex B byte stream and
 // describes the stream, through the public interface of h265headers.
 #include <iostream>
+#include <memory>
 #include <new>
 #include <string>
 #include <sys/stat.h>
@@ -9,8 +10,11 @@
 
 #include "JsonReport.h"
 #include "Options.h"
+#include "ReportTee.h"
+#include "SegmentIndex.h"
 #include "StreamInput.h"
 #include "StreamInspection.h"
+#include "SvgReport.h"
 #include "TextReport.h"
 
 namespace {
@@ -54,8 +58,18 @@ int main(int argc, char** argv) {
     try {
         TextReport text(std::cout);
         JsonReport json(std::cout);
-        Report& report = options.json ? static_cast<Report&>(json) : static_cast<Report&>(text);
-        const bool clean = InspectStream(options.file, report, std::cout);
+        Report* report = options.json ? static_cast<Report*>(&json) : static_cast<Report*>(&text);
+        std::unique_ptr<SvgReport> svg;
+        std::unique_ptr<ReportTee> both;
+        if (!options.svgPath.empty()) {
+            std::vector<std::uint64_t> segments;
+            if (!options.indexPath.empty())
+                segments = ReadSegmentOffsets(options.indexPath);
+            svg.reset(new SvgReport(options.svgPath, options.fps, std::move(segments)));
+            both.reset(new ReportTee(*report, *svg));
+            report = both.get();
+        }
+        const bool clean = InspectStream(options.file, *report, std::cout);
         std::cout.flush();
         if (!std::cout)
             return Fail("cannot write the report to standard output");
