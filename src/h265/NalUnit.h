@@ -89,9 +89,9 @@ inline const unsigned char* FindFirstVclNalUnit(const unsigned char* data, const
 // The end of the NAL unit whose start code is at `start`: the next start code
 // of any type, or `end` when none follows.
 inline const unsigned char* NalUnitEnd(const unsigned char* start, const unsigned char* end) {
-    NalUnitWalker walker(start, end);
-    walker.Next(); // the unit itself
-    const unsigned char* next = walker.Next();
+    // The scan starts at the header byte, as the walker's next step would.
+    const unsigned char* header = start + StartCodeLength(start);
+    const unsigned char* next = FindStartCode(header, static_cast<int>(end - header), -1);
     return next ? next : end;
 }
 
