@@ -91,12 +91,12 @@ protected:
 #endif
     }
     // Leading zero bits of a non-zero value.
-    static int LeadingZeros64(unsigned long long v) {
+    static int LeadingZeros32(unsigned int v) {
 #if defined(__GNUC__)
-        return __builtin_clzll(v);
+        return __builtin_clz(v);
 #else
         int zeros = 0;
-        while (!(v >> (63 - zeros) & 1u))
+        while (!(v >> (31 - zeros) & 1u))
             ++zeros;
         return zeros;
 #endif
@@ -115,19 +115,18 @@ protected:
         m_bitsLeft = 8 * bytes - need;
         m_byte = static_cast<unsigned char>((static_cast<unsigned int>(m_cur[-1]) << (8 - m_bitsLeft)) & 0xFFu);
     }
+    // The next 32 bits, left-aligned: the unread bits of m_byte, then the
+    // four bytes at m_cur less the low m_bitsLeft bits of the last one, with
+    // BytesInMemory() >= 4. 32-bit arithmetic throughout, which 32-bit ARM
+    // does in single instructions.
+    unsigned int Window32() const {
+        return static_cast<unsigned int>(m_byte) << 24 | Load32BigEndian(m_cur) >> m_bitsLeft;
+    }
     // Takes `bits` (1 .. 32) bits that lie in m_byte and the bytes at m_cur,
     // with BytesInMemory() >= 4; returns them.
     unsigned int TakeFromMemory(int bits) {
-        // The unread bits of m_byte, then four bytes, as one big-endian window.
-        const int need = bits - m_bitsLeft; // 1 .. 32 bits from the bytes
-        const unsigned long long window =
-            static_cast<unsigned long long>(static_cast<unsigned int>(m_byte) >> (8 - m_bitsLeft)) << 32 |
-            Load32BigEndian(m_cur);
-        const unsigned int result = static_cast<unsigned int>(window >> (32 - need));
-        const int bytes = (need + 7) >> 3;
-        m_cur += bytes;
-        m_bitsLeft = 8 * bytes - need;
-        m_byte = static_cast<unsigned char>((static_cast<unsigned int>(m_cur[-1]) << (8 - m_bitsLeft)) & 0xFFu);
+        const unsigned int result = Window32() >> (32 - bits); // shift 0 .. 31
+        SkipInWindow(bits);
         return result;
     }
 
@@ -154,19 +153,16 @@ public:
             return 0;
         }
         if (BytesInMemory() >= 4) {
-            // The unread bits of m_byte and the next four bytes: a code of up
-            // to 15 leading zeros lies wholly in them (2 * 15 + 1 <= 32 bits),
-            // so the data cannot run out within it. Longer codes and the last
-            // bytes of the data take the general path.
-            const unsigned long long window =
-                (static_cast<unsigned long long>(static_cast<unsigned int>(m_byte) >> (8 - m_bitsLeft)) << 32 |
-                 Load32BigEndian(m_cur))
-                << (32 - m_bitsLeft); // the next 32 + m_bitsLeft bits, left-aligned
-            if (window >> 48) {       // a 1 bit within the first 16
-                const int zeros = LeadingZeros64(window);
-                const int length = 2 * zeros + 1;
+            // The next 32 bits: a code of up to 15 leading zeros lies wholly
+            // in them (2 * 15 + 1 <= 32 bits), so the data cannot run out
+            // within it. Longer codes and the last bytes of the data take the
+            // general path.
+            const unsigned int window = Window32();
+            if (window >> 16) { // a 1 bit within the first 16
+                const int zeros = LeadingZeros32(window);
+                const int length = 2 * zeros + 1; // at most 31
                 // 2^zeros + info, less 1: term - 1 + info of the general path.
-                const unsigned int value = static_cast<unsigned int>(window >> (64 - length)) - 1u;
+                const unsigned int value = (window >> (32 - length)) - 1u;
                 SkipInWindow(length);
                 return value;
             }

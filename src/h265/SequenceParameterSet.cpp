@@ -64,12 +64,20 @@ bool ParseSequenceParameterSet(const unsigned char* data, unsigned int len, CSPS
     const unsigned int size = static_cast<unsigned int>(NalUnitEnd(start, data + scanLength) - nal);
 
     // 7.3.1.1: the RBSP is the payload without its emulation_prevention_three_bytes.
-    std::unique_ptr<unsigned char[]> payload(new unsigned char[size]);
-    const unsigned int payloadSize = UnescapeNalPayload(nal, size, payload.get());
+    // An SPS is rarely longer than a few dozen bytes: such a copy stays on
+    // the stack, and only a longer one costs an allocation.
+    unsigned char small[256];
+    std::unique_ptr<unsigned char[]> large;
+    unsigned char* payload = small;
+    if (size > sizeof small) {
+        large.reset(new unsigned char[size]);
+        payload = large.get();
+    }
+    const unsigned int payloadSize = UnescapeNalPayload(nal, size, payload);
     if (payloadSize == 0)
         throw kEndOfData; // nothing after the NAL unit header: out of data at the first element
 
-    CMemInputSource source(payload.get(), static_cast<int>(payloadSize));
+    CMemInputSource source(payload, static_cast<int>(payloadSize));
     CH264BitInStream bs(&source);
     ReadSpsFields(bs, record.sps);
     return true;
