@@ -15,6 +15,7 @@ namespace h265split {
 enum NalUnitType : int {
     kRaslN = 8,
     kRaslR = 9,
+    kBlaWLp = 16,
     kCraNut = 21,
     kLastSliceSegmentType = 21, // 22..31 are reserved VCL types without a slice segment syntax
     kLastVclType = 31,

@@ -53,8 +53,19 @@ void PictureReader::Observe(const NalUnitView& unit, const UnitHeader& header, A
         KeepPps(unit);
         return;
     default:
-        if (header.nalUnitType <= kLastSliceSegmentType && header.firstSliceSegment && !au.HasPicture())
+        if (header.nalUnitType > kLastSliceSegmentType)
+            return;
+        if (header.firstSliceSegment && !au.HasPicture()) {
             ReadPicture(unit, header, au);
+        } else {
+            // Of a later slice segment only the start of its header is read,
+            // to tell a cut-off one at the end of the stream.
+            const std::size_t nal = static_cast<std::size_t>(unit.startCodeLength);
+            unsigned int ppsId = 0;
+            if (h265tools::ReadSlicePicParameterSetId(unit.data + nal, unit.size - nal, ppsId) ==
+                h265tools::PpsIdReading::kTruncated)
+                au.sliceHeaderTruncated = true;
+        }
     }
 }
 

@@ -53,7 +53,10 @@ void Segmenter::Open(const AccessUnit& au) {
         record_.displayHeight = display.height;
     }
     picturesSinceStart_ = 0;
-    droppingRasl_ = au.pictureNalUnitType == kCraNut && !rules_.keepRasl;
+    // A segment's decoding starts at its key picture, where a CRA picture is
+    // handled as a BLA picture is (NoRaslOutputFlag 1): the RASL pictures
+    // associated with it refer to pictures before it and are not decoded.
+    droppingRasl_ = (au.pictureNalUnitType == kCraNut || au.pictureNalUnitType == kBlaWLp) && !rules_.keepRasl;
     insertPending_ = !pictures_.CarriesParameterSets(au);
     if (insertPending_ && !au.parameterSets.pps)
         messages_.Say("the key picture at byte offset " + std::to_string(au.Offset()) +

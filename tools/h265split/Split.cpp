@@ -21,12 +21,16 @@ std::string Bytes(std::uint64_t n) {
 
 // A NAL unit header (7.3.1.2) has forbidden_zero_bit 0 and
 // nuh_temporal_id_plus1 above 0; bytes after a start code that break either
-// rule, or end before the header does, are no NAL unit.
+// rule, or end before the header does, are no NAL unit. Nor is a slice
+// segment without payload: not even its first_slice_segment_in_pic_flag
+// tells to which access unit it belongs.
 bool ReadHeader(const NalUnitView& unit, UnitHeader& header) {
     const std::size_t h = static_cast<std::size_t>(unit.startCodeLength);
     if (unit.size < h + 2 || (unit.data[h] & 0x80) != 0 || (unit.data[h + 1] & 7) == 0)
         return false;
     header.nalUnitType = (unit.data[h] >> 1) & 0x3F;
+    if (header.nalUnitType <= kLastSliceSegmentType && unit.size == h + 2)
+        return false;
     header.firstSliceSegment = unit.size > h + 2 && (unit.data[h + 2] & 0x80) != 0;
     return true;
 }
@@ -35,7 +39,9 @@ bool ReadHeader(const NalUnitView& unit, UnitHeader& header) {
 // slice segment header, or the access unit's first NAL units, are all the
 // stream holds of it. Slice data cut short cannot be told from whole slice
 // data without decoding it.
-const char* Unfinished(const AccessUnit& au) {
+const char* Unfinished(const AccessUnit& au, bool endsCutOff) {
+    if (endsCutOff)
+        return "is followed by a cut-off NAL unit";
     if (au.sliceHeaderTruncated)
         return "ends inside a slice segment header";
     if (!au.HasPicture())
@@ -132,6 +138,9 @@ SplitResult Walk::Run() {
 
 void Walk::Finish(bool stopped) {
     progress_.Clear();
+    // A stream that ends inside a NAL unit may have cut off the last access
+    // unit's last unit.
+    const bool endsCutOff = pendingSkip_ && !stopped;
     if (pendingSkip_) {
         messages_.Say("the stream ends with " + Bytes(pendingSize_) + " at byte offset " +
                       std::to_string(pendingOffset_) + " that are no whole NAL unit (truncated)");
@@ -147,7 +156,7 @@ void Walk::Finish(bool stopped) {
             // have been on its way.
             messages_.Say("stopped; the access unit at byte offset " + std::to_string(last.Offset()) +
                           " may be incomplete and was not written");
-        } else if (const char* why = Unfinished(last)) {
+        } else if (const char* why = Unfinished(last, endsCutOff)) {
             messages_.Say("the last access unit, at byte offset " + std::to_string(last.Offset()) + ", " + why +
                           " (truncated); it was not written");
         } else {
