@@ -107,6 +107,7 @@ SplitResult Walk::Run() {
     NalUnitView unit;
     UnitHeader header;
     bool first = true;
+    unsigned int units = 0;
     while (reader_.Next(unit)) {
         if (first && reader_.LeadingBytes() > 0)
             messages_.Say("skipped " + Bytes(reader_.LeadingBytes()) + " before the first start code");
@@ -122,7 +123,8 @@ SplitResult Walk::Run() {
         }
         assembler_.Add(unit, header);
         pictures_.Observe(unit, header, assembler_.Current());
-        progress_.Update(reader_.BytesRead(), std::to_string(segmenter_.segments()) + " segments");
+        if (++units % 1024 == 0) // the progress line's text is made only now and then
+            progress_.Update(reader_.BytesRead(), std::to_string(segmenter_.segments()) + " segments");
     }
     if (first) {
         if (reader_.Stopped())
