@@ -9,7 +9,8 @@
 # order. Both then cut at the first key picture 2 s or more after a segment's
 # start. The input is a real encoded 1080p
 # stream repeated until it reaches each size (concatenated Annex B streams
-# are a valid stream). Prints wall-clock time, throughput and peak RSS
+# are a valid stream). A plain copy of the input (cp) shows the floor that
+# reading and writing every byte sets. Prints wall-clock time, throughput and peak RSS
 # (GNU time's %M) of each run, then checks what ffmpeg's segments of the
 # stream decode to, beside h265split's.
 #
@@ -64,13 +65,16 @@ for mb in $SIZES; do
   : > "$input"
   while [ "$(stat -c %s "$input")" -lt $((mb * 1000000)) ]; do cat "$SOURCE" >> "$input"; done
   bytes=$(stat -c %s "$input")
-  for tool in h265split ffmpeg; do
+  # cp: the floor that reading and writing every byte once through tmpfs sets.
+  for tool in h265split ffmpeg cp; do
     times=() rss=() segments=0
     for _ in $(seq "$RUNS"); do
       out=$WORK/out
       rm -rf "$out" && mkdir "$out"
       if [ $tool = h265split ]; then
         r=$(measure "$H265SPLIT" "$input" "$out")
+      elif [ $tool = cp ]; then
+        r=$(measure cp "$input" "$out/copy.265")
       else
         # shellcheck disable=SC2046 # the paths have no blanks (mktemp)
         r=$(measure $(ffmpeg_segments "$input" "$out"))

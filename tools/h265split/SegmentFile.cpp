@@ -16,6 +16,7 @@ std::string SegmentFile::Name(unsigned int number) {
 SegmentFile::SegmentFile(const std::string& directory, unsigned int number)
     : name_(Name(number)), path_(directory + "/" + name_), temporaryPath_(path_ + ".tmp") {
     fd_ = CreateFile(temporaryPath_);
+    block_.reserve(kBlock);
 }
 
 SegmentFile::~SegmentFile() {
@@ -27,11 +28,24 @@ SegmentFile::~SegmentFile() {
 }
 
 void SegmentFile::Write(const unsigned char* data, std::size_t size) {
-    WriteAll(fd_, data, size, temporaryPath_);
     bytes_ += size;
+    if (block_.size() + size > kBlock) {
+        Flush();
+        if (size >= kBlock) {
+            WriteAll(fd_, data, size, temporaryPath_);
+            return;
+        }
+    }
+    block_.insert(block_.end(), data, data + size);
+}
+
+void SegmentFile::Flush() {
+    WriteAll(fd_, block_.data(), block_.size(), temporaryPath_);
+    block_.clear();
 }
 
 void SegmentFile::Commit() {
+    Flush();
     // Without the flush a crash soon after the rename could leave the final
     // name on a file whose data never reached the disk.
     if (::fsync(fd_) != 0)

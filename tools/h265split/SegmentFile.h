@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace h265split {
 
@@ -22,20 +23,27 @@ public:
     SegmentFile(const SegmentFile&) = delete;
     SegmentFile& operator=(const SegmentFile&) = delete;
 
+    // Collects the bytes and writes them in large blocks: an access unit of a
+    // few KiB each would otherwise cost a system call of its own.
     void Write(const unsigned char* data, std::size_t size);
-    // Flushes the data to the device and gives the file its final name.
+    // Writes what is collected, flushes the data to the device and gives the
+    // file its final name.
     void Commit();
 
     const std::string& name() const { return name_; }
     std::uint64_t bytes() const { return bytes_; }
 
 private:
+    static const std::size_t kBlock = 256u << 10;
+    void Flush();
+
     std::string name_;
     std::string path_;
     std::string temporaryPath_;
     int fd_ = -1;
     std::uint64_t bytes_ = 0;
     bool committed_ = false;
+    std::vector<unsigned char> block_;
 };
 
 } // namespace h265split
