@@ -9,11 +9,20 @@ Segmenter::Segmenter(const std::string& directory, const SegmentRules& rules, bo
                      const PictureReader& pictures, Messages& messages)
     : directory_(directory), rules_(rules), index_(directory, jsonIndex), pictures_(pictures), messages_(messages) {}
 
-bool Segmenter::StartsSegment(const AccessUnit& au) const {
-    if (!file_)
-        return true;
-    if (picturesSinceStart_ >= rules_.pictures)
-        return true;
+namespace {
+
+// RADL_N, RADL_R, RASL_N, RASL_R: pictures that follow an IRAP picture in
+// decoding order and come before it in output order.
+bool IsLeading(const AccessUnit& au) {
+    return au.pictureNalUnitType >= 6 && au.pictureNalUnitType <= 9;
+}
+
+// Beyond this many leading pictures held, the cut is decided with those.
+const std::size_t kMaxHeld = 64;
+
+} // namespace
+
+bool Segmenter::SizeChanges(const AccessUnit& au) const {
     // A new picture size starts a segment of its own, so that the size in
     // the index holds for every picture of a segment.
     const h265tools::KeptSps* sps = au.parameterSets.sps;
@@ -24,9 +33,48 @@ bool Segmenter::StartsSegment(const AccessUnit& au) const {
            display.width != record_.displayWidth || display.height != record_.displayHeight;
 }
 
-void Segmenter::Take(const AccessUnit& au) {
-    if (au.key && StartsSegment(au)) {
-        Finish();
+std::uint64_t Segmenter::PicturesBefore(std::uint64_t leading) const {
+    // In output order the segment runs from its key picture, after that
+    // picture's own leading pictures, to the next key picture, after that
+    // one's leading pictures.
+    return picturesSinceStart_ - leadingOfStart_ + leading;
+}
+
+void Segmenter::Take(AccessUnit& au) {
+    if (!held_.empty()) {
+        if (IsLeading(au) && held_.size() < kMaxHeld) {
+            held_.push_back(std::move(au));
+            return;
+        }
+        PlaceHeld();
+    }
+    if (au.key && file_ && !SizeChanges(au) && PicturesBefore(0) < rules_.pictures) {
+        // Whether this key picture comes late enough depends on how many
+        // leading pictures follow it: hold it until they have come.
+        held_.push_back(std::move(au));
+        return;
+    }
+    Place(au, au.key);
+}
+
+void Segmenter::Settle() {
+    if (!held_.empty())
+        PlaceHeld();
+}
+
+void Segmenter::PlaceHeld() {
+    std::uint64_t leading = 0;
+    for (std::size_t i = 1; i < held_.size(); ++i)
+        leading += held_[i].HasPicture() ? 1 : 0;
+    Place(held_[0], PicturesBefore(leading) >= rules_.pictures);
+    for (std::size_t i = 1; i < held_.size(); ++i)
+        Place(held_[i], false);
+    held_.clear();
+}
+
+void Segmenter::Place(const AccessUnit& au, bool startsSegment) {
+    if (au.key && (startsSegment || !file_)) {
+        CloseSegment();
         Open(au);
     } else if (!file_) {
         // Before the first key picture nothing can be decoded.
@@ -35,6 +83,7 @@ void Segmenter::Take(const AccessUnit& au) {
         return;
     } else if (au.key) {
         droppingRasl_ = false; // the RASL pictures after this IRAP picture decode from the segment's start
+        countingLeading_ = false;
     }
     Write(au);
 }
@@ -102,6 +151,10 @@ void Segmenter::Write(const AccessUnit& au) {
     if (!au.HasPicture())
         return;
     ++picturesSinceStart_;
+    if (countingLeading_ && IsLeading(au) && !au.key)
+        ++leadingOfStart_;
+    else if (!au.key)
+        countingLeading_ = false;
     if (droppedPicture) {
         ++record_.raslDropped;
         return;
@@ -116,6 +169,11 @@ void Segmenter::Write(const AccessUnit& au) {
 }
 
 void Segmenter::Finish() {
+    Settle();
+    CloseSegment();
+}
+
+void Segmenter::CloseSegment() {
     if (!file_)
         return;
     file_->Commit();

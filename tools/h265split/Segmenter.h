@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "AccessUnit.h"
 #include "Messages.h"
@@ -19,7 +20,9 @@
 namespace h265split {
 
 struct SegmentRules {
-    std::uint64_t pictures = 50; // a key picture this many pictures after the segment's start begins the next
+    // A key picture this many pictures after the segment's key picture, in
+    // output order, begins the next segment.
+    std::uint64_t pictures = 50;
     bool keepRasl = false;
 };
 
@@ -29,10 +32,15 @@ public:
               Messages& messages);
 
     // Writes the access unit into the current segment, or into a new one
-    // that it starts. Throws WriteError.
-    void Take(const AccessUnit& au);
-    // Closes the current segment; a later Take starts a new one.
+    // that it starts; may move from it. Throws WriteError.
+    void Take(AccessUnit& au);
+    // Writes what is held and closes the current segment; a later Take
+    // starts a new one.
     void Finish();
+    // Places what is held with what is known now. Called before a VPS, SPS
+    // or PPS is kept: a held key picture refers to the parameter sets as they
+    // were when it came.
+    void Settle();
 
     unsigned int segments() const { return segments_; }
     // Pictures and bytes before the first key picture, which no segment holds.
@@ -40,7 +48,13 @@ public:
     std::uint64_t skippedBytes() const { return skippedBytes_; }
 
 private:
-    bool StartsSegment(const AccessUnit& au) const;
+    bool SizeChanges(const AccessUnit& au) const;
+    // Pictures of the segment before a key picture with `leading` leading
+    // pictures, in output order.
+    std::uint64_t PicturesBefore(std::uint64_t leading) const;
+    void PlaceHeld();
+    void Place(const AccessUnit& au, bool startsSegment);
+    void CloseSegment();
     void Open(const AccessUnit& au);
     void Write(const AccessUnit& au);
     void InsertParameterSets(const AccessUnit& au);
@@ -53,7 +67,12 @@ private:
 
     std::unique_ptr<SegmentFile> file_;
     SegmentRecord record_;
-    std::uint64_t picturesSinceStart_ = 0; // dropped ones included: the time the segment spans
+    std::uint64_t picturesSinceStart_ = 0; // in decoding order, dropped ones included
+    std::uint64_t leadingOfStart_ = 0;     // the leading pictures of the segment's key picture
+    bool countingLeading_ = false;
+    // A key picture that may start a segment and the leading pictures after
+    // it, until their number decides.
+    std::vector<AccessUnit> held_;
     bool droppingRasl_ = false;            // the leading pictures of the CRA that started the segment
     bool insertPending_ = false;
     unsigned int segments_ = 0;

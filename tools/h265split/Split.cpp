@@ -122,6 +122,8 @@ SplitResult Walk::Run() {
             assembler_.Clear();
         }
         assembler_.Add(unit, header);
+        if (header.nalUnitType >= kVpsNut && header.nalUnitType <= kPpsNut)
+            segmenter_.Settle();
         pictures_.Observe(unit, header, assembler_.Current());
         if (++units % 1024 == 0) // the progress line's text is made only now and then
             progress_.Update(reader_.BytesRead(), std::to_string(segmenter_.segments()) + " segments");
@@ -152,7 +154,7 @@ void Walk::Finish(bool stopped) {
         messages_.Say("skipped " + std::to_string(skips_) + " stretches that are no NAL unit, " +
                       Bytes(skippedBytes_) + " in all");
     if (!assembler_.Empty()) {
-        const AccessUnit& last = assembler_.Current();
+        AccessUnit& last = assembler_.Current();
         if (stopped) {
             // The walk stopped between reads: more of the access unit may
             // have been on its way.
