@@ -26,6 +26,7 @@ ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=1920x1080:rate=25 -frames:v 6
 python3 "$here/prove_segments.py" "$tool" "$stream" "$work/proof" --json
 # A key picture every 50 in output order, 2 s at 25 pictures per second: a
 # segment each, although each CRA picture comes before its leading pictures.
+rm -rf "$work/count"
 "$tool" "$stream" "$work/count"
 segments=$(($(wc -l < "$work/count/index.csv") - 1))
 if [ "$segments" -ne 12 ]; then
