@@ -1,8 +1,8 @@
 // Decides where segments start and writes the access units into them: a
-// segment starts at a key picture once the current one holds enough
-// pictures, or when the picture size changes; it starts with a VPS, SPS and
-// PPS; the RASL pictures of a CRA or BLA picture that starts it are
-// dropped.
+// segment starts at a key picture that comes enough pictures after the
+// current segment's (in output order), or when the picture size changes; it
+// starts with a VPS, SPS and PPS; the RASL pictures of a CRA or BLA picture
+// that starts it are dropped.
 #ifndef H265SPLIT_SEGMENTER_H
 #define H265SPLIT_SEGMENTER_H
 
