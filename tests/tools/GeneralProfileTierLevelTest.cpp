@@ -77,15 +77,15 @@ TEST(GeneralProfileTierLevel, MatchesTheOracleOnEveryCorpusStream) {
         std::map<std::string, unsigned int> expected = ExpectedPtl(kDataDir + "/" + name + ".expected");
         const std::vector<unsigned char> sps = FirstSps(kDataDir + "/" + name);
         ASSERT_FALSE(sps.empty());
-        h265info::GeneralProfileTierLevel ptl;
-        ASSERT_TRUE(h265info::ReadGeneralProfileTierLevel(sps.data(), sps.size(), ptl));
+        h265tools::GeneralProfileTierLevel ptl;
+        ASSERT_TRUE(h265tools::ReadGeneralProfileTierLevel(sps.data(), sps.size(), ptl));
         EXPECT_EQ(expected.at("ptl.general_profile_space"), ptl.general_profile_space);
         EXPECT_EQ(expected.at("ptl.general_tier_flag"), ptl.general_tier_flag);
         EXPECT_EQ(expected.at("ptl.general_profile_idc"), ptl.general_profile_idc);
         EXPECT_EQ(expected.at("ptl.general_level_idc"), ptl.general_level_idc);
         // Two header bytes and twelve more hold at most twelve RBSP bytes:
         // general_level_idc is not there yet.
-        EXPECT_FALSE(h265info::ReadGeneralProfileTierLevel(sps.data(), 14, ptl));
+        EXPECT_FALSE(h265tools::ReadGeneralProfileTierLevel(sps.data(), 14, ptl));
     }
 }
 

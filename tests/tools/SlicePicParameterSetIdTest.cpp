@@ -9,7 +9,7 @@
 
 namespace {
 
-using h265info::PpsIdReading;
+using h265tools::PpsIdReading;
 
 struct Case {
     const char* name;
@@ -38,7 +38,7 @@ TEST(SlicePicParameterSetId, Cases) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
         unsigned int id = 99;
-        const PpsIdReading reading = h265info::ReadSlicePicParameterSetId(c.nal.data(), c.nal.size(), id);
+        const PpsIdReading reading = h265tools::ReadSlicePicParameterSetId(c.nal.data(), c.nal.size(), id);
         EXPECT_EQ(static_cast<int>(c.reading), static_cast<int>(reading));
         if (c.reading == PpsIdReading::kRead) {
             EXPECT_EQ(c.id, id);

@@ -13,6 +13,9 @@
 
 namespace h265info {
 
+// The stream readings shared with the other tools (tools/support).
+using namespace h265tools;
+
 // How far the slice segment header of a VCL NAL unit could be read.
 enum class SliceState {
     kNotASlice,       // not a slice segment (non-VCL or a reserved VCL type)

@@ -132,7 +132,7 @@ void Inspector::DescribeInSummary(const KeptSps& sps) {
 void Inspector::InspectSps(const NalUnitView& unit, UnitRecord& record) {
     const unsigned int len = static_cast<unsigned int>(LibraryLength(unit.size));
     // ParseSPS replaces the parser's record, whatever comes of it.
-    parsedSpsVersion_ = 0;
+    activation_.ParsedSps(0);
     bool parsed = false;
     // One that cannot be read may have replaced any id.
     if (!Guarded(record, "SPS", "ends before its last field", [&] { parsed = parser_->ParseSPS(unit.data, len); })) {
@@ -161,12 +161,12 @@ void Inspector::InspectSps(const NalUnitView& unit, UnitRecord& record) {
     });
     if (!summary_.haveSps)
         DescribeInSummary(sps); // until a picture names its SPS
-    parsedSpsVersion_ = parameterSets_.Keep(std::move(sps));
+    activation_.ParsedSps(parameterSets_.Keep(std::move(sps)));
 }
 
 void Inspector::InspectPps(const NalUnitView& unit, UnitRecord& record) {
     const unsigned int len = static_cast<unsigned int>(LibraryLength(unit.size));
-    parsedPpsVersion_ = 0;
+    activation_.ParsedPps(0);
     bool parsed = false;
     // One that cannot be read may have replaced any id.
     if (!Guarded(record, "PPS", "ends before its last field", [&] { parsed = parser_->ParsePPS(unit.data, len); })) {
@@ -186,22 +186,7 @@ void Inspector::InspectPps(const NalUnitView& unit, UnitRecord& record) {
     pps.unit.assign(unit.data, unit.data + unit.size);
     pps.spsId = FieldValue(fields, "pps_seq_parameter_set_id");
     pps.dependentSliceSegmentsEnabled = FieldValue(fields, "dependent_slice_segments_enabled_flag") != 0;
-    parsedPpsVersion_ = parameterSets_.Keep(FieldValue(fields, "pps_pic_parameter_set_id"), std::move(pps));
-}
-
-void Inspector::Activate(const ParameterSets::Pair& pair) {
-    // Both were parsed completely when they came; the same bytes give the
-    // same records again.
-    if (parsedSpsVersion_ != pair.sps->version) {
-        parsedSpsVersion_ = 0;
-        parser_->ParseSPS(pair.sps->unit.data(), static_cast<unsigned int>(LibraryLength(pair.sps->unit.size())));
-        parsedSpsVersion_ = pair.sps->version;
-    }
-    if (parsedPpsVersion_ != pair.pps->version) {
-        parsedPpsVersion_ = 0;
-        parser_->ParsePPS(pair.pps->unit.data(), static_cast<unsigned int>(LibraryLength(pair.pps->unit.size())));
-        parsedPpsVersion_ = pair.pps->version;
-    }
+    activation_.ParsedPps(parameterSets_.Keep(FieldValue(fields, "pps_pic_parameter_set_id"), std::move(pps)));
 }
 
 const KeptSps* Inspector::InspectSlice(const NalUnitView& unit, UnitRecord& record) {
@@ -234,7 +219,7 @@ const KeptSps* Inspector::InspectSlice(const NalUnitView& unit, UnitRecord& reco
         record.slice = SliceState::kNoParameterSets;
         return nullptr;
     }
-    Activate(pair);
+    activation_.Activate(*parser_, pair);
 
     int type = -1;
     bool first = false;

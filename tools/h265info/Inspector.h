@@ -37,8 +37,6 @@ private:
     void InspectPps(const h265tools::NalUnitView& unit, UnitRecord& record);
     // The SPS of the slice segment when it was typed, else null.
     const KeptSps* InspectSlice(const h265tools::NalUnitView& unit, UnitRecord& record);
-    // Makes the parser hold the SPS and PPS of the pair.
-    void Activate(const ParameterSets::Pair& pair);
     void CountPicture(UnitRecord& record, const KeptSps& sps);
     void DescribeInSummary(const KeptSps& sps);
     void KeepForParameterSetCheck(const h265tools::NalUnitView& unit, bool vcl);
@@ -51,10 +49,7 @@ private:
     IVideoHeaderParser* headerParser_ = nullptr;
     Summary summary_;
     ParameterSets parameterSets_;
-    // Versions of the kept SPS and PPS whose records the parser holds; 0 for
-    // none of them.
-    std::uint64_t parsedSpsVersion_ = 0;
-    std::uint64_t parsedPpsVersion_ = 0;
+    ParserActivation activation_;
     std::uint64_t summarySpsVersion_ = 0;
     // Coded and display size of the last picture, to find where they change.
     bool sawPicture_ = false;

@@ -14,7 +14,7 @@ NalUnitReader::NalUnitReader(int fd, std::size_t window) : fd_(fd), window_(std:
 }
 
 bool NalUnitReader::Fill() {
-    if (eof_)
+    if (eof_ || Stopped())
         return false;
     if (end_ == buffer_.size()) {
         // Only a NAL unit that outgrows the window gets here: the buffer holds
@@ -35,6 +35,8 @@ bool NalUnitReader::Fill() {
         }
         if (errno != EINTR)
             throw std::system_error(errno, std::generic_category(), "read");
+        if (Stopped())
+            return false;
     }
 }
 
@@ -90,11 +92,13 @@ bool NalUnitReader::FindFirstUnit() {
         // the zero before it; everything else is leading garbage.
         Discard(end_ > 3 ? end_ - 3 : 0);
         Fill();
+        if (Stopped())
+            return false;
     }
 }
 
 bool NalUnitReader::Next(NalUnitView& unit) {
-    if (finished_)
+    if (finished_ || Stopped())
         return false;
     if (!started_) {
         started_ = true;
@@ -127,6 +131,10 @@ bool NalUnitReader::Next(NalUnitView& unit) {
         header -= shift;
         scan_ -= shift;
         Fill();
+        if (Stopped()) {
+            finished_ = true;
+            return false;
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #ifndef H265TOOLS_NAL_UNIT_READER_H
 #define H265TOOLS_NAL_UNIT_READER_H
 
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -40,6 +41,14 @@ public:
     // as std::system_error.
     bool Next(NalUnitView& unit);
 
+    // Ends the walk once *flag is non-zero (set by a signal handler): a read
+    // that the signal interrupts (EINTR) is not resumed, and Next() returns
+    // false from then on. The unit being read when it happens is incomplete
+    // and is not returned.
+    void StopWhen(const volatile std::sig_atomic_t* flag) { stop_ = flag; }
+    // The walk ended through StopWhen's flag, not at the end of the stream.
+    bool Stopped() const { return stop_ != nullptr && *stop_ != 0; }
+
     // Bytes before the first start code (all of them when there is none).
     std::uint64_t LeadingBytes() const { return leadingBytes_; }
     // Bytes read from the stream so far.
@@ -60,6 +69,7 @@ private:
 
     int fd_;
     std::size_t window_;
+    const volatile std::sig_atomic_t* stop_ = nullptr;
     std::vector<unsigned char> buffer_;
     std::size_t end_ = 0;            // bytes of buffer_ in use
     std::uint64_t bufferOffset_ = 0; // stream offset of buffer_[0]

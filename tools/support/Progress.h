@@ -18,12 +18,19 @@ public:
     // error is a terminal and standard output is not: when standard output is
     // that terminal too, the rows being printed already show how far the walk
     // is, and a line rewritten in place would only garble them.
-    Progress(const std::string& program, const std::string& name, std::uint64_t total);
+    //
+    // A tool that prints no rows on standard output (kNoRows) shows the line
+    // whenever standard error is a terminal.
+    enum class Rows { kOnStandardOutput, kNoRows };
+    Progress(const std::string& program, const std::string& name, std::uint64_t total,
+             Rows rows = Rows::kOnStandardOutput);
     ~Progress() { Clear(); }
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
 
     void Update(std::uint64_t done);
+    // The same line followed by ", DETAIL, N MiB/s" (the rate since the start).
+    void Update(std::uint64_t done, const std::string& detail);
     // Removes the line, e.g. before a message is written to standard error.
     void Clear();
 
@@ -32,6 +39,7 @@ private:
     bool shown_ = false;
     std::string prefix_; // "PROGRAM: NAME: "
     std::uint64_t total_;
+    std::chrono::steady_clock::time_point start_;
     std::chrono::steady_clock::time_point last_;
 };
 

@@ -1,6 +1,6 @@
 #include "SlicePicParameterSetId.h"
 
-namespace h265info {
+namespace h265tools {
 
 namespace {
 
@@ -61,4 +61,4 @@ PpsIdReading ReadSlicePicParameterSetId(const unsigned char* nal, std::size_t si
     return id > kMaxPpsId ? PpsIdReading::kOutOfRange : PpsIdReading::kRead;
 }
 
-} // namespace h265info
+} // namespace h265tools

@@ -3,8 +3,9 @@
 // until a picture activates them (H.265 7.4.2.4.2). A slice segment is read
 // with the PPS it names and the SPS that PPS names, not with the most recent
 // ones, which may belong to another picture size.
-#ifndef H265INFO_PARAMETER_SETS_H
-#define H265INFO_PARAMETER_SETS_H
+// ParserActivation makes the library's parser hold the records of a pair.
+#ifndef H265TOOLS_PARAMETER_SETS_H
+#define H265TOOLS_PARAMETER_SETS_H
 
 #include <array>
 #include <cstdint>
@@ -12,7 +13,9 @@
 
 #include "SpsDescription.h"
 
-namespace h265info {
+class IH265Parser;
+
+namespace h265tools {
 
 // Each kept SPS and PPS carries its NAL unit bytes, so that the library can
 // parse it again when a slice segment refers to it, and a version number that
@@ -25,6 +28,13 @@ struct KeptSps {
     SpsDescription description;
     int codedWidth = 0; // GetResolution
     int codedHeight = 0;
+};
+
+// A VPS is kept for the tools that write streams: its bytes go with the SPS
+// that names it.
+struct KeptVps {
+    std::uint64_t version = 0;
+    std::vector<unsigned char> unit;
 };
 
 struct KeptPps {
@@ -41,6 +51,7 @@ public:
     // does not allow (above 15 for an SPS, 63 for a PPS).
     std::uint64_t Keep(KeptSps sps);
     std::uint64_t Keep(unsigned int ppsId, KeptPps pps);
+    std::uint64_t Keep(unsigned int vpsId, KeptVps vps);
 
     // After an SPS (PPS) that could not be read: it may have replaced any id.
     void ForgetSps();
@@ -56,12 +67,37 @@ public:
     };
     Pair ForPps(unsigned int ppsId) const;
 
+    // The one kept under the id; null when there is none.
+    const KeptVps* Vps(unsigned int vpsId) const;
+    const KeptPps* Pps(unsigned int ppsId) const;
+    static const unsigned int kPpsIds = 64;
+
 private:
     std::array<KeptSps, 16> sps_;
-    std::array<KeptPps, 64> pps_;
+    std::array<KeptPps, kPpsIds> pps_;
+    std::array<KeptVps, 16> vps_;
     std::uint64_t lastVersion_ = 0;
 };
 
-} // namespace h265info
+// Which kept SPS and PPS the parser's records were parsed from. ParseSPS and
+// ParsePPS keep one record of each kind, so a slice segment that names other
+// ones than the last parsed needs them parsed again.
+class ParserActivation {
+public:
+    // After the caller's own ParseSPS/ParsePPS: the version the parameter set
+    // was kept under, 0 when it was not kept (the record is then of no use).
+    void ParsedSps(std::uint64_t version) { spsVersion_ = version; }
+    void ParsedPps(std::uint64_t version) { ppsVersion_ = version; }
+
+    // Makes `parser` hold the SPS and PPS of the pair (both non-null), parsing
+    // again only those it does not hold yet.
+    void Activate(IH265Parser& parser, const ParameterSets::Pair& pair);
+
+private:
+    std::uint64_t spsVersion_ = 0;
+    std::uint64_t ppsVersion_ = 0;
+};
+
+} // namespace h265tools
 
 #endif

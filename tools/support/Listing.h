@@ -1,13 +1,13 @@
 // The SPS and PPS text listings: fetched with the two-call Dump protocol and
 // split into their "name = value" fields.
-#ifndef H265INFO_LISTING_H
-#define H265INFO_LISTING_H
+#ifndef H265TOOLS_LISTING_H
+#define H265TOOLS_LISTING_H
 
 #include <string>
 #include <utility>
 #include <vector>
 
-namespace h265info {
+namespace h265tools {
 
 using ListingFields = std::vector<std::pair<std::string, std::string>>;
 
@@ -38,6 +38,6 @@ template <typename Record> std::string FetchListing(Record& record) {
     return CheckedListing(size, buffer, written);
 }
 
-} // namespace h265info
+} // namespace h265tools
 
 #endif

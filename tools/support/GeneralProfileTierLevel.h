@@ -1,11 +1,11 @@
 // The general profile, tier and level of an SPS, which its Dump listing does
 // not hold, read from the NAL unit bytes.
-#ifndef H265INFO_GENERAL_PROFILE_TIER_LEVEL_H
-#define H265INFO_GENERAL_PROFILE_TIER_LEVEL_H
+#ifndef H265TOOLS_GENERAL_PROFILE_TIER_LEVEL_H
+#define H265TOOLS_GENERAL_PROFILE_TIER_LEVEL_H
 
 #include <cstddef>
 
-namespace h265info {
+namespace h265tools {
 
 struct GeneralProfileTierLevel {
     unsigned int general_profile_space = 0;
@@ -18,6 +18,6 @@ struct GeneralProfileTierLevel {
 // (start code excluded). False when the unit ends before general_level_idc.
 bool ReadGeneralProfileTierLevel(const unsigned char* nal, std::size_t size, GeneralProfileTierLevel& ptl);
 
-} // namespace h265info
+} // namespace h265tools
 
 #endif

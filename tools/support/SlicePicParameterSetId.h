@@ -1,10 +1,10 @@
 // Which PPS a slice segment refers to.
-#ifndef H265INFO_SLICE_PIC_PARAMETER_SET_ID_H
-#define H265INFO_SLICE_PIC_PARAMETER_SET_ID_H
+#ifndef H265TOOLS_SLICE_PIC_PARAMETER_SET_ID_H
+#define H265TOOLS_SLICE_PIC_PARAMETER_SET_ID_H
 
 #include <cstddef>
 
-namespace h265info {
+namespace h265tools {
 
 enum class PpsIdReading {
     kRead,
@@ -16,6 +16,6 @@ enum class PpsIdReading {
 // `nal` points to its NAL unit header (start code excluded).
 PpsIdReading ReadSlicePicParameterSetId(const unsigned char* nal, std::size_t size, unsigned int& id);
 
-} // namespace h265info
+} // namespace h265tools
 
 #endif

@@ -1,9 +1,10 @@
 #include "SpsDescription.h"
 
-namespace h265info {
+namespace h265tools {
 
 SpsDescription DescribeSps(const ListingFields& listing, const GeneralProfileTierLevel* ptl) {
     SpsDescription d;
+    d.sps_video_parameter_set_id = FieldValue(listing, "sps_video_parameter_set_id");
     d.chroma_format_idc = FieldValue(listing, "chroma_format_idc");
     d.separate_colour_plane_flag = FieldValue(listing, "separate_colour_plane_flag");
     d.pic_width_in_luma_samples = FieldValue(listing, "pic_width_in_luma_samples");
@@ -116,4 +117,4 @@ std::string ProfileTierLevelText(const SpsDescription& sps) {
            LevelNumber(sps.general_level_idc);
 }
 
-} // namespace h265info
+} // namespace h265tools

@@ -1,17 +1,18 @@
 // What the summary tells about a sequence parameter set: the fields taken from
 // its Dump listing and its general profile, tier and level, and their meaning
 // in words and derived sizes.
-#ifndef H265INFO_SPS_DESCRIPTION_H
-#define H265INFO_SPS_DESCRIPTION_H
+#ifndef H265TOOLS_SPS_DESCRIPTION_H
+#define H265TOOLS_SPS_DESCRIPTION_H
 
 #include <string>
 
 #include "GeneralProfileTierLevel.h"
 #include "Listing.h"
 
-namespace h265info {
+namespace h265tools {
 
 struct SpsDescription {
+    unsigned int sps_video_parameter_set_id = 0;
     unsigned int chroma_format_idc = 0;
     unsigned int separate_colour_plane_flag = 0;
     unsigned int pic_width_in_luma_samples = 0;
@@ -70,6 +71,6 @@ std::string LevelNumber(unsigned int general_level_idc);
 // "Main 10, Main tier, level 4.1".
 std::string ProfileTierLevelText(const SpsDescription& sps);
 
-} // namespace h265info
+} // namespace h265tools
 
 #endif

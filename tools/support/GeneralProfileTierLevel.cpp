@@ -1,6 +1,6 @@
 #include "GeneralProfileTierLevel.h"
 
-namespace h265info {
+namespace h265tools {
 
 namespace {
 
@@ -39,4 +39,4 @@ bool ReadGeneralProfileTierLevel(const unsigned char* nal, std::size_t size, Gen
     return true;
 }
 
-} // namespace h265info
+} // namespace h265tools

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace h265info {
+namespace h265tools {
 
 std::string CheckedListing(int announced, const std::vector<char>& buffer, int written) {
     if (announced <= 0 || written != announced)
@@ -57,4 +57,4 @@ bool IsDecimal(const std::string& value) {
     return true;
 }
 
-} // namespace h265info
+} // namespace h265tools

@@ -1,0 +1,178 @@
+#!/usr/bin/env python3
+"""h265split on damaged input and failing output: each case names what it
+feeds the tool and what must come of it.
+
+  faults.py H265SPLIT DATA_DIR WORKDIR CASE
+CASE: garbage, truncated, no_key_picture, write_error, sigterm, usage.
+"""
+import os
+import resource
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+tool, data_dir, work, case = sys.argv[1:5]
+
+
+def fail(message):
+    print("FAILED: " + message)
+    sys.exit(1)
+
+
+def stream(name):
+    return open(os.path.join(data_dir, name), "rb").read()
+
+
+def starts(data):
+    """Offsets of the NAL units' start codes (a zero before 00 00 01 included)."""
+    found, i = [], data.find(b"\x00\x00\x01")
+    while i >= 0:
+        found.append(i - 1 if i > 0 and data[i - 1] == 0 else i)
+        i = data.find(b"\x00\x00\x01", i + 3)
+    return found
+
+
+def run(args, stdin=None, outdir=None, **kwargs):
+    outdir = outdir or os.path.join(work, "out")
+    result = subprocess.run([tool] + args + ["-", outdir], input=stdin, capture_output=True, **kwargs)
+    return result.returncode, result.stderr.decode(), outdir
+
+
+def expect(condition, message):
+    if not condition:
+        fail(message)
+
+
+def segments(outdir):
+    return sorted(n for n in os.listdir(outdir) if n.startswith("seg-"))
+
+
+def check_closed(outdir):
+    """Every segment has its final name and an index line."""
+    names = segments(outdir)
+    expect(not any(n.endswith(".tmp") for n in names), "a temporary segment is left: %s" % names)
+    lines = open(os.path.join(outdir, "index.csv")).read().splitlines()[1:]
+    expect([l.split(",")[0] for l in lines] == names, "index %s, files %s" % (lines, names))
+    return names
+
+
+def garbage():
+    # Bytes before the first start code, and a start code followed by a byte
+    # with forbidden_zero_bit set, inside an access unit.
+    data = stream("x265_320x240_slices4_aud_hash.hevc")
+    at = starts(data)[5]
+    fed = b"junk!" + data[:at] + b"\x00\x00\x01\xff\xee\xdd" + data[at:]
+    status, err, outdir = run(["--frames", "1000"], fed)
+    expect(status == 0, "exit %d: %s" % (status, err))
+    expect("skipped 5 bytes before the first start code" in err, err)
+    expect("skipped 6 bytes at byte offset %d that are no NAL unit" % (at + 5) in err, err)
+    expect(open(os.path.join(outdir, "seg-00000.265"), "rb").read() == data, "the segment is not the stream")
+    expect(open(os.path.join(outdir, "index.csv")).read().splitlines()[1].startswith("seg-00000.265,5,"),
+           "first_byte_offset is not 5")
+
+
+def truncated():
+    # (stream, where the cut falls, what the message says): inside the last
+    # picture's slice segment header; after the access unit delimiter of a
+    # last access unit that never got its picture.
+    # The stream ends inside the last slice segment's NAL unit header, or
+    # right after the access unit delimiter of an access unit that never got
+    # its picture. Slice data cut short cannot be told from whole slice data
+    # without decoding it. (stream, cut, start of the last access unit, what
+    # is wrong with it): u are the offsets of the units.
+    cut_off = "is followed by a cut-off NAL unit"
+    cases = [("x265_192x128_open_gop_cra.hevc", lambda u: u[-1] + 6, lambda u: u[-2], cut_off),
+             ("x265_320x240_slices4_aud_hash.hevc", lambda u: u[-2] + 4, lambda u: u[-6], cut_off),
+             ("x265_320x240_slices4_aud_hash.hevc", lambda u: u[-6] + 7, lambda u: u[-6],
+              "ends before the access unit's picture")]
+    for name, cut, last, message in cases:
+        data = stream(name)
+        units = starts(data)
+        fed, kept = data[:cut(units)], data[:last(units)]
+        status, err, outdir = run(["--frames", "1000"], fed)
+        expect(status == 0, "%s: exit %d: %s" % (name, status, err))
+        expect("the last access unit, at byte offset %d, %s (truncated); it was not written" % (last(units), message)
+               in err, "%s: %s" % (name, err))
+        got = b"".join(open(os.path.join(outdir, n), "rb").read() for n in check_closed(outdir))
+        expect(got == kept, "%s: the segments are not the stream up to its last access unit" % name)
+        shutil.rmtree(outdir)
+
+
+def no_key_picture():
+    # The trailing pictures of an open GOP, without parameter sets or IRAP.
+    data = stream("x265_192x128_open_gop_cra.hevc")
+    tail = data[starts(data)[12]:]
+    status, err, outdir = run([], tail)
+    expect(status == 1, "exit %d" % status)
+    expect(err == "h265split: no key picture (IDR, CRA or BLA) in standard input; no segment written\n", err)
+    expect(not os.path.exists(outdir), "OUTDIR is left behind")
+    os.mkdir(outdir)
+    status, err, _ = run([], tail)
+    expect(status == 1 and os.listdir(outdir) == [], "files left in OUTDIR: %s" % os.listdir(outdir))
+
+
+def write_error():
+    # The third segment cannot be written: its temporary name leads to a
+    # full device, or the file size limit stops it.
+    data = stream("x265_192x128_open_gop_cra.hevc")
+    for how in ("/dev/full", "RLIMIT_FSIZE"):
+        outdir = os.path.join(work, "out")
+        shutil.rmtree(outdir, ignore_errors=True)
+        os.mkdir(outdir)
+        limit = None
+        if how == "/dev/full":
+            os.symlink("/dev/full", os.path.join(outdir, "seg-00002.265.tmp"))
+            reason = "No space left on device"
+        else:
+            limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (3000, 3000))
+            reason = "File too large"
+        status, err, _ = run(["--frames", "1"], data, outdir, preexec_fn=limit)
+        expect(status == 1, "%s: exit %d: %s" % (how, status, err))
+        expect(err == "h265split: cannot write '%s/seg-00002.265.tmp': %s\n" % (outdir, reason), err)
+        expect(check_closed(outdir) == ["seg-00000.265", "seg-00001.265"], "%s: %s" % (how, os.listdir(outdir)))
+
+
+def sigterm():
+    # A live pipe that stalls after the second key picture: SIGTERM closes
+    # the open segment, which decodes.
+    data = stream("x265_192x128_closed_gop_idr_n_lp.hevc")
+    units = starts(data)
+    outdir = os.path.join(work, "out")
+    process = subprocess.Popen([tool, "--frames", "1", "-", outdir], stdin=subprocess.PIPE,
+                               stderr=subprocess.PIPE, bufsize=0)
+    process.stdin.write(data[:units[len(units) * 2 // 3]])
+    time.sleep(0.5)
+    process.send_signal(signal.SIGTERM)
+    try:
+        err = process.communicate(timeout=10)[1].decode()
+    except subprocess.TimeoutExpired:
+        process.kill()
+        fail("still running 10 s after SIGTERM")
+    expect(process.returncode == 0, "exit %d: %s" % (process.returncode, err))
+    expect("stopped by a signal after " in err, err)
+    names = check_closed(outdir)
+    expect(len(names) >= 1, "no segment")
+    if shutil.which("ffmpeg"):
+        for name in names:
+            decode = subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-xerror", "-i", os.path.join(outdir, name),
+                                     "-f", "null", "-"], capture_output=True, text=True)
+            expect(decode.returncode == 0 and not decode.stderr, "%s: %s" % (name, decode.stderr))
+
+
+def usage():
+    cases = [(["--help"], 0, ""), (["--frames", "0", "in", "out"], 2, "invalid value '0' for --frames"),
+             (["--seconds", "x", "in", "out"], 2, "invalid value 'x' for --seconds"), (["in"], 2, "INPUT and OUTDIR"),
+             (["--bogus", "in", "out"], 2, "unknown option '--bogus'"), (["--fps"], 2, "'--fps' needs a value")]
+    for args, status, message in cases:
+        result = subprocess.run([tool] + args, capture_output=True, text=True)
+        expect(result.returncode == status and message in result.stderr, "%s: %d %s" % (args, result.returncode,
+                                                                                        result.stderr))
+
+
+shutil.rmtree(work, ignore_errors=True)
+os.makedirs(work)
+globals()[case]()
+shutil.rmtree(work)
+print(case + ": as described")

@@ -1,0 +1,70 @@
+// One access unit as h265split holds it: its bytes as they came, the NAL
+// units in them, and what the library said about its picture.
+#ifndef H265SPLIT_ACCESS_UNIT_H
+#define H265SPLIT_ACCESS_UNIT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "ParameterSets.h"
+
+namespace h265split {
+
+// nal_unit_type values the splitter acts on (Table 7-1).
+enum NalUnitType : int {
+    kRaslN = 8,
+    kRaslR = 9,
+    kBlaWLp = 16,
+    kCraNut = 21,
+    kLastSliceSegmentType = 21, // 22..31 are reserved VCL types without a slice segment syntax
+    kLastVclType = 31,
+    kVpsNut = 32,
+    kSpsNut = 33,
+    kPpsNut = 34,
+    kAudNut = 35,
+};
+
+inline bool IsVcl(int nalUnitType) { return nalUnitType <= kLastVclType; }
+inline bool IsRasl(int nalUnitType) { return nalUnitType == kRaslN || nalUnitType == kRaslR; }
+
+struct UnitInAccessUnit {
+    std::size_t begin = 0;    // in AccessUnit::bytes, at the start code
+    std::size_t size = 0;     // start code included
+    std::uint64_t offset = 0; // in the input
+    int nalUnitType = 0;
+    bool firstSliceSegment = false; // first_slice_segment_in_pic_flag of a slice segment
+};
+
+struct AccessUnit {
+    std::vector<unsigned char> bytes;
+    std::vector<UnitInAccessUnit> units;
+
+    bool HasPicture() const { return pictureNalUnitType >= 0; }
+    std::uint64_t Offset() const { return units.empty() ? 0 : units.front().offset; }
+
+    // Of the slice segment that starts the picture (first_slice_segment_in_pic_flag 1).
+    int pictureNalUnitType = -1;
+    bool key = false;      // IsKeyFrame gave 1: an IRAP picture
+    int pictureType = -1;  // NALU_TYPE_I/P/B_FRAME from ParseSliceType, -1 when unknown
+    unsigned int ppsId = 0;
+    h265tools::ParameterSets::Pair parameterSets; // the PPS it names and that PPS's SPS; null when not kept
+    // A slice segment header of the access unit ends before slice_type: at the
+    // end of the stream, the sign of a cut-off access unit.
+    bool sliceHeaderTruncated = false;
+
+    void Clear() {
+        bytes.clear();
+        units.clear();
+        pictureNalUnitType = -1;
+        key = false;
+        pictureType = -1;
+        ppsId = 0;
+        parameterSets = h265tools::ParameterSets::Pair();
+        sliceHeaderTruncated = false;
+    }
+};
+
+} // namespace h265split
+
+#endif

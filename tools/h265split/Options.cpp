@@ -1,0 +1,133 @@
+#include "Options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace h265split {
+
+namespace {
+
+bool ParseCount(const std::string& text, unsigned long long& value) {
+    if (text.empty() || text[0] < '0' || text[0] > '9')
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtoull(text.c_str(), &end, 10);
+    return errno == 0 && *end == '\0' && value > 0;
+}
+
+bool ParsePositive(const std::string& text, double& value) {
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    return errno == 0 && *end == '\0' && std::isfinite(value) && value > 0;
+}
+
+} // namespace
+
+Command ParseArguments(const std::vector<std::string>& args, Options& options, std::string& error) {
+    unsigned long long frames = 0;
+    double seconds = 2.0;
+    double fps = 25.0;
+    std::vector<std::string> operands;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            operands.push_back(arg);
+            continue;
+        }
+        if (arg == "--help" || arg == "-h")
+            return Command::kHelp;
+        if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--keep-rasl") {
+            options.rules.keepRasl = true;
+        } else if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--frames" || arg == "--seconds" || arg == "--fps") {
+            if (i + 1 == args.size()) {
+                error = "option '" + arg + "' needs a value";
+                return Command::kUsageError;
+            }
+            const std::string& value = args[++i];
+            const bool valid = arg == "--frames"    ? ParseCount(value, frames)
+                               : arg == "--seconds" ? ParsePositive(value, seconds)
+                                                    : ParsePositive(value, fps);
+            if (!valid) {
+                error = "invalid value '" + value + "' for " + arg +
+                        (arg == "--frames" ? " (a whole number above 0)" : " (a number above 0)");
+                return Command::kUsageError;
+            }
+        } else {
+            error = "unknown option '" + arg + "'";
+            return Command::kUsageError;
+        }
+    }
+    if (operands.size() != 2) {
+        error = operands.size() < 2 ? "INPUT and OUTDIR are needed" : "more than INPUT and OUTDIR given";
+        return Command::kUsageError;
+    }
+    options.input = operands[0];
+    options.directory = operands[1];
+    if (frames > 0) {
+        options.rules.pictures = frames;
+    } else {
+        // A key picture S seconds or more after the segment's start at F
+        // pictures per second: ceil(S * F) pictures, without the rounding
+        // error of the product pushing a whole number up.
+        const double pictures = std::ceil(seconds * fps - 1e-9);
+        if (pictures > 1e15) {
+            error = "--seconds times --fps is too large";
+            return Command::kUsageError;
+        }
+        options.rules.pictures = pictures < 1 ? 1 : static_cast<std::uint64_t>(pictures);
+    }
+    return Command::kSplit;
+}
+
+const char* UsageText() {
+    return "Usage: h265split [--frames N | --seconds S [--fps F]] [--keep-rasl] [--json] INPUT|- OUTDIR\n"
+           "       h265split --help\n";
+}
+
+const char* HelpText() {
+    return "Usage: h265split [--frames N | --seconds S [--fps F]] [--keep-rasl] [--json] INPUT|- OUTDIR\n"
+           "       h265split --help\n"
+           "\n"
+           "Cuts an H.265/HEVC Annex B byte stream (a file, or standard input for '-')\n"
+           "into segments OUTDIR/seg-00000.265, seg-00001.265, ... that each decode on\n"
+           "their own. A segment starts at a key picture (IDR, CRA or BLA) that comes\n"
+           "late enough after the current one's, and at the first key picture of a new\n"
+           "picture size. Each segment starts with a VPS, an SPS and a PPS: copies of\n"
+           "the latest ones are inserted when its key picture does not carry them.\n"
+           "The RASL pictures of a CRA picture that starts a segment cannot be decoded\n"
+           "from there and are dropped. Every other byte of the input lands in exactly\n"
+           "one segment, in order; pictures before the first key picture, and bytes\n"
+           "that are no NAL unit, are skipped and reported.\n"
+           "\n"
+           "Segments are written under a temporary name (.tmp) and renamed when\n"
+           "complete. OUTDIR/index.csv gets a line per segment as it closes. SIGINT\n"
+           "and SIGTERM close the current segment and end the run.\n"
+           "\n"
+           "Options:\n"
+           "  --frames N     start a segment at a key picture N or more pictures after\n"
+           "                 the current segment's key picture, in output order\n"
+           "  --seconds S    the same after S seconds at --fps (default 2)\n"
+           "  --fps F        pictures per second, as raw streams carry no time (default 25)\n"
+           "  --keep-rasl    keep the RASL pictures of a CRA picture that starts a segment\n"
+           "  --json         also write OUTDIR/index.json, a JSON array kept complete\n"
+           "                 after every segment\n"
+           "  -h, --help     show this help\n"
+           "\n"
+           "Exit status:\n"
+           "  0  segments written (skipped bytes and a cut-off last access unit are\n"
+           "     reported on standard error)\n"
+           "  1  the input cannot be read or holds no key picture, or a write failed\n"
+           "  2  usage error\n";
+}
+
+} // namespace h265split

@@ -1,0 +1,51 @@
+// Follows the parameter sets of a stream and reads, with the library, what
+// the splitter needs to know of each picture: whether it is a key picture,
+// its picture type, and the SPS and PPS it refers to.
+#ifndef H265SPLIT_PICTURE_READER_H
+#define H265SPLIT_PICTURE_READER_H
+
+#include "AccessUnit.h"
+#include "AccessUnitAssembler.h"
+#include "Messages.h"
+#include "NalUnitReader.h"
+#include "ParameterSets.h"
+
+class IH265Parser;
+class IVideoHeaderParser;
+
+namespace h265split {
+
+class PictureReader {
+public:
+    explicit PictureReader(Messages& messages); // std::bad_alloc when the parsers cannot be made
+    ~PictureReader();
+    PictureReader(const PictureReader&) = delete;
+    PictureReader& operator=(const PictureReader&) = delete;
+
+    // Takes in the unit that has just been added to `au`: keeps a VPS, SPS or
+    // PPS under its id, and for the first slice segment of a picture fills in
+    // the picture fields of `au`.
+    void Observe(const h265tools::NalUnitView& unit, const UnitHeader& header, AccessUnit& au);
+
+    // HasParameterSets on the access unit: a VPS, an SPS and a PPS come
+    // before its picture.
+    bool CarriesParameterSets(const AccessUnit& au) const;
+
+    const h265tools::ParameterSets& parameterSets() const { return parameterSets_; }
+
+private:
+    void KeepVps(const h265tools::NalUnitView& unit);
+    void KeepSps(const h265tools::NalUnitView& unit);
+    void KeepPps(const h265tools::NalUnitView& unit);
+    void ReadPicture(const h265tools::NalUnitView& unit, const UnitHeader& header, AccessUnit& au);
+
+    Messages& messages_;
+    IH265Parser* parser_ = nullptr;
+    IVideoHeaderParser* headerParser_ = nullptr;
+    h265tools::ParameterSets parameterSets_;
+    h265tools::ParserActivation activation_;
+};
+
+} // namespace h265split
+
+#endif

@@ -1,0 +1,48 @@
+// OUTDIR/index.csv (and with --json OUTDIR/index.json): one entry per
+// segment, written as the segment closes so that a reader can follow a live
+// recording. Neither file exists before the first segment closes.
+#ifndef H265SPLIT_SEGMENT_INDEX_H
+#define H265SPLIT_SEGMENT_INDEX_H
+
+#include <cstdint>
+#include <string>
+
+namespace h265split {
+
+struct SegmentRecord {
+    std::string file;
+    std::uint64_t firstByteOffset = 0; // in the input, of the segment's first input byte
+    std::uint64_t bytes = 0;           // of the segment file, inserted parameter sets included
+    std::uint64_t pictures = 0;        // written ones; dropped RASL pictures are not counted
+    std::uint64_t iPictures = 0;
+    std::uint64_t pPictures = 0;
+    std::uint64_t bPictures = 0;
+    int codedWidth = 0;
+    int codedHeight = 0;
+    unsigned long long displayWidth = 0;
+    unsigned long long displayHeight = 0;
+    int keyNalType = 0;
+    bool parameterSetsInserted = false;
+    std::uint64_t raslDropped = 0;
+};
+
+class SegmentIndex {
+public:
+    SegmentIndex(const std::string& directory, bool json);
+    ~SegmentIndex();
+    SegmentIndex(const SegmentIndex&) = delete;
+    SegmentIndex& operator=(const SegmentIndex&) = delete;
+
+    // Appends the segment's entry. Throws WriteError.
+    void Add(const SegmentRecord& record);
+
+private:
+    std::string csvPath_;
+    std::string jsonPath_; // empty without --json
+    int csv_ = -1;
+    int json_ = -1;
+};
+
+} // namespace h265split
+
+#endif

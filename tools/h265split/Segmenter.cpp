@@ -1,0 +1,186 @@
+#include "Segmenter.h"
+
+#include "SpsDescription.h"
+#include "h265headers.h"
+
+namespace h265split {
+
+Segmenter::Segmenter(const std::string& directory, const SegmentRules& rules, bool jsonIndex,
+                     const PictureReader& pictures, Messages& messages)
+    : directory_(directory), rules_(rules), index_(directory, jsonIndex), pictures_(pictures), messages_(messages) {}
+
+namespace {
+
+// RADL_N, RADL_R, RASL_N, RASL_R: pictures that follow an IRAP picture in
+// decoding order and come before it in output order.
+bool IsLeading(const AccessUnit& au) {
+    return au.pictureNalUnitType >= 6 && au.pictureNalUnitType <= 9;
+}
+
+// Beyond this many leading pictures held, the cut is decided with those.
+const std::size_t kMaxHeld = 64;
+
+} // namespace
+
+bool Segmenter::SizeChanges(const AccessUnit& au) const {
+    // A new picture size starts a segment of its own, so that the size in
+    // the index holds for every picture of a segment.
+    const h265tools::KeptSps* sps = au.parameterSets.sps;
+    if (!sps)
+        return false;
+    const h265tools::DisplaySize display = h265tools::ComputeDisplaySize(sps->description);
+    return sps->codedWidth != record_.codedWidth || sps->codedHeight != record_.codedHeight ||
+           display.width != record_.displayWidth || display.height != record_.displayHeight;
+}
+
+std::uint64_t Segmenter::PicturesBefore(std::uint64_t leading) const {
+    // In output order the segment runs from its key picture, after that
+    // picture's own leading pictures, to the next key picture, after that
+    // one's leading pictures.
+    return picturesSinceStart_ - leadingOfStart_ + leading;
+}
+
+void Segmenter::Take(AccessUnit& au) {
+    if (!held_.empty()) {
+        if (IsLeading(au) && held_.size() < kMaxHeld) {
+            held_.push_back(std::move(au));
+            return;
+        }
+        PlaceHeld();
+    }
+    if (au.key && file_ && !SizeChanges(au) && PicturesBefore(0) < rules_.pictures) {
+        // Whether this key picture comes late enough depends on how many
+        // leading pictures follow it: hold it until they have come.
+        held_.push_back(std::move(au));
+        return;
+    }
+    Place(au, au.key);
+}
+
+void Segmenter::Settle() {
+    if (!held_.empty())
+        PlaceHeld();
+}
+
+void Segmenter::PlaceHeld() {
+    std::uint64_t leading = 0;
+    for (std::size_t i = 1; i < held_.size(); ++i)
+        leading += held_[i].HasPicture() ? 1 : 0;
+    Place(held_[0], PicturesBefore(leading) >= rules_.pictures);
+    for (std::size_t i = 1; i < held_.size(); ++i)
+        Place(held_[i], false);
+    held_.clear();
+}
+
+void Segmenter::Place(const AccessUnit& au, bool startsSegment) {
+    if (au.key && (startsSegment || !file_)) {
+        CloseSegment();
+        Open(au);
+    } else if (!file_) {
+        // Before the first key picture nothing can be decoded.
+        skippedPictures_ += au.HasPicture() ? 1 : 0;
+        skippedBytes_ += au.bytes.size();
+        return;
+    } else if (au.key) {
+        droppingRasl_ = false; // the RASL pictures after this IRAP picture decode from the segment's start
+        countingLeading_ = false;
+    }
+    Write(au);
+}
+
+void Segmenter::Open(const AccessUnit& au) {
+    file_.reset(new SegmentFile(directory_, segments_));
+    record_ = SegmentRecord();
+    record_.file = file_->name();
+    record_.firstByteOffset = au.Offset();
+    record_.keyNalType = au.pictureNalUnitType;
+    if (const h265tools::KeptSps* sps = au.parameterSets.sps) {
+        const h265tools::DisplaySize display = h265tools::ComputeDisplaySize(sps->description);
+        record_.codedWidth = sps->codedWidth;
+        record_.codedHeight = sps->codedHeight;
+        record_.displayWidth = display.width;
+        record_.displayHeight = display.height;
+    }
+    picturesSinceStart_ = 0;
+    // A segment's decoding starts at its key picture, where a CRA picture is
+    // handled as a BLA picture is (NoRaslOutputFlag 1): the RASL pictures
+    // associated with it refer to pictures before it and are not decoded.
+    droppingRasl_ = (au.pictureNalUnitType == kCraNut || au.pictureNalUnitType == kBlaWLp) && !rules_.keepRasl;
+    insertPending_ = !pictures_.CarriesParameterSets(au);
+    if (insertPending_ && !au.parameterSets.pps)
+        messages_.Say("the key picture at byte offset " + std::to_string(au.Offset()) +
+                      " names a PPS that has not come; " + record_.file + " does not start with one");
+}
+
+// The VPS, SPS and PPS of the key picture, and the other PPS that name the
+// same SPS and came after it: the later pictures of the segment may name
+// them. An older PPS may have been made for another SPS of that id and is
+// left out.
+void Segmenter::InsertParameterSets(const AccessUnit& au) {
+    const h265tools::ParameterSets& sets = pictures_.parameterSets();
+    const h265tools::KeptSps& sps = *au.parameterSets.sps;
+    if (const h265tools::KeptVps* vps = sets.Vps(sps.description.sps_video_parameter_set_id))
+        file_->Write(vps->unit.data(), vps->unit.size());
+    else
+        messages_.Say("the VPS that " + record_.file + " needs has not come; it starts with an SPS");
+    file_->Write(sps.unit.data(), sps.unit.size());
+    file_->Write(au.parameterSets.pps->unit.data(), au.parameterSets.pps->unit.size());
+    for (unsigned int id = 0; id < h265tools::ParameterSets::kPpsIds; ++id) {
+        const h265tools::KeptPps* pps = sets.Pps(id);
+        if (pps && id != au.ppsId && pps->spsId == sps.id && pps->version > sps.version)
+            file_->Write(pps->unit.data(), pps->unit.size());
+    }
+    record_.parameterSetsInserted = true;
+}
+
+void Segmenter::Write(const AccessUnit& au) {
+    bool droppedPicture = false;
+    for (const UnitInAccessUnit& unit : au.units) {
+        // An access unit delimiter stays the first NAL unit of its access unit.
+        if (insertPending_ && unit.nalUnitType != kAudNut) {
+            insertPending_ = false;
+            if (au.parameterSets.pps)
+                InsertParameterSets(au);
+        }
+        if (droppingRasl_ && IsRasl(unit.nalUnitType)) {
+            droppedPicture = true;
+            continue;
+        }
+        file_->Write(au.bytes.data() + unit.begin, unit.size);
+    }
+    if (!au.HasPicture())
+        return;
+    ++picturesSinceStart_;
+    if (countingLeading_ && IsLeading(au) && !au.key)
+        ++leadingOfStart_;
+    else if (!au.key)
+        countingLeading_ = false;
+    if (droppedPicture) {
+        ++record_.raslDropped;
+        return;
+    }
+    ++record_.pictures;
+    if (au.pictureType == NALU_TYPE_I_FRAME)
+        ++record_.iPictures;
+    else if (au.pictureType == NALU_TYPE_P_FRAME)
+        ++record_.pPictures;
+    else if (au.pictureType == NALU_TYPE_B_FRAME)
+        ++record_.bPictures;
+}
+
+void Segmenter::Finish() {
+    Settle();
+    CloseSegment();
+}
+
+void Segmenter::CloseSegment() {
+    if (!file_)
+        return;
+    file_->Commit();
+    record_.bytes = file_->bytes();
+    index_.Add(record_);
+    file_.reset();
+    ++segments_;
+}
+
+} // namespace h265split

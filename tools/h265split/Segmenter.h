@@ -1,0 +1,85 @@
+// Decides where segments start and writes the access units into them: a
+// segment starts at a key picture that comes enough pictures after the
+// current segment's (in output order), or when the picture size changes; it
+// starts with a VPS, SPS and PPS; the RASL pictures of a CRA or BLA picture
+// that starts it are dropped.
+#ifndef H265SPLIT_SEGMENTER_H
+#define H265SPLIT_SEGMENTER_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "AccessUnit.h"
+#include "Messages.h"
+#include "PictureReader.h"
+#include "SegmentFile.h"
+#include "SegmentIndex.h"
+
+namespace h265split {
+
+struct SegmentRules {
+    // A key picture this many pictures after the segment's key picture, in
+    // output order, begins the next segment.
+    std::uint64_t pictures = 50;
+    bool keepRasl = false;
+};
+
+class Segmenter {
+public:
+    Segmenter(const std::string& directory, const SegmentRules& rules, bool jsonIndex, const PictureReader& pictures,
+              Messages& messages);
+
+    // Writes the access unit into the current segment, or into a new one
+    // that it starts; may move from it. Throws WriteError.
+    void Take(AccessUnit& au);
+    // Writes what is held and closes the current segment; a later Take
+    // starts a new one.
+    void Finish();
+    // Places what is held with what is known now. Called before a VPS, SPS
+    // or PPS is kept: a held key picture refers to the parameter sets as they
+    // were when it came.
+    void Settle();
+
+    unsigned int segments() const { return segments_; }
+    // Pictures and bytes before the first key picture, which no segment holds.
+    std::uint64_t skippedPictures() const { return skippedPictures_; }
+    std::uint64_t skippedBytes() const { return skippedBytes_; }
+
+private:
+    bool SizeChanges(const AccessUnit& au) const;
+    // Pictures of the segment before a key picture with `leading` leading
+    // pictures, in output order.
+    std::uint64_t PicturesBefore(std::uint64_t leading) const;
+    void PlaceHeld();
+    void Place(const AccessUnit& au, bool startsSegment);
+    void CloseSegment();
+    void Open(const AccessUnit& au);
+    void Write(const AccessUnit& au);
+    void InsertParameterSets(const AccessUnit& au);
+
+    std::string directory_;
+    SegmentRules rules_;
+    SegmentIndex index_;
+    const PictureReader& pictures_;
+    Messages& messages_;
+
+    std::unique_ptr<SegmentFile> file_;
+    SegmentRecord record_;
+    std::uint64_t picturesSinceStart_ = 0; // in decoding order, dropped ones included
+    std::uint64_t leadingOfStart_ = 0;     // the leading pictures of the segment's key picture
+    bool countingLeading_ = false;
+    // A key picture that may start a segment and the leading pictures after
+    // it, until their number decides.
+    std::vector<AccessUnit> held_;
+    bool droppingRasl_ = false;            // the leading pictures of the CRA that started the segment
+    bool insertPending_ = false;
+    unsigned int segments_ = 0;
+    std::uint64_t skippedPictures_ = 0;
+    std::uint64_t skippedBytes_ = 0;
+};
+
+} // namespace h265split
+
+#endif

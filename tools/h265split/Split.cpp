@@ -1,0 +1,187 @@
+#include "Split.h"
+
+#include "AccessUnitAssembler.h"
+#include "Messages.h"
+#include "NalUnitReader.h"
+#include "PictureReader.h"
+#include "Progress.h"
+
+namespace h265split {
+
+using h265tools::NalUnitView;
+
+namespace {
+
+// Beyond this many, skipped stretches are only counted.
+const unsigned int kReportedSkips = 10;
+
+std::string Bytes(std::uint64_t n) {
+    return std::to_string(n) + (n == 1 ? " byte" : " bytes");
+}
+
+// A NAL unit header (7.3.1.2) has forbidden_zero_bit 0 and
+// nuh_temporal_id_plus1 above 0; bytes after a start code that break either
+// rule, or end before the header does, are no NAL unit. Nor is a slice
+// segment without payload: not even its first_slice_segment_in_pic_flag
+// tells to which access unit it belongs.
+bool ReadHeader(const NalUnitView& unit, UnitHeader& header) {
+    const std::size_t h = static_cast<std::size_t>(unit.startCodeLength);
+    if (unit.size < h + 2 || (unit.data[h] & 0x80) != 0 || (unit.data[h + 1] & 7) == 0)
+        return false;
+    header.nalUnitType = (unit.data[h] >> 1) & 0x3F;
+    if (header.nalUnitType <= kLastSliceSegmentType && unit.size == h + 2)
+        return false;
+    header.firstSliceSegment = unit.size > h + 2 && (unit.data[h + 2] & 0x80) != 0;
+    return true;
+}
+
+// Why the last access unit of the stream cannot be whole: a picture's
+// slice segment header, or the access unit's first NAL units, are all the
+// stream holds of it. Slice data cut short cannot be told from whole slice
+// data without decoding it.
+const char* Unfinished(const AccessUnit& au, bool endsCutOff) {
+    if (endsCutOff)
+        return "is followed by a cut-off NAL unit";
+    if (au.sliceHeaderTruncated)
+        return "ends inside a slice segment header";
+    if (!au.HasPicture())
+        return "ends before the access unit's picture";
+    return nullptr;
+}
+
+class Walk {
+public:
+    Walk(h265tools::StreamInput& input, const std::string& directory, const SegmentRules& rules, bool jsonIndex,
+         const volatile std::sig_atomic_t* stop)
+        : input_(input), progress_("h265split", input.description(), input.size(), h265tools::Progress::Rows::kNoRows),
+          messages_(&progress_), pictures_(messages_), segmenter_(directory, rules, jsonIndex, pictures_, messages_),
+          reader_(input.fd()) {
+        reader_.StopWhen(stop);
+    }
+
+    SplitResult Run();
+
+private:
+    void NoteSkip(const NalUnitView& unit);
+    void ReportSkip();
+    void Finish(bool stopped);
+
+    h265tools::StreamInput& input_;
+    h265tools::Progress progress_;
+    Messages messages_;
+    PictureReader pictures_;
+    Segmenter segmenter_;
+    h265tools::NalUnitReader reader_;
+    AccessUnitAssembler assembler_;
+    unsigned int skips_ = 0;
+    std::uint64_t skippedBytes_ = 0;
+    // A stretch that is no NAL unit is reported when the next unit shows it
+    // is not the stream's cut-off end.
+    bool pendingSkip_ = false;
+    std::uint64_t pendingOffset_ = 0;
+    std::uint64_t pendingSize_ = 0;
+};
+
+void Walk::NoteSkip(const NalUnitView& unit) {
+    if (pendingSkip_ && pendingOffset_ + pendingSize_ == unit.offset) {
+        pendingSize_ += unit.size; // one stretch
+        return;
+    }
+    ReportSkip();
+    pendingSkip_ = true;
+    pendingOffset_ = unit.offset;
+    pendingSize_ = unit.size;
+}
+
+void Walk::ReportSkip() {
+    if (!pendingSkip_)
+        return;
+    if (++skips_ <= kReportedSkips)
+        messages_.Say("skipped " + Bytes(pendingSize_) + " at byte offset " + std::to_string(pendingOffset_) +
+                      " that are no NAL unit");
+    skippedBytes_ += pendingSize_;
+    pendingSkip_ = false;
+}
+
+SplitResult Walk::Run() {
+    NalUnitView unit;
+    UnitHeader header;
+    bool first = true;
+    unsigned int units = 0;
+    while (reader_.Next(unit)) {
+        if (first && reader_.LeadingBytes() > 0)
+            messages_.Say("skipped " + Bytes(reader_.LeadingBytes()) + " before the first start code");
+        first = false;
+        if (!ReadHeader(unit, header)) {
+            NoteSkip(unit);
+            continue;
+        }
+        ReportSkip();
+        if (assembler_.StartsNew(header)) {
+            segmenter_.Take(assembler_.Current());
+            assembler_.Clear();
+        }
+        assembler_.Add(unit, header);
+        if (header.nalUnitType >= kVpsNut && header.nalUnitType <= kPpsNut)
+            segmenter_.Settle();
+        pictures_.Observe(unit, header, assembler_.Current());
+        if (++units % 1024 == 0) // the progress line's text is made only now and then
+            progress_.Update(reader_.BytesRead(), std::to_string(segmenter_.segments()) + " segments");
+    }
+    if (first) {
+        if (reader_.Stopped())
+            return SplitResult{0, true};
+        const std::uint64_t size = reader_.LeadingBytes();
+        throw h265tools::InputError(size == 0 ? input_.description() + " is empty"
+                                              : "no start code (00 00 01) in the " + Bytes(size) + " of " +
+                                                    input_.description());
+    }
+    Finish(reader_.Stopped());
+    return SplitResult{segmenter_.segments(), reader_.Stopped()};
+}
+
+void Walk::Finish(bool stopped) {
+    progress_.Clear();
+    // A stream that ends inside a NAL unit may have cut off the last access
+    // unit's last unit.
+    const bool endsCutOff = pendingSkip_ && !stopped;
+    if (pendingSkip_) {
+        messages_.Say("the stream ends with " + Bytes(pendingSize_) + " at byte offset " +
+                      std::to_string(pendingOffset_) + " that are no whole NAL unit (truncated)");
+        skippedBytes_ += pendingSize_;
+    }
+    if (skips_ > kReportedSkips)
+        messages_.Say("skipped " + std::to_string(skips_) + " stretches that are no NAL unit, " +
+                      Bytes(skippedBytes_) + " in all");
+    if (!assembler_.Empty()) {
+        AccessUnit& last = assembler_.Current();
+        if (stopped) {
+            // The walk stopped between reads: more of the access unit may
+            // have been on its way.
+            messages_.Say("stopped; the access unit at byte offset " + std::to_string(last.Offset()) +
+                          " may be incomplete and was not written");
+        } else if (const char* why = Unfinished(last, endsCutOff)) {
+            messages_.Say("the last access unit, at byte offset " + std::to_string(last.Offset()) + ", " + why +
+                          " (truncated); it was not written");
+        } else {
+            segmenter_.Take(last);
+        }
+    }
+    segmenter_.Finish();
+    if (segmenter_.skippedBytes() > 0 && segmenter_.segments() > 0)
+        messages_.Say("skipped " + std::to_string(segmenter_.skippedPictures()) + " pictures (" +
+                      Bytes(segmenter_.skippedBytes()) + ") before the first key picture");
+    if (segmenter_.segments() == 0 && !stopped)
+        throw h265tools::InputError("no key picture (IDR, CRA or BLA) in " + input_.description() +
+                                    "; no segment written");
+}
+
+} // namespace
+
+SplitResult Split(h265tools::StreamInput& input, const std::string& directory, const SegmentRules& rules,
+                  bool jsonIndex, const volatile std::sig_atomic_t* stop) {
+    Walk walk(input, directory, rules, jsonIndex, stop);
+    return walk.Run();
+}
+
+} // namespace h265split

@@ -1,0 +1,27 @@
+// The walk over the input: NAL units in, access units formed, segments out,
+// and what was skipped on the way reported.
+#ifndef H265SPLIT_SPLIT_H
+#define H265SPLIT_SPLIT_H
+
+#include <csignal>
+#include <string>
+
+#include "Segmenter.h"
+#include "StreamInput.h"
+
+namespace h265split {
+
+struct SplitResult {
+    unsigned int segments = 0;
+    bool stopped = false; // by the stop flag (SIGINT, SIGTERM)
+};
+
+// Splits the input into OUTDIR. Throws h265tools::InputError for an input
+// without start code or key picture, WriteError, and std::system_error for a
+// read error. `stop` ends the walk early; the current segment is closed.
+SplitResult Split(h265tools::StreamInput& input, const std::string& directory, const SegmentRules& rules,
+                  bool jsonIndex, const volatile std::sig_atomic_t* stop);
+
+} // namespace h265split
+
+#endif

@@ -1,0 +1,107 @@
+// h265split: cuts an H.265 Annex B byte stream into segments that each
+// decode on their own, with an index, using the library's public interface.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <iostream>
+#include <new>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "Options.h"
+#include "OutputFiles.h"
+#include "Split.h"
+#include "StreamInput.h"
+
+namespace {
+
+const int kExitFailure = 1;
+const int kExitUsage = 2;
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+extern "C" void RequestStop(int) {
+    stopRequested = 1;
+}
+
+// SIGINT and SIGTERM end the walk at the next read, which they interrupt:
+// no SA_RESTART. SIGXFSZ is ignored so that a file size limit comes back as
+// the write error EFBIG rather than ending the process.
+void InstallSignalHandlers() {
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
+int Fail(const std::string& message) {
+    std::cerr << "h265split: " << message << '\n';
+    return kExitFailure;
+}
+
+// Makes OUTDIR when it does not exist; true when it was made here. Refuses a
+// directory that holds the index of an earlier run, whose segments would
+// otherwise mix with this run's.
+bool PrepareDirectory(const std::string& directory) {
+    if (::mkdir(directory.c_str(), 0777) == 0)
+        return true;
+    if (errno != EEXIST)
+        h265split::ThrowWriteError("create the directory", directory);
+    struct stat status;
+    if (::stat(directory.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
+        throw h265split::WriteError("'" + directory + "' is not a directory");
+    if (::access((directory + "/index.csv").c_str(), F_OK) == 0)
+        throw h265split::WriteError("'" + directory + "' already holds the segments of a run (index.csv)");
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace h265split;
+    Options options;
+    std::string error;
+    switch (ParseArguments(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+    case Command::kHelp:
+        std::cout << HelpText();
+        std::cout.flush();
+        return std::cout ? 0 : kExitFailure;
+    case Command::kUsageError:
+        std::cerr << "h265split: " << error << '\n' << UsageText() << "Try 'h265split --help' for more information.\n";
+        return kExitUsage;
+    case Command::kSplit:
+        break;
+    }
+
+    InstallSignalHandlers();
+    bool madeDirectory = false;
+    try {
+        h265tools::StreamInput input(options.input);
+        madeDirectory = PrepareDirectory(options.directory);
+        const SplitResult result = Split(input, options.directory, options.rules, options.json, &stopRequested);
+        if (result.stopped)
+            std::cerr << "h265split: stopped by a signal after " << result.segments << " segments\n";
+        return 0;
+    } catch (const h265tools::InputError& e) {
+        if (madeDirectory)
+            ::rmdir(options.directory.c_str()); // only when nothing was written into it
+        return Fail(e.what());
+    } catch (const WriteError& e) {
+        return Fail(e.what());
+    } catch (const std::system_error& e) {
+        return Fail("cannot read " + options.input + ": " + e.code().message());
+    } catch (const std::bad_alloc&) {
+        return Fail("out of memory");
+    } catch (int signal) {
+        return Fail("the library ran out of data unexpectedly (signal " + std::to_string(signal) + ")");
+    } catch (const std::exception& e) {
+        return Fail(e.what());
+    }
+}
