@@ -64,9 +64,9 @@ prepare_data() {
 # count <build> <flavour> <query> <K>: "<instructions of one run> <items of
 # one repetition>".
 count() {
-  local build=$1 query=$3 reps=$4 spec cpu sysroot out
-  spec=$(flavour "$2")
-  IFS='|' read -r _ _ cpu sysroot <<< "$spec"
+  local build=$1 query=$3 reps=$4 setup cpu sysroot out
+  setup=$(flavour "$2")
+  IFS='|' read -r _ _ cpu sysroot <<< "$setup"
   out=$(mktemp)
   qemu-arm -cpu "$cpu" -L "$sysroot" -E LD_LIBRARY_PATH="$build" -plugin "$PLUGIN,out=$out" \
     "$build/bench/h265_count" run "$DATA/$(basename "$build")" "$query" "$reps" > "$out.stdout"
@@ -92,18 +92,18 @@ per_item() {
 
 # The data a build's driver reads, in a directory named after the build.
 prepare_build_data() {
-  local build=$1 spec sysroot
-  spec=$(flavour "$2")
-  IFS='|' read -r _ _ _ sysroot <<< "$spec"
+  local build=$1 setup sysroot
+  setup=$(flavour "$2")
+  IFS='|' read -r _ _ _ sysroot <<< "$setup"
   mkdir -p "$DATA/$(basename "$build")"
   qemu-arm -L "$sysroot" -E LD_LIBRARY_PATH="$build" "$build/bench/h265_count" prepare \
     "$DATA/$(basename "$build")" "$DATA/x265_1920x1080_60f_slices4.hevc"
 }
 
 build_flavour() {
-  local name=$1 dir=$2 spec toolchain flags
-  spec=$(flavour "$name")
-  IFS='|' read -r toolchain flags _ _ <<< "$spec"
+  local name=$1 dir=$2 setup toolchain flags
+  setup=$(flavour "$name")
+  IFS='|' read -r toolchain flags _ _ <<< "$setup"
   cmake -S "$ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain" -DCMAKE_BUILD_TYPE=Release \
     "-DCMAKE_CXX_FLAGS=$flags" -DH265_BUILD_TOOLS=OFF > /dev/null
   nice -n 10 cmake --build "$dir" -j"$JOBS" --target h265_count > /dev/null
