@@ -1,5 +1,5 @@
 # hostile_bench: time against size (1, 4, 16 MiB) for the pathological inputs
-# of tests/HostileLinearTest.cpp, with a fitted complexity that should read
+# of tests/hostile/HostileLinearTest.cpp, with a fitted complexity that should read
 # O(N). Included from bench/CMakeLists.txt, which finds Google Benchmark:
 #
 #   include(${CMAKE_CURRENT_SOURCE_DIR}/Hostile.cmake)

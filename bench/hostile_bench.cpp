@@ -1,4 +1,4 @@
-// Time against size for the pathological inputs of tests/HostileLinearTest.cpp,
+// Time against size for the pathological inputs of tests/hostile/HostileLinearTest.cpp,
 // at 1, 4 and 16 MiB: the times must grow in proportion to the size (Google
 // Benchmark fits the complexity: expect O(N) with a small RMS).
 //
