@@ -7,6 +7,10 @@
 #include <system_error>
 #include <unistd.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace h265tools {
 
 NalUnitReader::NalUnitReader(int fd, std::size_t window) : fd_(fd), window_(std::max<std::size_t>(window, 16)) {
@@ -54,17 +58,48 @@ void NalUnitReader::Discard(std::size_t keep) {
     }
 }
 
+namespace {
+
+// The first p in [from, last] where b[p] and b[p + 1] are both zero, or
+// last + 1. Only there can a start code begin; a lone zero byte, about one
+// in 256 of coded slice data, is passed over without a stop.
+std::size_t FindZeroPair(const unsigned char* b, std::size_t from, std::size_t last) {
+    std::size_t i = from;
+#if defined(__SSE2__)
+    // 16 candidates at a time: the zero bytes of b[i..i+15] and of b[i+1..i+16].
+    const __m128i zero = _mm_setzero_si128();
+    while (i + 15 <= last) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i + 1));
+        const unsigned pairs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(here, zero))) &
+                               static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(next, zero)));
+        if (pairs != 0)
+            return i + static_cast<std::size_t>(__builtin_ctz(pairs));
+        i += 16;
+    }
+#endif
+    while (i <= last) {
+        const void* zero = std::memchr(b + i, 0, last + 1 - i);
+        if (!zero)
+            return last + 1;
+        i = static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - b);
+        if (b[i + 1] == 0)
+            return i;
+        i += 2;
+    }
+    return last + 1;
+}
+
+} // namespace
+
 std::size_t NalUnitReader::FindStartCode(std::size_t from, std::size_t floor) const {
     const unsigned char* b = buffer_.data();
     std::size_t i = from;
     while (i + 3 <= end_) {
-        const void* zero = std::memchr(b + i, 0, end_ - 2 - i);
-        if (!zero)
+        i = FindZeroPair(b, i, end_ - 3);
+        if (i + 3 > end_)
             return end_;
-        i = static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - b);
-        if (b[i + 1] != 0) {
-            i += 2; // neither i nor i + 1 begins 00 00
-        } else if (b[i + 2] == 1) {
+        if (b[i + 2] == 1) {
             return (i >= floor + 1 && b[i - 1] == 0) ? i - 1 : i;
         } else if (b[i + 2] == 0) {
             i += 1;

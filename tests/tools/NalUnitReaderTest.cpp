@@ -1,0 +1,77 @@
+// The NAL unit reader against a byte-by-byte reading of the same rules, on
+// random streams dense in zero bytes, start codes and 00 00 03, so that start
+// codes and zero pairs fall on every position of the search's 16-byte steps
+// and of small read windows.
+#include <cstdio>
+#include <random>
+#include <tuple>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "NalUnitReader.h"
+
+namespace {
+
+using Unit = std::tuple<std::size_t, std::size_t, int>; // offset, size, start code length
+
+bool StartCodeAt(const std::vector<unsigned char>& b, std::size_t p) {
+    return p + 3 <= b.size() && b[p] == 0 && b[p + 1] == 0 && b[p + 2] == 1;
+}
+
+// A unit ends at the next 00 00 01 after its header, or at a zero right before
+// that, which makes it the next unit's four-byte start code.
+std::vector<Unit> ReadByteByByte(const std::vector<unsigned char>& b) {
+    std::vector<Unit> units;
+    std::size_t p = 0;
+    while (p < b.size() && !StartCodeAt(b, p))
+        ++p;
+    if (p == b.size())
+        return units;
+    std::size_t start = p > 0 && b[p - 1] == 0 ? p - 1 : p;
+    for (;;) {
+        const int length = b[start + 2] == 1 ? 3 : 4;
+        const std::size_t header = start + static_cast<std::size_t>(length);
+        p = header;
+        while (p < b.size() && !StartCodeAt(b, p))
+            ++p;
+        const std::size_t next = p == b.size() ? p : (p > header && b[p - 1] == 0 ? p - 1 : p);
+        units.emplace_back(start, next - start, length);
+        if (next == b.size())
+            return units;
+        start = next;
+    }
+}
+
+TEST(NalUnitReader, FindsTheUnitsAByteByByteReadingFinds) {
+    std::mt19937 random(11);
+    const unsigned char pieces[][4] = {{0, 0, 1, 0x40}, {0, 0, 0, 1}, {0, 0, 3, 0}, {0, 0, 0, 0}, {0, 7, 0, 9}};
+    for (int stream = 0; stream < 200; ++stream) {
+        std::vector<unsigned char> bytes;
+        const std::size_t size = random() % 3000;
+        while (bytes.size() < size) {
+            if (random() % 8 == 0) {
+                const unsigned char* piece = pieces[random() % 5];
+                bytes.insert(bytes.end(), piece, piece + 1 + random() % 4);
+            } else {
+                bytes.push_back(static_cast<unsigned char>(1 + random() % 255));
+            }
+        }
+        for (std::size_t window : {std::size_t(16), std::size_t(61), h265tools::NalUnitReader::kDefaultWindow}) {
+            std::FILE* file = std::tmpfile();
+            ASSERT_NE(file, nullptr);
+            std::fwrite(bytes.data(), 1, bytes.size(), file);
+            std::fflush(file);
+            std::rewind(file);
+            h265tools::NalUnitReader reader(fileno(file), window);
+            std::vector<Unit> units;
+            h265tools::NalUnitView unit;
+            while (reader.Next(unit))
+                units.emplace_back(static_cast<std::size_t>(unit.offset), unit.size, unit.startCodeLength);
+            std::fclose(file);
+            EXPECT_EQ(units, ReadByteByByte(bytes)) << "stream " << stream << ", window " << window;
+        }
+    }
+}
+
+} // namespace
