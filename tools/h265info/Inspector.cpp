@@ -6,11 +6,14 @@
 #include "GeneralProfileTierLevel.h"
 #include "NalUnitNames.h"
 #include "SlicePicParameterSetId.h"
+#include "LibraryParsers.h"
 #include "h265headers.h"
 
 namespace h265info {
 
 using h265tools::NalUnitView;
+
+using h265tools::LibraryLength;
 
 namespace {
 
@@ -18,11 +21,6 @@ namespace {
 // and NAL unit headers of further units are kept for HasParameterSets, which
 // looks at nothing else.
 const std::size_t kPrefixLimit = 16u << 20;
-
-// The library takes lengths as int; a unit beyond 2 GiB is passed in part.
-int LibraryLength(std::size_t size) {
-    return size > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(size);
-}
 
 std::string At(const UnitRecord& record) {
     return "at byte offset " + std::to_string(record.offset);
@@ -49,20 +47,6 @@ const char* PictureTypeLetter(int naluCode) {
     return i < 0 ? "-" : letters[i];
 }
 
-Inspector::Inspector() {
-    parser_ = CreateH265Parser();
-    try {
-        headerParser_ = CreateH265HeaderParser();
-    } catch (...) {
-        ReleaseH265Parser(&parser_);
-        throw;
-    }
-}
-
-Inspector::~Inspector() {
-    ReleaseVideoHeaderParser(&headerParser_);
-    ReleaseH265Parser(&parser_);
-}
 
 void Inspector::Fail(UnitRecord& record, const std::string& what) {
     record.error = what;
@@ -114,7 +98,7 @@ void Inspector::KeepForParameterSetCheck(const NalUnitView& unit, bool vcl) {
         keep = unit.size < head ? unit.size : head;
     prefix_.insert(prefix_.end(), unit.data, unit.data + keep);
     if (vcl) {
-        summary_.parameterSetsFirst = headerParser_->HasParameterSets(prefix_.data(), LibraryLength(prefix_.size()));
+        summary_.parameterSetsFirst = parsers_.header->HasParameterSets(prefix_.data(), LibraryLength(prefix_.size()));
         checkedParameterSets_ = true;
         std::vector<unsigned char>().swap(prefix_);
     }
@@ -135,7 +119,7 @@ void Inspector::InspectSps(const NalUnitView& unit, UnitRecord& record) {
     activation_.ParsedSps(0);
     bool parsed = false;
     // One that cannot be read may have replaced any id.
-    if (!Guarded(record, "SPS", "ends before its last field", [&] { parsed = parser_->ParseSPS(unit.data, len); })) {
+    if (!Guarded(record, "SPS", "ends before its last field", [&] { parsed = parsers_.parser->ParseSPS(unit.data, len); })) {
         parameterSets_.ForgetSps();
         return;
     }
@@ -144,7 +128,7 @@ void Inspector::InspectSps(const NalUnitView& unit, UnitRecord& record) {
         parameterSets_.ForgetSps();
         return;
     }
-    const std::string text = FetchListing(*parser_->GetSPS());
+    const std::string text = FetchListing(*parsers_.parser->GetSPS());
     const ListingFields fields = SplitListing(text);
     AddListing(summary_.spsListings, seenSps_, record, text, fields);
 
@@ -157,7 +141,7 @@ void Inspector::InspectSps(const NalUnitView& unit, UnitRecord& record) {
     const bool havePtl = ReadGeneralProfileTierLevel(unit.data + header, unit.size - header, ptl);
     sps.description = DescribeSps(fields, havePtl ? &ptl : nullptr);
     Guarded(record, "SPS", "ends before GetResolution finds its picture size", [&] {
-        headerParser_->GetResolution(unit.data, LibraryLength(unit.size), &sps.codedWidth, &sps.codedHeight);
+        parsers_.header->GetResolution(unit.data, LibraryLength(unit.size), &sps.codedWidth, &sps.codedHeight);
     });
     if (!summary_.haveSps)
         DescribeInSummary(sps); // until a picture names its SPS
@@ -169,7 +153,7 @@ void Inspector::InspectPps(const NalUnitView& unit, UnitRecord& record) {
     activation_.ParsedPps(0);
     bool parsed = false;
     // One that cannot be read may have replaced any id.
-    if (!Guarded(record, "PPS", "ends before its last field", [&] { parsed = parser_->ParsePPS(unit.data, len); })) {
+    if (!Guarded(record, "PPS", "ends before its last field", [&] { parsed = parsers_.parser->ParsePPS(unit.data, len); })) {
         parameterSets_.ForgetPps();
         return;
     }
@@ -178,7 +162,7 @@ void Inspector::InspectPps(const NalUnitView& unit, UnitRecord& record) {
         parameterSets_.ForgetPps();
         return;
     }
-    const std::string text = FetchListing(*parser_->GetPPS());
+    const std::string text = FetchListing(*parsers_.parser->GetPPS());
     const ListingFields fields = SplitListing(text);
     AddListing(summary_.ppsListings, seenPps_, record, text, fields);
 
@@ -219,13 +203,13 @@ const KeptSps* Inspector::InspectSlice(const NalUnitView& unit, UnitRecord& reco
         record.slice = SliceState::kNoParameterSets;
         return nullptr;
     }
-    activation_.Activate(*parser_, pair);
+    activation_.Activate(*parsers_.parser, pair);
 
     int type = -1;
     bool first = false;
     bool typed = false;
     if (!Guarded(record, "slice segment", "ends before slice_type", [&] {
-            typed = parser_->ParseSliceType(unit.data, static_cast<unsigned int>(LibraryLength(unit.size)), &type,
+            typed = parsers_.parser->ParseSliceType(unit.data, static_cast<unsigned int>(LibraryLength(unit.size)), &type,
                                             &first);
         })) {
         record.slice = SliceState::kTruncated;
@@ -293,11 +277,11 @@ UnitRecord Inspector::Inspect(const NalUnitView& unit) {
 
     const int len = LibraryLength(unit.size);
     int code = -1;
-    record.codeKnown = parser_->ParseNaluType(unit.data, static_cast<unsigned int>(len), &code);
+    record.codeKnown = parsers_.parser->ParseNaluType(unit.data, static_cast<unsigned int>(len), &code);
     record.naluCode = record.codeKnown ? code : -1;
     if (record.index == 0)
-        summary_.firstNaluType = headerParser_->GetNaluType(unit.data, len);
-    record.keyFrame = headerParser_->IsKeyFrame(unit.data, len);
+        summary_.firstNaluType = parsers_.header->GetNaluType(unit.data, len);
+    record.keyFrame = parsers_.header->IsKeyFrame(unit.data, len);
 
     const bool vcl = IsVclType(record.nalUnitType);
     if (!sawVcl_)
@@ -335,7 +319,7 @@ const Summary& Inspector::Finish(std::uint64_t fileSize, std::uint64_t leadingBy
     if (!checkedParameterSets_) {
         // No picture at all: the question covers the whole stream.
         summary_.parameterSetsFirst =
-            !prefix_.empty() && headerParser_->HasParameterSets(prefix_.data(), LibraryLength(prefix_.size()));
+            !prefix_.empty() && parsers_.header->HasParameterSets(prefix_.data(), LibraryLength(prefix_.size()));
         checkedParameterSets_ = true;
         std::vector<unsigned char>().swap(prefix_);
     }

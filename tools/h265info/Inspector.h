@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Inspection.h"
+#include "LibraryParsers.h"
 #include "NalUnitReader.h"
 #include "ParameterSets.h"
 
@@ -20,8 +21,7 @@ namespace h265info {
 
 class Inspector {
 public:
-    Inspector(); // std::bad_alloc when the parsers cannot be made
-    ~Inspector();
+    Inspector() = default; // std::bad_alloc when the parsers cannot be made
     Inspector(const Inspector&) = delete;
     Inspector& operator=(const Inspector&) = delete;
 
@@ -45,8 +45,7 @@ private:
     static void AddListing(std::vector<ParameterSetListing>& listings, std::map<std::string, std::size_t>& seen,
                            const UnitRecord& record, const std::string& text, const ListingFields& fields);
 
-    IH265Parser* parser_ = nullptr;
-    IVideoHeaderParser* headerParser_ = nullptr;
+    h265tools::LibraryParsers parsers_;
     Summary summary_;
     ParameterSets parameterSets_;
     ParserActivation activation_;

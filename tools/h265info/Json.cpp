@@ -42,20 +42,7 @@ std::string JsonString(const std::string& text) {
     std::string out;
     out.reserve(text.size() + 2);
     out += '"';
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x80) {
-            const std::size_t length = Utf8SequenceLength(text, i);
-            if (length == 0) {
-                out += "\\ufffd";
-                ++i;
-            } else {
-                out.append(text, i, length);
-                i += length;
-            }
-            continue;
-        }
+    AppendUtf8(text, out, "\\ufffd", [](unsigned char c, std::string& out) {
         switch (c) {
         case '"':
             out += "\\\"";
@@ -81,8 +68,7 @@ std::string JsonString(const std::string& text) {
                 out += static_cast<char>(c);
             }
         }
-        ++i;
-    }
+    });
     out += '"';
     return out;
 }

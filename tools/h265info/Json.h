@@ -17,6 +17,30 @@ std::string JsonString(const std::string& text);
 // no overlong forms, no surrogates, nothing above U+10FFFF.
 std::size_t Utf8SequenceLength(const std::string& s, std::size_t i);
 
+// Appends `text` to `out`: well-formed UTF-8 sequences as they are, each byte
+// outside one as `replacement`, and each ASCII byte as escapeAscii(c, out)
+// writes it. The walk behind JsonString and the SVG's XML escaping.
+template <typename EscapeAscii>
+void AppendUtf8(const std::string& text, std::string& out, const char* replacement, EscapeAscii escapeAscii) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            escapeAscii(c, out);
+            ++i;
+            continue;
+        }
+        const std::size_t length = Utf8SequenceLength(text, i);
+        if (length == 0) {
+            out += replacement;
+            ++i;
+        } else {
+            out.append(text, i, length);
+            i += length;
+        }
+    }
+}
+
 } // namespace h265info
 
 #endif

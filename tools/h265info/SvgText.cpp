@@ -11,20 +11,7 @@ std::string XmlEscaped(const std::string& text) {
     static const char kReplacement[] = "\xEF\xBF\xBD"; // U+FFFD
     std::string out;
     out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x80) {
-            const std::size_t length = Utf8SequenceLength(text, i);
-            if (length == 0) {
-                out += kReplacement;
-                ++i;
-            } else {
-                out.append(text, i, length);
-                i += length;
-            }
-            continue;
-        }
+    AppendUtf8(text, out, kReplacement, [](unsigned char c, std::string& out) {
         switch (c) {
         case '&':
             out += "&amp;";
@@ -45,8 +32,7 @@ std::string XmlEscaped(const std::string& text) {
             else
                 out += static_cast<char>(c);
         }
-        ++i;
-    }
+    });
     return out;
 }
 

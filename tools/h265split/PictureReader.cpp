@@ -7,18 +7,16 @@
 #include "Listing.h"
 #include "SlicePicParameterSetId.h"
 #include "SpsDescription.h"
+#include "LibraryParsers.h"
 #include "h265headers.h"
 
 namespace h265split {
 
 using h265tools::NalUnitView;
 
-namespace {
+using h265tools::LibraryLength;
 
-// The library takes lengths as int; a unit beyond 2 GiB is passed in part.
-int LibraryLength(std::size_t size) {
-    return size > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(size);
-}
+namespace {
 
 std::string At(const NalUnitView& unit) {
     return "at byte offset " + std::to_string(unit.offset);
@@ -26,20 +24,7 @@ std::string At(const NalUnitView& unit) {
 
 } // namespace
 
-PictureReader::PictureReader(Messages& messages) : messages_(messages) {
-    parser_ = CreateH265Parser();
-    try {
-        headerParser_ = CreateH265HeaderParser();
-    } catch (...) {
-        ReleaseH265Parser(&parser_);
-        throw;
-    }
-}
-
-PictureReader::~PictureReader() {
-    ReleaseVideoHeaderParser(&headerParser_);
-    ReleaseH265Parser(&parser_);
-}
+PictureReader::PictureReader(Messages& messages) : messages_(messages) {}
 
 void PictureReader::Observe(const NalUnitView& unit, const UnitHeader& header, AccessUnit& au) {
     switch (header.nalUnitType) {
@@ -86,12 +71,12 @@ void PictureReader::KeepSps(const NalUnitView& unit) {
     activation_.ParsedSps(0); // ParseSPS replaces the parser's record, whatever comes of it
     h265tools::KeptSps sps;
     try {
-        if (!parser_->ParseSPS(unit.data, static_cast<unsigned int>(len)))
+        if (!parsers_.parser->ParseSPS(unit.data, static_cast<unsigned int>(len)))
             throw 1;
-        const h265tools::ListingFields fields = h265tools::SplitListing(h265tools::FetchListing(*parser_->GetSPS()));
+        const h265tools::ListingFields fields = h265tools::SplitListing(h265tools::FetchListing(*parsers_.parser->GetSPS()));
         sps.id = h265tools::FieldValue(fields, "sps_seq_parameter_set_id");
         sps.description = h265tools::DescribeSps(fields, nullptr);
-        headerParser_->GetResolution(unit.data, len, &sps.codedWidth, &sps.codedHeight);
+        parsers_.header->GetResolution(unit.data, len, &sps.codedWidth, &sps.codedHeight);
     } catch (int) {
         // One that cannot be read may have replaced any id.
         parameterSets_.ForgetSps();
@@ -108,9 +93,9 @@ void PictureReader::KeepPps(const NalUnitView& unit) {
     h265tools::KeptPps pps;
     unsigned int ppsId = 0;
     try {
-        if (!parser_->ParsePPS(unit.data, static_cast<unsigned int>(LibraryLength(unit.size))))
+        if (!parsers_.parser->ParsePPS(unit.data, static_cast<unsigned int>(LibraryLength(unit.size))))
             throw 1;
-        const h265tools::ListingFields fields = h265tools::SplitListing(h265tools::FetchListing(*parser_->GetPPS()));
+        const h265tools::ListingFields fields = h265tools::SplitListing(h265tools::FetchListing(*parsers_.parser->GetPPS()));
         ppsId = h265tools::FieldValue(fields, "pps_pic_parameter_set_id");
         pps.spsId = h265tools::FieldValue(fields, "pps_seq_parameter_set_id");
         pps.dependentSliceSegmentsEnabled = h265tools::FieldValue(fields, "dependent_slice_segments_enabled_flag") != 0;
@@ -128,7 +113,7 @@ void PictureReader::ReadPicture(const NalUnitView& unit, const UnitHeader& heade
     au.pictureNalUnitType = header.nalUnitType;
     // IsKeyFrame on the picture's own first slice segment: on a buffer that
     // starts with a VPS or SPS it answers 1 whatever picture follows.
-    au.key = headerParser_->IsKeyFrame(unit.data, len) == 1;
+    au.key = parsers_.header->IsKeyFrame(unit.data, len) == 1;
 
     const std::size_t nal = static_cast<std::size_t>(unit.startCodeLength);
     unsigned int ppsId = 0;
@@ -146,10 +131,10 @@ void PictureReader::ReadPicture(const NalUnitView& unit, const UnitHeader& heade
     au.parameterSets = parameterSets_.ForPps(ppsId);
     if (!au.parameterSets.pps)
         return; // a picture whose PPS has not come: it cannot start a segment's decoding anyway
-    activation_.Activate(*parser_, au.parameterSets);
+    activation_.Activate(*parsers_.parser, au.parameterSets);
     int type = -1;
     try {
-        if (parser_->ParseSliceType(unit.data, static_cast<unsigned int>(len), &type, nullptr))
+        if (parsers_.parser->ParseSliceType(unit.data, static_cast<unsigned int>(len), &type, nullptr))
             au.pictureType = type;
     } catch (int) {
         au.sliceHeaderTruncated = true;
@@ -166,7 +151,7 @@ bool PictureReader::CarriesParameterSets(const AccessUnit& au) const {
             break;
         }
     }
-    return headerParser_->HasParameterSets(au.bytes.data(), LibraryLength(end));
+    return parsers_.header->HasParameterSets(au.bytes.data(), LibraryLength(end));
 }
 
 } // namespace h265split

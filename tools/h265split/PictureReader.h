@@ -6,6 +6,7 @@
 
 #include "AccessUnit.h"
 #include "AccessUnitAssembler.h"
+#include "LibraryParsers.h"
 #include "Messages.h"
 #include "NalUnitReader.h"
 #include "ParameterSets.h"
@@ -18,7 +19,6 @@ namespace h265split {
 class PictureReader {
 public:
     explicit PictureReader(Messages& messages); // std::bad_alloc when the parsers cannot be made
-    ~PictureReader();
     PictureReader(const PictureReader&) = delete;
     PictureReader& operator=(const PictureReader&) = delete;
 
@@ -40,8 +40,7 @@ private:
     void ReadPicture(const h265tools::NalUnitView& unit, const UnitHeader& header, AccessUnit& au);
 
     Messages& messages_;
-    IH265Parser* parser_ = nullptr;
-    IVideoHeaderParser* headerParser_ = nullptr;
+    h265tools::LibraryParsers parsers_;
     h265tools::ParameterSets parameterSets_;
     h265tools::ParserActivation activation_;
 };
