@@ -43,15 +43,19 @@ inline uint8x16_t CandidateLanes(const unsigned char* p) {
     return vceqq_u8(c, vdupq_n_u8(0));
 }
 
-// Offset of the first FF lane, or -1. vshrn keeps four bits of each lane,
-// so the 16 lanes fit in two core registers.
-inline int FirstLane(uint8x16_t lanes) {
-    const uint32x2_t nibbles = vreinterpret_u32_u8(vshrn_n_u16(vreinterpretq_u16_u8(lanes), 4));
-    const uint32_t low = vget_lane_u32(nibbles, 0);
-    const uint32_t high = vget_lane_u32(nibbles, 1);
+// Four bits per lane, FF lanes giving F: vshrn narrows the 16 lanes to 64
+// bits, which one vmov brings to two core registers.
+inline uint64_t LaneNibbles(uint8x16_t lanes) {
+    const uint32x2_t n = vreinterpret_u32_u8(vshrn_n_u16(vreinterpretq_u16_u8(lanes), 4));
+    return static_cast<uint64_t>(vget_lane_u32(n, 1)) << 32 | vget_lane_u32(n, 0);
+}
+
+// Offset of the first F nibble of a non-zero LaneNibbles value.
+inline int FirstLane(uint64_t nibbles) {
+    const uint32_t low = static_cast<uint32_t>(nibbles);
     if (low)
         return __builtin_ctz(low) >> 2;
-    return high ? 8 + (__builtin_ctz(high) >> 2) : -1;
+    return 8 + (__builtin_ctz(static_cast<uint32_t>(nibbles >> 32)) >> 2);
 }
 
 } // namespace
@@ -68,9 +72,11 @@ const unsigned char* FindCandidateNeon(const unsigned char* p, const unsigned ch
         if (windows > 4)
             windows = 4;
         do {
-            const int first = FirstLane(CandidateLanes(p));
-            if (first >= 0)
-                return p + first <= last ? p + first : 0;
+            const uint64_t nibbles = LaneNibbles(CandidateLanes(p));
+            if (nibbles) {
+                const unsigned char* q = p + FirstLane(nibbles);
+                return q <= last ? q : 0;
+            }
             p += 16;
         } while (--windows);
         p = SkipBlocksWithoutCandidateNeon(p, end); // p itself within 64 bytes of end
