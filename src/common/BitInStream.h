@@ -53,6 +53,29 @@ public:
         return !m_src && static_cast<unsigned long long>(m_end - m_cur) * 8u + static_cast<unsigned int>(m_bitsLeft) >= n;
     }
 
+    // The four bytes at p as a big-endian number.
+    static unsigned int Load32BigEndian(const BYTE* p) {
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        unsigned int v;
+        std::memcpy(&v, p, 4);
+        return __builtin_bswap32(v);
+#else
+        return static_cast<unsigned int>(p[0]) << 24 | static_cast<unsigned int>(p[1]) << 16 |
+               static_cast<unsigned int>(p[2]) << 8 | static_cast<unsigned int>(p[3]);
+#endif
+    }
+    // Leading zero bits of a non-zero value.
+    static int LeadingZeros32(unsigned int v) {
+#if defined(__GNUC__)
+        return __builtin_clz(v);
+#else
+        int zeros = 0;
+        while (!(v >> (31 - zeros) & 1u))
+            ++zeros;
+        return zeros;
+#endif
+    }
+
 protected:
     // Consumes n bits (n may exceed 32 and the int range) and returns the
     // last 32 of them, as GetBits would for n <= INT_MAX.
@@ -79,28 +102,6 @@ protected:
     unsigned int GetBitsBeyondByte(int n);
     // Bytes left in a memory source (0 over any other source).
     long BytesInMemory() const { return m_src ? 0 : static_cast<long>(m_end - m_cur); }
-    // The four bytes at p as a big-endian number.
-    static unsigned int Load32BigEndian(const BYTE* p) {
-#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-        unsigned int v;
-        std::memcpy(&v, p, 4);
-        return __builtin_bswap32(v);
-#else
-        return static_cast<unsigned int>(p[0]) << 24 | static_cast<unsigned int>(p[1]) << 16 |
-               static_cast<unsigned int>(p[2]) << 8 | static_cast<unsigned int>(p[3]);
-#endif
-    }
-    // Leading zero bits of a non-zero value.
-    static int LeadingZeros32(unsigned int v) {
-#if defined(__GNUC__)
-        return __builtin_clz(v);
-#else
-        int zeros = 0;
-        while (!(v >> (31 - zeros) & 1u))
-            ++zeros;
-        return zeros;
-#endif
-    }
     // Consumes `bits` (1 .. 32) bits that lie in m_byte and the bytes at
     // m_cur, with BytesInMemory() >= 4.
     void SkipInWindow(int bits) {

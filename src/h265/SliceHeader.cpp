@@ -4,8 +4,6 @@
 #include <limits>
 #include <memory>
 
-#include "BitInStream.h"
-#include "NalUnit.h"
 #include "SafeArithmetic.h"
 
 namespace h265headers {
@@ -86,16 +84,8 @@ int CeilLog2OfCtbCount(int PicSizeInCtbsY) {
 #endif
 }
 
-bool ParseSlicePictureType(const unsigned char* data, unsigned int len, const SEQ_PARAMETER_SET& sps,
-                           const PIC_PARAMETER_SET& pps, int* type, bool* firstSliceInPic) {
-    const int scanLength = ScanLength(len);
-    if (scanLength < 5)
-        return false;
-    const unsigned char* end = data + scanLength;
-    const unsigned char* start = FindFirstVclNalUnit(data, end);
-    if (!start)
-        return false;
-    const unsigned char* header = start + StartCodeLength(start);
+bool ReadSlicePictureType(const unsigned char* header, const unsigned char* end, const SEQ_PARAMETER_SET& sps,
+                          const PIC_PARAMETER_SET& pps, int* type, bool* firstSliceInPic) {
     const int nal_unit_type = (header[0] >> 1) & 0x3F;
     // Read in place up to the end of the caller's block, past the two-byte
     // NAL unit header.
