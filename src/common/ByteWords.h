@@ -46,6 +46,8 @@ inline Word LoadWord(const unsigned char* p) {
     return w;
 }
 
+inline void StoreWord(unsigned char* p, Word w) { std::memcpy(p, &w, sizeof w); }
+
 // A load from a word boundary: one instruction also on targets without
 // unaligned loads (ARMv5), where LoadWord takes the bytes one by one.
 inline Word LoadAlignedWord(const unsigned char* p) {

@@ -1,7 +1,5 @@
 #include "NalUnit.h"
 
-#include <cstring>
-
 #include "ByteWords.h"
 #include "h265headers.h"
 
@@ -29,50 +27,49 @@ const signed char kNaluTypeCodes[64] = {
 unsigned int UnescapeNalPayload(const unsigned char* nal, unsigned int size, unsigned char* out) {
     // The byte-by-byte rule (from position 2, a 00 00 03 whose 03 lies
     // within the unit is copied as 00 00, and the byte after it is examined
-    // afresh) drops exactly the 03 bytes that follow a 00 00 pair starting at
-    // position 2 or later: after a dropped 03 no pair can start at the two
-    // positions the rule passes over, as the 03 is not zero. So the pairs are
-    // found a word at a time, and the runs between dropped bytes are copied
-    // whole.
+    // afresh) drops exactly the 03 bytes at positions 4 and later that follow
+    // two zero bytes: after a dropped 03 no pair can start at the two
+    // positions the rule passes over, as the 03 is not zero. Parameter sets
+    // are full of zeros but hold few 03 bytes, so the copy goes a word at a
+    // time and stops only at those. Each word is stored before it is tested:
+    // after a 03 the next store overwrites its tail, so the output stays
+    // within size - 2 bytes, though bytes past the count returned may change.
     using namespace bytewords;
     if (size <= 2)
         return 0;
+    const unsigned int kWord = sizeof(Word);
+    const Word kThrees = kOnes * 3;
     unsigned int written = 0;
-    unsigned int from = 2; // start of the run not yet copied
-    unsigned int j = 2;    // where the next 00 00 pair may start
+    unsigned int j = 2; // the next byte to copy; written <= j - 2
     for (;;) {
-        // The next pair at or after j, while its 03 could lie in the unit.
-        bool pair = false;
-        while (j + sizeof(Word) < size) { // reads nal[j .. j + sizeof(Word)]
-            const Word marks = ZeroBytes(LoadWord(nal + j) | LoadWord(nal + j + 1));
-            if (!marks) {
-                j += sizeof(Word);
-                continue;
+        bool three = false;
+        while (j + kWord <= size) { // reads nal[j .. j + kWord - 1], writes out[.. j + kWord - 3]
+            const Word word = LoadWord(nal + j);
+            StoreWord(out + written, word);
+            const Word marks = ZeroBytes(word ^ kThrees);
+            if (marks) {
+                const int first = FirstZeroByte(marks);
+                if (first >= 0) {
+                    j += static_cast<unsigned int>(first);
+                    written += static_cast<unsigned int>(first);
+                    three = true;
+                }
+                break;
             }
-            const int first = FirstZeroByte(marks);
-            if (first >= 0) {
-                j += static_cast<unsigned int>(first);
-                pair = true;
-            }
-            break;
+            j += kWord;
+            written += kWord;
         }
-        if (!pair) {
-            while (j + 2 < size && (nal[j] != 0 || nal[j + 1] != 0))
-                ++j;
+        if (!three) {
+            while (j < size && nal[j] != 3)
+                out[written++] = nal[j++];
+            if (j == size)
+                return written;
         }
-        if (j + 2 >= size)
-            break;
-        if (nal[j + 2] == 3) {
-            std::memcpy(out + written, nal + from, j + 2 - from);
-            written += j + 2 - from;
-            from = j + 3;
-            j += 3;
-        } else {
-            ++j;
-        }
+        // nal[j] is a 03 byte.
+        if (j < 4 || nal[j - 1] != 0 || nal[j - 2] != 0)
+            out[written++] = 3; // not an emulation_prevention_three_byte
+        ++j;
     }
-    std::memcpy(out + written, nal + from, size - from);
-    return written + (size - from);
 }
 
 } // namespace h265headers

@@ -40,9 +40,9 @@ void ReadSpsFields(CH264BitInStream& bs, SEQ_PARAMETER_SET& sps) {
     sps.log2_max_pic_order_cnt_lsb_minus4 = bs.GetUE();        // ue(v)
     sps.sps_sub_layer_ordering_info_present_flag = bs.GetBits(1); // u(1)
     const unsigned int count = sps.sps_max_sub_layers_minus1 + 1;
-    sps.sps_max_dec_pic_buffering_minus1 = new unsigned int[count]();
-    sps.sps_max_num_reorder_pics = new unsigned int[count]();
-    sps.sps_max_latency_increase_plus1 = new unsigned int[count]();
+    sps.sps_max_dec_pic_buffering_minus1 = NewClearedArray<unsigned int>(count);
+    sps.sps_max_num_reorder_pics = NewClearedArray<unsigned int>(count);
+    sps.sps_max_latency_increase_plus1 = NewClearedArray<unsigned int>(count);
     for (unsigned int i = sps.sps_sub_layer_ordering_info_present_flag ? 0 : sps.sps_max_sub_layers_minus1;
          i <= sps.sps_max_sub_layers_minus1; ++i) {
         sps.sps_max_dec_pic_buffering_minus1[i] = bs.GetUE(); // ue(v)
