@@ -17,6 +17,13 @@ typedef std::vector<unsigned char> Bytes;
 // ceiling of any scan.
 const unsigned char kAbsentByte = 0xA5;
 
+// A block of a buffer that a query reads.
+struct Span {
+    const unsigned char* data;
+    size_t size;
+    int len() const { return static_cast<int>(size); }
+};
+
 // xorshift64*: the same buffers on every run and machine.
 struct Random {
     uint64_t state;

@@ -17,6 +17,9 @@
 //   scan/h265headers      GetNaluType over scan.bin (bytes)
 //   scan/byte_loop        the literal rule over scan.bin (bytes)
 //   scan/memchr           memchr for a byte scan.bin does not hold (bytes)
+//   scan/ffmpeg           FFmpeg's HEVC parser over scan.bin (bytes), and
+//   scan/gstreamer        GStreamer's search for a NAL unit in it (bytes):
+//                         in builds against the peers (H265_BENCH_PEERS)
 //   nalu_type/h265headers GetNaluType of every access unit (units)
 //   parameter_sets/h265headers  HasParameterSets of the first (IDR) unit (1)
 //   resolution/h265headers      GetResolution of the first unit (1)
@@ -30,6 +33,10 @@
 
 #include "BenchData.h"
 #include "h265headers.h"
+
+#if H265_BENCH_PEERS
+#include "Peers.h"
+#endif
 
 namespace {
 
@@ -107,6 +114,10 @@ struct Context {
     std::vector<Unit> units;
     IVideoHeaderParser* header;
     IH265Parser* parser;
+#if H265_BENCH_PEERS
+    peers::Av* av;
+    peers::Gst* gst;
+#endif
 };
 
 // One repetition of each query; the answers are summed, so that nothing is
@@ -114,6 +125,10 @@ struct Context {
 long ScanOurs(Context& c) { return c.header->GetNaluType(c.bytes, c.len); }
 long ScanByteLoop(Context& c) { return benchdata::LiteralFindStartCode(c.bytes, 0, c.len); }
 long ScanMemchr(Context& c) { return std::memchr(c.bytes, benchdata::kAbsentByte, static_cast<size_t>(c.len)) != 0; }
+#if H265_BENCH_PEERS
+long ScanFfmpeg(Context& c) { return c.av->Parse(benchdata::Span{c.bytes, static_cast<size_t>(c.len)}); }
+long ScanGstreamer(Context& c) { return c.gst->FirstNal(benchdata::Span{c.bytes, static_cast<size_t>(c.len)}); }
+#endif
 long NaluTypes(Context& c) {
     long sum = 0;
     for (const Unit& u : c.units)
@@ -148,6 +163,10 @@ const Query kQueries[] = {
     {"scan/h265headers", ScanOurs, kBytes},
     {"scan/byte_loop", ScanByteLoop, kBytes},
     {"scan/memchr", ScanMemchr, kBytes},
+#if H265_BENCH_PEERS
+    {"scan/ffmpeg", ScanFfmpeg, kBytes},
+    {"scan/gstreamer", ScanGstreamer, kBytes},
+#endif
     {"nalu_type/h265headers", NaluTypes, kUnits},
     {"parameter_sets/h265headers", ParameterSets, kOne},
     {"resolution/h265headers", Resolution, kOne},
@@ -174,6 +193,17 @@ int Run(const std::string& dir, const std::string& name, long reps) {
     c.len = static_cast<int>(scan.size());
     c.header = CreateH265HeaderParser();
     c.parser = CreateH265Parser();
+#if H265_BENCH_PEERS
+    // The codec parsers need no plugins: no registry, so no helper process
+    // (a binary of the target) is started to scan for them.
+    g_setenv("GST_REGISTRY_DISABLE", "yes", TRUE);
+    gst_init(0, 0);
+    av_log_set_level(AV_LOG_QUIET);
+    peers::Av av;
+    peers::Gst gst;
+    c.av = &av;
+    c.gst = &gst;
+#endif
     if (query->once == SliceTypes) {
         c.parser->ParseSPS(c.units[0].data, static_cast<unsigned int>(c.units[0].len));
         c.parser->ParsePPS(c.units[0].data, static_cast<unsigned int>(c.units[0].len));
