@@ -1,6 +1,5 @@
 #include "Inspector.h"
 
-#include <climits>
 #include <new>
 
 #include "GeneralProfileTierLevel.h"

@@ -1,6 +1,5 @@
 #include "PictureReader.h"
 
-#include <climits>
 #include <new>
 #include <stdexcept>
 
