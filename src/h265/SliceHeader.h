@@ -23,6 +23,9 @@ int CeilLog2OfCtbCount(int PicSizeInCtbsY);
 bool ReadSlicePictureType(const unsigned char* header, const unsigned char* end, const SEQ_PARAMETER_SET& sps,
                           const PIC_PARAMETER_SET& pps, int* type, bool* firstSliceInPic);
 
+static_assert(NALU_TYPE_P_FRAME == NALU_TYPE_B_FRAME - 1 && NALU_TYPE_I_FRAME == NALU_TYPE_B_FRAME - 2,
+              "NALU_TYPE codes of B, P and I follow slice_type 0, 1 and 2 backwards");
+
 // What the first 32 bits of a slice segment's payload tell of its picture
 // type when they hold every element up to slice_type.
 enum SliceWindowVerdict { kWindowTooShort, kWindowNoType, kWindowType };
@@ -51,7 +54,7 @@ inline SliceWindowVerdict SliceTypeFromWindow(unsigned int window, int nal_unit_
     const unsigned int slice_type = (rest >> (32 - length)) - 1u;
     if (nal_unit_type == kNalIdrWRadl)
         *type = NALU_TYPE_I_FRAME;
-    else if (slice_type <= 2) // B 0, P 1, I 2 (Table 7-7)
+    else if (slice_type <= 2) // B 0, P 1, I 2 (Table 7-7), and the codes run the other way
         *type = NALU_TYPE_B_FRAME - static_cast<int>(slice_type);
     else
         return kWindowNoType;
@@ -72,8 +75,9 @@ inline bool ParseSlicePictureType(const unsigned char* data, unsigned int len, c
     if (!start)
         return false;
     const unsigned char* header = start + StartCodeLength(start);
-    // Most slice segments begin a picture, in a stream without extra slice
-    // header bits: their elements up to slice_type fit in one 32-bit load.
+    // An access unit's first VCL NAL unit begins its picture, and few
+    // streams have extra slice header bits: then the elements up to
+    // slice_type usually fit in one 32-bit load.
     const unsigned char* payload = header + 2;
     if (end - payload >= 4 && !pps.num_extra_slice_header_bits) {
         int code;

@@ -44,7 +44,7 @@ inline uint8x16_t CandidateLanes(const unsigned char* p) {
 }
 
 // Four bits per lane, FF lanes giving F: vshrn narrows the 16 lanes to 64
-// bits, which one vmov brings to two core registers.
+// bits, whose two halves in core registers are tested with one OR.
 inline uint64_t LaneNibbles(uint8x16_t lanes) {
     const uint32x2_t n = vreinterpret_u32_u8(vshrn_n_u16(vreinterpretq_u16_u8(lanes), 4));
     return static_cast<uint64_t>(vget_lane_u32(n, 1)) << 32 | vget_lane_u32(n, 0);
