@@ -1,0 +1,23 @@
+// The error of a syntax structure that cannot be read: the NAL unit ends
+// before one of its elements, or an element holds a value the standard does
+// not allow. The message names the element ("ends before vui_time_scale
+// (truncated)", "num_short_term_ref_pic_sets 70 is above 64"); the caller
+// says which NAL unit it was.
+#ifndef H265TOOLS_SYNTAX_ERROR_H
+#define H265TOOLS_SYNTAX_ERROR_H
+
+#include <stdexcept>
+#include <string>
+
+namespace h265tools {
+
+struct SyntaxError : std::runtime_error {
+    explicit SyntaxError(const std::string& message) : std::runtime_error(message) {}
+};
+
+// "NAME VALUE is above LIMIT", thrown when VALUE > LIMIT.
+void CheckAtMost(const char* name, unsigned long long value, unsigned long long limit);
+
+} // namespace h265tools
+
+#endif
