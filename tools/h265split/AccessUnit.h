@@ -23,6 +23,8 @@ enum NalUnitType : int {
     kSpsNut = 33,
     kPpsNut = 34,
     kAudNut = 35,
+    kEosNut = 36,
+    kPrefixSeiNut = 39,
 };
 
 inline bool IsVcl(int nalUnitType) { return nalUnitType <= kLastVclType; }
@@ -52,6 +54,12 @@ struct AccessUnit {
     // A slice segment header of the access unit ends before slice_type: at the
     // end of the stream, the sign of a cut-off access unit.
     bool sliceHeaderTruncated = false;
+    // PicOrderCntVal (8.3.1); an IRAP picture with NoRaslOutputFlag 1 starts
+    // a coded video sequence. The reorder depth is the SPS's
+    // sps_max_num_reorder_pics of its highest sub-layer (16 when unknown).
+    std::int32_t picOrderCntVal = 0;
+    bool startsSequence = false;
+    unsigned int reorderDepth = 16;
 
     void Clear() {
         bytes.clear();
@@ -62,6 +70,9 @@ struct AccessUnit {
         ppsId = 0;
         parameterSets = h265tools::ParameterSets::Pair();
         sliceHeaderTruncated = false;
+        picOrderCntVal = 0;
+        startsSequence = false;
+        reorderDepth = 16;
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 namespace h265split {
@@ -48,6 +49,22 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
             options.rules.keepRasl = true;
         } else if (arg == "--json") {
             options.json = true;
+        } else if (arg == "--format") {
+            if (i + 1 == args.size()) {
+                error = "option '" + arg + "' needs a value";
+                return Command::kUsageError;
+            }
+            const std::string& value = args[++i];
+            if (value == "raw") {
+                options.format = OutputFormat::kRaw;
+            } else if (value == "fmp4") {
+                options.format = OutputFormat::kHls;
+            } else if (value == "mp4") {
+                options.format = OutputFormat::kMp4;
+            } else {
+                error = "invalid value '" + value + "' for --format (raw, fmp4 or mp4)";
+                return Command::kUsageError;
+            }
         } else if (arg == "--frames" || arg == "--seconds" || arg == "--fps") {
             if (i + 1 == args.size()) {
                 error = "option '" + arg + "' needs a value";
@@ -57,6 +74,8 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
             const bool valid = arg == "--frames"    ? ParseCount(value, frames)
                                : arg == "--seconds" ? ParsePositive(value, seconds)
                                                     : ParsePositive(value, fps);
+            if (valid && arg == "--fps")
+                options.fps = fps;
             if (!valid) {
                 error = "invalid value '" + value + "' for " + arg +
                         (arg == "--frames" ? " (a whole number above 0)" : " (a number above 0)");
@@ -71,6 +90,7 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
         error = operands.size() < 2 ? "INPUT and OUTDIR are needed" : "more than INPUT and OUTDIR given";
         return Command::kUsageError;
     }
+    options.seconds = frames > 0 ? static_cast<double>(frames) / fps : seconds;
     options.input = operands[0];
     options.directory = operands[1];
     if (frames > 0) {
@@ -86,16 +106,22 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
         }
         options.rules.pictures = pictures < 1 ? 1 : static_cast<std::uint64_t>(pictures);
     }
+    // One MP4 file holds the whole recording: only a new picture size, which
+    // needs a new sample entry, starts another.
+    if (options.format == OutputFormat::kMp4)
+        options.rules.pictures = UINT64_MAX;
     return Command::kSplit;
 }
 
 const char* UsageText() {
-    return "Usage: h265split [--frames N | --seconds S [--fps F]] [--keep-rasl] [--json] INPUT|- OUTDIR\n"
+    return "Usage: h265split [--frames N | --seconds S [--fps F]] [--keep-rasl] [--json]\n"
+           "                 [--format raw|fmp4|mp4] INPUT|- OUTDIR\n"
            "       h265split --help\n";
 }
 
 const char* HelpText() {
-    return "Usage: h265split [--frames N | --seconds S [--fps F]] [--keep-rasl] [--json] INPUT|- OUTDIR\n"
+    return "Usage: h265split [--frames N | --seconds S [--fps F]] [--keep-rasl] [--json]\n"
+           "                 [--format raw|fmp4|mp4] INPUT|- OUTDIR\n"
            "       h265split --help\n"
            "\n"
            "Cuts an H.265/HEVC Annex B byte stream (a file, or standard input for '-')\n"
@@ -121,6 +147,14 @@ const char* HelpText() {
            "  --keep-rasl    keep the RASL pictures of a CRA picture that starts a segment\n"
            "  --json         also write OUTDIR/index.json, a JSON array kept complete\n"
            "                 after every segment\n"
+           "  --format F     raw: .265 segments (the default); fmp4: fragmented MP4\n"
+           "                 segments OUTDIR/init.mp4, seg-00000.m4s, ... with the HLS\n"
+           "                 playlists index.m3u8 and master.m3u8; mp4: one fragmented\n"
+           "                 MP4 file OUTDIR/rec-00000.mp4 for the whole recording (a new\n"
+           "                 one at a new picture size), playable up to its last fragment\n"
+           "                 while it is written. MP4 times come from the stream's frame\n"
+           "                 rate (SPS VUI, else VPS, else --fps, else 25) and its\n"
+           "                 picture order count\n"
            "  -h, --help     show this help\n"
            "\n"
            "Exit status:\n"

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Segmenter.h"
+#include "SegmentSink.h"
 
 namespace h265split {
 
@@ -14,6 +15,9 @@ struct Options {
     std::string directory; // OUTDIR
     SegmentRules rules;
     bool json = false;
+    OutputFormat format = OutputFormat::kRaw;
+    double fps = 0;       // --fps, 0 when not given
+    double seconds = 2.0; // --seconds, for the playlist's target duration
 };
 
 enum class Command { kSplit, kHelp, kUsageError };

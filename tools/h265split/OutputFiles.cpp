@@ -1,6 +1,7 @@
 #include "OutputFiles.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -14,11 +15,58 @@ void ThrowWriteError(const char* action, const std::string& path) {
 int CreateFile(const std::string& path) {
     int fd;
     do
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
         ThrowWriteError("create", path);
     return fd;
+}
+
+int CreateTemporaryFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+        ThrowWriteError("remove the stale temporary file", path);
+    return CreateFile(path);
+}
+
+void SyncDirectory(const std::string& directory) {
+    int fd;
+    do
+        fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        ThrowWriteError("open the directory", directory);
+    const int synced = ::fsync(fd);
+    const int error = errno;
+    ::close(fd);
+    // Some file systems cannot flush a directory (EINVAL); their renames are
+    // as safe as they get.
+    if (synced != 0 && error != EINVAL) {
+        errno = error;
+        ThrowWriteError("flush the directory", directory);
+    }
+}
+
+void ReplaceFile(const std::string& directory, const std::string& name, const std::string& content) {
+    const std::string path = directory + "/" + name;
+    const std::string temporary = path + ".tmp";
+    const int fd = CreateTemporaryFile(temporary);
+    try {
+        WriteAll(fd, content.data(), content.size(), temporary);
+        if (::fsync(fd) != 0)
+            ThrowWriteError("write", temporary);
+    } catch (...) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        throw;
+    }
+    CloseFile(fd, temporary);
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        errno = error;
+        ThrowWriteError("rename to its final name", temporary);
+    }
+    SyncDirectory(directory);
 }
 
 void WriteAll(int fd, const void* data, std::size_t size, const std::string& path) {

@@ -17,8 +17,21 @@ public:
 // "cannot ACTION 'PATH': strerror(errno)" as a WriteError.
 [[noreturn]] void ThrowWriteError(const char* action, const std::string& path);
 
-// Creates (or truncates) the file for writing; throws WriteError.
+// Creates the file for writing; it must not exist yet, nor be a symbolic
+// link (O_EXCL): another user's link cannot redirect the write. Throws WriteError.
 int CreateFile(const std::string& path);
+
+// As CreateFile, for a temporary name: one left by an earlier run that
+// stopped is removed first.
+int CreateTemporaryFile(const std::string& path);
+
+// Flushes the directory's entries (new names, renames) to the device.
+void SyncDirectory(const std::string& directory);
+
+// Replaces the file's content in one step: written to PATH.tmp, flushed,
+// renamed over PATH, the directory flushed. A reader sees the old or the new
+// content, never a part. Throws WriteError.
+void ReplaceFile(const std::string& directory, const std::string& name, const std::string& content);
 
 // Writes all bytes, resuming after short writes and EINTR; throws WriteError.
 void WriteAll(int fd, const void* data, std::size_t size, const std::string& path);

@@ -3,7 +3,9 @@
 #include <new>
 #include <stdexcept>
 
+#include "HdrSei.h"
 #include "Listing.h"
+#include "SyntaxError.h"
 #include "SlicePicParameterSetId.h"
 #include "SpsDescription.h"
 #include "LibraryParsers.h"
@@ -23,7 +25,7 @@ std::string At(const NalUnitView& unit) {
 
 } // namespace
 
-PictureReader::PictureReader(Messages& messages) : messages_(messages) {}
+PictureReader::PictureReader(Messages& messages) : messages_(messages), timing_(messages) {}
 
 void PictureReader::Observe(const NalUnitView& unit, const UnitHeader& header, AccessUnit& au) {
     switch (header.nalUnitType) {
@@ -35,6 +37,12 @@ void PictureReader::Observe(const NalUnitView& unit, const UnitHeader& header, A
         return;
     case kPpsNut:
         KeepPps(unit);
+        return;
+    case kPrefixSeiNut:
+        KeepHdrSei(unit);
+        return;
+    case kEosNut:
+        timing_.EndOfSequence();
         return;
     default:
         if (header.nalUnitType > kLastSliceSegmentType)
@@ -107,6 +115,18 @@ void PictureReader::KeepPps(const NalUnitView& unit) {
     activation_.ParsedPps(parameterSets_.Keep(ppsId, std::move(pps)));
 }
 
+void PictureReader::KeepHdrSei(const NalUnitView& unit) {
+    h265tools::HdrSei sei;
+    const std::size_t h = static_cast<std::size_t>(unit.startCodeLength);
+    try {
+        h265tools::ReadHdrSei(unit.data + h, unit.size - h, sei);
+    } catch (const h265tools::SyntaxError&) {
+        return; // a damaged SEI message is not copied into an init segment
+    }
+    if (sei.has_mastering_display || sei.has_content_light_level)
+        hdrSei_.assign(unit.data, unit.data + unit.size);
+}
+
 void PictureReader::ReadPicture(const NalUnitView& unit, const UnitHeader& header, AccessUnit& au) {
     const int len = LibraryLength(unit.size);
     au.pictureNalUnitType = header.nalUnitType;
@@ -131,6 +151,7 @@ void PictureReader::ReadPicture(const NalUnitView& unit, const UnitHeader& heade
     if (!au.parameterSets.pps)
         return; // a picture whose PPS has not come: it cannot start a segment's decoding anyway
     activation_.Activate(*parsers_.parser, au.parameterSets);
+    timing_.ReadPicture(unit, au);
     int type = -1;
     try {
         if (parsers_.parser->ParseSliceType(unit.data, static_cast<unsigned int>(len), &type, nullptr))

@@ -10,6 +10,7 @@
 #include "Messages.h"
 #include "NalUnitReader.h"
 #include "ParameterSets.h"
+#include "PictureTiming.h"
 
 class IH265Parser;
 class IVideoHeaderParser;
@@ -32,17 +33,23 @@ public:
     bool CarriesParameterSets(const AccessUnit& au) const;
 
     const h265tools::ParameterSets& parameterSets() const { return parameterSets_; }
+    // The last prefix SEI NAL unit with HDR messages (mastering display
+    // colour volume, content light level), start code included; empty when none came.
+    const std::vector<unsigned char>& hdrSei() const { return hdrSei_; }
 
 private:
     void KeepVps(const h265tools::NalUnitView& unit);
     void KeepSps(const h265tools::NalUnitView& unit);
     void KeepPps(const h265tools::NalUnitView& unit);
+    void KeepHdrSei(const h265tools::NalUnitView& unit);
     void ReadPicture(const h265tools::NalUnitView& unit, const UnitHeader& header, AccessUnit& au);
 
     Messages& messages_;
     h265tools::LibraryParsers parsers_;
     h265tools::ParameterSets parameterSets_;
     h265tools::ParserActivation activation_;
+    PictureTiming timing_;
+    std::vector<unsigned char> hdrSei_;
 };
 
 } // namespace h265split

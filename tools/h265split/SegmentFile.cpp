@@ -14,8 +14,8 @@ std::string SegmentFile::Name(unsigned int number) {
 }
 
 SegmentFile::SegmentFile(const std::string& directory, unsigned int number)
-    : name_(Name(number)), path_(directory + "/" + name_), temporaryPath_(path_ + ".tmp") {
-    fd_ = CreateFile(temporaryPath_);
+    : name_(Name(number)), directory_(directory), path_(directory + "/" + name_), temporaryPath_(path_ + ".tmp") {
+    fd_ = CreateTemporaryFile(temporaryPath_);
     block_.reserve(kBlock);
 }
 
@@ -56,6 +56,12 @@ void SegmentFile::Commit() {
     if (std::rename(temporaryPath_.c_str(), path_.c_str()) != 0)
         ThrowWriteError("rename to its final name", temporaryPath_);
     committed_ = true;
+    // The new name reaches the disk with the directory.
+    SyncDirectory(directory_);
+}
+
+std::unique_ptr<SegmentSink> RawSegmentOutput::Open(unsigned int number, const AccessUnit&) {
+    return std::unique_ptr<SegmentSink>(new SegmentFile(directory_, number));
 }
 
 } // namespace h265split

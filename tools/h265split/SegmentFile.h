@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "SegmentSink.h"
+
 namespace h265split {
 
-class SegmentFile {
+class SegmentFile : public SegmentSink {
 public:
     // "seg-00042.265" for 42.
     static std::string Name(unsigned int number);
@@ -19,25 +21,26 @@ public:
     // Creates OUTDIR/NAME.tmp. Throws WriteError.
     SegmentFile(const std::string& directory, unsigned int number);
     // A segment that was not committed is removed.
-    ~SegmentFile();
+    ~SegmentFile() override;
     SegmentFile(const SegmentFile&) = delete;
     SegmentFile& operator=(const SegmentFile&) = delete;
 
     // Collects the bytes and writes them in large blocks: an access unit of a
     // few KiB each would otherwise cost a system call of its own.
-    void Write(const unsigned char* data, std::size_t size);
+    void Write(const unsigned char* data, std::size_t size) override;
     // Writes what is collected, flushes the data to the device and gives the
     // file its final name.
-    void Commit();
+    void Commit() override;
 
-    const std::string& name() const { return name_; }
-    std::uint64_t bytes() const { return bytes_; }
+    const std::string& name() const override { return name_; }
+    std::uint64_t bytes() const override { return bytes_; }
 
 private:
     static const std::size_t kBlock = 256u << 10;
     void Flush();
 
     std::string name_;
+    std::string directory_;
     std::string path_;
     std::string temporaryPath_;
     int fd_ = -1;

@@ -6,8 +6,9 @@
 namespace h265split {
 
 Segmenter::Segmenter(const std::string& directory, const SegmentRules& rules, bool jsonIndex,
-                     const PictureReader& pictures, Messages& messages)
-    : directory_(directory), rules_(rules), index_(directory, jsonIndex), pictures_(pictures), messages_(messages) {}
+                     const PictureReader& pictures, SegmentOutput& output, Messages& messages)
+    : directory_(directory), rules_(rules), index_(directory, jsonIndex), pictures_(pictures), messages_(messages),
+      output_(output) {}
 
 namespace {
 
@@ -89,7 +90,7 @@ void Segmenter::Place(const AccessUnit& au, bool startsSegment) {
 }
 
 void Segmenter::Open(const AccessUnit& au) {
-    file_.reset(new SegmentFile(directory_, segments_));
+    file_ = output_.Open(segments_, au);
     record_ = SegmentRecord();
     record_.file = file_->name();
     record_.firstByteOffset = au.Offset();
@@ -148,6 +149,7 @@ void Segmenter::Write(const AccessUnit& au) {
         }
         file_->Write(au.bytes.data() + unit.begin, unit.size);
     }
+    file_->EndAccessUnit(au, droppedPicture);
     if (!au.HasPicture())
         return;
     ++picturesSinceStart_;

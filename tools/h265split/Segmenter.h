@@ -14,7 +14,7 @@
 #include "AccessUnit.h"
 #include "Messages.h"
 #include "PictureReader.h"
-#include "SegmentFile.h"
+#include "SegmentSink.h"
 #include "SegmentIndex.h"
 
 namespace h265split {
@@ -29,7 +29,7 @@ struct SegmentRules {
 class Segmenter {
 public:
     Segmenter(const std::string& directory, const SegmentRules& rules, bool jsonIndex, const PictureReader& pictures,
-              Messages& messages);
+              SegmentOutput& output, Messages& messages);
 
     // Writes the access unit into the current segment, or into a new one
     // that it starts; may move from it. Throws WriteError.
@@ -65,7 +65,8 @@ private:
     const PictureReader& pictures_;
     Messages& messages_;
 
-    std::unique_ptr<SegmentFile> file_;
+    SegmentOutput& output_;
+    std::unique_ptr<SegmentSink> file_;
     SegmentRecord record_;
     std::uint64_t picturesSinceStart_ = 0; // in decoding order, dropped ones included
     std::uint64_t leadingOfStart_ = 0;     // the leading pictures of the segment's key picture

@@ -1,6 +1,7 @@
 #include "Split.h"
 
 #include "AccessUnitAssembler.h"
+#include "FragmentedOutput.h"
 #include "Messages.h"
 #include "NalUnitReader.h"
 #include "PictureReader.h"
@@ -49,12 +50,19 @@ const char* Unfinished(const AccessUnit& au, bool endsCutOff) {
     return nullptr;
 }
 
+std::unique_ptr<SegmentOutput> MakeOutput(const Options& options, const PictureReader& pictures, Messages& messages) {
+    if (options.format == OutputFormat::kRaw)
+        return std::unique_ptr<SegmentOutput>(new RawSegmentOutput(options.directory));
+    return std::unique_ptr<SegmentOutput>(
+        new FragmentedOutput(options.format, options.directory, options.fps, options.seconds, pictures, messages));
+}
+
 class Walk {
 public:
-    Walk(h265tools::StreamInput& input, const std::string& directory, const SegmentRules& rules, bool jsonIndex,
-         const volatile std::sig_atomic_t* stop)
+    Walk(h265tools::StreamInput& input, const Options& options, const volatile std::sig_atomic_t* stop)
         : input_(input), progress_("h265split", input.description(), input.size(), h265tools::Progress::Rows::kNoRows),
-          messages_(&progress_), pictures_(messages_), segmenter_(directory, rules, jsonIndex, pictures_, messages_),
+          messages_(&progress_), pictures_(messages_), output_(MakeOutput(options, pictures_, messages_)),
+          segmenter_(options.directory, options.rules, options.json, pictures_, *output_, messages_),
           reader_(input.fd()) {
         reader_.StopWhen(stop);
     }
@@ -70,6 +78,7 @@ private:
     h265tools::Progress progress_;
     Messages messages_;
     PictureReader pictures_;
+    std::unique_ptr<SegmentOutput> output_;
     Segmenter segmenter_;
     h265tools::NalUnitReader reader_;
     AccessUnitAssembler assembler_;
@@ -168,6 +177,8 @@ void Walk::Finish(bool stopped) {
         }
     }
     segmenter_.Finish();
+    if (segmenter_.segments() > 0)
+        output_->Finish();
     if (segmenter_.skippedBytes() > 0 && segmenter_.segments() > 0)
         messages_.Say("skipped " + std::to_string(segmenter_.skippedPictures()) + " pictures (" +
                       Bytes(segmenter_.skippedBytes()) + ") before the first key picture");
@@ -178,9 +189,8 @@ void Walk::Finish(bool stopped) {
 
 } // namespace
 
-SplitResult Split(h265tools::StreamInput& input, const std::string& directory, const SegmentRules& rules,
-                  bool jsonIndex, const volatile std::sig_atomic_t* stop) {
-    Walk walk(input, directory, rules, jsonIndex, stop);
+SplitResult Split(h265tools::StreamInput& input, const Options& options, const volatile std::sig_atomic_t* stop) {
+    Walk walk(input, options, stop);
     return walk.Run();
 }
 

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <string>
 
+#include "Options.h"
 #include "Segmenter.h"
 #include "StreamInput.h"
 
@@ -19,8 +20,7 @@ struct SplitResult {
 // Splits the input into OUTDIR. Throws h265tools::InputError for an input
 // without start code or key picture, WriteError, and std::system_error for a
 // read error. `stop` ends the walk early; the current segment is closed.
-SplitResult Split(h265tools::StreamInput& input, const std::string& directory, const SegmentRules& rules,
-                  bool jsonIndex, const volatile std::sig_atomic_t* stop);
+SplitResult Split(h265tools::StreamInput& input, const Options& options, const volatile std::sig_atomic_t* stop);
 
 } // namespace h265split
 

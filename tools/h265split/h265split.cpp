@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     try {
         h265tools::StreamInput input(options.input);
         madeDirectory = PrepareDirectory(options.directory);
-        const SplitResult result = Split(input, options.directory, options.rules, options.json, &stopRequested);
+        const SplitResult result = Split(input, options, &stopRequested);
         if (result.stopped)
             std::cerr << "h265split: stopped by a signal after " << result.segments << " segments\n";
         return 0;

@@ -1,0 +1,62 @@
+#include "HlsPlaylist.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace h265split {
+
+unsigned int RoundedSeconds(double seconds) {
+    if (!(seconds > 0))
+        return 0;
+    if (seconds > 4e9)
+        return 4000000000u;
+    return static_cast<unsigned int>(std::floor(seconds + 0.5));
+}
+
+bool MediaPlaylist::Add(const PlaylistSegment& segment) {
+    segments_.push_back(segment);
+    totalSeconds_ += segment.seconds;
+    const unsigned int rounded = RoundedSeconds(segment.seconds);
+    if (rounded <= targetDuration_)
+        return true;
+    targetDuration_ = rounded;
+    return false;
+}
+
+std::string MediaPlaylist::Text(bool ended) const {
+    std::string text = "#EXTM3U\n"
+                       "#EXT-X-VERSION:7\n";
+    text += "#EXT-X-TARGETDURATION:" + std::to_string(targetDuration_) + "\n";
+    text += "#EXT-X-MEDIA-SEQUENCE:0\n";
+    // EVENT: segments are only appended; #EXT-X-ENDLIST closes it at the end.
+    text += "#EXT-X-PLAYLIST-TYPE:EVENT\n";
+    text += "#EXT-X-INDEPENDENT-SEGMENTS\n";
+    char duration[32];
+    for (std::size_t i = 0; i < segments_.size(); ++i) {
+        const PlaylistSegment& s = segments_[i];
+        if (s.newInit) {
+            if (i > 0)
+                text += "#EXT-X-DISCONTINUITY\n";
+            text += "#EXT-X-MAP:URI=\"" + s.initUri + "\"\n";
+        }
+        std::snprintf(duration, sizeof duration, "%.3f", s.seconds);
+        text += std::string("#EXTINF:") + duration + ",\n" + s.uri + "\n";
+    }
+    if (ended)
+        text += "#EXT-X-ENDLIST\n";
+    return text;
+}
+
+std::string MasterPlaylistText(const StreamInfo& s) {
+    char frameRate[32];
+    std::snprintf(frameRate, sizeof frameRate, "%.3f", s.frameRate);
+    return "#EXTM3U\n"
+           "#EXT-X-VERSION:7\n"
+           "#EXT-X-INDEPENDENT-SEGMENTS\n"
+           "#EXT-X-STREAM-INF:BANDWIDTH=" +
+           std::to_string(s.bandwidth) + ",AVERAGE-BANDWIDTH=" + std::to_string(s.averageBandwidth) +
+           ",RESOLUTION=" + std::to_string(s.width) + "x" + std::to_string(s.height) + ",FRAME-RATE=" + frameRate +
+           ",CODECS=\"" + s.codecs + "\"\n" + s.uri + "\n";
+}
+
+} // namespace h265split

@@ -1,0 +1,60 @@
+// The HLS playlists of a recording (RFC 8216): the media playlist index.m3u8,
+// rewritten after each segment, and the master playlist that names it.
+#ifndef H265SPLIT_HLS_PLAYLIST_H
+#define H265SPLIT_HLS_PLAYLIST_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace h265split {
+
+struct PlaylistSegment {
+    std::string uri;
+    double seconds = 0;
+    // The segment's init segment differs from the one before (new parameter
+    // sets, a new picture size): #EXT-X-DISCONTINUITY and a new #EXT-X-MAP.
+    bool newInit = false;
+    std::string initUri;
+};
+
+class MediaPlaylist {
+public:
+    // #EXT-X-TARGETDURATION may not change during a playlist's life (RFC 8216
+    // 6.2.1), so it is fixed at the start from the segmenting rule. Add
+    // returns false for a segment whose rounded duration exceeds it (a key
+    // picture that came late): the target is raised then, and the caller says so.
+    explicit MediaPlaylist(unsigned int targetDuration) : targetDuration_(targetDuration) {}
+
+    bool Add(const PlaylistSegment& segment);
+    unsigned int targetDuration() const { return targetDuration_; }
+    // The playlist text: an EVENT playlist, with #EXT-X-ENDLIST when ended.
+    std::string Text(bool ended) const;
+
+    double TotalSeconds() const { return totalSeconds_; }
+
+private:
+    unsigned int targetDuration_;
+    std::vector<PlaylistSegment> segments_;
+    double totalSeconds_ = 0;
+};
+
+struct StreamInfo {
+    std::uint64_t bandwidth = 0;        // bits per second, of the largest segment
+    std::uint64_t averageBandwidth = 0; // bits per second over the whole recording
+    unsigned int width = 0;
+    unsigned int height = 0;
+    double frameRate = 0;
+    std::string codecs;
+    std::string uri;
+};
+
+std::string MasterPlaylistText(const StreamInfo& stream);
+
+// EXTINF's duration rounded to the nearest whole second (RFC 8216 4.3.3.1:
+// the target duration is at least each rounded EXTINF).
+unsigned int RoundedSeconds(double seconds);
+
+} // namespace h265split
+
+#endif

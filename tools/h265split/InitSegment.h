@@ -1,0 +1,33 @@
+// The initialization segment of a fragmented MP4 (ISO/IEC 14496-12 8.8,
+// CMAF style): ftyp and a moov whose one video track has empty sample tables,
+// an hvc1 sample entry and a trex; the samples come in movie fragments.
+#ifndef H265SPLIT_INIT_SEGMENT_H
+#define H265SPLIT_INIT_SEGMENT_H
+
+#include <cstdint>
+#include <vector>
+
+#include "HvcC.h"
+
+namespace h265split {
+
+struct VideoTrackFormat {
+    unsigned int width = 0; // display size: the SPS conformance window applied
+    unsigned int height = 0;
+    std::uint32_t timescale = 25; // ticks per second of every time in the track
+    std::uint32_t sampleDuration = 1; // ticks of one picture
+    HevcDecoderConfiguration config;
+};
+
+// The track_ID of the one track.
+const std::uint32_t kTrackId = 1;
+
+void WriteFtyp(BoxWriter& box);
+void WriteMoov(BoxWriter& box, const VideoTrackFormat& format);
+
+// ftyp followed by moov.
+std::vector<unsigned char> MakeInitSegment(const VideoTrackFormat& format);
+
+} // namespace h265split
+
+#endif

@@ -1,0 +1,60 @@
+// Where the Segmenter writes a segment's access units: a raw .265 file, or
+// fragments of an MP4 file. The Segmenter decides where segments start and
+// what each holds; a sink decides how that is stored.
+#ifndef H265SPLIT_SEGMENT_SINK_H
+#define H265SPLIT_SEGMENT_SINK_H
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "AccessUnit.h"
+
+namespace h265split {
+
+// Raw .265 segments; fragmented MP4 segments with HLS playlists; one
+// fragmented MP4 file per recording.
+enum class OutputFormat { kRaw, kHls, kMp4 };
+
+class SegmentSink {
+public:
+    virtual ~SegmentSink() = default;
+    // One NAL unit, start code included, as the segment holds it.
+    virtual void Write(const unsigned char* data, std::size_t size) = 0;
+    // The NAL units written since the last call make up the access unit
+    // `au`, whose picture was dropped when `pictureDropped` (a RASL picture
+    // that cannot be decoded from the segment's start).
+    virtual void EndAccessUnit(const AccessUnit& au, bool pictureDropped) {
+        (void)au;
+        (void)pictureDropped;
+    }
+    // Writes what is held and gives the file its final name. Throws WriteError.
+    virtual void Commit() = 0;
+
+    virtual const std::string& name() const = 0;
+    virtual std::uint64_t bytes() const = 0;
+};
+
+class SegmentOutput {
+public:
+    virtual ~SegmentOutput() = default;
+    // The sink of segment `number`, which starts with the key picture `key`.
+    virtual std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) = 0;
+    // After the last segment was committed.
+    virtual void Finish() {}
+};
+
+// Raw .265 segments (SegmentFile).
+class RawSegmentOutput : public SegmentOutput {
+public:
+    explicit RawSegmentOutput(const std::string& directory) : directory_(directory) {}
+    std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override;
+
+private:
+    std::string directory_;
+};
+
+} // namespace h265split
+
+#endif
