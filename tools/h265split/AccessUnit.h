@@ -60,6 +60,9 @@ struct AccessUnit {
     std::int32_t picOrderCntVal = 0;
     bool startsSequence = false;
     unsigned int reorderDepth = 16;
+    // A RASL picture of an IRAP picture with NoRaslOutputFlag 1 (a BLA
+    // picture, a CRA after an end of sequence): not decodable, never output.
+    bool raslNotOutput = false;
 
     void Clear() {
         bytes.clear();
@@ -73,6 +76,7 @@ struct AccessUnit {
         picOrderCntVal = 0;
         startsSequence = false;
         reorderDepth = 16;
+        raslNotOutput = false;
     }
 };
 

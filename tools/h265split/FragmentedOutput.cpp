@@ -65,7 +65,9 @@ public:
     void EndAccessUnit(const AccessUnit& au, bool pictureDropped) override {
         if (!au.HasPicture())
             return; // its NAL units go with the next picture
-        if (pictureDropped) {
+        // RASL pictures that no decoder outputs (those of a BLA picture in
+        // the recording) would leave gaps in presentation time.
+        if (pictureDropped || au.raslNotOutput) {
             sample_.clear();
             return;
         }

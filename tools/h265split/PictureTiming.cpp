@@ -29,6 +29,7 @@ void PictureTiming::ReadPicture(const h265tools::NalUnitView& unit, AccessUnit& 
     // A picture whose POC cannot be read is placed after the one before it.
     au.picOrderCntVal = last_ + 1;
     au.startsSequence = false;
+    au.raslNotOutput = false;
     if (!au.parameterSets.sps || !au.parameterSets.pps)
         return;
     try {
@@ -39,6 +40,7 @@ void PictureTiming::ReadPicture(const h265tools::NalUnitView& unit, AccessUnit& 
         au.picOrderCntVal = poc_.Next(header.nal_unit_type, header.temporal_id, header.slice_pic_order_cnt_lsb,
                                       sps_.log2_max_pic_order_cnt_lsb_minus4);
         au.startsSequence = poc_.StartedSequence();
+        au.raslNotOutput = IsRasl(header.nal_unit_type) && poc_.NoRaslOutputFlag();
         au.reorderDepth = sps_.sps_max_num_reorder_pics[sps_.sps_max_sub_layers_minus1 <= 6 ? sps_.sps_max_sub_layers_minus1 : 6];
     } catch (const h265tools::SyntaxError& e) {
         if (!reported_)
