@@ -30,6 +30,9 @@ TEST_PACKAGES=(
   ffmpeg x265
   # headless browser that renders h265info's SVG chart in its test
   chromium
+  # independent readers of h265split's MP4 output: GStreamer's qtdemux and
+  # h265parse; Node for mp4box.js (installed below from its lock file)
+  gstreamer1.0-tools gstreamer1.0-plugins-good gstreamer1.0-plugins-bad nodejs
 )
 # qemu-user-binfmt is deliberately not installed: the cross build names its
 # emulator explicitly (CMAKE_CROSSCOMPILING_EMULATOR), and binfmt_misc cannot
@@ -65,8 +68,29 @@ mapfile -t installed < <(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@
   awk '$NF == "installed" && $(NF - 1) == "ok" { sub(/:.*/, "", $1); print $1 }' | sort -u)
 mapfile -t missing < <(comm -23 <(printf '%s\n' "${packages[@]}") <(printf '%s\n' "${installed[@]}"))
 
+# mp4box.js for the test profile, at the version of its lock file, in the
+# source tree (ignored by git) where tests/tools/split/prove_mp4.py finds it.
+install_mp4box() {
+  local dir
+  dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/tests/tools/split/mp4box"
+  case " $* " in *" test "*) ;; *) return 0 ;; esac
+  if [ -f "$dir/node_modules/mp4box/package.json" ]; then
+    return 0
+  fi
+  # Debian's nodejs comes without npm; another nodejs may bring its own.
+  if ! command -v npm >/dev/null 2>&1; then
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends npm </dev/null || true
+  fi
+  echo "install-deps: npm ci in $dir (mp4box.js)"
+  (cd "$dir" && npm ci --no-audit --no-fund --silent) ||
+    echo "install-deps: mp4box.js could not be installed; its checks will be left out" >&2
+}
+
 if [ ${#missing[@]} -eq 0 ]; then
   echo "install-deps: all ${#packages[@]} packages of '$*' present"
+  install_mp4box "$@"
   exit 0
 fi
 
@@ -79,3 +103,4 @@ fi
 "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
   --no-install-recommends "${missing[@]}" </dev/null
 echo "install-deps: done"
+install_mp4box "$@"

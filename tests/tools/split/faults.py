@@ -2,10 +2,12 @@
 """h265split on damaged input and failing output: each case names what it
 feeds the tool and what must come of it.
 
-  faults.py H265SPLIT DATA_DIR WORKDIR CASE
-CASE: garbage, truncated, no_key_picture, write_error, sigterm, usage.
+  faults.py H265SPLIT DATA_DIR WORKDIR CASE [WRITE_FAILURE_SHIM]
+CASE: garbage, truncated, no_key_picture, write_error, symlink, sigterm, usage,
+mp4_write_error, mp4_sigterm, mp4_cut.
 """
 import os
+import random
 import resource
 import shutil
 import signal
@@ -14,6 +16,7 @@ import sys
 import time
 
 tool, data_dir, work, case = sys.argv[1:5]
+shim = sys.argv[5] if len(sys.argv) > 5 else None
 
 
 def fail(message):
@@ -117,21 +120,157 @@ def write_error():
     # The third segment cannot be written: its temporary name leads to a
     # full device, or the file size limit stops it.
     data = stream("x265_192x128_open_gop_cra.hevc")
-    for how in ("/dev/full", "RLIMIT_FSIZE"):
+    for how in ("ENOSPC", "RLIMIT_FSIZE"):
         outdir = os.path.join(work, "out")
         shutil.rmtree(outdir, ignore_errors=True)
         os.mkdir(outdir)
-        limit = None
-        if how == "/dev/full":
-            os.symlink("/dev/full", os.path.join(outdir, "seg-00002.265.tmp"))
+        limit, env = None, None
+        if how == "ENOSPC":
+            if not shim:
+                continue
+            env = dict(os.environ, LD_PRELOAD=shim, H265_FAIL_WRITE_NAME="seg-00002.265.tmp")
             reason = "No space left on device"
         else:
             limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (3000, 3000))
             reason = "File too large"
-        status, err, _ = run(["--frames", "1"], data, outdir, preexec_fn=limit)
+        status, err, _ = run(["--frames", "1"], data, outdir, preexec_fn=limit, env=env)
         expect(status == 1, "%s: exit %d: %s" % (how, status, err))
         expect(err == "h265split: cannot write '%s/seg-00002.265.tmp': %s\n" % (outdir, reason), err)
         expect(check_closed(outdir) == ["seg-00000.265", "seg-00001.265"], "%s: %s" % (how, os.listdir(outdir)))
+
+
+def symlink():
+    # A symbolic link planted under a segment's temporary name is not
+    # followed: the file it names stays as it was.
+    data = stream("x265_192x128_open_gop_cra.hevc")
+    outdir = os.path.join(work, "out")
+    os.mkdir(outdir)
+    victim = os.path.join(work, "victim")
+    open(victim, "wb").write(b"precious")
+    for name in ("seg-00001.265.tmp", "seg-00002.265.tmp"):
+        os.symlink(victim, os.path.join(outdir, name))
+    status, err, _ = run(["--frames", "1"], data, outdir)
+    expect(status == 0, "exit %d: %s" % (status, err))
+    expect(open(victim, "rb").read() == b"precious", "the link was followed")
+    expect(not os.path.islink(os.path.join(outdir, "seg-00002.265")), "seg-00002.265 is a link")
+    check_closed(outdir)
+
+
+def decodes(path, what):
+    if shutil.which("ffmpeg"):
+        r = subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-xerror", "-i", path, "-f", "null", "-"],
+                           capture_output=True, text=True)
+        expect(r.returncode == 0 and not r.stderr, "%s: %s" % (what, r.stderr))
+
+
+def playlist_segments(outdir):
+    text = open(os.path.join(outdir, "index.m3u8")).read()
+    return [l for l in text.splitlines() if l.endswith(".m4s")], text.endswith("#EXT-X-ENDLIST\n")
+
+
+def mp4_write_error():
+    # The third media segment cannot be written (a full disk, the file size
+    # limit): the playlist names the two complete ones, which play.
+    data = stream("x265_192x128_open_gop_cra.hevc")
+    if not shim:
+        print("SKIPPED: no write failure shim")
+        sys.exit(77)
+    for code, reason in (("ENOSPC", "No space left on device"), ("EFBIG", "File too large")):
+        outdir = os.path.join(work, "out")
+        shutil.rmtree(outdir, ignore_errors=True)
+        env = dict(os.environ, LD_PRELOAD=shim, H265_FAIL_WRITE_NAME="seg-00002.m4s.tmp",
+                   H265_FAIL_WRITE_AFTER="100", H265_FAIL_WRITE_ERRNO=code)
+        status, err, _ = run(["--frames", "1", "--format", "fmp4"], data, outdir, env=env)
+        expect(status == 1, "%s: exit %d: %s" % (code, status, err))
+        expect(err.endswith("h265split: cannot write '%s/seg-00002.m4s.tmp': %s\n" % (outdir, reason)), err)
+        names, ended = playlist_segments(outdir)
+        expect(names == ["seg-00000.m4s", "seg-00001.m4s"] and not ended, "%s: %s" % (code, names))
+        expect(not [n for n in os.listdir(outdir) if n.endswith(".tmp")], "%s: %s" % (code, os.listdir(outdir)))
+        # The playlist of a recording that stopped has no #EXT-X-ENDLIST, and
+        # ffmpeg would wait for more segments of it; a copy with one plays.
+        ended = os.path.join(outdir, "ended.m3u8")
+        open(ended, "w").write(open(os.path.join(outdir, "index.m3u8")).read() + "#EXT-X-ENDLIST\n")
+        decodes(ended, code)
+
+
+def mp4_sigterm():
+    # SIGTERM while a live pipe stalls: the open segment is completed and the
+    # playlist ended; it plays.
+    data = stream("x265_192x128_closed_gop_idr_n_lp.hevc")
+    units = starts(data)
+    outdir = os.path.join(work, "out")
+    process = subprocess.Popen([tool, "--frames", "1", "--format", "fmp4", "-", outdir], stdin=subprocess.PIPE,
+                               stderr=subprocess.PIPE, bufsize=0)
+    process.stdin.write(data[:units[len(units) * 2 // 3]])
+    time.sleep(0.5)
+    process.send_signal(signal.SIGTERM)
+    try:
+        err = process.communicate(timeout=10)[1].decode()
+    except subprocess.TimeoutExpired:
+        process.kill()
+        fail("still running 10 s after SIGTERM")
+    expect(process.returncode == 0, "exit %d: %s" % (process.returncode, err))
+    names, ended = playlist_segments(outdir)
+    expect(len(names) >= 1 and ended, "%s, ended %s" % (names, ended))
+    decodes(os.path.join(outdir, "index.m3u8"), "index.m3u8")
+
+
+def top_boxes(data):
+    """(type, start, end) of the top-level boxes that are whole."""
+    boxes, at = [], 0
+    while at + 8 <= len(data):
+        size = int.from_bytes(data[at:at + 4], "big")
+        if size < 8 or at + size > len(data):
+            break
+        boxes.append((data[at + 4:at + 8].decode("latin-1"), at, at + size))
+        at += size
+    return boxes
+
+
+def mp4_cut():
+    # A one-file recording cut at any byte (power lost while writing) plays
+    # its complete fragments: ffmpeg decodes their pictures, the same as from
+    # the whole file, and complains only of the partial tail (the file ends
+    # inside a box; the cut picture it hands the decoder). The file comes
+    # through a pipe, as a player streams it: given a seekable file, ffmpeg
+    # reads every moof when it opens it and gives up on one cut inside its
+    # trun; recovering such a file is cutting it after its last whole box.
+    if not shutil.which("ffmpeg"):
+        print("SKIPPED: ffmpeg is not installed")
+        sys.exit(77)
+    source = os.path.join(work, "source.hevc")
+    subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=128x96:rate=25",
+                    "-frames:v", "120", "-c:v", "libx265", "-x265-params",
+                    "keyint=25:bframes=3:b-pyramid=1:open-gop=1:log-level=error", "-f", "hevc", source], check=True)
+    outdir = os.path.join(work, "out")
+    status, err, _ = run(["--format", "mp4"], open(source, "rb").read(), outdir)
+    expect(status == 0, err)
+    whole = open(os.path.join(outdir, "rec-00000.mp4"), "rb").read()
+
+    def md5s(data):
+        r = subprocess.run(["ffmpeg", "-v", "error", "-f", "mp4", "-i", "pipe:0", "-fps_mode", "passthrough",
+                            "-f", "framemd5", "-"], input=data, capture_output=True)
+        r = subprocess.CompletedProcess(r.args, r.returncode, r.stdout.decode(), r.stderr.decode())
+        tail = ("partial file", "corrupt input packet", "Invalid NAL unit size", "Error splitting the input into NAL",
+                "Invalid data found when processing input")
+        errors = [l for l in r.stderr.splitlines() if not any(t in l for t in tail)]
+        return [l.split(",")[-1] for l in r.stdout.splitlines() if not l.startswith("#")], errors, r.returncode
+
+    reference, errors, _ = md5s(whole)
+    expect(len(reference) == 120 and not errors, "the whole recording: %d pictures, %s" % (len(reference), errors))
+    fragments = [(s, e) for t, s, e in top_boxes(whole) if t == "mdat"]
+    expect(len(fragments) >= 4, "%d fragments" % len(fragments))
+    rng = random.Random(17)
+    for cut in sorted(rng.randrange(fragments[0][0], len(whole)) for _ in range(12)):
+        complete = sum(1 for _, end in fragments if end <= cut)
+        got, errors, _ = md5s(whole[:cut])
+        # Each complete fragment holds 25 pictures, a second at 25 per
+        # second; all of them come out, in the whole file's output order
+        # (which interleaves the last fragments' pictures).
+        found = iter(reference)
+        in_order = all(md5 in found for md5 in got)
+        expect(not errors and in_order and len(got) >= complete * 25,
+               "cut at %d: %d pictures of %d complete fragments; %s" % (cut, len(got), complete, errors[:3]))
 
 
 def sigterm():
@@ -162,7 +301,7 @@ def sigterm():
 
 
 def usage():
-    cases = [(["--help"], 0, ""), (["--frames", "0", "in", "out"], 2, "invalid value '0' for --frames"),
+    cases = [(["--format", "avi", "in", "out"], 2, "invalid value 'avi' for --format (raw, fmp4 or mp4)"),(["--help"], 0, ""), (["--frames", "0", "in", "out"], 2, "invalid value '0' for --frames"),
              (["--seconds", "x", "in", "out"], 2, "invalid value 'x' for --seconds"), (["in"], 2, "INPUT and OUTDIR"),
              (["--bogus", "in", "out"], 2, "unknown option '--bogus'"), (["--fps"], 2, "'--fps' needs a value")]
     for args, status, message in cases:

@@ -1,0 +1,46 @@
+// Preloaded into h265split by faults.py: write() to a file whose name
+// contains $H265_FAIL_WRITE_NAME fails with $H265_FAIL_WRITE_ERRNO (ENOSPC or
+// EFBIG) once the file holds $H265_FAIL_WRITE_AFTER bytes (0 when unset),
+// after a short write up to that size, as a full disk does.
+#include <dlfcn.h>
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace {
+
+bool FailsHere(int fd) {
+    const char* name = getenv("H265_FAIL_WRITE_NAME");
+    char link[64], target[4096];
+    ssize_t n;
+    if (!name || fd <= 2)
+        return 0;
+    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    n = readlink(link, target, sizeof target - 1);
+    if (n < 0)
+        return 0;
+    target[n] = '\0';
+    return strstr(target, name) != nullptr;
+}
+
+} // namespace
+
+extern "C" 
+ssize_t write(int fd, const void* data, size_t size) {
+    using Write = ssize_t (*)(int, const void*, size_t);
+    static Write real_write = reinterpret_cast<Write>(dlsym(RTLD_NEXT, "write"));
+    if (FailsHere(fd)) {
+        const char* after = getenv("H265_FAIL_WRITE_AFTER");
+        const char* code = getenv("H265_FAIL_WRITE_ERRNO");
+        const off_t limit = after ? static_cast<off_t>(strtoll(after, nullptr, 10)) : 0;
+        const off_t at = lseek(fd, 0, SEEK_CUR);
+        if (at >= 0 && at < limit)
+            return real_write(fd, data, static_cast<size_t>(limit - at) < size ? static_cast<size_t>(limit - at) : size);
+        errno = code && strcmp(code, "EFBIG") == 0 ? EFBIG : ENOSPC;
+        return -1;
+    }
+    return real_write(fd, data, size);
+}
