@@ -129,6 +129,44 @@ def playlist(outdir):
     return pairs
 
 
+def hvcc(path):
+    """The HEVCDecoderConfigurationRecord of the file's first hvcC box."""
+    data = open(path, "rb").read()
+    at = data.find(b"hvcC")
+    return data[at + 4:at - 4 + int.from_bytes(data[at - 4:at], "big")]
+
+
+def parameter_set_arrays(record):
+    """{NAL_unit_type: [NAL units without trailing zero bytes]} of the record's arrays."""
+    arrays, at = {}, 23
+    for _ in range(record[22]):
+        kind, count, at = record[at] & 0x3F, int.from_bytes(record[at + 1:at + 3], "big"), at + 3
+        units = []
+        for _ in range(count):
+            size = int.from_bytes(record[at:at + 2], "big")
+            units.append(record[at + 2:at + 2 + size].rstrip(b"\0"))
+            at += 2 + size
+        arrays[kind] = units
+    return arrays
+
+
+def check_hvcc(stream, ours, work):
+    """The record's fixed fields are those ffmpeg's mp4 muxer writes for the
+    stream, and its parameter sets are among ffmpeg's (which gathers those of
+    every picture size). ffmpeg keeps a zero byte that follows a NAL unit in
+    the byte stream, which no NAL unit ends with (7.4.2)."""
+    theirs = os.path.join(work, "ffmpeg_hvc1.mp4")
+    run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-i", stream, "-c", "copy", "-tag:v", "hvc1", theirs],
+        "ffmpeg remuxing " + stream)
+    a, b = hvcc(theirs), hvcc(ours)
+    if a[:22] != b[:22]:
+        fail("hvcC of %s: %s, ffmpeg's %s" % (ours, b[:22].hex(), a[:22].hex()))
+    arrays_a, arrays_b = parameter_set_arrays(a), parameter_set_arrays(b)
+    for kind in (32, 33, 34):
+        if not arrays_b.get(kind) or any(unit not in arrays_a.get(kind, []) for unit in arrays_b[kind]):
+            fail("hvcC of %s: NAL units of type %d differ from ffmpeg's" % (ours, kind))
+
+
 def main():
     tool, stream, work = sys.argv[1:4]
     options = sys.argv[4:]
@@ -150,6 +188,7 @@ def main():
     split(tool, stream, mp4, options + ["--format", "mp4"])
     split(tool, stream, raw_whole, [o for o in options if o != "--json"] + ["--frames", "1000000000000"])
 
+    check_hvcc(stream, os.path.join(hls, "init.mp4"), work)
     master = open(os.path.join(hls, "master.m3u8")).read()
     m = re.search(r'BANDWIDTH=(\d+),AVERAGE-BANDWIDTH=(\d+),RESOLUTION=(\d+)x(\d+),FRAME-RATE=([\d.]+),'
                   r'CODECS="([^"]+)"\nindex.m3u8\n$', master)

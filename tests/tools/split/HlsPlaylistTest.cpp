@@ -1,0 +1,74 @@
+// The media playlist of RFC 8216 as h265split keeps it: each case adds
+// segments and names lines its text must hold, in order.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "HlsPlaylist.h"
+
+namespace {
+
+using h265split::MediaPlaylist;
+using h265split::PlaylistSegment;
+
+PlaylistSegment Segment(const char* uri, double seconds, const char* init = nullptr) {
+    PlaylistSegment s;
+    s.uri = uri;
+    s.seconds = seconds;
+    s.newInit = init != nullptr;
+    s.initUri = init ? init : "";
+    return s;
+}
+
+struct Case {
+    const char* name;
+    unsigned target;
+    std::vector<PlaylistSegment> segments;
+    bool ended;
+    std::vector<std::string> lines; // in this order, others may come between
+    std::vector<std::string> absent;
+};
+
+const Case kCases[] = {
+    {"recording",
+     2,
+     {Segment("seg-00000.m4s", 2.0, "init.mp4"), Segment("seg-00001.m4s", 1.96)},
+     false,
+     {"#EXTM3U", "#EXT-X-VERSION:7", "#EXT-X-TARGETDURATION:2", "#EXT-X-PLAYLIST-TYPE:EVENT",
+      "#EXT-X-INDEPENDENT-SEGMENTS", "#EXT-X-MAP:URI=\"init.mp4\"", "#EXTINF:2.000,", "seg-00000.m4s",
+      "#EXTINF:1.960,", "seg-00001.m4s"},
+     {"#EXT-X-ENDLIST", "#EXT-X-DISCONTINUITY"}},
+    {"ended", 2, {Segment("seg-00000.m4s", 0.48, "init.mp4")}, true, {"seg-00000.m4s", "#EXT-X-ENDLIST"}, {}},
+    {"new init segment",
+     2,
+     {Segment("seg-00000.m4s", 2.0, "init.mp4"), Segment("seg-00001.m4s", 2.0, "init-00001.mp4")},
+     true,
+     {"#EXT-X-MAP:URI=\"init.mp4\"", "seg-00000.m4s", "#EXT-X-DISCONTINUITY", "#EXT-X-MAP:URI=\"init-00001.mp4\"",
+      "seg-00001.m4s"},
+     {}},
+    // 2.5 s rounds to 3: the target must not be below a rounded EXTINF.
+    {"a long segment raises the target", 2, {Segment("seg-00000.m4s", 2.5, "init.mp4")}, true,
+     {"#EXT-X-TARGETDURATION:3", "#EXTINF:2.500,"}, {"#EXT-X-TARGETDURATION:2"}},
+    {"2.49 s stays within 2", 2, {Segment("seg-00000.m4s", 2.49, "init.mp4")}, true,
+     {"#EXT-X-TARGETDURATION:2", "#EXTINF:2.490,"}, {}},
+};
+
+TEST(HlsPlaylist, MediaPlaylist) {
+    for (const Case& c : kCases) {
+        MediaPlaylist playlist(c.target);
+        for (const PlaylistSegment& s : c.segments)
+            playlist.Add(s);
+        const std::string text = playlist.Text(c.ended);
+        std::size_t at = 0;
+        for (const std::string& line : c.lines) {
+            const std::size_t found = text.find(line + "\n", at);
+            ASSERT_NE(found, std::string::npos) << c.name << ": no " << line << " after " << at << " in\n" << text;
+            at = found + line.size();
+        }
+        for (const std::string& line : c.absent)
+            EXPECT_EQ(text.find(line + "\n"), std::string::npos) << c.name << ": " << line;
+    }
+}
+
+} // namespace

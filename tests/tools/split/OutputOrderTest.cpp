@@ -1,0 +1,68 @@
+// Output order by the bumping process of C.5.2: each case gives pictures in
+// decoding order (PicOrderCntVal, starts a coded video sequence) and the
+// index each gets in output order.
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "OutputOrder.h"
+
+namespace {
+
+struct Picture {
+    int poc;
+    bool startsSequence;
+    unsigned expectedIndex;
+};
+
+struct Case {
+    const char* name;
+    unsigned reorder;
+    std::vector<Picture> pictures;
+};
+
+const Case kCases[] = {
+    {"no reordering", 0, {{0, 1, 0}, {1, 0, 1}, {2, 0, 2}}},
+    {"one B-picture", 1, {{0, 1, 0}, {2, 0, 2}, {1, 0, 1}, {4, 0, 4}, {3, 0, 3}}},
+    {"B-pyramid of 3", 2, {{0, 1, 0}, {4, 0, 4}, {2, 0, 2}, {1, 0, 1}, {3, 0, 3}, {8, 0, 8}, {6, 0, 6}, {5, 0, 5}, {7, 0, 7}}},
+    // A CRA picture's leading pictures have lower POCs and come after it.
+    {"leading pictures after a CRA", 2, {{0, 1, 0}, {4, 0, 1}, {8, 0, 5}, {6, 0, 3}, {5, 0, 2}, {7, 0, 4}}},
+    // A new coded video sequence outputs what waits: its POCs restart.
+    {"IDR restarts POC", 2, {{0, 1, 0}, {4, 0, 3}, {2, 0, 1}, {3, 0, 2}, {0, 1, 4}, {2, 0, 6}, {1, 0, 5}}},
+    // Leading pictures of an IDR_W_RADL have negative POCs.
+    {"RADL before an IDR", 2, {{0, 1, 0}, {1, 0, 1}, {0, 1, 4}, {-2, 0, 2}, {-1, 0, 3}, {1, 0, 5}}},
+    // A larger reorder depth than the stream needs changes nothing.
+    {"depth above the stream's", 16, {{0, 1, 0}, {2, 0, 2}, {1, 0, 1}, {4, 0, 4}, {3, 0, 3}}},
+};
+
+TEST(OutputOrder, Bumping) {
+    for (const Case& c : kCases) {
+        h265split::OutputOrder order;
+        order.SetReorder(c.reorder);
+        std::vector<h265split::OutputOrder::Output> decided;
+        for (const Picture& p : c.pictures)
+            order.Add(p.poc, p.startsSequence, decided);
+        order.Flush(decided);
+        ASSERT_EQ(decided.size(), c.pictures.size()) << c.name;
+        std::vector<unsigned> indices(c.pictures.size(), 999);
+        for (const auto& out : decided)
+            indices[static_cast<std::size_t>(out.picture)] = static_cast<unsigned>(out.index);
+        for (std::size_t i = 0; i < c.pictures.size(); ++i)
+            EXPECT_EQ(indices[i], c.pictures[i].expectedIndex) << c.name << ", picture " << i;
+    }
+}
+
+// With the stream's reorder depth, a picture's place is known after at most
+// that many more pictures: the bound of a fragment's wait.
+TEST(OutputOrder, DecidedWithinReorderDepth) {
+    h265split::OutputOrder order;
+    order.SetReorder(2);
+    std::vector<h265split::OutputOrder::Output> decided;
+    const int pocs[] = {0, 4, 2, 1, 3, 8, 6, 5, 7};
+    for (int poc : pocs)
+        order.Add(poc, poc == 0, decided);
+    EXPECT_EQ(order.waiting(), 2u);
+    EXPECT_EQ(decided.size(), 7u);
+}
+
+} // namespace
