@@ -1,64 +1,52 @@
 #include "Options.h"
 
-#include <cstdlib>
+#include "CommandLine.h"
 
 namespace h265info {
 
-namespace {
-
-// A frame rate as given to --fps: a plain positive number up to 1000 (the
-// bitrate window holds one second of pictures).
-bool ParseFps(const std::string& text, double& fps) {
-    if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos)
-        return false;
-    char* end = nullptr;
-    fps = std::strtod(text.c_str(), &end);
-    return *end == '\0' && fps > 0 && fps <= 1000;
-}
-
-} // namespace
-
 Command ParseArguments(const std::vector<std::string>& args, bool standardInputIsData, Options& options,
                        std::string& error) {
-    bool optionsEnded = false;
+    h265tools::CommandLine line(args);
     bool haveFile = false;
     bool haveFps = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            if (arg == "--help" || arg == "-h")
-                return Command::kHelp;
-            const bool takesValue = arg == "--svg" || arg == "--index" || arg == "--fps";
-            if (takesValue && i + 1 == args.size()) {
-                error = "option '" + arg + "' needs a value";
+    std::string arg;
+    for (;;) {
+        const h265tools::CommandLine::Item item = line.Next(arg);
+        if (item == h265tools::CommandLine::Item::kEnd)
+            break;
+        if (item == h265tools::CommandLine::Item::kHelp)
+            return Command::kHelp;
+        if (item == h265tools::CommandLine::Item::kOperand) {
+            if (haveFile) {
+                error = "more than one FILE given";
                 return Command::kUsageError;
             }
-            if (arg == "--json") {
-                options.json = true;
-            } else if (arg == "--svg") {
-                options.svgPath = args[++i];
-            } else if (arg == "--index") {
-                options.indexPath = args[++i];
-            } else if (arg == "--fps") {
-                haveFps = true;
-                if (!ParseFps(args[++i], options.fps)) {
-                    error = "--fps needs a number above 0 and up to 1000, not '" + args[i] + "'";
-                    return Command::kUsageError;
-                }
-            } else if (arg == "--") {
-                optionsEnded = true;
-            } else {
-                error = "unknown option '" + arg + "'";
-                return Command::kUsageError;
-            }
+            options.file = arg;
+            haveFile = true;
             continue;
         }
-        if (haveFile) {
-            error = "more than one FILE given";
+        if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--svg" || arg == "--index" || arg == "--fps") {
+            std::string value;
+            if (!line.Value(value, error))
+                return Command::kUsageError;
+            if (arg == "--svg") {
+                options.svgPath = value;
+            } else if (arg == "--index") {
+                options.indexPath = value;
+            } else {
+                haveFps = true;
+                // The bitrate window holds one second of pictures: at most 1000.
+                if (!h265tools::ParseFrameRate(value, options.fps)) {
+                    error = "--fps needs a number above 0 and up to 1000, not '" + value + "'";
+                    return Command::kUsageError;
+                }
+            }
+        } else {
+            error = h265tools::UnknownOption(arg);
             return Command::kUsageError;
         }
-        options.file = arg;
-        haveFile = true;
     }
     if (options.svgPath.empty() && (haveFps || !options.indexPath.empty())) {
         error = "--fps and --index only go with --svg";

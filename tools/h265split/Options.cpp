@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "CommandLine.h"
+
 namespace h265split {
 
 namespace {
@@ -34,27 +36,34 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
     double seconds = 2.0;
     double fps = 25.0;
     std::vector<std::string> operands;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+    h265tools::CommandLine line(args);
+    std::string arg;
+    for (;;) {
+        const h265tools::CommandLine::Item item = line.Next(arg);
+        if (item == h265tools::CommandLine::Item::kEnd)
+            break;
+        if (item == h265tools::CommandLine::Item::kHelp)
+            return Command::kHelp;
+        if (item == h265tools::CommandLine::Item::kOperand) {
             operands.push_back(arg);
             continue;
         }
-        if (arg == "--help" || arg == "-h")
-            return Command::kHelp;
-        if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--keep-rasl") {
+        if (arg == "--keep-rasl") {
             options.rules.keepRasl = true;
-        } else if (arg == "--json") {
+            continue;
+        }
+        if (arg == "--json") {
             options.json = true;
-        } else if (arg == "--format") {
-            if (i + 1 == args.size()) {
-                error = "option '" + arg + "' needs a value";
-                return Command::kUsageError;
-            }
-            const std::string& value = args[++i];
+            continue;
+        }
+        if (arg != "--format" && arg != "--frames" && arg != "--seconds" && arg != "--fps") {
+            error = h265tools::UnknownOption(arg);
+            return Command::kUsageError;
+        }
+        std::string value;
+        if (!line.Value(value, error))
+            return Command::kUsageError;
+        if (arg == "--format") {
             if (value == "raw") {
                 options.format = OutputFormat::kRaw;
             } else if (value == "fmp4") {
@@ -65,26 +74,20 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
                 error = "invalid value '" + value + "' for --format (raw, fmp4 or mp4)";
                 return Command::kUsageError;
             }
-        } else if (arg == "--frames" || arg == "--seconds" || arg == "--fps") {
-            if (i + 1 == args.size()) {
-                error = "option '" + arg + "' needs a value";
-                return Command::kUsageError;
-            }
-            const std::string& value = args[++i];
-            const bool valid = arg == "--frames"    ? ParseCount(value, frames)
-                               : arg == "--seconds" ? ParsePositive(value, seconds)
-                                                    : ParsePositive(value, fps);
-            if (valid && arg == "--fps")
-                options.fps = fps;
-            if (!valid) {
-                error = "invalid value '" + value + "' for " + arg +
-                        (arg == "--frames" ? " (a whole number above 0)" : " (a number above 0)");
-                return Command::kUsageError;
-            }
-        } else {
-            error = "unknown option '" + arg + "'";
+            continue;
+        }
+        const bool valid = arg == "--frames"    ? ParseCount(value, frames)
+                           : arg == "--seconds" ? ParsePositive(value, seconds)
+                                                : h265tools::ParseFrameRate(value, fps);
+        if (!valid) {
+            error = "invalid value '" + value + "' for " + arg +
+                    (arg == "--frames"    ? " (a whole number above 0)"
+                     : arg == "--seconds" ? " (a number above 0)"
+                                          : " (a number above 0 and up to 1000)");
             return Command::kUsageError;
         }
+        if (arg == "--fps")
+            options.fps = fps;
     }
     if (operands.size() != 2) {
         error = operands.size() < 2 ? "INPUT and OUTDIR are needed" : "more than INPUT and OUTDIR given";
