@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <unistd.h>
 
 #include "CodecString.h"
 #include "OutputFiles.h"
@@ -26,29 +25,13 @@ std::string Numbered(const char* format, unsigned int number) {
 class FragmentedSegment : public SegmentSink, public FragmentConsumer {
 public:
     FragmentedSegment(FragmentedOutput& output, const std::string& name)
-        : output_(output), name_(name), path_(output.directory() + "/" + name), temporaryPath_(path_ + ".tmp") {
-        fd_ = CreateTemporaryFile(temporaryPath_);
+        : output_(output), name_(name), file_(output.store().Create(name, output.format() == OutputFormat::kMp4)) {
         output_.fragmenter().SetConsumer(this);
         if (output_.format() == OutputFormat::kMp4)
             WriteBytes(output_.initSegment());
     }
 
-    ~FragmentedSegment() override {
-        output_.fragmenter().SetConsumer(nullptr);
-        if (committed_)
-            return;
-        if (output_.format() == OutputFormat::kMp4 && fd_ >= 0) {
-            // A recording stopped by a write error keeps what it has: it
-            // plays up to its last complete fragment.
-            ::close(fd_);
-            if (std::rename(temporaryPath_.c_str(), path_.c_str()) != 0)
-                ::unlink(temporaryPath_.c_str());
-            return;
-        }
-        if (fd_ >= 0)
-            ::close(fd_);
-        ::unlink(temporaryPath_.c_str());
-    }
+    ~FragmentedSegment() override { output_.fragmenter().SetConsumer(nullptr); }
 
     void Write(const unsigned char* data, std::size_t size) override {
         const NalUnitSpan nal = NalUnitOf(data, size);
@@ -84,21 +67,13 @@ public:
                       std::uint32_t) override {
         WriteBytes(header);
         WriteBytes(payload);
-        if (output_.format() == OutputFormat::kMp4 && ::fdatasync(fd_) != 0)
-            ThrowWriteError("write", temporaryPath_);
+        if (output_.format() == OutputFormat::kMp4)
+            file_->Sync();
     }
 
     void Commit() override {
         output_.fragmenter().Flush();
-        if (::fsync(fd_) != 0)
-            ThrowWriteError("write", temporaryPath_);
-        const int fd = fd_;
-        fd_ = -1;
-        CloseFile(fd, temporaryPath_);
-        if (std::rename(temporaryPath_.c_str(), path_.c_str()) != 0)
-            ThrowWriteError("rename to its final name", temporaryPath_);
-        committed_ = true;
-        SyncDirectory(output_.directory());
+        file_->Commit();
         output_.Committed(name_, bytes_, pictures_);
     }
 
@@ -107,27 +82,24 @@ public:
 
 private:
     void WriteBytes(const std::vector<unsigned char>& bytes) {
-        WriteAll(fd_, bytes.data(), bytes.size(), temporaryPath_);
+        file_->Write(bytes.data(), bytes.size());
         bytes_ += bytes.size();
     }
 
     FragmentedOutput& output_;
     std::string name_;
-    std::string path_;
-    std::string temporaryPath_;
-    int fd_ = -1;
+    std::unique_ptr<FileStore::File> file_;
     std::uint64_t bytes_ = 0;
     std::uint64_t pictures_ = 0;
-    bool committed_ = false;
     bool first_ = true;
     std::vector<unsigned char> sample_;
 };
 
 } // namespace
 
-FragmentedOutput::FragmentedOutput(OutputFormat format, const std::string& directory, double fps,
-                                   double segmentSeconds, const PictureReader& pictures, Messages& messages)
-    : format_(format), directory_(directory), fps_(fps), segmentSeconds_(segmentSeconds), pictures_(pictures),
+FragmentedOutput::FragmentedOutput(OutputFormat format, FileStore& store, double fps, double segmentSeconds,
+                                   const PictureReader& pictures, Messages& messages)
+    : format_(format), store_(store), fps_(fps), segmentSeconds_(segmentSeconds), pictures_(pictures),
       messages_(messages) {}
 
 FragmentedOutput::~FragmentedOutput() = default;
@@ -192,7 +164,7 @@ std::unique_ptr<SegmentSink> FragmentedOutput::Open(unsigned int number, const A
         codecs_ = HevcCodecString("hvc1", track_.config);
         if (format_ == OutputFormat::kHls) {
             initName_ = initName_.empty() ? "init.mp4" : Numbered("init-%05u.mp4", number);
-            ReplaceFile(directory_, initName_, std::string(init_.begin(), init_.end()));
+            store_.Replace(initName_, std::string(init_.begin(), init_.end()));
         }
     }
     const std::string name =
@@ -225,7 +197,7 @@ void FragmentedOutput::Committed(const std::string& name, std::uint64_t bytes, s
 
 void FragmentedOutput::WritePlaylists(bool ended) {
     // The segment's file and name are on the disk before a playlist names it.
-    ReplaceFile(directory_, "index.m3u8", playlist_->Text(ended));
+    store_.Replace("index.m3u8", playlist_->Text(ended));
     StreamInfo info;
     info.bandwidth = maxBitsPerSecond_;
     const double seconds = playlist_->TotalSeconds();
@@ -236,7 +208,7 @@ void FragmentedOutput::WritePlaylists(bool ended) {
     info.frameRate = rate_.PerSecond();
     info.codecs = codecs_;
     info.uri = "index.m3u8";
-    ReplaceFile(directory_, "master.m3u8", MasterPlaylistText(info));
+    store_.Replace("master.m3u8", MasterPlaylistText(info));
 }
 
 void FragmentedOutput::Finish() {

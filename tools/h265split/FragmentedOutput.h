@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "FileStore.h"
 #include "Fragmenter.h"
 #include "HlsPlaylist.h"
 #include "Messages.h"
@@ -26,7 +27,7 @@ namespace h265split {
 
 class FragmentedOutput : public SegmentOutput {
 public:
-    FragmentedOutput(OutputFormat format, const std::string& directory, double fps, double segmentSeconds,
+    FragmentedOutput(OutputFormat format, FileStore& store, double fps, double segmentSeconds,
                      const PictureReader& pictures, Messages& messages);
     ~FragmentedOutput() override;
 
@@ -37,7 +38,7 @@ public:
     void Committed(const std::string& name, std::uint64_t bytes, std::uint64_t pictures);
 
     OutputFormat format() const { return format_; }
-    const std::string& directory() const { return directory_; }
+    FileStore& store() { return store_; }
     Fragmenter& fragmenter() { return *fragmenter_; }
     const std::vector<unsigned char>& initSegment() const { return init_; }
     // The parameter sets of the current init segment, to tell repeats in the
@@ -49,7 +50,7 @@ private:
     void WritePlaylists(bool ended);
 
     OutputFormat format_;
-    std::string directory_;
+    FileStore& store_;
     double fps_;
     double segmentSeconds_;
     const PictureReader& pictures_;

@@ -38,7 +38,8 @@ std::string JsonObject(const SegmentRecord& r) {
 } // namespace
 
 SegmentIndex::SegmentIndex(const std::string& directory, bool json)
-    : csvPath_(directory + "/index.csv"), jsonPath_(json ? directory + "/index.json" : std::string()) {}
+    : csvPath_(directory + "/index.csv"), jsonPath_(json ? directory + "/index.json" : std::string()),
+      enabled_(!directory.empty()) {}
 
 SegmentIndex::~SegmentIndex() {
     if (csv_ >= 0)
@@ -48,6 +49,8 @@ SegmentIndex::~SegmentIndex() {
 }
 
 void SegmentIndex::Add(const SegmentRecord& record) {
+    if (!enabled_)
+        return;
     if (csv_ < 0) {
         csv_ = CreateFile(csvPath_);
         WriteAll(csv_, kCsvHeader, sizeof kCsvHeader - 1, csvPath_);

@@ -28,6 +28,7 @@ struct SegmentRecord {
 
 class SegmentIndex {
 public:
+    // An empty directory keeps no index (a run in memory).
     SegmentIndex(const std::string& directory, bool json);
     ~SegmentIndex();
     SegmentIndex(const SegmentIndex&) = delete;
@@ -41,6 +42,7 @@ private:
     std::string jsonPath_; // empty without --json
     int csv_ = -1;
     int json_ = -1;
+    bool enabled_;
 };
 
 } // namespace h265split

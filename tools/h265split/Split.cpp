@@ -50,18 +50,34 @@ const char* Unfinished(const AccessUnit& au, bool endsCutOff) {
     return nullptr;
 }
 
-std::unique_ptr<SegmentOutput> MakeOutput(const Options& options, const PictureReader& pictures, Messages& messages) {
+// Fragmented MP4 files in OUTDIR.
+class DirectoryMp4Output : public SegmentOutput {
+public:
+    DirectoryMp4Output(const Options& options, const PictureReader& pictures, Messages& messages)
+        : store_(options.directory), output_(options.format, store_, options.fps, options.seconds, pictures, messages) {}
+    std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override {
+        return output_.Open(number, key);
+    }
+    void Finish() override { output_.Finish(); }
+
+private:
+    DirectoryStore store_;
+    FragmentedOutput output_;
+};
+
+std::unique_ptr<SegmentOutput> MakeOutput(const Options& options, const PictureReader& pictures, Messages& messages,
+                                          void*) {
     if (options.format == OutputFormat::kRaw)
         return std::unique_ptr<SegmentOutput>(new RawSegmentOutput(options.directory));
-    return std::unique_ptr<SegmentOutput>(
-        new FragmentedOutput(options.format, options.directory, options.fps, options.seconds, pictures, messages));
+    return std::unique_ptr<SegmentOutput>(new DirectoryMp4Output(options, pictures, messages));
 }
 
 class Walk {
 public:
-    Walk(h265tools::StreamInput& input, const Options& options, const volatile std::sig_atomic_t* stop)
+    Walk(h265tools::StreamInput& input, const Options& options, OutputMaker makeOutput, void* context,
+         const volatile std::sig_atomic_t* stop)
         : input_(input), progress_("h265split", input.description(), input.size(), h265tools::Progress::Rows::kNoRows),
-          messages_(&progress_), pictures_(messages_), output_(MakeOutput(options, pictures_, messages_)),
+          messages_(&progress_), pictures_(messages_), output_(makeOutput(options, pictures_, messages_, context)),
           segmenter_(options.directory, options.rules, options.json, pictures_, *output_, messages_),
           reader_(input.fd()) {
         reader_.StopWhen(stop);
@@ -190,7 +206,12 @@ void Walk::Finish(bool stopped) {
 } // namespace
 
 SplitResult Split(h265tools::StreamInput& input, const Options& options, const volatile std::sig_atomic_t* stop) {
-    Walk walk(input, options, stop);
+    return Split(input, options, MakeOutput, nullptr, stop);
+}
+
+SplitResult Split(h265tools::StreamInput& input, const Options& options, OutputMaker makeOutput, void* context,
+                  const volatile std::sig_atomic_t* stop) {
+    Walk walk(input, options, makeOutput, context, stop);
     return walk.Run();
 }
 

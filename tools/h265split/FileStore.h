@@ -1,0 +1,49 @@
+// Where the fragmented MP4 output keeps its files: a directory, where each
+// file is written under a temporary name, flushed to the disk and renamed when
+// complete; or memory (the fuzz target, which checks what was written).
+#ifndef H265SPLIT_FILE_STORE_H
+#define H265SPLIT_FILE_STORE_H
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace h265split {
+
+class FileStore {
+public:
+    class File {
+    public:
+        virtual ~File() = default;
+        virtual void Write(const unsigned char* data, std::size_t size) = 0;
+        // What is written so far reaches the disk (a recording that must play
+        // up to its last fragment after a power cut).
+        virtual void Sync() = 0;
+        // Flushed and under its final name. Throws WriteError.
+        virtual void Commit() = 0;
+    };
+
+    virtual ~FileStore() = default;
+    // A new file NAME, complete only once committed. A file that is not
+    // committed is removed, unless `keepPartial`: then it gets its final
+    // name with what it holds (a recording stopped by a write error).
+    virtual std::unique_ptr<File> Create(const std::string& name, bool keepPartial) = 0;
+    // Replaces NAME's content in one step (a playlist, an init segment).
+    virtual void Replace(const std::string& name, const std::string& content) = 0;
+};
+
+// Files in a directory, created with O_EXCL under NAME.tmp and renamed; the
+// directory is flushed after each rename, before a playlist names the file.
+class DirectoryStore : public FileStore {
+public:
+    explicit DirectoryStore(const std::string& directory) : directory_(directory) {}
+    std::unique_ptr<File> Create(const std::string& name, bool keepPartial) override;
+    void Replace(const std::string& name, const std::string& content) override;
+
+private:
+    std::string directory_;
+};
+
+} // namespace h265split
+
+#endif
