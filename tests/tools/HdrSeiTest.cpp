@@ -54,7 +54,7 @@ TEST(HdrSei, BadPayloadsNameTheMessage) {
     };
     const Case cases[] = {
         {BitWriter().U(5, 8).U(200, 8).U(0, 16), "sei_message payloadType 5 payloadSize 200 runs past the NAL unit"},
-        {BitWriter().U(137, 8).U(10, 8).U(0, 80), "mastering_display_colour_volume payloadSize 10 is below 24"},
+        {BitWriter().U(137, 8).U(10, 8).ZeroBits(80), "mastering_display_colour_volume payloadSize 10 is below 24"},
         {BitWriter().U(144, 8).U(2, 8).U(0, 16), "content_light_level_info payloadSize 2 is below 4"},
         {BitWriter().U(0xFF, 8).U(0xFF, 8), "ends before payload_size_byte (truncated)"},
     };
