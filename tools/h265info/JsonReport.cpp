@@ -1,7 +1,9 @@
 #include "JsonReport.h"
 
 #include "Json.h"
+#include "ColourNames.h"
 #include "NalUnitNames.h"
+#include "SampleAspectRatio.h"
 
 namespace h265info {
 
@@ -66,6 +68,52 @@ void WriteSizeChanges(std::ostream& out, const std::vector<SizeChange>& changes)
     out << "\n    ],\n";
 }
 
+void WriteTiming(std::ostream& out, const TimingSummary& t) {
+    out << "    \"frame_rate\": {\"numerator\": " << t.rate.numerator << ", \"denominator\": " << t.rate.denominator
+        << ", \"source\": " << JsonString(FrameRateSourceName(t.rate.source))
+        << ", \"text\": " << JsonString(FrameRateText(t.rate)) << "},\n";
+    out << "    \"duration\": " << SecondsText(t.duration, 6) << ",\n";
+    out << "    \"output_pictures\": " << t.outputPictures << ",\n";
+    if (t.haveSps) {
+        // Named as ffprobe names them.
+        const VuiParameters& vui = t.vui;
+        unsigned int w = 0;
+        unsigned int h = 0;
+        const bool sar = SampleAspectRatio(vui, w, h);
+        out << "    \"video\": {\"sample_aspect_ratio\": "
+            << (sar ? JsonString(std::to_string(w) + ":" + std::to_string(h)) : "null")
+            << ", \"color_range\": " << JsonString(ColourRangeName(vui.video_full_range_flag))
+            << ", \"color_primaries\": " << JsonString(ColourPrimariesName(vui.colour_primaries))
+            << ", \"color_transfer\": " << JsonString(TransferCharacteristicsName(vui.transfer_characteristics))
+            << ", \"color_space\": " << JsonString(MatrixCoefficientsName(vui.matrix_coeffs))
+            << ", \"chroma_location\": "
+            << (vui.chroma_loc_info_present_flag ? JsonString(ChromaLocationName(vui.chroma_sample_loc_type_top_field))
+                                                 : "null")
+            << ", \"field_seq_flag\": " << Bool(vui.field_seq_flag)
+            << ", \"hdr\": " << (HdrSystemName(vui.transfer_characteristics).empty()
+                                      ? "null"
+                                      : JsonString(HdrSystemName(vui.transfer_characteristics)))
+            << ",\n              \"has_b_frames\": " << t.maxNumReorderPics
+            << ", \"temporal_layers\": " << t.temporalLayers << ", \"gop\": {\"m\": " << t.gopM
+            << ", \"n\": " << t.gopN << ", \"open\": " << Bool(t.openGop) << "}";
+        const HdrSei& m = t.hdr;
+        if (m.has_mastering_display) {
+            out << ",\n              \"mastering_display\": {\"display_primaries_x\": [" << m.display_primaries_x[0] << ", "
+                << m.display_primaries_x[1] << ", " << m.display_primaries_x[2] << "], \"display_primaries_y\": ["
+                << m.display_primaries_y[0] << ", " << m.display_primaries_y[1] << ", " << m.display_primaries_y[2]
+                << "], \"white_point_x\": " << m.white_point_x << ", \"white_point_y\": " << m.white_point_y
+                << ", \"max_display_mastering_luminance\": " << m.max_display_mastering_luminance
+                << ", \"min_display_mastering_luminance\": " << m.min_display_mastering_luminance << '}';
+        }
+        if (m.has_content_light_level)
+            out << ",\n              \"content_light_level\": {\"max_content_light_level\": "
+                << m.max_content_light_level << ", \"max_pic_average_light_level\": " << m.max_pic_average_light_level
+                << '}';
+        out << "},\n";
+    }
+    out << "    \"timing_notes\": " << t.notes << ",\n";
+}
+
 } // namespace
 
 void JsonReport::Begin(const std::string& path) {
@@ -95,8 +143,14 @@ void JsonReport::Unit(const UnitRecord& u) {
     } else {
         out_ << ", \"slice\": null";
     }
+    if (u.hasPoc) {
+        out_ << ", \"poc\": " << u.poc << ", \"output_index\": " << IntOrNull(static_cast<long long>(u.outputIndex), u.output)
+             << ", \"pts\": " << (u.output ? SecondsText(u.presentationTime, 6) : "null");
+    }
     if (!u.error.empty())
         out_ << ", \"error\": " << JsonString(u.error);
+    if (!u.note.empty())
+        out_ << ", \"note\": " << JsonString(u.note);
     out_ << '}';
 }
 
@@ -150,6 +204,7 @@ void JsonReport::End(const Summary& s) {
              << ", \"name\": " << JsonString(NalUnitTypeName(s.keyPictures[i].nalUnitType)) << '}';
     out_ << "],\n";
     out_ << "    \"parameter_sets_before_first_picture\": " << Bool(s.parameterSetsFirst) << ",\n";
+    WriteTiming(out_, s.timing);
     out_ << "    \"error_count\": " << s.errorCount << ",\n";
     out_ << "    \"errors\": [";
     for (std::size_t i = 0; i < s.errors.size(); ++i)

@@ -6,14 +6,11 @@ namespace h265info {
 
 namespace {
 
-// A frame rate as given to --fps: a plain positive number up to 1000 (the
-// bitrate window holds one second of pictures).
-bool ParseFps(const std::string& text, double& fps) {
-    if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos)
-        return false;
-    char* end = nullptr;
-    fps = std::strtod(text.c_str(), &end);
-    return *end == '\0' && fps > 0 && fps <= 1000;
+// A frame rate as given to --fps: a positive number ("25", "29.97") or
+// fraction ("30000/1001") up to 1000 (the bitrate window holds one second of
+// pictures).
+bool ParseFps(const std::string& text, h265tools::FrameRate& rate) {
+    return h265tools::ParseFrameRate(text, rate) && rate.PerSecond() <= 1000;
 }
 
 } // namespace
@@ -22,7 +19,6 @@ Command ParseArguments(const std::vector<std::string>& args, bool standardInputI
                        std::string& error) {
     bool optionsEnded = false;
     bool haveFile = false;
-    bool haveFps = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
@@ -40,8 +36,8 @@ Command ParseArguments(const std::vector<std::string>& args, bool standardInputI
             } else if (arg == "--index") {
                 options.indexPath = args[++i];
             } else if (arg == "--fps") {
-                haveFps = true;
-                if (!ParseFps(args[++i], options.fps)) {
+                options.haveRate = true;
+                if (!ParseFps(args[++i], options.rate)) {
                     error = "--fps needs a number above 0 and up to 1000, not '" + args[i] + "'";
                     return Command::kUsageError;
                 }
@@ -60,8 +56,8 @@ Command ParseArguments(const std::vector<std::string>& args, bool standardInputI
         options.file = arg;
         haveFile = true;
     }
-    if (options.svgPath.empty() && (haveFps || !options.indexPath.empty())) {
-        error = "--fps and --index only go with --svg";
+    if (options.svgPath.empty() && !options.indexPath.empty()) {
+        error = "--index only goes with --svg";
         return Command::kUsageError;
     }
     if (!haveFile) {

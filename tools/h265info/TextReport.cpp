@@ -2,7 +2,10 @@
 
 #include <cstdio>
 
+#include "ColourNames.h"
 #include "NalUnitNames.h"
+#include "PictureTime.h"
+#include "SampleAspectRatio.h"
 
 namespace h265info {
 
@@ -47,6 +50,71 @@ void WriteSizeChanges(std::ostream& out, const std::vector<SizeChange>& changes)
     }
 }
 
+std::string Ratio(unsigned int numerator, unsigned int denominator) {
+    return std::to_string(numerator) + ":" + std::to_string(denominator);
+}
+
+std::string Decimal(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+void WriteTiming(std::ostream& out, const TimingSummary& t) {
+    Row(out, "frame rate", FrameRateText(t.rate));
+    Row(out, "duration",
+        SecondsText(t.duration) + " s (" + std::to_string(t.outputPictures) + " pictures output)");
+    if (!t.haveSps)
+        return;
+    const VuiParameters& vui = t.vui;
+    unsigned int sarWidth = 0;
+    unsigned int sarHeight = 0;
+    Row(out, "sample aspect ratio",
+        SampleAspectRatio(vui, sarWidth, sarHeight) ? Ratio(sarWidth, sarHeight) : "not given (1:1 assumed)");
+    Row(out, "colour range",
+        std::string(ColourRangeName(vui.video_full_range_flag)) +
+            (vui.video_signal_type_present_flag ? "" : " (not given, limited range assumed)"));
+    if (vui.colour_description_present_flag) {
+        Row(out, "colour primaries", ColourPrimariesName(vui.colour_primaries));
+        Row(out, "transfer", TransferCharacteristicsName(vui.transfer_characteristics));
+        Row(out, "matrix", MatrixCoefficientsName(vui.matrix_coeffs));
+    } else {
+        Row(out, "colour description", "not given");
+    }
+    const std::string hdr = HdrSystemName(vui.transfer_characteristics);
+    Row(out, "HDR", hdr.empty() ? "no" : hdr + " (" + TransferCharacteristicsName(vui.transfer_characteristics) + ")");
+    if (t.hdr.has_mastering_display) {
+        // display_primaries_* count in 0.00002, the luminances in 0.0001 cd/m2
+        // (D.3.28); c = 0, 1, 2 are green, blue and red.
+        const HdrSei& m = t.hdr;
+        const auto xy = [](unsigned int x, unsigned int y) {
+            return "(" + Decimal(x * 0.00002, 4) + "," + Decimal(y * 0.00002, 4) + ")";
+        };
+        Row(out, "mastering display",
+            "R" + xy(m.display_primaries_x[2], m.display_primaries_y[2]) + " G" +
+                xy(m.display_primaries_x[0], m.display_primaries_y[0]) + " B" +
+                xy(m.display_primaries_x[1], m.display_primaries_y[1]) + " WP" + xy(m.white_point_x, m.white_point_y) +
+                ", luminance " + Decimal(m.min_display_mastering_luminance * 0.0001, 4) + " to " +
+                Decimal(m.max_display_mastering_luminance * 0.0001, 4) + " cd/m2");
+    }
+    if (t.hdr.has_content_light_level)
+        Row(out, "content light level",
+            "MaxCLL " + std::to_string(t.hdr.max_content_light_level) + ", MaxFALL " +
+                std::to_string(t.hdr.max_pic_average_light_level) + " cd/m2");
+    Row(out, "chroma location",
+        vui.chroma_loc_info_present_flag
+            ? std::string(ChromaLocationName(vui.chroma_sample_loc_type_top_field)) + " (type " +
+                  std::to_string(vui.chroma_sample_loc_type_top_field) + ")"
+            : "not given");
+    Row(out, "field coding",
+        vui.field_seq_flag ? "yes, each picture is a field (field_seq_flag)" : "no, each picture is a frame");
+    Row(out, "reorder depth", std::to_string(t.maxNumReorderPics) + " (sps_max_num_reorder_pics)");
+    Row(out, "temporal layers", std::to_string(t.temporalLayers));
+    std::string gop = "M=" + std::to_string(t.gopM);
+    gop += t.gopN ? ", N=" + std::to_string(t.gopN) : ", N unknown (fewer than two key pictures)";
+    Row(out, "GOP", gop + (t.openGop ? ", open" : ", closed"));
+}
+
 } // namespace
 
 std::string SliceColumn(const UnitRecord& unit) {
@@ -84,6 +152,8 @@ void TextReport::Unit(const UnitRecord& unit) {
     while (!line.empty() && line.back() == ' ')
         line.pop_back();
     out_ << line << '\n';
+    if (unit.hasPoc)
+        out_ << std::string(22, ' ') << PictureTimeText(unit) << '\n';
 }
 
 void TextReport::End(const Summary& s) {
@@ -141,6 +211,9 @@ void TextReport::End(const Summary& s) {
     Row(out_, "parameter sets",
         s.parameterSetsFirst ? "VPS, SPS and PPS come before the first picture"
                              : "VPS, SPS and PPS do not all come before the first picture");
+    WriteTiming(out_, s.timing);
+    if (s.timing.notes)
+        Row(out_, "unread by the timing", std::to_string(s.timing.notes) + " NAL units (see standard error)");
     if (s.errorCount)
         Row(out_, "errors", std::to_string(s.errorCount) + " (see standard error)");
     WriteListings(out_, "SPS", s.spsListings);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "FrameRate.h"
 #include "ParameterSets.h"
 
 namespace h265split {
@@ -52,6 +53,15 @@ struct AccessUnit {
     // A slice segment header of the access unit ends before slice_type: at the
     // end of the stream, the sign of a cut-off access unit.
     bool sliceHeaderTruncated = false;
+    // PicOrderCntVal of the picture, when the tools' syntax reader could read
+    // it; whether a decoder of the whole stream outputs it, and at what rate.
+    bool hasPoc = false;
+    std::int32_t poc = 0;
+    bool output = true;
+    h265tools::FrameRate rate;
+
+    // Seconds the picture is shown for; 0 when it is not output.
+    double Duration() const { return HasPicture() && output ? rate.Seconds(1) : 0; }
 
     void Clear() {
         bytes.clear();
@@ -62,6 +72,10 @@ struct AccessUnit {
         ppsId = 0;
         parameterSets = h265tools::ParameterSets::Pair();
         sliceHeaderTruncated = false;
+        hasPoc = false;
+        poc = 0;
+        output = true;
+        rate = h265tools::FrameRate();
     }
 };
 

@@ -23,9 +23,28 @@ std::string At(const NalUnitView& unit) {
 
 } // namespace
 
-PictureReader::PictureReader(Messages& messages) : messages_(messages) {}
+PictureReader::PictureReader(Messages& messages, const h265tools::FrameRate* rateOption)
+    : messages_(messages), rateOption_(rateOption) {}
+
+void PictureReader::ObserveTiming(const NalUnitView& unit, AccessUnit& au) {
+    const std::size_t h = static_cast<std::size_t>(unit.startCodeLength);
+    h265tools::PictureTiming timing;
+    std::string note;
+    const h265tools::StreamTiming::Seen seen = timing_.Observe(unit.data + h, unit.size - h, unit.offset, timing, note);
+    if (seen == h265tools::StreamTiming::Seen::kPicture && !au.hasPoc) {
+        au.hasPoc = true;
+        au.poc = timing.poc;
+        au.output = timing.output;
+        au.rate = h265tools::ChooseFrameRate(rateOption_, timing.sps, timing.vps);
+    } else if (seen == h265tools::StreamTiming::Seen::kUnknownPicture && !au.hasPoc) {
+        au.rate = h265tools::ChooseFrameRate(rateOption_, timing_.ActiveSps(), timing_.ActiveVps());
+    }
+    if (!note.empty())
+        messages_.Say(note + "; the timing of the pictures that use it is unknown");
+}
 
 void PictureReader::Observe(const NalUnitView& unit, const UnitHeader& header, AccessUnit& au) {
+    ObserveTiming(unit, au);
     switch (header.nalUnitType) {
     case kVpsNut:
         KeepVps(unit);

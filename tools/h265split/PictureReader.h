@@ -10,6 +10,7 @@
 #include "Messages.h"
 #include "NalUnitReader.h"
 #include "ParameterSets.h"
+#include "StreamTiming.h"
 
 class IH265Parser;
 class IVideoHeaderParser;
@@ -18,13 +19,15 @@ namespace h265split {
 
 class PictureReader {
 public:
-    explicit PictureReader(Messages& messages); // std::bad_alloc when the parsers cannot be made
+    // `rateOption` is the user's --fps, or null. std::bad_alloc when the
+    // parsers cannot be made.
+    PictureReader(Messages& messages, const h265tools::FrameRate* rateOption);
     PictureReader(const PictureReader&) = delete;
     PictureReader& operator=(const PictureReader&) = delete;
 
     // Takes in the unit that has just been added to `au`: keeps a VPS, SPS or
     // PPS under its id, and for the first slice segment of a picture fills in
-    // the picture fields of `au`.
+    // the picture fields of `au`, its PicOrderCntVal and frame rate among them.
     void Observe(const h265tools::NalUnitView& unit, const UnitHeader& header, AccessUnit& au);
 
     // HasParameterSets on the access unit: a VPS, an SPS and a PPS come
@@ -34,6 +37,7 @@ public:
     const h265tools::ParameterSets& parameterSets() const { return parameterSets_; }
 
 private:
+    void ObserveTiming(const h265tools::NalUnitView& unit, AccessUnit& au);
     void KeepVps(const h265tools::NalUnitView& unit);
     void KeepSps(const h265tools::NalUnitView& unit);
     void KeepPps(const h265tools::NalUnitView& unit);
@@ -43,6 +47,8 @@ private:
     h265tools::LibraryParsers parsers_;
     h265tools::ParameterSets parameterSets_;
     h265tools::ParserActivation activation_;
+    const h265tools::FrameRate* rateOption_;
+    h265tools::StreamTiming timing_;
 };
 
 } // namespace h265split

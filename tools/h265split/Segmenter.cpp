@@ -86,11 +86,15 @@ void Segmenter::Place(const AccessUnit& au, bool startsSegment) {
         countingLeading_ = false;
     }
     Write(au);
+    presentedTime_ += au.Duration();
 }
 
 void Segmenter::Open(const AccessUnit& au) {
+    if (segments_ == 0 && rules_.seconds > 0 && !rules_.haveRate && !PicturesIn(rules_.seconds, au.rate, rules_.pictures))
+        PicturesIn(rules_.seconds, h265tools::FrameRate(), rules_.pictures); // a rate beyond counting: 25 instead
     file_.reset(new SegmentFile(directory_, segments_));
     record_ = SegmentRecord();
+    record_.startTime = presentedTime_;
     record_.file = file_->name();
     record_.firstByteOffset = au.Offset();
     record_.keyNalType = au.pictureNalUnitType;
@@ -156,7 +160,10 @@ void Segmenter::Write(const AccessUnit& au) {
     else if (!au.key)
         countingLeading_ = false;
     if (droppedPicture) {
+        // In output order the RASL pictures come before their key picture:
+        // the segment's first picture is shown after them.
         ++record_.raslDropped;
+        record_.startTime += au.Duration();
         return;
     }
     ++record_.pictures;
@@ -178,6 +185,7 @@ void Segmenter::CloseSegment() {
         return;
     file_->Commit();
     record_.bytes = file_->bytes();
+    record_.duration = presentedTime_ - record_.startTime;
     index_.Add(record_);
     file_.reset();
     ++segments_;

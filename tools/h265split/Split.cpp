@@ -54,7 +54,8 @@ public:
     Walk(h265tools::StreamInput& input, const std::string& directory, const SegmentRules& rules, bool jsonIndex,
          const volatile std::sig_atomic_t* stop)
         : input_(input), progress_("h265split", input.description(), input.size(), h265tools::Progress::Rows::kNoRows),
-          messages_(&progress_), pictures_(messages_), segmenter_(directory, rules, jsonIndex, pictures_, messages_),
+          messages_(&progress_), rateOption_(rules.rate),
+          pictures_(messages_, rules.haveRate ? &rateOption_ : nullptr), segmenter_(directory, rules, jsonIndex, pictures_, messages_),
           reader_(input.fd()) {
         reader_.StopWhen(stop);
     }
@@ -69,6 +70,7 @@ private:
     h265tools::StreamInput& input_;
     h265tools::Progress progress_;
     Messages messages_;
+    const h265tools::FrameRate rateOption_;
     PictureReader pictures_;
     Segmenter segmenter_;
     h265tools::NalUnitReader reader_;
