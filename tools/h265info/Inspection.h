@@ -105,6 +105,7 @@ struct TimingSummary {
     VuiParameters vui;
     unsigned int maxNumReorderPics = 0; // sps_max_num_reorder_pics of the highest sub-layer
     unsigned int temporalLayers = 0;    // sps_max_sub_layers_minus1 + 1
+    unsigned int chromaFormatIdc = 0;
     HdrSei hdr;
     // GOP structure in output order: M the most common distance between
     // pictures that are not B pictures, N that between key pictures (0 with

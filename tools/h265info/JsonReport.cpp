@@ -88,6 +88,7 @@ void WriteTiming(std::ostream& out, const TimingSummary& t) {
             << ", \"color_space\": " << JsonString(MatrixCoefficientsName(vui.matrix_coeffs))
             << ", \"chroma_location\": "
             << (vui.chroma_loc_info_present_flag ? JsonString(ChromaLocationName(vui.chroma_sample_loc_type_top_field))
+                : t.chromaFormatIdc == 1          ? JsonString(ChromaLocationName(0))
                                                  : "null")
             << ", \"field_seq_flag\": " << Bool(vui.field_seq_flag)
             << ", \"hdr\": " << (HdrSystemName(vui.transfer_characteristics).empty()

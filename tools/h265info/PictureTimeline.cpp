@@ -22,6 +22,7 @@ void PictureTimeline::Describe(const h265tools::PictureTiming& timing) {
     summary_.vui = sps.vui;
     summary_.maxNumReorderPics = sps.sps_max_num_reorder_pics[sps.sps_max_sub_layers_minus1 & 7u];
     summary_.temporalLayers = sps.sps_max_sub_layers_minus1 + 1;
+    summary_.chromaFormatIdc = sps.chroma_format_idc;
 }
 
 void PictureTimeline::Add(UnitRecord record, const h265tools::NalUnitView& unit) {

@@ -105,7 +105,8 @@ void WriteTiming(std::ostream& out, const TimingSummary& t) {
         vui.chroma_loc_info_present_flag
             ? std::string(ChromaLocationName(vui.chroma_sample_loc_type_top_field)) + " (type " +
                   std::to_string(vui.chroma_sample_loc_type_top_field) + ")"
-            : "not given");
+        : t.chromaFormatIdc == 1 ? "left (not given, type 0 inferred)"
+                                 : "not given");
     Row(out, "field coding",
         vui.field_seq_flag ? "yes, each picture is a field (field_seq_flag)" : "no, each picture is a frame");
     Row(out, "reorder depth", std::to_string(t.maxNumReorderPics) + " (sps_max_num_reorder_pics)");

@@ -83,6 +83,7 @@ void Segmenter::Place(const AccessUnit& au, bool startsSegment) {
         return;
     } else if (au.key) {
         droppingRasl_ = false; // the RASL pictures after this IRAP picture decode from the segment's start
+        raslOfStart_ = false;
         countingLeading_ = false;
     }
     Write(au);
@@ -109,7 +110,8 @@ void Segmenter::Open(const AccessUnit& au) {
     // A segment's decoding starts at its key picture, where a CRA picture is
     // handled as a BLA picture is (NoRaslOutputFlag 1): the RASL pictures
     // associated with it refer to pictures before it and are not decoded.
-    droppingRasl_ = (au.pictureNalUnitType == kCraNut || au.pictureNalUnitType == kBlaWLp) && !rules_.keepRasl;
+    raslOfStart_ = au.pictureNalUnitType == kCraNut || au.pictureNalUnitType == kBlaWLp;
+    droppingRasl_ = raslOfStart_ && !rules_.keepRasl;
     insertPending_ = !pictures_.CarriesParameterSets(au);
     if (insertPending_ && !au.parameterSets.pps)
         messages_.Say("the key picture at byte offset " + std::to_string(au.Offset()) +
@@ -159,11 +161,13 @@ void Segmenter::Write(const AccessUnit& au) {
         ++leadingOfStart_;
     else if (!au.key)
         countingLeading_ = false;
-    if (droppedPicture) {
-        // In output order the RASL pictures come before their key picture:
-        // the segment's first picture is shown after them.
-        ++record_.raslDropped;
+    // In output order the RASL pictures of the segment's key picture come
+    // before it, and decoded from the segment's start they are not output
+    // (kept or not): the segment's first picture is shown after them.
+    if (raslOfStart_ && IsRasl(au.pictureNalUnitType))
         record_.startTime += au.Duration();
+    if (droppedPicture) {
+        ++record_.raslDropped;
         return;
     }
     ++record_.pictures;

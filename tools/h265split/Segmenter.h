@@ -84,6 +84,7 @@ private:
     // it, until their number decides.
     std::vector<AccessUnit> held_;
     bool droppingRasl_ = false;            // the leading pictures of the CRA that started the segment
+    bool raslOfStart_ = false;             // RASL pictures now are those of the segment's CRA or BLA picture
     bool insertPending_ = false;
     unsigned int segments_ = 0;
     std::uint64_t skippedPictures_ = 0;

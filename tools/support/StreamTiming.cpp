@@ -13,6 +13,7 @@ enum : int {
     kRaslN = 8,
     kRaslR = 9,
     kBlaWLp = 16,
+    kCraNut = 21,
     kLastIrap = 23,
     kVps = 32,
     kSps = 33,
@@ -68,7 +69,6 @@ StreamTiming::Seen StreamTiming::Observe(const unsigned char* nal, std::size_t s
         case kEndOfSequence:
         case kEndOfBitstream:
             poc_.EndOfSequence();
-            endOfSequence_ = true;
             break;
         case kPrefixSei: {
             HdrSei sei;
@@ -136,8 +136,6 @@ StreamTiming::Seen StreamTiming::ObserveSlice(const unsigned char* nal, std::siz
     timing.poc = poc_.Next(type, static_cast<int>(temporalId), header.slice_pic_order_cnt_lsb,
                            sps->log2_max_pic_order_cnt_lsb_minus4, startSequence_);
     startSequence_ = false;
-    const bool afterEndOfSequence = endOfSequence_;
-    endOfSequence_ = false;
     timing.irap = type >= kBlaWLp && type <= kLastIrap;
     timing.startsSequence = poc_.StartedSequence();
     // RASL pictures of an IRAP picture with NoRaslOutputFlag 1 refer to
@@ -145,8 +143,11 @@ StreamTiming::Seen StreamTiming::ObserveSlice(const unsigned char* nal, std::siz
     // (8.1.3).
     const bool skippedRasl = (type == kRaslN || type == kRaslR) && poc_.NoRaslOutputFlag();
     timing.output = header.pic_output_flag != 0 && !skippedRasl;
-    timing.noOutputOfPriorPics = timing.startsSequence && type <= 20 && !afterEndOfSequence &&
-                                 header.no_output_of_prior_pics_flag != 0;
+    // C.5.2.2: a CRA picture that starts a sequence discards the pictures
+    // still waiting for output; an IDR or BLA picture does so when its
+    // no_output_of_prior_pics_flag says so.
+    timing.noOutputOfPriorPics =
+        timing.startsSequence && (type == kCraNut || header.no_output_of_prior_pics_flag != 0);
     timing.temporalId = temporalId;
     timing.sps = sps.get();
     timing.vps = activeVps_.get();

@@ -26,9 +26,8 @@ struct PictureTiming {
     bool irap = false;
     bool startsSequence = false;   // an IRAP picture with NoRaslOutputFlag 1
     bool output = true;            // PicOutputFlag (a RASL picture of such an IRAP picture is not decoded)
-    // no_output_of_prior_pics_flag of an IDR or BLA picture that starts a
-    // sequence: the pictures still waiting for output are discarded. After
-    // an end of sequence NAL unit they are output (as decoders do).
+    // NoOutputOfPriorPicsFlag of a picture that starts a sequence: the
+    // pictures still waiting for output are discarded.
     bool noOutputOfPriorPics = false;
     unsigned int temporalId = 0;
     const SpsSyntax* sps = nullptr; // the SPS the picture activates
@@ -78,7 +77,6 @@ private:
     PictureOrderCount poc_;
     HdrSei hdr_;
     bool startSequence_ = false;
-    bool endOfSequence_ = false;
 };
 
 } // namespace h265tools

@@ -9,7 +9,10 @@ independent decoder:
   - the segments' NAL units, minus the inserted parameter sets (copies of
     earlier ones of the input), are the input's, minus the RASL NAL units of
     a CRA or BLA picture that starts a segment;
-  - the index lists every segment with its size and picture counts;
+  - the index lists every segment with its size and picture counts, and
+    with the presentation time of its first frame and the time its frames
+    cover, at ffprobe's frame rate for the input: a segment's first frame is
+    the input's frame at the same output position (by MD5);
   - the same files come out when the input comes through a pipe in random
     sized writes (1 byte to 1 MiB).
 Exits 77 (skipped) without ffmpeg.
@@ -25,7 +28,7 @@ import subprocess
 import sys
 
 HEADER = ("file,first_byte_offset,bytes,pictures,i_pictures,p_pictures,b_pictures,coded_width,coded_height,"
-          "display_width,display_height,key_nal_type,parameter_sets_inserted,rasl_dropped")
+          "display_width,display_height,key_nal_type,parameter_sets_inserted,rasl_dropped,start_time,duration")
 VPS, SPS, PPS, AUD, CRA, BLA_W_LP = 32, 33, 34, 35, 21, 16
 
 
@@ -50,6 +53,13 @@ def nal_units(data):
 def header(unit):
     body = unit[unit.index(b"\x00\x00\x01") + 3:]
     return (body[0] >> 1) & 0x3F, len(body) > 2 and (body[2] & 0x80) != 0
+
+
+def input_frame_rate(path):
+    run = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v", "-show_entries",
+                          "stream=r_frame_rate", "-of", "csv=p=0", path], capture_output=True, text=True, check=True)
+    numerator, denominator = run.stdout.strip().split("/")
+    return int(numerator) / int(denominator)
 
 
 def frame_md5s(path):
@@ -106,7 +116,8 @@ def main():
     names = sorted(n for n in os.listdir(outdir) if not n.startswith("index."))
     if "--json" in options:
         entries = json.load(open(os.path.join(outdir, "index.json")))
-        as_csv = [{k: ("yes" if v is True else "no" if v is False else str(v)) for k, v in e.items()} for e in entries]
+        as_csv = [{k: ("yes" if v is True else "no" if v is False else "%.6f" % v if isinstance(v, float) else str(v))
+                   for k, v in e.items()} for e in entries]
         if as_csv != index:
             fail("index.json and index.csv differ")
     if names != [r["file"] for r in index] or names != ["seg-%05d.265" % i for i in range(len(names))]:
@@ -120,6 +131,7 @@ def main():
              (index[0]["first_byte_offset"], units[0][0]))
 
     md5s = []
+    firsts = []  # index into md5s of each segment's first frame
     dropped_outside_first = 0
     for record, end in zip(index, ends):
         path = os.path.join(outdir, record["file"])
@@ -157,6 +169,7 @@ def main():
                                                                            record["pictures"]))
         if len(set(size for size, _ in frames)) > 1:
             fail("%s holds pictures of more than one size" % record["file"])
+        firsts.append(len(md5s))
         md5s += frames
         # The input's decode outputs the RASL pictures of a CRA picture
         # unless it starts the stream; never those of a BLA picture.
@@ -190,9 +203,25 @@ def main():
     if len(whole) - len(md5s) != dropped_outside_first:
         fail("the input decodes to %d frames, the segments to %d, with %d RASL pictures dropped" %
              (len(whole), len(md5s), dropped_outside_first))
-    it = iter(whole)
-    if not all(any(m == w for w in it) for m in md5s):
-        fail("the segments' frames are not the input's in order")
+    positions, at = [], 0
+    for m in md5s:
+        while at < len(whole) and whole[at] != m:
+            at += 1
+        if at == len(whole):
+            fail("the segments' frames are not the input's in order")
+        positions.append(at)
+        at += 1
+
+    # Times: the input's output position of each segment's first frame at
+    # ffprobe's rate, and the span to just after its last frame.
+    rate = input_frame_rate(stream)
+    for k, record in enumerate(index):
+        first = positions[firsts[k]]
+        last = positions[firsts[k + 1] - 1] if k + 1 < len(index) else positions[-1]
+        start, duration = float(record["start_time"]), float(record["duration"])
+        if abs(start - first / rate) > 2e-6 or abs(start + duration - (last + 1) / rate) > 4e-6:
+            fail("%s: start_time %s, duration %s; its frames are the input's %d to %d at %.6f fps" %
+                 (record["file"], record["start_time"], record["duration"], first, last, rate))
 
     # Through a pipe in random-sized writes: the same files.
     piped = os.path.join(work, "piped")
