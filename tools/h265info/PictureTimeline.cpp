@@ -48,6 +48,10 @@ void PictureTimeline::Add(UnitRecord record, const h265tools::NalUnitView& unit)
             order_.Add(timing.Decoded(record.index));
         }
     }
+    if (held_.empty() && !held.waiting) {
+        release_(record); // nothing waits: no need to hold a unit that is no picture
+        return;
+    }
     held.record = std::move(record);
     held_.push_back(std::move(held));
     Decide();

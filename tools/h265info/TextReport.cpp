@@ -152,9 +152,14 @@ void TextReport::Unit(const UnitRecord& unit) {
                        RightAligned(unit.size, 10) + "  " + Padded(type, 22) + Padded(code, 16) + SliceColumn(unit);
     while (!line.empty() && line.back() == ' ')
         line.pop_back();
-    out_ << line << '\n';
-    if (unit.hasPoc)
-        out_ << std::string(22, ' ') << PictureTimeText(unit) << '\n';
+    line += '\n';
+    if (unit.hasPoc) {
+        char time[kPictureTimeText];
+        line.append(22, ' ');
+        line.append(time, FormatPictureTime(unit, time));
+        line += '\n';
+    }
+    out_ << line;
 }
 
 void TextReport::End(const Summary& s) {

@@ -1,5 +1,7 @@
 #include "StreamTiming.h"
 
+#include <algorithm>
+
 #include "SlicePicParameterSetId.h"
 #include "SlicePocHeader.h"
 #include "SyntaxError.h"
@@ -46,24 +48,36 @@ StreamTiming::Seen StreamTiming::Observe(const unsigned char* nal, std::size_t s
     if (size < 2)
         return Seen::kOther;
     const int type = (nal[0] >> 1) & 0x3F;
+    // Streams repeat their parameter sets, mostly unchanged: one that is
+    // byte for byte the last one read is not read again.
+    std::vector<unsigned char>* last = type == kVps ? &lastVps_ : type == kSps ? &lastSps_ : type == kPps ? &lastPps_
+                                                                                                            : nullptr;
+    if (last) {
+        if (last->size() == size && std::equal(last->begin(), last->end(), nal))
+            return Seen::kOther;
+        last->clear();
+    }
     try {
         switch (type) {
         case kVps: {
             std::shared_ptr<VpsSyntax> vps(new VpsSyntax());
             ReadVps(nal, size, *vps);
             vps_[vps->vps_video_parameter_set_id & 15u] = vps;
+            lastVps_.assign(nal, nal + size);
             break;
         }
         case kSps: {
             std::shared_ptr<SpsSyntax> sps(new SpsSyntax());
             ReadSps(nal, size, *sps);
             sps_[sps->sps_seq_parameter_set_id & 15u] = sps;
+            lastSps_.assign(nal, nal + size);
             break;
         }
         case kPps: {
             std::shared_ptr<PpsHead> pps(new PpsHead());
             ReadPpsHead(nal, size, *pps);
             pps_[pps->pps_pic_parameter_set_id & 63u] = pps;
+            lastPps_.assign(nal, nal + size);
             break;
         }
         case kEndOfSequence:
@@ -118,11 +132,13 @@ StreamTiming::Seen StreamTiming::ObserveSlice(const unsigned char* nal, std::siz
     unsigned int ppsId = 0;
     if (ReadSlicePicParameterSetId(nal, size, ppsId) != PpsIdReading::kRead || !pps_[ppsId])
         return Seen::kUnknownPicture;
-    const std::shared_ptr<const PpsHead> pps = pps_[ppsId];
-    const std::shared_ptr<const SpsSyntax> sps = pps->pps_seq_parameter_set_id < 16 ? sps_[pps->pps_seq_parameter_set_id]
-                                                                                    : nullptr;
-    if (!sps)
+    // Plain pointers: the records stay kept while this picture is read, and
+    // a shared_ptr copy per picture costs atomic counts.
+    const PpsHead* pps = pps_[ppsId].get();
+    const std::shared_ptr<const SpsSyntax>& keptSps = sps_[pps->pps_seq_parameter_set_id & 15u];
+    if (pps->pps_seq_parameter_set_id > 15 || !keptSps)
         return Seen::kUnknownPicture;
+    const SpsSyntax* sps = keptSps.get();
     SlicePocHeader header;
     try {
         ReadSlicePocHeader(nal, size, *pps, *sps, header);
@@ -130,8 +146,11 @@ StreamTiming::Seen StreamTiming::ObserveSlice(const unsigned char* nal, std::siz
         note = "slice segment at byte offset " + std::to_string(offset) + ": " + e.what();
         return Seen::kUnknownPicture;
     }
-    activeSps_ = sps;
-    activeVps_ = vps_[sps->sps_video_parameter_set_id & 15u];
+    if (activeSps_ != keptSps)
+        activeSps_ = keptSps;
+    const std::shared_ptr<const VpsSyntax>& keptVps = vps_[sps->sps_video_parameter_set_id & 15u];
+    if (activeVps_ != keptVps)
+        activeVps_ = keptVps;
     const unsigned int temporalId = (nal[1] & 7u) == 0 ? 0 : (nal[1] & 7u) - 1;
     timing.poc = poc_.Next(type, static_cast<int>(temporalId), header.slice_pic_order_cnt_lsb,
                            sps->log2_max_pic_order_cnt_lsb_minus4, startSequence_);
@@ -149,7 +168,7 @@ StreamTiming::Seen StreamTiming::ObserveSlice(const unsigned char* nal, std::siz
     timing.noOutputOfPriorPics =
         timing.startsSequence && (type == kCraNut || header.no_output_of_prior_pics_flag != 0);
     timing.temporalId = temporalId;
-    timing.sps = sps.get();
+    timing.sps = sps;
     timing.vps = activeVps_.get();
     return Seen::kPicture;
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "HdrSei.h"
 #include "OutputOrder.h"
@@ -74,6 +75,11 @@ private:
     // Kept alive while a picture refers to them, even when replaced.
     std::shared_ptr<const SpsSyntax> activeSps_;
     std::shared_ptr<const VpsSyntax> activeVps_;
+    // The NAL unit bytes of the last VPS, SPS and PPS read, when it could be
+    // read: an identical repetition is not read again.
+    std::vector<unsigned char> lastVps_;
+    std::vector<unsigned char> lastSps_;
+    std::vector<unsigned char> lastPps_;
     PictureOrderCount poc_;
     HdrSei hdr_;
     bool startSequence_ = false;
