@@ -110,6 +110,46 @@ x265_cli "$DATA/x265_160x96_repeat_headers_hrd.hevc" testsrc2 160x96 8 \
   --preset ultrafast --crf 32 --keyint 4 --repeat-headers \
   --hrd --vbv-bufsize 500 --vbv-maxrate 500
 
+# What the tools' syntax reader reads beyond the library: VUI timing at
+# 30000/1001, a sample aspect ratio (4:3, aspect_ratio_idc 14) and full range;
+# HDR10 (PQ, BT.2020, mastering display and content light level SEI) and HLG,
+# both Main 10; field coding (field_seq_flag, pic_struct in picture timing
+# SEI); an open GOP with a B-pyramid at 30000/1001 (picture order count across
+# CRA pictures and RASL pictures); scaling_list_data() with every list coded
+# explicitly (all lists differ, so none is predicted from another).
+x265_cli "$DATA/x265_64x64_vui_sar_full_range.hevc" testsrc2 64x64 6 \
+  --preset ultrafast --crf 40 --fps 30000/1001 --sar 4:3 --range full
+x265_cli "$DATA/x265_64x64_hdr10_main10.hevc" testsrc2 64x64 4 \
+  --preset ultrafast --crf 40 --output-depth 10 --profile main10 \
+  --colorprim bt2020 --transfer smpte2084 --colormatrix bt2020nc \
+  --master-display "G(13250,34500)B(7500,3000)R(34000,16000)WP(15635,16450)L(10000000,1)" --max-cll 1000,400
+x265_cli "$DATA/x265_64x64_hlg_main10.hevc" testsrc2 64x64 4 \
+  --preset ultrafast --crf 40 --output-depth 10 --profile main10 \
+  --colorprim bt2020 --transfer arib-std-b67 --colormatrix bt2020nc
+x265_cli "$DATA/x265_64x64_interlace_tff.hevc" testsrc2 64x64 4 --preset ultrafast --crf 40 --interlace tff
+x265_cli "$DATA/x265_64x64_open_gop_b_pyramid.hevc" testsrc2 64x64 20 \
+  --preset ultrafast --crf 40 --fps 30000/1001 --bframes 3 --b-pyramid --keyint 8 --open-gop
+scaling_lists=$(mktemp)
+python3 - "$scaling_lists" <<'PY'
+import sys
+lines, m = [], 0
+for size, n in (("4X4", 16), ("8X8", 64), ("16X16", 64), ("32X32", 64)):
+    for kind in ("INTRA", "INTER"):
+        for comp in ("LUMA", "CHROMAU", "CHROMAV"):
+            if size == "32X32" and comp != "LUMA":
+                continue
+            m += 1
+            values = [8 + (i * (m + 2) + m * 5) % 60 for i in range(n)]
+            lines.append(f"{kind}{size}_{comp} =")
+            lines += [" ".join(map(str, values[r:r + 8])) for r in range(0, n, 8)]
+            if size in ("16X16", "32X32"):
+                lines += [f"{kind}{size}_{comp}_DC =", str(10 + m)]
+open(sys.argv[1], "w").write("\n".join(lines) + "\n")
+PY
+x265_cli "$DATA/x265_64x64_scaling_lists.hevc" testsrc2 64x64 3 \
+  --preset ultrafast --crf 40 --scaling-list "$scaling_lists"
+rm -f "$scaling_lists"
+
 # Chroma formats and bit depths through ffmpeg's libx265 (Main, Main 10, Main 12
 # and the format range extensions profiles).
 for pix_fmt in gray gray10le gray12le yuv420p yuv420p10le yuv420p12le \
