@@ -2,8 +2,8 @@
 """Proves the segments h265split writes for a stream, with ffmpeg as the
 independent decoder:
   - every segment decodes on its own without any error message, starts with
-    a VPS, an SPS and a PPS (after an optional access unit delimiter), and its
-    first picture is an IRAP picture;
+    a VPS, an SPS and a PPS (after the access unit delimiter, when its access
+    unit has one), and its first picture is an IRAP picture;
   - the segments start at the key pictures that the cut rule picks in the
     output order ffprobe decodes the input in, and hold the pictures between;
   - the frame MD5s of all segments, in order, are those of the input's own
@@ -215,7 +215,8 @@ def main():
 
         got = [u for _, u in nal_units(seg)]
         kinds = [header(u)[0] for u in got]
-        lead = 1 if kinds[0] == AUD else 0
+        # The access unit delimiter stays first; the parameter sets follow it.
+        lead = 1 if header(expected[0])[0] == AUD else 0
         sets = kinds[lead:]
         sets = sets[:next(n for n, k in enumerate(sets) if k not in (VPS, SPS, PPS))]
         if sets[:1] != [VPS] or SPS not in sets or PPS not in sets:
