@@ -107,6 +107,10 @@ void Segmenter::Open(const AccessUnit& au) {
         record_.displayHeight = display.height;
     }
     picturesSinceStart_ = 0;
+    // The key picture's own leading pictures come before it in output order:
+    // they count to the segment before (PicturesBefore).
+    leadingOfStart_ = 0;
+    countingLeading_ = true;
     // A segment's decoding starts at its key picture, where a CRA picture is
     // handled as a BLA picture is (NoRaslOutputFlag 1): the RASL pictures
     // associated with it refer to pictures before it and are not decoded.

@@ -3,7 +3,9 @@
 feeds the tool and what must come of it.
 
   faults.py H265SPLIT DATA_DIR WORKDIR CASE
-CASE: garbage, truncated, no_key_picture, write_error, sigterm, usage.
+CASE: garbage, truncated, no_key_picture, write_error, short_writes, sigterm,
+usage. short_writes exits 77 (skipped) without H265SPLIT_WRITE_SHIM, the path
+of the write shim (short_writes.cpp); H265SPLIT_WRITE_SHIM_SKIP says why.
 """
 import os
 import resource
@@ -132,6 +134,24 @@ def write_error():
         expect(status == 1, "%s: exit %d: %s" % (how, status, err))
         expect(err == "h265split: cannot write '%s/seg-00002.265.tmp': %s\n" % (outdir, reason), err)
         expect(check_closed(outdir) == ["seg-00000.265", "seg-00001.265"], "%s: %s" % (how, os.listdir(outdir)))
+
+
+def short_writes():
+    # Every write of the tool stops after 4 KiB and the tool goes on with the
+    # rest: the one segment of 7369 bytes is still the stream.
+    shim = os.environ.get("H265SPLIT_WRITE_SHIM")
+    if not shim:
+        print("SKIPPED: " + os.environ.get("H265SPLIT_WRITE_SHIM_SKIP", "no write shim"))
+        sys.exit(77)
+    data = stream("x265_192x128_open_gop_cra.hevc")
+    mark = os.path.join(work, "shortened")
+    # A sanitizer runtime of the tool's own need not come first.
+    env = dict(os.environ, LD_PRELOAD=shim, SHORT_WRITES_MARK=mark,
+               ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
+    status, err, outdir = run(["--frames", "1000"], data, env=env)
+    expect(status == 0 and os.path.exists(mark), "exit %d, shortened: %s: %s" % (status, os.path.exists(mark), err))
+    expect(check_closed(outdir) == ["seg-00000.265"], "segments: %s" % os.listdir(outdir))
+    expect(open(os.path.join(outdir, "seg-00000.265"), "rb").read() == data, "the segment is not the stream")
 
 
 def sigterm():

@@ -2,8 +2,10 @@
 """Proves the segments h265split writes for a stream, with ffmpeg as the
 independent decoder:
   - every segment decodes on its own without any error message, starts with
-    a VPS, an SPS and a PPS (after an optional access unit delimiter), and its
-    first picture is an IRAP picture;
+    a VPS, an SPS and a PPS (after the access unit delimiter, when its access
+    unit has one), and its first picture is an IRAP picture;
+  - the segments start at the key pictures that the cut rule picks in the
+    output order ffprobe decodes the input in, and hold the pictures between;
   - the frame MD5s of all segments, in order, are those of the input's own
     decode minus exactly the dropped RASL pictures the index lists;
   - the segments' NAL units, minus the inserted parameter sets (copies of
@@ -15,7 +17,8 @@ independent decoder:
     the input's frame at the same output position (by MD5);
   - the same files come out when the input comes through a pipe in random
     sized writes (1 byte to 1 MiB).
-Exits 77 (skipped) without ffmpeg.
+Exits 77 (skipped) without ffmpeg, or when STREAM does not exist (a stream
+encoded at test time without an encoder).
 
   prove_segments.py H265SPLIT STREAM WORKDIR [h265split options...]
 """
@@ -75,6 +78,42 @@ def frame_md5s(path):
             if line and not line.startswith("#")]
 
 
+def start_code(data, offset):
+    """The 00 00 01 of the NAL unit at offset: h265split counts the zero byte
+    of a 4-byte start code to its unit, ffprobe's packet positions do not."""
+    return data.find(b"\x00\x00\x01", offset)
+
+
+def expected_cuts(stream, data, options):
+    """Start codes of the access units where segments must start, and of
+    every picture, from ffprobe's decode: a key (IRAP) picture starts one
+    when it comes --frames N (default 2 s at 25: 50) or more pictures after
+    the segment's key picture in output order, or has another picture size.
+    Pictures no decoder outputs (the RASL pictures of a BLA picture) count,
+    just before the key picture they follow in decoding order. The proofs
+    give --frames or no cut option."""
+    limit = int(options[options.index("--frames") + 1]) if "--frames" in options else 50
+    run = subprocess.run(["ffprobe", "-v", "error", "-show_packets", "-show_frames", "-show_entries",
+                          "packet=pos:frame=key_frame,pkt_pos,width,height", "-of", "json", stream],
+                         capture_output=True, text=True)
+    if run.returncode != 0 or run.stderr.strip():
+        fail("ffprobe does not decode %s cleanly: %s" % (stream, run.stderr.strip()[:500]))
+    items = json.loads(run.stdout)["packets_and_frames"]
+    pictures = sorted(start_code(data, int(i["pos"])) for i in items if i["type"] == "packet")
+    frames = [(start_code(data, int(i["pkt_pos"])), i["key_frame"], (i["width"], i["height"]))
+              for i in items if i["type"] == "frame"]
+    unseen = sorted(set(pictures) - set(at for at, _, _ in frames))
+    keys = sorted((at, n, size) for n, (at, key, size) in enumerate(frames) if key)
+    cuts, start = [], None
+    for k, (at, n, size) in enumerate(keys):
+        follows = keys[k + 1][0] if k + 1 < len(keys) else len(data)
+        place = n + sum(1 for u in unseen if u < follows)
+        if start is None or place - start[0] >= limit or size != start[1]:
+            cuts.append(at)
+            start = (place, size)
+    return cuts, pictures
+
+
 def split(tool, source, outdir, options, pipe_seed=None):
     shutil.rmtree(outdir, ignore_errors=True)
     if pipe_seed is None:
@@ -104,6 +143,9 @@ def main():
     if shutil.which("ffmpeg") is None:
         print("SKIPPED: ffmpeg is not installed")
         sys.exit(77)
+    if not os.path.exists(stream):
+        print("SKIPPED: %s does not exist" % stream)
+        sys.exit(77)
     os.makedirs(work, exist_ok=True)
     outdir = os.path.join(work, "out")
     split(tool, stream, outdir, options)
@@ -129,6 +171,10 @@ def main():
     if int(index[0]["first_byte_offset"]) != units[0][0]:
         fail("the first segment starts at %s, the stream's first NAL unit at %d" %
              (index[0]["first_byte_offset"], units[0][0]))
+    cuts, pictures = expected_cuts(stream, data, options)
+    starts = [start_code(data, int(r["first_byte_offset"])) for r in index]
+    if starts != cuts:
+        fail("segments start at the access units at %s, the cut rule in output order picks %s" % (starts, cuts))
 
     md5s = []
     firsts = []  # index into md5s of each segment's first frame
@@ -141,6 +187,10 @@ def main():
         i, p, b = int(record["i_pictures"]), int(record["p_pictures"]), int(record["b_pictures"])
         if i + p + b != int(record["pictures"]) or i == 0:
             fail("%s: I %d + P %d + B %d against %s pictures" % (record["file"], i, p, b, record["pictures"]))
+        held = sum(1 for at in pictures if start_code(data, int(record["first_byte_offset"])) <= at < end)
+        if int(record["pictures"]) + int(record["rasl_dropped"]) != held:
+            fail("%s: %s pictures and %s RASL dropped, ffprobe finds %d in its bytes" %
+                 (record["file"], record["pictures"], record["rasl_dropped"], held))
 
         # The input's NAL units of the segment's stretch, without the RASL
         # ones of a CRA or BLA picture that starts it (up to the next IRAP
@@ -178,7 +228,8 @@ def main():
 
         got = [u for _, u in nal_units(seg)]
         kinds = [header(u)[0] for u in got]
-        lead = 1 if kinds[0] == AUD else 0
+        # The access unit delimiter stays first; the parameter sets follow it.
+        lead = 1 if header(expected[0])[0] == AUD else 0
         sets = kinds[lead:]
         sets = sets[:next(n for n, k in enumerate(sets) if k not in (VPS, SPS, PPS))]
         if sets[:1] != [VPS] or SPS not in sets or PPS not in sets:
