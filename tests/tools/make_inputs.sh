@@ -84,8 +84,8 @@ dependent_pps() { bytes 00 00 00 01 44 01 e0 40; }
 
 # Two PPS of one SPS: PPS 1 with num_extra_slice_header_bits 2. The IDR_N_LP
 # picture names PPS 0 after PPS 1 came (slice_type I, read without reserved
-# flags), the TRAIL_R picture PPS 1 (two slice_reserved_flag, slice_type P).
-{ params; bytes 00 00 00 01 44 01 51 5c ad 08 90; idr; bytes 00 00 01 02 01 a1 40; } > two_pps.h265
+# flags), the TRAIL_R picture PPS 1 (two slice_reserved_flag, slice_type P, then slice_pic_order_cnt_lsb).
+{ params; bytes 00 00 00 01 44 01 51 5c ad 08 90; idr; bytes 00 00 01 02 01 a1 40 08 80; } > two_pps.h265
 
 # slice_type 5 in a first slice segment.
 { vps; sps; dependent_pps; bytes 00 00 01 02 01 cd 80; } > bad_slice_type.h265

@@ -11,9 +11,12 @@ Segmenter::Segmenter(const std::string& directory, const SegmentRules& rules, bo
 
 namespace {
 
-// RADL_N, RADL_R, RASL_N, RASL_R: pictures that follow an IRAP picture in
-// decoding order and come before it in output order.
-bool IsLeading(const AccessUnit& au) {
+// Whether a picture that follows the key picture in decoding order comes
+// before it in output order (a leading picture): by PicOrderCntVal when both
+// are known, else by nal_unit_type (RADL_N, RADL_R, RASL_N, RASL_R).
+bool Leads(const AccessUnit& au, bool keyHasPoc, std::int32_t keyPoc) {
+    if (au.hasPoc && keyHasPoc)
+        return au.poc < keyPoc;
     return au.pictureNalUnitType >= 6 && au.pictureNalUnitType <= 9;
 }
 
@@ -42,7 +45,7 @@ std::uint64_t Segmenter::PicturesBefore(std::uint64_t leading) const {
 
 void Segmenter::Take(AccessUnit& au) {
     if (!held_.empty()) {
-        if (IsLeading(au) && held_.size() < kMaxHeld) {
+        if (au.HasPicture() && !au.key && Leads(au, held_[0].hasPoc, held_[0].poc) && held_.size() < kMaxHeld) {
             held_.push_back(std::move(au));
             return;
         }
@@ -111,6 +114,8 @@ void Segmenter::Open(const AccessUnit& au) {
     // they count to the segment before (PicturesBefore).
     leadingOfStart_ = 0;
     countingLeading_ = true;
+    startHasPoc_ = au.hasPoc;
+    startPoc_ = au.poc;
     // A segment's decoding starts at its key picture, where a CRA picture is
     // handled as a BLA picture is (NoRaslOutputFlag 1): the RASL pictures
     // associated with it refer to pictures before it and are not decoded.
@@ -161,7 +166,7 @@ void Segmenter::Write(const AccessUnit& au) {
     if (!au.HasPicture())
         return;
     ++picturesSinceStart_;
-    if (countingLeading_ && IsLeading(au) && !au.key)
+    if (countingLeading_ && !au.key && Leads(au, startHasPoc_, startPoc_))
         ++leadingOfStart_;
     else if (!au.key)
         countingLeading_ = false;

@@ -80,6 +80,8 @@ private:
     std::uint64_t picturesSinceStart_ = 0; // in decoding order, dropped ones included
     std::uint64_t leadingOfStart_ = 0;     // the leading pictures of the segment's key picture
     bool countingLeading_ = false;
+    bool startHasPoc_ = false; // PicOrderCntVal of the segment's key picture
+    std::int32_t startPoc_ = 0;
     // A key picture that may start a segment and the leading pictures after
     // it, until their number decides.
     std::vector<AccessUnit> held_;
