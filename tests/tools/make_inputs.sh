@@ -117,3 +117,7 @@ for at in 1048573 1048574 1048575; do
 done
 # Leading garbage up to a 4-byte start code that straddles the window's end.
 { filler 1048574; params; idr; } > leading_garbage_1048574.h265
+
+# SPS units with a forbidden value past what the library reads, and one
+# without, made field by field (the tools' own reader meets them).
+python3 "$(dirname "$0")/timing/make_hostile_sps.py" .
