@@ -23,7 +23,9 @@ encoded at test time without an encoder).
   prove_segments.py H265SPLIT STREAM WORKDIR [h265split options...]
 """
 import csv
+import fractions
 import json
+import math
 import os
 import random
 import shutil
@@ -58,11 +60,14 @@ def header(unit):
     return (body[0] >> 1) & 0x3F, len(body) > 2 and (body[2] & 0x80) != 0
 
 
-def input_frame_rate(path):
+def input_frame_rate_text(path):
     run = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v", "-show_entries",
                           "stream=r_frame_rate", "-of", "csv=p=0", path], capture_output=True, text=True, check=True)
-    numerator, denominator = run.stdout.strip().split("/")
-    return int(numerator) / int(denominator)
+    return run.stdout.strip()
+
+
+def input_frame_rate(path):
+    return float(fractions.Fraction(input_frame_rate_text(path)))
 
 
 def frame_md5s(path):
@@ -87,12 +92,19 @@ def start_code(data, offset):
 def expected_cuts(stream, data, options):
     """Start codes of the access units where segments must start, and of
     every picture, from ffprobe's decode: a key (IRAP) picture starts one
-    when it comes --frames N (default 2 s at 25: 50) or more pictures after
+    when it comes --frames N (or --seconds S, default 2, at --fps F or else
+    ffprobe's frame rate of the stream: ceil(S * F)) or more pictures after
     the segment's key picture in output order, or has another picture size.
     Pictures no decoder outputs (the RASL pictures of a BLA picture) count,
     just before the key picture they follow in decoding order. The proofs
-    give --frames or no cut option."""
-    limit = int(options[options.index("--frames") + 1]) if "--frames" in options else 50
+    give --frames, --seconds, --fps or no cut option."""
+    if "--frames" in options:
+        limit = int(options[options.index("--frames") + 1])
+    else:
+        seconds = float(options[options.index("--seconds") + 1]) if "--seconds" in options else 2.0
+        rate = (fractions.Fraction(options[options.index("--fps") + 1]) if "--fps" in options
+                else fractions.Fraction(input_frame_rate_text(stream)))
+        limit = max(1, math.ceil(seconds * float(rate) - 1e-9))
     run = subprocess.run(["ffprobe", "-v", "error", "-show_packets", "-show_frames", "-show_entries",
                           "packet=pos:frame=key_frame,pkt_pos,width,height", "-of", "json", stream],
                          capture_output=True, text=True)
@@ -264,8 +276,9 @@ def main():
         at += 1
 
     # Times: the input's output position of each segment's first frame at
-    # ffprobe's rate, and the span to just after its last frame.
-    rate = input_frame_rate(stream)
+    # ffprobe's rate (or --fps), and the span to just after its last frame.
+    rate = float(fractions.Fraction(options[options.index("--fps") + 1])) if "--fps" in options else \
+        input_frame_rate(stream)
     for k, record in enumerate(index):
         first = positions[firsts[k]]
         last = positions[firsts[k + 1] - 1] if k + 1 < len(index) else positions[-1]
