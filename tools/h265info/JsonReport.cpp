@@ -4,6 +4,7 @@
 #include "ColourNames.h"
 #include "NalUnitNames.h"
 #include "SampleAspectRatio.h"
+#include "TextAppend.h"
 
 namespace h265info {
 
@@ -122,37 +123,73 @@ void JsonReport::Begin(const std::string& path) {
 }
 
 void JsonReport::Unit(const UnitRecord& u) {
-    out_ << (firstUnit_ ? "\n    " : ",\n    ");
+    // Built in one reused buffer: this runs for every NAL unit of a stream.
+    std::string& o = row_;
+    o.assign(firstUnit_ ? "\n    " : ",\n    ");
     firstUnit_ = false;
     const bool typed = u.nalUnitType >= 0;
-    out_ << "{\"index\": " << u.index << ", \"offset\": " << u.offset << ", \"size\": " << u.size
-         << ", \"start_code_length\": " << u.startCodeLength
-         << ", \"nal_unit_type\": " << IntOrNull(u.nalUnitType, typed)
-         << ", \"name\": " << (typed ? JsonString(NalUnitTypeName(u.nalUnitType)) : "null")
-         << ", \"nuh_layer_id\": " << IntOrNull(u.layerId, u.hasHeader)
-         << ", \"temporal_id\": " << IntOrNull(u.temporalId, u.hasHeader)
-         << ", \"nalu_type\": " << IntOrNull(u.naluCode, u.codeKnown)
-         << ", \"nalu_type_name\": " << (u.codeKnown ? JsonString(NaluTypeCodeName(u.naluCode)) : "null")
-         << ", \"is_key_frame\": " << u.keyFrame;
+    const auto number = [&o](long long value, bool present) {
+        if (present)
+            AppendSigned(o, value);
+        else
+            o += "null";
+    };
+    o += "{\"index\": ";
+    AppendUnsigned(o, u.index);
+    o += ", \"offset\": ";
+    AppendUnsigned(o, u.offset);
+    o += ", \"size\": ";
+    AppendUnsigned(o, u.size);
+    o += ", \"start_code_length\": ";
+    number(u.startCodeLength, true);
+    o += ", \"nal_unit_type\": ";
+    number(u.nalUnitType, typed);
+    o += ", \"name\": ";
+    o += typed ? JsonString(NalUnitTypeName(u.nalUnitType)) : "null";
+    o += ", \"nuh_layer_id\": ";
+    number(u.layerId, u.hasHeader);
+    o += ", \"temporal_id\": ";
+    number(u.temporalId, u.hasHeader);
+    o += ", \"nalu_type\": ";
+    number(u.naluCode, u.codeKnown);
+    o += ", \"nalu_type_name\": ";
+    o += u.codeKnown ? JsonString(NaluTypeCodeName(u.naluCode)) : "null";
+    o += ", \"is_key_frame\": ";
+    number(u.keyFrame, true);
     if (u.slice != SliceState::kNotASlice) {
-        out_ << ", \"slice\": {\"state\": \"" << SliceStateName(u.slice) << '"';
-        if (u.slice == SliceState::kTyped)
-            out_ << ", \"picture_type\": \"" << PictureTypeLetter(u.pictureType)
-                 << "\", \"first_slice_segment_in_pic\": " << Bool(u.firstSliceInPic)
-                 << ", \"key_picture\": " << Bool(u.keyPicture);
-        out_ << '}';
+        o += ", \"slice\": {\"state\": \"";
+        o += SliceStateName(u.slice);
+        o += '"';
+        if (u.slice == SliceState::kTyped) {
+            o += ", \"picture_type\": \"";
+            o += PictureTypeLetter(u.pictureType);
+            o += "\", \"first_slice_segment_in_pic\": ";
+            o += Bool(u.firstSliceInPic);
+            o += ", \"key_picture\": ";
+            o += Bool(u.keyPicture);
+        }
+        o += '}';
     } else {
-        out_ << ", \"slice\": null";
+        o += ", \"slice\": null";
     }
     if (u.hasPoc) {
-        out_ << ", \"poc\": " << u.poc << ", \"output_index\": " << IntOrNull(static_cast<long long>(u.outputIndex), u.output)
-             << ", \"pts\": " << (u.output ? SecondsText(u.presentationTime, 6) : "null");
+        o += ", \"poc\": ";
+        AppendSigned(o, u.poc);
+        o += ", \"output_index\": ";
+        number(static_cast<long long>(u.outputIndex), u.output);
+        o += ", \"pts\": ";
+        o += u.output ? SecondsText(u.presentationTime, 6) : "null";
     }
-    if (!u.error.empty())
-        out_ << ", \"error\": " << JsonString(u.error);
-    if (!u.note.empty())
-        out_ << ", \"note\": " << JsonString(u.note);
-    out_ << '}';
+    if (!u.error.empty()) {
+        o += ", \"error\": ";
+        o += JsonString(u.error);
+    }
+    if (!u.note.empty()) {
+        o += ", \"note\": ";
+        o += JsonString(u.note);
+    }
+    o += '}';
+    out_.write(o.data(), static_cast<std::streamsize>(o.size()));
 }
 
 void JsonReport::End(const Summary& s) {

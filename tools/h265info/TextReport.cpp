@@ -6,6 +6,7 @@
 #include "NalUnitNames.h"
 #include "PictureTime.h"
 #include "SampleAspectRatio.h"
+#include "TextAppend.h"
 
 namespace h265info {
 
@@ -13,11 +14,6 @@ namespace {
 
 std::string Padded(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
-
-std::string RightAligned(std::uint64_t value, std::size_t width) {
-    const std::string text = std::to_string(value);
-    return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
 }
 
 void Row(std::ostream& out, const char* label, const std::string& value) {
@@ -143,23 +139,43 @@ void TextReport::Begin(const std::string& path) {
 }
 
 void TextReport::Unit(const UnitRecord& unit) {
-    std::string type = "-";
-    if (unit.nalUnitType >= 0)
-        type = std::to_string(unit.nalUnitType) + " " + NalUnitTypeName(unit.nalUnitType);
-    const std::string code =
-        unit.codeKnown ? std::to_string(unit.naluCode) + " " + NaluTypeCodeShortName(unit.naluCode) : "-";
-    std::string line = RightAligned(unit.index, 6) + "  " + RightAligned(unit.offset, 12) + "  " +
-                       RightAligned(unit.size, 10) + "  " + Padded(type, 22) + Padded(code, 16) + SliceColumn(unit);
+    // Built in one reused buffer: this runs for every NAL unit of a stream.
+    std::string& line = line_;
+    line.clear();
+    AppendRightAligned(line, unit.index, 6);
+    line += "  ";
+    AppendRightAligned(line, unit.offset, 12);
+    line += "  ";
+    AppendRightAligned(line, unit.size, 10);
+    line += "  ";
+    std::size_t column = line.size();
+    if (unit.nalUnitType >= 0) {
+        AppendUnsigned(line, static_cast<std::uint64_t>(unit.nalUnitType));
+        line += ' ';
+        line += NalUnitTypeName(unit.nalUnitType);
+    } else {
+        line += '-';
+    }
+    PadTo(line, column + 22);
+    column = line.size();
+    if (unit.codeKnown) {
+        AppendSigned(line, unit.naluCode);
+        line += ' ';
+        line += NaluTypeCodeShortName(unit.naluCode);
+    } else {
+        line += '-';
+    }
+    PadTo(line, column + 16);
+    line += SliceColumn(unit);
     while (!line.empty() && line.back() == ' ')
         line.pop_back();
     line += '\n';
     if (unit.hasPoc) {
-        char time[kPictureTimeText];
         line.append(22, ' ');
-        line.append(time, FormatPictureTime(unit, time));
+        AppendPictureTime(line, unit);
         line += '\n';
     }
-    out_ << line;
+    out_.write(line.data(), static_cast<std::streamsize>(line.size()));
 }
 
 void TextReport::End(const Summary& s) {
