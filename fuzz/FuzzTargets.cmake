@@ -8,7 +8,7 @@ set(H265_FUZZ_TARGETS header_parser nalu_type sps pps slice bit_reader scanner s
 set(H265_FUZZ_STREAM_SYNTAX_SOURCES
   SyntaxError.cpp RbspBits.cpp ProfileTierLevelSyntax.cpp ScalingListData.cpp ShortTermRefPicSet.cpp
   HrdParameters.cpp VuiParameters.cpp SpsSyntax.cpp VpsSyntax.cpp PpsSyntax.cpp SlicePocHeader.cpp
-  PictureOrderCount.cpp HdrSei.cpp)
+  PictureOrderCount.cpp HdrSei.cpp SlicePicParameterSetId.cpp StreamTiming.cpp OutputOrder.cpp)
 set(H265_FUZZ_TOOL_SUPPORT_DIR ${CMAKE_CURRENT_LIST_DIR}/../tools/support)
 list(TRANSFORM H265_FUZZ_STREAM_SYNTAX_SOURCES PREPEND ${H265_FUZZ_TOOL_SUPPORT_DIR}/)
 

@@ -7,7 +7,11 @@
 //     read, ReadSlicePocHeader throw nothing but SyntaxError, and what they
 //     return is within the ranges they check;
 //   - PictureOrderCount over pictures made from the bytes: PicOrderCntVal is
-//     congruent to slice_pic_order_cnt_lsb modulo MaxPicOrderCntLsb.
+//     congruent to slice_pic_order_cnt_lsb modulo MaxPicOrderCntLsb;
+//   - the bytes cut at every 00 00 01 into NAL units, through StreamTiming
+//     and OutputOrder as the tools follow a stream: every picture gets
+//     exactly one decision, the output ones consecutive indices, and no more
+//     than the bound of pictures ever wait.
 #include <vector>
 
 #include "FuzzSupport.h"
@@ -17,6 +21,7 @@
 #include "RbspBits.h"
 #include "SlicePocHeader.h"
 #include "SpsSyntax.h"
+#include "StreamTiming.h"
 #include "VpsSyntax.h"
 
 namespace {
@@ -106,6 +111,43 @@ void CheckPictureOrderCount(const unsigned char* data, size_t size) {
     }
 }
 
+void CheckStreamTiming(const unsigned char* data, size_t size) {
+    StreamTiming timing;
+    OutputOrder order;
+    std::vector<unsigned char> decided; // per picture id: how many decisions
+    uint64_t nextIndex = 0;
+    const auto take = [&] {
+        OutputPosition position;
+        while (order.Take(position)) {
+            FUZZ_CHECK(position.id < decided.size() && decided[position.id] == 0);
+            decided[position.id] = 1;
+            if (position.output)
+                FUZZ_CHECK(position.index == nextIndex++);
+        }
+    };
+    size_t start = 0;
+    while (start < size) {
+        size_t end = start + 3;
+        while (end + 2 < size && !(data[end] == 0 && data[end + 1] == 0 && data[end + 2] == 1))
+            ++end;
+        if (end + 2 >= size)
+            end = size;
+        PictureTiming picture;
+        std::string note;
+        if (timing.Observe(data + start, end - start, start, picture, note) == StreamTiming::Seen::kPicture) {
+            order.Add(picture.Decoded(decided.size()));
+            decided.push_back(0);
+            FUZZ_CHECK(order.Waiting() <= 17);
+        }
+        take();
+        start = end + 3;
+    }
+    order.Flush();
+    take();
+    for (unsigned char d : decided)
+        FUZZ_CHECK(d == 1);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -154,5 +196,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     CheckPictureOrderCount(nal, n);
+    CheckStreamTiming(nal, n);
     return 0;
 }

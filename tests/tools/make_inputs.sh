@@ -82,6 +82,11 @@ dependent_pps() { bytes 00 00 00 01 44 01 e0 40; }
 # A slice segment that names PPS 1 when only PPS 0 has come.
 { params; bytes 00 00 01 02 01 a0 80; } > unknown_pps_id.h265
 
+# Two PPS of one SPS: PPS 1 with num_extra_slice_header_bits 2. The IDR_N_LP
+# picture names PPS 0 after PPS 1 came (slice_type I, read without reserved
+# flags), the TRAIL_R picture PPS 1 (two slice_reserved_flag, slice_type P, then slice_pic_order_cnt_lsb).
+{ params; bytes 00 00 00 01 44 01 51 5c ad 08 90; idr; bytes 00 00 01 02 01 a1 40 08 80; } > two_pps.h265
+
 # slice_type 5 in a first slice segment.
 { vps; sps; dependent_pps; bytes 00 00 01 02 01 cd 80; } > bad_slice_type.h265
 
@@ -112,3 +117,7 @@ for at in 1048573 1048574 1048575; do
 done
 # Leading garbage up to a 4-byte start code that straddles the window's end.
 { filler 1048574; params; idr; } > leading_garbage_1048574.h265
+
+# SPS units with a forbidden value past what the library reads, and one
+# without, made field by field (the tools' own reader meets them).
+python3 "$(dirname "$0")/timing/make_hostile_sps.py" .

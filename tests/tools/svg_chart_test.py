@@ -5,8 +5,10 @@
       the text and JSON reports are the same with --svg; the chart is valid
       XML, the same bytes twice, and its bars are the picture sizes summed
       here from --json (one bar per picture, and aggregated columns on the
-      stream repeated past 2048 pictures); --index boundaries fall at the
-      pictures they name.
+      stream repeated past 2048 pictures, each drawn in the type of its
+      largest picture); the title's GOP lengths are those between the key
+      pictures --json lists; --index boundaries fall at the pictures they
+      name.
   svg_chart_test.py browser TOOL STREAM [SKIP_REASON]
       headless Chromium renders the chart without error; the type strip
       shows I, P and B in the proportion of the picture counts and a key
@@ -16,6 +18,7 @@ Exits 77 (skipped) when a needed program is missing or SKIP_REASON is given.
 import os
 import re
 import shutil
+import statistics
 import struct
 import subprocess
 import sys
@@ -98,6 +101,14 @@ def chart(tool, stream, work):
     outlines = [r for r in root.iter(NS + "rect") if r.get("class") == "key"]
     if len(outlines) - 1 != sum(p[3] for p in pictures):  # one is the legend's
         failures.append("%d key outlines for %d key pictures" % (len(outlines) - 1, sum(p[3] for p in pictures)))
+    # GOP lengths: pictures from one key picture to the next in decoding
+    # order; of an even number of them the lower middle one is the median.
+    keys = [n for n, p in enumerate(pictures) if p[3]]
+    gops = [b - a for a, b in zip(keys, keys[1:])]
+    gop_line = "GOP length: fewer than two key pictures" if not gops else \
+        "GOP length min/median/max: %d/%d/%d pictures" % (min(gops), statistics.median_low(gops), max(gops))
+    if not any(t.text.endswith(" | " + gop_line) for t in root.iter(NS + "text") if t.text):
+        failures.append("no title line ends with '%s'" % gop_line)
 
     # Three copies of the stream, split by an index at each copy: two rules,
     # at the first picture of the second and third copy.
@@ -126,6 +137,7 @@ def chart(tool, stream, work):
     open(long_stream, "wb").write(data * copies)
     run([tool, "--svg", svg, long_stream])
     sizes = [p[1] for p in pictures] * copies
+    letters = [p[2] for p in pictures] * copies
     columns = list(rects(ET.parse(svg).getroot(), "max"))
     if not 1024 < len(columns) <= 2048:
         failures.append("%d columns for %d pictures" % (len(columns), len(sizes)))
@@ -137,6 +149,9 @@ def chart(tool, stream, work):
         if int(a) != covered or len(part) != int(n) or int(biggest) != max(part) or \
                 abs(float(mean) - sum(part) / len(part)) > 0.006:
             failures.append("column '%s' does not hold pictures %d.. (max %d)" % (title, covered, max(part)))
+        largest = part.index(max(part)) + int(a)  # the first of equal ones
+        if kind != letters[largest]:
+            failures.append("column '%s' is drawn %s, its largest picture is %s" % (title, kind, letters[largest]))
         covered = int(b) + 1
         heights.append((float(rect.get("height")), int(biggest)))
     if covered != len(sizes):

@@ -258,7 +258,6 @@ TEST(ParseSliceType, FirstWordAgreesWithTheBitReader) {
     const SEQ_PARAMETER_SET sps = Sps(1920, 1080, 0, 3);
     PIC_PARAMETER_SET pps;
     std::memset(&pps, 0, sizeof pps);
-    const int nalTypes[] = {1, 9, 16, 19, 20, 21};
     uint32_t state = 13;
     auto next = [&state] {
         state = state * 1664525u + 1013904223u;
@@ -267,7 +266,9 @@ TEST(ParseSliceType, FirstWordAgreesWithTheBitReader) {
     for (int trial = 0; trial < 100000; ++trial) {
         pps.dependent_slice_segments_enabled_flag = next() & 1;
         pps.num_extra_slice_header_bits = next() % 4 == 0 ? next() % 3 : 0;
-        Bytes data = {0, 0, 1, static_cast<unsigned char>(nalTypes[next() % 6] << 1), 1};
+        // Every VCL nal_unit_type: the IRAP ones (16..23, the reserved 22 and 23
+        // included) carry no_output_of_prior_pics_flag.
+        Bytes data = {0, 0, 1, static_cast<unsigned char>((next() % 32) << 1), 1};
         for (uint32_t n = 1 + next() % 6; n > 0; --n)
             data.push_back(next() % 3 == 0 ? 0 : static_cast<unsigned char>(next()));
         auto verdict = [&](bool fromWindow) {

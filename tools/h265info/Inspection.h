@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "FrameRate.h"
+#include "HdrSei.h"
 #include "Listing.h"
 #include "SpsDescription.h"
+#include "VuiParameters.h"
 
 namespace h265info {
 
@@ -46,6 +49,21 @@ struct UnitRecord {
     int firstSliceSegmentInPicFlag = -1;
     bool keyPicture = false; // a picture's first slice segment with IsKeyFrame 1
     std::string error;       // what went wrong with this unit, if anything
+
+    // The first slice segment of a picture whose PicOrderCntVal is known.
+    bool hasPoc = false;
+    std::int32_t poc = 0;
+    FrameRate rate; // of the picture's SPS or VPS, or the user's
+    // Whether a decoder outputs the picture, and where: its output index
+    // counts the stream's output pictures from 0, its presentation time is
+    // the sum of the frame durations of the output pictures before it.
+    bool output = false;
+    std::uint64_t outputIndex = 0;
+    double presentationTime = 0;
+    // What the tools' own syntax reader could not read in this unit (a
+    // parameter set or SEI message it skips); not an error of the stream's
+    // library reading.
+    std::string note;
 };
 
 struct ParameterSetListing {
@@ -76,6 +94,28 @@ struct SizeChange {
 // How many error texts the summary keeps; all of them go to standard error.
 const std::size_t kKeptErrors = 1000;
 
+// What a picture's timing and the VUI of the stream's SPS tell: the summary
+// describes the SPS of the first picture with a known PicOrderCntVal.
+struct TimingSummary {
+    bool haveSps = false;
+    FrameRate rate;                 // of the first picture
+    std::uint64_t outputPictures = 0;
+    double duration = 0;            // of all output pictures, in seconds
+    bool vuiPresent = false;
+    VuiParameters vui;
+    unsigned int maxNumReorderPics = 0; // sps_max_num_reorder_pics of the highest sub-layer
+    unsigned int temporalLayers = 0;    // sps_max_sub_layers_minus1 + 1
+    unsigned int chromaFormatIdc = 0;
+    HdrSei hdr;
+    // GOP structure in output order: M the most common distance between
+    // pictures that are not B pictures, N that between key pictures (0 with
+    // fewer than two); open when a key picture has RASL pictures.
+    std::uint64_t gopM = 0;
+    std::uint64_t gopN = 0;
+    bool openGop = false;
+    std::uint64_t notes = 0;
+};
+
 struct Summary {
     std::uint64_t fileSize = 0; // bytes read, for a pipe too
     std::uint64_t leadingBytes = 0;
@@ -98,6 +138,7 @@ struct Summary {
     std::vector<ParameterSetListing> ppsListings;
     std::uint64_t errorCount = 0;
     std::vector<std::string> errors; // the first kKeptErrors of them
+    TimingSummary timing;
 };
 
 // Index into Summary::pictures for NALU_TYPE_I/P/B_FRAME; -1 otherwise.

@@ -312,7 +312,7 @@ UnitRecord Inspector::Inspect(const NalUnitView& unit) {
     return record;
 }
 
-const Summary& Inspector::Finish(std::uint64_t fileSize, std::uint64_t leadingBytes) {
+Summary& Inspector::Finish(std::uint64_t fileSize, std::uint64_t leadingBytes) {
     summary_.fileSize = fileSize;
     summary_.leadingBytes = leadingBytes;
     if (!checkedParameterSets_) {

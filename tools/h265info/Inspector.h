@@ -30,7 +30,7 @@ public:
     UnitRecord Inspect(const h265tools::NalUnitView& unit);
 
     // The summary once every unit has been seen.
-    const Summary& Finish(std::uint64_t fileSize, std::uint64_t leadingBytes);
+    Summary& Finish(std::uint64_t fileSize, std::uint64_t leadingBytes);
 
 private:
     void InspectSps(const h265tools::NalUnitView& unit, UnitRecord& record);

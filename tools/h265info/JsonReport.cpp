@@ -1,7 +1,10 @@
 #include "JsonReport.h"
 
 #include "Json.h"
+#include "ColourNames.h"
 #include "NalUnitNames.h"
+#include "SampleAspectRatio.h"
+#include "TextAppend.h"
 
 namespace h265info {
 
@@ -66,6 +69,53 @@ void WriteSizeChanges(std::ostream& out, const std::vector<SizeChange>& changes)
     out << "\n    ],\n";
 }
 
+void WriteTiming(std::ostream& out, const TimingSummary& t) {
+    out << "    \"frame_rate\": {\"numerator\": " << t.rate.numerator << ", \"denominator\": " << t.rate.denominator
+        << ", \"source\": " << JsonString(FrameRateSourceName(t.rate.source))
+        << ", \"text\": " << JsonString(FrameRateText(t.rate)) << "},\n";
+    out << "    \"duration\": " << SecondsText(t.duration, 6) << ",\n";
+    out << "    \"output_pictures\": " << t.outputPictures << ",\n";
+    if (t.haveSps) {
+        // Named as ffprobe names them.
+        const VuiParameters& vui = t.vui;
+        unsigned int w = 0;
+        unsigned int h = 0;
+        const bool sar = SampleAspectRatio(vui, w, h);
+        out << "    \"video\": {\"sample_aspect_ratio\": "
+            << (sar ? JsonString(std::to_string(w) + ":" + std::to_string(h)) : "null")
+            << ", \"color_range\": " << JsonString(ColourRangeName(vui.video_full_range_flag))
+            << ", \"color_primaries\": " << JsonString(ColourPrimariesName(vui.colour_primaries))
+            << ", \"color_transfer\": " << JsonString(TransferCharacteristicsName(vui.transfer_characteristics))
+            << ", \"color_space\": " << JsonString(MatrixCoefficientsName(vui.matrix_coeffs))
+            << ", \"chroma_location\": "
+            << (vui.chroma_loc_info_present_flag ? JsonString(ChromaLocationName(vui.chroma_sample_loc_type_top_field))
+                : t.chromaFormatIdc == 1          ? JsonString(ChromaLocationName(0))
+                                                 : "null")
+            << ", \"field_seq_flag\": " << Bool(vui.field_seq_flag)
+            << ", \"hdr\": " << (HdrSystemName(vui.transfer_characteristics).empty()
+                                      ? "null"
+                                      : JsonString(HdrSystemName(vui.transfer_characteristics)))
+            << ",\n              \"has_b_frames\": " << t.maxNumReorderPics
+            << ", \"temporal_layers\": " << t.temporalLayers << ", \"gop\": {\"m\": " << t.gopM
+            << ", \"n\": " << t.gopN << ", \"open\": " << Bool(t.openGop) << "}";
+        const HdrSei& m = t.hdr;
+        if (m.has_mastering_display) {
+            out << ",\n              \"mastering_display\": {\"display_primaries_x\": [" << m.display_primaries_x[0] << ", "
+                << m.display_primaries_x[1] << ", " << m.display_primaries_x[2] << "], \"display_primaries_y\": ["
+                << m.display_primaries_y[0] << ", " << m.display_primaries_y[1] << ", " << m.display_primaries_y[2]
+                << "], \"white_point_x\": " << m.white_point_x << ", \"white_point_y\": " << m.white_point_y
+                << ", \"max_display_mastering_luminance\": " << m.max_display_mastering_luminance
+                << ", \"min_display_mastering_luminance\": " << m.min_display_mastering_luminance << '}';
+        }
+        if (m.has_content_light_level)
+            out << ",\n              \"content_light_level\": {\"max_content_light_level\": "
+                << m.max_content_light_level << ", \"max_pic_average_light_level\": " << m.max_pic_average_light_level
+                << '}';
+        out << "},\n";
+    }
+    out << "    \"timing_notes\": " << t.notes << ",\n";
+}
+
 } // namespace
 
 void JsonReport::Begin(const std::string& path) {
@@ -73,31 +123,73 @@ void JsonReport::Begin(const std::string& path) {
 }
 
 void JsonReport::Unit(const UnitRecord& u) {
-    out_ << (firstUnit_ ? "\n    " : ",\n    ");
+    // Built in one reused buffer: this runs for every NAL unit of a stream.
+    std::string& o = row_;
+    o.assign(firstUnit_ ? "\n    " : ",\n    ");
     firstUnit_ = false;
     const bool typed = u.nalUnitType >= 0;
-    out_ << "{\"index\": " << u.index << ", \"offset\": " << u.offset << ", \"size\": " << u.size
-         << ", \"start_code_length\": " << u.startCodeLength
-         << ", \"nal_unit_type\": " << IntOrNull(u.nalUnitType, typed)
-         << ", \"name\": " << (typed ? JsonString(NalUnitTypeName(u.nalUnitType)) : "null")
-         << ", \"nuh_layer_id\": " << IntOrNull(u.layerId, u.hasHeader)
-         << ", \"temporal_id\": " << IntOrNull(u.temporalId, u.hasHeader)
-         << ", \"nalu_type\": " << IntOrNull(u.naluCode, u.codeKnown)
-         << ", \"nalu_type_name\": " << (u.codeKnown ? JsonString(NaluTypeCodeName(u.naluCode)) : "null")
-         << ", \"is_key_frame\": " << u.keyFrame;
+    const auto number = [&o](long long value, bool present) {
+        if (present)
+            AppendSigned(o, value);
+        else
+            o += "null";
+    };
+    o += "{\"index\": ";
+    AppendUnsigned(o, u.index);
+    o += ", \"offset\": ";
+    AppendUnsigned(o, u.offset);
+    o += ", \"size\": ";
+    AppendUnsigned(o, u.size);
+    o += ", \"start_code_length\": ";
+    number(u.startCodeLength, true);
+    o += ", \"nal_unit_type\": ";
+    number(u.nalUnitType, typed);
+    o += ", \"name\": ";
+    o += typed ? JsonString(NalUnitTypeName(u.nalUnitType)) : "null";
+    o += ", \"nuh_layer_id\": ";
+    number(u.layerId, u.hasHeader);
+    o += ", \"temporal_id\": ";
+    number(u.temporalId, u.hasHeader);
+    o += ", \"nalu_type\": ";
+    number(u.naluCode, u.codeKnown);
+    o += ", \"nalu_type_name\": ";
+    o += u.codeKnown ? JsonString(NaluTypeCodeName(u.naluCode)) : "null";
+    o += ", \"is_key_frame\": ";
+    number(u.keyFrame, true);
     if (u.slice != SliceState::kNotASlice) {
-        out_ << ", \"slice\": {\"state\": \"" << SliceStateName(u.slice) << '"';
-        if (u.slice == SliceState::kTyped)
-            out_ << ", \"picture_type\": \"" << PictureTypeLetter(u.pictureType)
-                 << "\", \"first_slice_segment_in_pic\": " << Bool(u.firstSliceInPic)
-                 << ", \"key_picture\": " << Bool(u.keyPicture);
-        out_ << '}';
+        o += ", \"slice\": {\"state\": \"";
+        o += SliceStateName(u.slice);
+        o += '"';
+        if (u.slice == SliceState::kTyped) {
+            o += ", \"picture_type\": \"";
+            o += PictureTypeLetter(u.pictureType);
+            o += "\", \"first_slice_segment_in_pic\": ";
+            o += Bool(u.firstSliceInPic);
+            o += ", \"key_picture\": ";
+            o += Bool(u.keyPicture);
+        }
+        o += '}';
     } else {
-        out_ << ", \"slice\": null";
+        o += ", \"slice\": null";
     }
-    if (!u.error.empty())
-        out_ << ", \"error\": " << JsonString(u.error);
-    out_ << '}';
+    if (u.hasPoc) {
+        o += ", \"poc\": ";
+        AppendSigned(o, u.poc);
+        o += ", \"output_index\": ";
+        number(static_cast<long long>(u.outputIndex), u.output);
+        o += ", \"pts\": ";
+        o += u.output ? SecondsText(u.presentationTime, 6) : "null";
+    }
+    if (!u.error.empty()) {
+        o += ", \"error\": ";
+        o += JsonString(u.error);
+    }
+    if (!u.note.empty()) {
+        o += ", \"note\": ";
+        o += JsonString(u.note);
+    }
+    o += '}';
+    out_.write(o.data(), static_cast<std::streamsize>(o.size()));
 }
 
 void JsonReport::End(const Summary& s) {
@@ -150,6 +242,7 @@ void JsonReport::End(const Summary& s) {
              << ", \"name\": " << JsonString(NalUnitTypeName(s.keyPictures[i].nalUnitType)) << '}';
     out_ << "],\n";
     out_ << "    \"parameter_sets_before_first_picture\": " << Bool(s.parameterSetsFirst) << ",\n";
+    WriteTiming(out_, s.timing);
     out_ << "    \"error_count\": " << s.errorCount << ",\n";
     out_ << "    \"errors\": [";
     for (std::size_t i = 0; i < s.errors.size(); ++i)

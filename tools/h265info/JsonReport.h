@@ -19,6 +19,7 @@ public:
 private:
     std::ostream& out_;
     bool firstUnit_ = true;
+    std::string row_; // the NAL unit's object being written, kept for its capacity
 };
 
 } // namespace h265info

@@ -4,11 +4,21 @@
 
 namespace h265info {
 
+namespace {
+
+// A frame rate as given to --fps: a positive number ("25", "29.97") or
+// fraction ("30000/1001") up to 1000 (the bitrate window holds one second of
+// pictures).
+bool ParseFps(const std::string& text, h265tools::FrameRate& rate) {
+    return h265tools::ParseFrameRate(text, rate) && rate.PerSecond() <= 1000;
+}
+
+} // namespace
+
 Command ParseArguments(const std::vector<std::string>& args, bool standardInputIsData, Options& options,
                        std::string& error) {
     h265tools::CommandLine line(args);
     bool haveFile = false;
-    bool haveFps = false;
     std::string arg;
     for (;;) {
         const h265tools::CommandLine::Item item = line.Next(arg);
@@ -36,9 +46,8 @@ Command ParseArguments(const std::vector<std::string>& args, bool standardInputI
             } else if (arg == "--index") {
                 options.indexPath = value;
             } else {
-                haveFps = true;
-                // The bitrate window holds one second of pictures: at most 1000.
-                if (!h265tools::ParseFrameRate(value, options.fps)) {
+                options.haveRate = true;
+                if (!ParseFps(value, options.rate)) {
                     error = "--fps needs a number above 0 and up to 1000, not '" + value + "'";
                     return Command::kUsageError;
                 }
@@ -48,8 +57,8 @@ Command ParseArguments(const std::vector<std::string>& args, bool standardInputI
             return Command::kUsageError;
         }
     }
-    if (options.svgPath.empty() && (haveFps || !options.indexPath.empty())) {
-        error = "--fps and --index only go with --svg";
+    if (options.svgPath.empty() && !options.indexPath.empty()) {
+        error = "--index only goes with --svg";
         return Command::kUsageError;
     }
     if (!haveFile) {
@@ -93,7 +102,8 @@ const char* HelpText() {
            "              axis, the bitrate over a sliding one-second window below;\n"
            "              past 2048 pictures each column of the chart shows the\n"
            "              maximum and mean of the pictures it covers\n"
-           "  --fps F     pictures per second for the bitrate (default 25)\n"
+           "  --fps F     pictures per second (a number or a fraction such as\n"
+           "              30000/1001) over the stream's SPS VUI or VPS timing\n"
            "  --index CSV draw the segment boundaries of an h265split index.csv\n"
            "  -h, --help  show this help and exit\n"
            "  --          end of options (for a FILE whose name begins with '-')\n"
@@ -117,8 +127,18 @@ const char* HelpText() {
            "  picture whose SPS gives another coded or display size than the picture\n"
            "  before it; the number of I, P and B pictures, where the key pictures\n"
            "  are, and whether a VPS, an SPS and a PPS come before the first picture\n"
-           "  (HasParameterSets). Last, each distinct SPS and PPS listing as the\n"
-           "  library's Dump gives it.\n"
+           "  (HasParameterSets); then, from the tools' own reading of the SPS VUI,\n"
+           "  VPS timing, slice headers and HDR SEI messages: frame rate and its\n"
+           "  source, duration, sample aspect ratio, colour range, primaries,\n"
+           "  transfer and matrix (named as ffprobe names them), HDR, chroma\n"
+           "  location, field coding, reorder depth, temporal layers and the GOP\n"
+           "  structure (M, N, open or closed). Last, each distinct SPS and PPS\n"
+           "  listing as the library's Dump gives it.\n"
+           "\n"
+           "  Under each picture's first slice segment: its picture order count,\n"
+           "  its output index (the order a decoder outputs it in) and presentation\n"
+           "  time, or 'not output'. A picture's row comes once its place in output\n"
+           "  order is known, a few pictures later.\n"
            "\n"
            "JSON output:\n"
            "  An object with \"file\", \"nal_units\" (one object per NAL unit),\n"

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "FrameRate.h"
+
 namespace h265info {
 
 struct Options {
@@ -12,7 +14,9 @@ struct Options {
     std::string file;
     std::string svgPath;   // --svg: where the chart goes; empty for none
     std::string indexPath; // --index: h265split's index.csv
-    double fps = 25;       // --fps: pictures per second, for the bitrate lane
+    // --fps: pictures per second, over what the stream says
+    bool haveRate = false;
+    h265tools::FrameRate rate;
 };
 
 enum class Command { kInspect, kHelp, kUsageError };

@@ -5,6 +5,7 @@
 
 #include "Inspector.h"
 #include "NalUnitReader.h"
+#include "PictureTimeline.h"
 #include "Progress.h"
 #include "StreamInput.h"
 
@@ -12,7 +13,7 @@ namespace h265info {
 
 using h265tools::InputError;
 
-bool InspectStream(const std::string& name, Report& report, std::ostream& out) {
+bool InspectStream(const std::string& name, const FrameRate* rateOption, Report& report, std::ostream& out) {
     h265tools::StreamInput input(name);
     h265tools::NalUnitReader reader(input.fd());
     h265tools::NalUnitView unit;
@@ -35,19 +36,28 @@ bool InspectStream(const std::string& name, Report& report, std::ostream& out) {
                                  input.size());
     report.Begin(name);
     bool clean = true;
-    do {
-        const UnitRecord record = inspector.Inspect(unit);
+    const auto say = [&](const std::string& message) {
+        progress.Clear();
+        out.flush();
+        std::cerr << "h265info: " << message << '\n';
+    };
+    PictureTimeline timeline(rateOption, [&](const UnitRecord& record) {
         report.Unit(record);
         if (!record.error.empty()) {
             clean = false;
-            progress.Clear();
-            out.flush();
-            std::cerr << "h265info: " << record.error << '\n';
+            say(record.error);
         }
+        if (!record.note.empty())
+            say(record.note);
+    });
+    do {
+        timeline.Add(inspector.Inspect(unit), unit);
         progress.Update(reader.BytesRead());
     } while (next());
     progress.Clear();
-    report.End(inspector.Finish(reader.BytesRead(), reader.LeadingBytes()));
+    Summary& summary = inspector.Finish(reader.BytesRead(), reader.LeadingBytes());
+    timeline.Finish(summary.timing);
+    report.End(summary);
     return clean;
 }
 

@@ -17,7 +17,11 @@ namespace h265info {
 // Throws h265tools::InputError when the input cannot be opened or read, is a
 // directory, is empty or holds no start code; only a read error past the
 // first NAL unit comes after a part of the report.
-bool InspectStream(const std::string& name, Report& report, std::ostream& out);
+// A picture's record reaches the report once its output position is known,
+// a few pictures later; messages come with their records. What the tools'
+// own syntax reader cannot read (a note) goes to standard error as well but
+// is no error. `rateOption` is the user's --fps, or null.
+bool InspectStream(const std::string& name, const FrameRate* rateOption, Report& report, std::ostream& out);
 
 } // namespace h265info
 

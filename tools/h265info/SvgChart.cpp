@@ -228,15 +228,17 @@ private:
         Line("axis", kLeft, kBarsTop, kLeft, kBaseline);
         Line("axis", kLeft, kRateBase, kLeft + plotWidth_, kRateBase);
         Line("axis", kLeft, kRateTop, kLeft, kRateBase);
+        // Pictures in decode order, labelled with their decoding time in
+        // seconds at the chart's rate; about one label per 100 pixels.
         const double pictures = static_cast<double>(std::max<std::uint64_t>(content_.pictures, 1));
-        // About one label per 100 pixels.
-        const double step = std::max(1.0, TickStep(pictures, static_cast<int>(plotWidth_ / 100)));
-        for (double p = 0; p <= pictures; p += step) {
-            const double x = X(p / static_cast<double>(perColumn_));
+        const double seconds = pictures / content_.fps;
+        const double step = TickStep(seconds, static_cast<int>(plotWidth_ / 100));
+        for (double t = 0; t <= seconds + step / 1000; t += step) {
+            const double x = X(t * content_.fps / static_cast<double>(perColumn_));
             Line("axis", x, kSeiTick + kTickLength, x, kSeiTick + kTickLength + 3);
-            Text(x, kXLabels, SiValue(p, ""), "middle");
+            Text(x, kXLabels, TimeLabel(t), "middle");
         }
-        Text(kLeft + plotWidth_, kXLabels + 14, "picture (decode order)", "end");
+        Text(kLeft + plotWidth_, kXLabels + 14, "time (decode order)", "end");
     }
 
     void Bitrate() {

@@ -17,7 +17,7 @@ struct ChartContent {
     std::vector<std::string> titleLines; // plain text; escaped when written
     const ChartColumns* columns = nullptr;
     std::uint64_t pictures = 0;
-    double fps = 25;
+    double fps = 25; // pictures per second of the time axis and the bitrate window
     // What came after the last picture, drawn at the end of the axis.
     bool trailingParameterSets = false;
     bool trailingSei = false;

@@ -8,9 +8,18 @@
 
 namespace h265info {
 
-SvgReport::SvgReport(const std::string& path, double fps, std::vector<std::uint64_t> segmentOffsets)
-    : outPath_(path), out_(path, std::ios::binary | std::ios::trunc), fps_(fps),
-      segmentOffsets_(std::move(segmentOffsets)), columns_(kChartColumns), bitrate_(fps),
+namespace {
+
+// The bitrate window holds one second of pictures; a stream that claims more
+// than this many per second is charted at the assumed rate.
+const double kMaxChartRate = 1000;
+
+} // namespace
+
+SvgReport::SvgReport(const std::string& path, const FrameRate* rateOption, std::vector<std::uint64_t> segmentOffsets)
+    : outPath_(path), out_(path, std::ios::binary | std::ios::trunc), rate_(rateOption ? *rateOption : FrameRate()),
+      rateFixed_(rateOption != nullptr), segmentOffsets_(std::move(segmentOffsets)), columns_(kChartColumns),
+      bitrate_(rate_.PerSecond()),
       assembler_([this](const Picture& picture) { AddPicture(picture); }) {
     if (!out_)
         throw std::runtime_error("cannot open '" + path + "' for the chart");
@@ -28,6 +37,15 @@ void SvgReport::Begin(const std::string& path) {
 }
 
 void SvgReport::Unit(const UnitRecord& unit) {
+    // The first picture's SPS (or VPS) tells the rate before any picture is
+    // charted: a picture goes in when the next one starts.
+    if (!rateFixed_ && unit.hasPoc) {
+        rateFixed_ = true;
+        if (unit.rate.source != FrameRate::Source::kAssumed && unit.rate.PerSecond() <= kMaxChartRate) {
+            rate_ = unit.rate;
+            bitrate_ = BitrateWindow(rate_.PerSecond());
+        }
+    }
     assembler_.Add(unit);
 }
 
@@ -77,7 +95,8 @@ std::vector<std::string> SvgReport::TitleLines(const Summary& s) const {
         perColumn == 1 ? "one bar per picture"
                        : "each column " + std::to_string(perColumn) +
                              " pictures: pale bar the largest, solid bar the mean, coloured by the most common type";
-    return {"h265info: " + inputName_, sizes + " | " + profile + " | " + counts + " | " + gops, scale};
+    return {"h265info: " + inputName_, sizes + " | " + profile + " | " + counts + " | " + gops,
+            scale + " | frame rate " + FrameRateText(rate_)};
 }
 
 void SvgReport::End(const Summary& summary) {
@@ -86,7 +105,7 @@ void SvgReport::End(const Summary& summary) {
     content.titleLines = TitleLines(summary);
     content.columns = &columns_;
     content.pictures = assembler_.Pictures();
-    content.fps = fps_;
+    content.fps = rate_.PerSecond();
     content.trailingParameterSets = assembler_.TrailingParameterSets();
     content.trailingSei = assembler_.TrailingSei();
     content.trailingSegmentStart = nextSegment_ < segmentOffsets_.size() && content.pictures > 0;

@@ -24,9 +24,11 @@ class SvgReport : public Report {
 public:
     // Opens `path` for writing at once, so that a bad path fails before the
     // stream is read; `segmentOffsets` are the ascending first_byte_offset
-    // values of an h265split index (empty for none). Throws
+    // values of an h265split index (empty for none). The time axis and the
+    // bitrate window go at `rateOption` (the user's --fps) when given, else
+    // at the rate of the first picture's SPS or VPS, else at 25. Throws
     // std::runtime_error when the file cannot be opened.
-    SvgReport(const std::string& path, double fps, std::vector<std::uint64_t> segmentOffsets);
+    SvgReport(const std::string& path, const FrameRate* rateOption, std::vector<std::uint64_t> segmentOffsets);
     // Removes the file again when the chart was never written (the input
     // could not be read), so that no empty chart is left behind.
     ~SvgReport() override;
@@ -44,7 +46,8 @@ private:
     std::ofstream out_;
     bool written_ = false;
     std::string inputName_;
-    double fps_;
+    FrameRate rate_;
+    bool rateFixed_ = false; // by the option or the first picture
     std::vector<std::uint64_t> segmentOffsets_;
     std::size_t nextSegment_ = 0;
     std::uint64_t untypedPictures_ = 0;

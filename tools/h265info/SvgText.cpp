@@ -73,6 +73,20 @@ std::string SiValue(double value, const char* unit) {
     return s + " " + kPrefixes[prefix] + unit;
 }
 
+std::string TimeLabel(double seconds) {
+    if (seconds < 59.995) {
+        std::string text = SiValue(seconds, "s");
+        return text;
+    }
+    const unsigned long long whole = static_cast<unsigned long long>(seconds + 0.5);
+    char text[64];
+    if (whole >= 3600)
+        std::snprintf(text, sizeof text, "%llu:%02llu:%02llu", whole / 3600, whole / 60 % 60, whole % 60);
+    else
+        std::snprintf(text, sizeof text, "%llu:%02llu", whole / 60, whole % 60);
+    return text;
+}
+
 double TickStep(double max, int count) {
     const double rough = max / count;
     const double power = std::pow(10.0, std::floor(std::log10(rough)));

@@ -18,6 +18,10 @@ std::string Coordinate(double value);
 // "1.2 M" (followed by the unit, e.g. "B" or "bit/s").
 std::string SiValue(double value, const char* unit);
 
+// A time axis label: "0 s", "2.5 s", "45 s" below a minute, "1:30", "12:05"
+// from there, "1:02:00" from an hour.
+std::string TimeLabel(double seconds);
+
 // A step of 1, 2 or 5 times a power of ten that divides [0, max] into at
 // most `count` intervals (max above 0).
 double TickStep(double max, int count);

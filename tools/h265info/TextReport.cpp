@@ -2,7 +2,11 @@
 
 #include <cstdio>
 
+#include "ColourNames.h"
 #include "NalUnitNames.h"
+#include "PictureTime.h"
+#include "SampleAspectRatio.h"
+#include "TextAppend.h"
 
 namespace h265info {
 
@@ -10,11 +14,6 @@ namespace {
 
 std::string Padded(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
-
-std::string RightAligned(std::uint64_t value, std::size_t width) {
-    const std::string text = std::to_string(value);
-    return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
 }
 
 void Row(std::ostream& out, const char* label, const std::string& value) {
@@ -47,6 +46,72 @@ void WriteSizeChanges(std::ostream& out, const std::vector<SizeChange>& changes)
     }
 }
 
+std::string Ratio(unsigned int numerator, unsigned int denominator) {
+    return std::to_string(numerator) + ":" + std::to_string(denominator);
+}
+
+std::string Decimal(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+void WriteTiming(std::ostream& out, const TimingSummary& t) {
+    Row(out, "frame rate", FrameRateText(t.rate));
+    Row(out, "duration",
+        SecondsText(t.duration) + " s (" + std::to_string(t.outputPictures) + " pictures output)");
+    if (!t.haveSps)
+        return;
+    const VuiParameters& vui = t.vui;
+    unsigned int sarWidth = 0;
+    unsigned int sarHeight = 0;
+    Row(out, "sample aspect ratio",
+        SampleAspectRatio(vui, sarWidth, sarHeight) ? Ratio(sarWidth, sarHeight) : "not given (1:1 assumed)");
+    Row(out, "colour range",
+        std::string(ColourRangeName(vui.video_full_range_flag)) +
+            (vui.video_signal_type_present_flag ? "" : " (not given, limited range assumed)"));
+    if (vui.colour_description_present_flag) {
+        Row(out, "colour primaries", ColourPrimariesName(vui.colour_primaries));
+        Row(out, "transfer", TransferCharacteristicsName(vui.transfer_characteristics));
+        Row(out, "matrix", MatrixCoefficientsName(vui.matrix_coeffs));
+    } else {
+        Row(out, "colour description", "not given");
+    }
+    const std::string hdr = HdrSystemName(vui.transfer_characteristics);
+    Row(out, "HDR", hdr.empty() ? "no" : hdr + " (" + TransferCharacteristicsName(vui.transfer_characteristics) + ")");
+    if (t.hdr.has_mastering_display) {
+        // display_primaries_* count in 0.00002, the luminances in 0.0001 cd/m2
+        // (D.3.28); c = 0, 1, 2 are green, blue and red.
+        const HdrSei& m = t.hdr;
+        const auto xy = [](unsigned int x, unsigned int y) {
+            return "(" + Decimal(x * 0.00002, 4) + "," + Decimal(y * 0.00002, 4) + ")";
+        };
+        Row(out, "mastering display",
+            "R" + xy(m.display_primaries_x[2], m.display_primaries_y[2]) + " G" +
+                xy(m.display_primaries_x[0], m.display_primaries_y[0]) + " B" +
+                xy(m.display_primaries_x[1], m.display_primaries_y[1]) + " WP" + xy(m.white_point_x, m.white_point_y) +
+                ", luminance " + Decimal(m.min_display_mastering_luminance * 0.0001, 4) + " to " +
+                Decimal(m.max_display_mastering_luminance * 0.0001, 4) + " cd/m2");
+    }
+    if (t.hdr.has_content_light_level)
+        Row(out, "content light level",
+            "MaxCLL " + std::to_string(t.hdr.max_content_light_level) + ", MaxFALL " +
+                std::to_string(t.hdr.max_pic_average_light_level) + " cd/m2");
+    Row(out, "chroma location",
+        vui.chroma_loc_info_present_flag
+            ? std::string(ChromaLocationName(vui.chroma_sample_loc_type_top_field)) + " (type " +
+                  std::to_string(vui.chroma_sample_loc_type_top_field) + ")"
+        : t.chromaFormatIdc == 1 ? "left (not given, type 0 inferred)"
+                                 : "not given");
+    Row(out, "field coding",
+        vui.field_seq_flag ? "yes, each picture is a field (field_seq_flag)" : "no, each picture is a frame");
+    Row(out, "reorder depth", std::to_string(t.maxNumReorderPics) + " (sps_max_num_reorder_pics)");
+    Row(out, "temporal layers", std::to_string(t.temporalLayers));
+    std::string gop = "M=" + std::to_string(t.gopM);
+    gop += t.gopN ? ", N=" + std::to_string(t.gopN) : ", N unknown (fewer than two key pictures)";
+    Row(out, "GOP", gop + (t.openGop ? ", open" : ", closed"));
+}
+
 } // namespace
 
 std::string SliceColumn(const UnitRecord& unit) {
@@ -74,16 +139,43 @@ void TextReport::Begin(const std::string& path) {
 }
 
 void TextReport::Unit(const UnitRecord& unit) {
-    std::string type = "-";
-    if (unit.nalUnitType >= 0)
-        type = std::to_string(unit.nalUnitType) + " " + NalUnitTypeName(unit.nalUnitType);
-    const std::string code =
-        unit.codeKnown ? std::to_string(unit.naluCode) + " " + NaluTypeCodeShortName(unit.naluCode) : "-";
-    std::string line = RightAligned(unit.index, 6) + "  " + RightAligned(unit.offset, 12) + "  " +
-                       RightAligned(unit.size, 10) + "  " + Padded(type, 22) + Padded(code, 16) + SliceColumn(unit);
+    // Built in one reused buffer: this runs for every NAL unit of a stream.
+    std::string& line = line_;
+    line.clear();
+    AppendRightAligned(line, unit.index, 6);
+    line += "  ";
+    AppendRightAligned(line, unit.offset, 12);
+    line += "  ";
+    AppendRightAligned(line, unit.size, 10);
+    line += "  ";
+    std::size_t column = line.size();
+    if (unit.nalUnitType >= 0) {
+        AppendUnsigned(line, static_cast<std::uint64_t>(unit.nalUnitType));
+        line += ' ';
+        line += NalUnitTypeName(unit.nalUnitType);
+    } else {
+        line += '-';
+    }
+    PadTo(line, column + 22);
+    column = line.size();
+    if (unit.codeKnown) {
+        AppendSigned(line, unit.naluCode);
+        line += ' ';
+        line += NaluTypeCodeShortName(unit.naluCode);
+    } else {
+        line += '-';
+    }
+    PadTo(line, column + 16);
+    line += SliceColumn(unit);
     while (!line.empty() && line.back() == ' ')
         line.pop_back();
-    out_ << line << '\n';
+    line += '\n';
+    if (unit.hasPoc) {
+        line.append(22, ' ');
+        AppendPictureTime(line, unit);
+        line += '\n';
+    }
+    out_.write(line.data(), static_cast<std::streamsize>(line.size()));
 }
 
 void TextReport::End(const Summary& s) {
@@ -141,6 +233,9 @@ void TextReport::End(const Summary& s) {
     Row(out_, "parameter sets",
         s.parameterSetsFirst ? "VPS, SPS and PPS come before the first picture"
                              : "VPS, SPS and PPS do not all come before the first picture");
+    WriteTiming(out_, s.timing);
+    if (s.timing.notes)
+        Row(out_, "unread by the timing", std::to_string(s.timing.notes) + " NAL units (see standard error)");
     if (s.errorCount)
         Row(out_, "errors", std::to_string(s.errorCount) + " (see standard error)");
     WriteListings(out_, "SPS", s.spsListings);

@@ -18,6 +18,7 @@ public:
 
 private:
     std::ostream& out_;
+    std::string line_; // the row being written, kept for its capacity
 };
 
 // The last column of a NAL unit row: for slice segments "I first", "P",

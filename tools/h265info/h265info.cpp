@@ -65,11 +65,11 @@ int main(int argc, char** argv) {
             std::vector<std::uint64_t> segments;
             if (!options.indexPath.empty())
                 segments = ReadSegmentOffsets(options.indexPath);
-            svg.reset(new SvgReport(options.svgPath, options.fps, std::move(segments)));
+            svg.reset(new SvgReport(options.svgPath, options.haveRate ? &options.rate : nullptr, std::move(segments)));
             both.reset(new ReportTee(*report, *svg));
             report = both.get();
         }
-        const bool clean = InspectStream(options.file, *report, std::cout);
+        const bool clean = InspectStream(options.file, options.haveRate ? &options.rate : nullptr, *report, std::cout);
         std::cout.flush();
         if (!std::cout)
             return Fail("cannot write the report to standard output");

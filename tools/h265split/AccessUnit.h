@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "FrameRate.h"
 #include "ParameterSets.h"
 
 namespace h265split {
@@ -54,15 +55,21 @@ struct AccessUnit {
     // A slice segment header of the access unit ends before slice_type: at the
     // end of the stream, the sign of a cut-off access unit.
     bool sliceHeaderTruncated = false;
-    // PicOrderCntVal (8.3.1); an IRAP picture with NoRaslOutputFlag 1 starts
-    // a coded video sequence. The reorder depth is the SPS's
-    // sps_max_num_reorder_pics of its highest sub-layer (16 when unknown).
-    std::int32_t picOrderCntVal = 0;
+    // PicOrderCntVal of the picture, when the tools' syntax reader could read
+    // it; whether a decoder of the whole stream outputs it, and at what rate.
+    bool hasPoc = false;
+    std::int32_t poc = 0;
+    bool output = true;
+    h265tools::FrameRate rate;
+
+    // An IRAP picture with NoRaslOutputFlag 1 starts a coded video sequence;
+    // the reorder depth is sps_max_num_reorder_pics of its SPS's highest
+    // sub-layer (16, the most, when unknown). For the MP4 output order.
     bool startsSequence = false;
     unsigned int reorderDepth = 16;
-    // A RASL picture of an IRAP picture with NoRaslOutputFlag 1 (a BLA
-    // picture, a CRA after an end of sequence): not decodable, never output.
-    bool raslNotOutput = false;
+
+    // Seconds the picture is shown for; 0 when it is not output.
+    double Duration() const { return HasPicture() && output ? rate.Seconds(1) : 0; }
 
     void Clear() {
         bytes.clear();
@@ -73,10 +80,12 @@ struct AccessUnit {
         ppsId = 0;
         parameterSets = h265tools::ParameterSets::Pair();
         sliceHeaderTruncated = false;
-        picOrderCntVal = 0;
+        hasPoc = false;
+        poc = 0;
+        output = true;
+        rate = h265tools::FrameRate();
         startsSequence = false;
         reorderDepth = 16;
-        raslNotOutput = false;
     }
 };
 

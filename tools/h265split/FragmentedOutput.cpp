@@ -50,14 +50,13 @@ public:
             return; // its NAL units go with the next picture
         // RASL pictures that no decoder outputs (those of a BLA picture in
         // the recording) would leave gaps in presentation time.
-        if (pictureDropped || au.raslNotOutput) {
+        if (pictureDropped || (IsRasl(au.pictureNalUnitType) && !au.output)) {
             sample_.clear();
             return;
         }
         // The segment's first picture starts its decoding: as an IRAP picture
         // with NoRaslOutputFlag 1, it outputs all pictures before it.
-        output_.fragmenter().SetReorder(au.reorderDepth);
-        output_.fragmenter().Add(sample_, au.key, au.picOrderCntVal, first_ || au.startsSequence);
+        output_.fragmenter().Add(sample_, au.key, au.poc, first_ || au.startsSequence, au.reorderDepth);
         first_ = false;
         sample_.clear();
         ++pictures_;
@@ -97,10 +96,9 @@ private:
 
 } // namespace
 
-FragmentedOutput::FragmentedOutput(OutputFormat format, FileStore& store, double fps, double segmentSeconds,
+FragmentedOutput::FragmentedOutput(OutputFormat format, FileStore& store, const SegmentRules& rules,
                                    const PictureReader& pictures, Messages& messages)
-    : format_(format), store_(store), fps_(fps), segmentSeconds_(segmentSeconds), pictures_(pictures),
-      messages_(messages) {}
+    : format_(format), store_(store), rules_(rules), pictures_(pictures), messages_(messages) {}
 
 FragmentedOutput::~FragmentedOutput() = default;
 
@@ -139,18 +137,20 @@ std::unique_ptr<SegmentSink> FragmentedOutput::Open(unsigned int number, const A
 
     VideoTrackFormat track;
     if (!fragmenter_) {
-        // The frame rate of the first SPS times the whole recording.
-        rate_ = FindFrameRate(sps, vps, fps_);
+        // The frame rate of the first key picture times the whole recording:
+        // the track's timescale is its numerator, a picture lasts its denominator.
+        rate_ = key.rate;
+        if (rate_.numerator > 0xFFFFFFFFu || rate_.denominator > 0xFFFFFFFFu)
+            rate_ = h265tools::FrameRate();
         FragmentLimits limits;
         // A fragment of about one second: written that often while recording.
-        limits.samples = std::max<std::uint32_t>(1, static_cast<std::uint32_t>(std::ceil(rate_.PerSecond())));
-        fragmenter_.reset(new Fragmenter(rate_.duration, limits));
-        messages_.Say("frame rate " + std::to_string(rate_.timescale) + "/" + std::to_string(rate_.duration) + " (" +
-                      rate_.source + ")");
-        playlist_.reset(new MediaPlaylist(std::max(1u, static_cast<unsigned int>(std::ceil(segmentSeconds_)))));
+        limits.samples = static_cast<std::uint32_t>(std::max(1.0, std::min(1000.0, std::ceil(rate_.PerSecond()))));
+        fragmenter_.reset(new Fragmenter(static_cast<std::uint32_t>(rate_.denominator), limits));
+        const double target = rules_.seconds > 0 ? rules_.seconds : rate_.Seconds(rules_.pictures);
+        playlist_.reset(new MediaPlaylist(static_cast<unsigned int>(std::max(1.0, std::min(86400.0, std::ceil(target))))));
     }
-    track.timescale = rate_.timescale;
-    track.sampleDuration = rate_.duration;
+    track.timescale = static_cast<std::uint32_t>(rate_.numerator);
+    track.sampleDuration = static_cast<std::uint32_t>(rate_.denominator);
     const h265tools::DisplaySize display = h265tools::ComputeDisplaySize(keptSps.description);
     track.width = static_cast<unsigned int>(display.width);
     track.height = static_cast<unsigned int>(display.height);
@@ -177,7 +177,7 @@ void FragmentedOutput::Committed(const std::string& name, std::uint64_t bytes, s
         return;
     PlaylistSegment segment;
     segment.uri = name;
-    segment.seconds = static_cast<double>(pictures) * rate_.duration / rate_.timescale;
+    segment.seconds = rate_.Seconds(pictures);
     segment.newInit = newInit_;
     segment.initUri = initName_;
     newInit_ = false;

@@ -21,14 +21,17 @@
 #include "PictureReader.h"
 #include "SampleData.h"
 #include "SegmentSink.h"
+#include "Segmenter.h"
 #include "TrackFormat.h"
 
 namespace h265split {
 
 class FragmentedOutput : public SegmentOutput {
 public:
-    FragmentedOutput(OutputFormat format, FileStore& store, double fps, double segmentSeconds,
-                     const PictureReader& pictures, Messages& messages);
+    // `rules` give the playlist's target duration: their seconds, or their
+    // pictures at the stream's rate.
+    FragmentedOutput(OutputFormat format, FileStore& store, const SegmentRules& rules, const PictureReader& pictures,
+                     Messages& messages);
     ~FragmentedOutput() override;
 
     std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override;
@@ -51,12 +54,11 @@ private:
 
     OutputFormat format_;
     FileStore& store_;
-    double fps_;
-    double segmentSeconds_;
+    SegmentRules rules_;
     const PictureReader& pictures_;
     Messages& messages_;
     std::unique_ptr<Fragmenter> fragmenter_;
-    FrameRate rate_;
+    h265tools::FrameRate rate_;
     VideoTrackFormat track_;
     std::vector<unsigned char> init_;
     std::string initName_;

@@ -8,7 +8,7 @@ Fragmenter::Fragmenter(std::uint32_t sampleDuration, const FragmentLimits& limit
     : sampleDuration_(sampleDuration), limits_(limits) {}
 
 void Fragmenter::Add(const std::vector<unsigned char>& sample, bool sync, std::int32_t picOrderCntVal,
-                     bool startsSequence) {
+                     bool startsSequence, unsigned int reorder) {
     if (sample.size() > 0xFFFFFFFFu - 8u)
         throw std::length_error("picture over 4 GiB");
     if (fragments_.empty() || fragments_.back().closed) {
@@ -32,26 +32,33 @@ void Fragmenter::Add(const std::vector<unsigned char>& sample, bool sync, std::i
     if (f.samples.size() >= limits_.samples || f.payload.size() >= limits_.bytes)
         f.closed = true;
 
-    decided_.clear();
-    order_.Add(picOrderCntVal, startsSequence, decided_);
-    Place(decided_);
+    // Every sample is presented: pictures that no decoder outputs are not
+    // given as samples.
+    h265tools::DecodedPicture picture;
+    picture.id = pictures_ - 1;
+    picture.poc = picOrderCntVal;
+    picture.startsSequence = startsSequence;
+    picture.maxNumReorder = reorder;
+    order_.Add(picture);
+    Place();
     HandOn();
 }
 
-void Fragmenter::Place(const std::vector<OutputOrder::Output>& decided) {
+void Fragmenter::Place() {
     // Presentation time is the picture's index in output order times the
     // frame duration: pictures are shown one frame apart, from 0. trun
     // version 1 stores it as an offset from the decode time, negative for a
     // picture shown before others decoded ahead of it.
-    for (const OutputOrder::Output& out : decided) {
+    h265tools::OutputPosition out;
+    while (order_.Take(out)) {
         for (Fragment& f : fragments_) {
-            if (out.picture < f.firstPicture || out.picture >= f.firstPicture + f.samples.size())
+            if (out.id < f.firstPicture || out.id >= f.firstPicture + f.samples.size())
                 continue;
-            const std::int64_t offset = (static_cast<std::int64_t>(out.index) - static_cast<std::int64_t>(out.picture)) *
+            const std::int64_t offset = (static_cast<std::int64_t>(out.index) - static_cast<std::int64_t>(out.id)) *
                                         static_cast<std::int64_t>(sampleDuration_);
             if (offset < INT32_MIN || offset > INT32_MAX)
                 throw std::range_error("composition offset beyond 32 bits");
-            f.samples[static_cast<std::size_t>(out.picture - f.firstPicture)].compositionOffset =
+            f.samples[static_cast<std::size_t>(out.id - f.firstPicture)].compositionOffset =
                 static_cast<std::int32_t>(offset);
             --f.undecided;
             break;
@@ -76,9 +83,8 @@ void Fragmenter::CloseFragment() {
 
 void Fragmenter::Flush() {
     CloseFragment();
-    decided_.clear();
-    order_.Flush(decided_);
-    Place(decided_);
+    order_.Flush();
+    Place();
     HandOn();
 }
 

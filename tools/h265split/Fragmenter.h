@@ -34,11 +34,13 @@ public:
     Fragmenter(std::uint32_t sampleDuration, const FragmentLimits& limits);
 
     void SetConsumer(FragmentConsumer* consumer) { consumer_ = consumer; }
-    void SetReorder(unsigned int reorder) { order_.SetReorder(reorder); }
 
     // One picture's sample (4-byte length-prefixed NAL units), in decoding
-    // order. `startsSequence`: an IRAP picture with NoRaslOutputFlag 1.
-    void Add(const std::vector<unsigned char>& sample, bool sync, std::int32_t picOrderCntVal, bool startsSequence);
+    // order. `startsSequence`: an IRAP picture with NoRaslOutputFlag 1;
+    // `reorder`: sps_max_num_reorder_pics of its SPS's highest sub-layer,
+    // or any larger number.
+    void Add(const std::vector<unsigned char>& sample, bool sync, std::int32_t picOrderCntVal, bool startsSequence,
+             unsigned int reorder);
     // Closes the fragment being filled: the next sample starts a new one.
     void CloseFragment();
     // Places every waiting picture and hands on every fragment: the end of a
@@ -60,17 +62,16 @@ private:
         std::size_t undecided = 0;
         bool closed = false;
     };
-    void Place(const std::vector<OutputOrder::Output>& decided);
+    void Place();
     void HandOn();
 
     std::uint32_t sampleDuration_;
     FragmentLimits limits_;
     FragmentConsumer* consumer_ = nullptr;
-    OutputOrder order_;
+    h265tools::OutputOrder order_;
     std::deque<Fragment> fragments_; // oldest first; only the last is open
     std::uint32_t nextSequenceNumber_ = 1;
     std::uint64_t pictures_ = 0;
-    std::vector<OutputOrder::Output> decided_;
 };
 
 } // namespace h265split

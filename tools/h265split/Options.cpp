@@ -20,6 +20,18 @@ bool ParseCount(const std::string& text, unsigned long long& value) {
     return errno == 0 && *end == '\0' && value > 0;
 }
 
+} // namespace
+
+bool PicturesIn(double seconds, const h265tools::FrameRate& rate, std::uint64_t& pictures) {
+    const double count = std::ceil(seconds * rate.PerSecond() - 1e-9);
+    if (!(count <= 1e15))
+        return false;
+    pictures = count < 1 ? 1 : static_cast<std::uint64_t>(count);
+    return true;
+}
+
+namespace {
+
 bool ParsePositive(const std::string& text, double& value) {
     if (text.empty())
         return false;
@@ -34,7 +46,7 @@ bool ParsePositive(const std::string& text, double& value) {
 Command ParseArguments(const std::vector<std::string>& args, Options& options, std::string& error) {
     unsigned long long frames = 0;
     double seconds = 2.0;
-    double fps = 25.0;
+    bool haveFps = false;
     std::vector<std::string> operands;
     h265tools::CommandLine line(args);
     std::string arg;
@@ -76,43 +88,38 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
             }
             continue;
         }
+        haveFps = haveFps || arg == "--fps";
         const bool valid = arg == "--frames"    ? ParseCount(value, frames)
                            : arg == "--seconds" ? ParsePositive(value, seconds)
-                                                : h265tools::ParseFrameRate(value, fps);
+                                                : h265tools::ParseFrameRate(value, options.rules.rate);
         if (!valid) {
             error = "invalid value '" + value + "' for " + arg +
-                    (arg == "--frames"    ? " (a whole number above 0)"
-                     : arg == "--seconds" ? " (a number above 0)"
-                                          : " (a number above 0 and up to 1000)");
+                    (arg == "--frames" ? " (a whole number above 0)" : " (a number above 0)");
             return Command::kUsageError;
         }
-        if (arg == "--fps")
-            options.fps = fps;
     }
     if (operands.size() != 2) {
         error = operands.size() < 2 ? "INPUT and OUTDIR are needed" : "more than INPUT and OUTDIR given";
         return Command::kUsageError;
     }
-    options.seconds = frames > 0 ? static_cast<double>(frames) / fps : seconds;
     options.input = operands[0];
     options.directory = operands[1];
-    if (frames > 0) {
+    options.rules.haveRate = haveFps;
+    if (options.format == OutputFormat::kMp4) {
+        // One MP4 file holds the whole recording: only a new picture size,
+        // which needs a new sample entry, starts another.
+        options.rules.pictures = UINT64_MAX;
+    } else if (frames > 0) {
         options.rules.pictures = frames;
     } else {
-        // A key picture S seconds or more after the segment's start at F
-        // pictures per second: ceil(S * F) pictures, without the rounding
-        // error of the product pushing a whole number up.
-        const double pictures = std::ceil(seconds * fps - 1e-9);
-        if (pictures > 1e15) {
+        // The count follows from the stream's own rate once its first key
+        // picture has come; with --fps it is known now.
+        options.rules.seconds = seconds;
+        if (haveFps && !PicturesIn(seconds, options.rules.rate, options.rules.pictures)) {
             error = "--seconds times --fps is too large";
             return Command::kUsageError;
         }
-        options.rules.pictures = pictures < 1 ? 1 : static_cast<std::uint64_t>(pictures);
     }
-    // One MP4 file holds the whole recording: only a new picture size, which
-    // needs a new sample entry, starts another.
-    if (options.format == OutputFormat::kMp4)
-        options.rules.pictures = UINT64_MAX;
     return Command::kSplit;
 }
 
@@ -139,14 +146,17 @@ const char* HelpText() {
            "that are no NAL unit, are skipped and reported.\n"
            "\n"
            "Segments are written under a temporary name (.tmp) and renamed when\n"
-           "complete. OUTDIR/index.csv gets a line per segment as it closes. SIGINT\n"
+           "complete. OUTDIR/index.csv gets a line per segment as it closes, with\n"
+           "the presentation time of its first picture and its duration. SIGINT\n"
            "and SIGTERM close the current segment and end the run.\n"
            "\n"
            "Options:\n"
            "  --frames N     start a segment at a key picture N or more pictures after\n"
            "                 the current segment's key picture, in output order\n"
-           "  --seconds S    the same after S seconds at --fps (default 2)\n"
-           "  --fps F        pictures per second, as raw streams carry no time (default 25)\n"
+           "  --seconds S    the same after S seconds (default 2), at the frame rate of\n"
+           "                 the first key picture's SPS VUI or VPS timing, else 25\n"
+           "  --fps F        pictures per second over what the stream says: a number\n"
+           "                 or a fraction such as 30000/1001\n"
            "  --keep-rasl    keep the RASL pictures of a CRA picture that starts a segment\n"
            "  --json         also write OUTDIR/index.json, a JSON array kept complete\n"
            "                 after every segment\n"

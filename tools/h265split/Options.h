@@ -16,8 +16,6 @@ struct Options {
     SegmentRules rules;
     bool json = false;
     OutputFormat format = OutputFormat::kRaw;
-    double fps = 0;       // --fps, 0 when not given
-    double seconds = 2.0; // --seconds, for the playlist's target duration
 };
 
 enum class Command { kSplit, kHelp, kUsageError };

@@ -25,9 +25,33 @@ std::string At(const NalUnitView& unit) {
 
 } // namespace
 
-PictureReader::PictureReader(Messages& messages) : messages_(messages), timing_(messages) {}
+PictureReader::PictureReader(Messages& messages, const h265tools::FrameRate* rateOption)
+    : messages_(messages), rateOption_(rateOption) {}
+
+void PictureReader::ObserveTiming(const NalUnitView& unit, AccessUnit& au) {
+    const std::size_t h = static_cast<std::size_t>(unit.startCodeLength);
+    h265tools::PictureTiming timing;
+    std::string note;
+    const h265tools::StreamTiming::Seen seen = timing_.Observe(unit.data + h, unit.size - h, unit.offset, timing, note);
+    if (seen == h265tools::StreamTiming::Seen::kPicture && !au.hasPoc) {
+        au.hasPoc = true;
+        au.poc = timing.poc;
+        au.output = timing.output;
+        au.rate = h265tools::ChooseFrameRate(rateOption_, timing.sps, timing.vps);
+        au.startsSequence = timing.startsSequence;
+        if (timing.sps)
+            au.reorderDepth = timing.sps->sps_max_num_reorder_pics[timing.sps->sps_max_sub_layers_minus1 <= 6
+                                                                        ? timing.sps->sps_max_sub_layers_minus1
+                                                                        : 6];
+    } else if (seen == h265tools::StreamTiming::Seen::kUnknownPicture && !au.hasPoc) {
+        au.rate = h265tools::ChooseFrameRate(rateOption_, timing_.ActiveSps(), timing_.ActiveVps());
+    }
+    if (!note.empty())
+        messages_.Say(note + "; the timing of the pictures that use it is unknown");
+}
 
 void PictureReader::Observe(const NalUnitView& unit, const UnitHeader& header, AccessUnit& au) {
+    ObserveTiming(unit, au);
     switch (header.nalUnitType) {
     case kVpsNut:
         KeepVps(unit);
@@ -40,9 +64,6 @@ void PictureReader::Observe(const NalUnitView& unit, const UnitHeader& header, A
         return;
     case kPrefixSeiNut:
         KeepHdrSei(unit);
-        return;
-    case kEosNut:
-        timing_.EndOfSequence();
         return;
     default:
         if (header.nalUnitType > kLastSliceSegmentType)
@@ -151,7 +172,6 @@ void PictureReader::ReadPicture(const NalUnitView& unit, const UnitHeader& heade
     if (!au.parameterSets.pps)
         return; // a picture whose PPS has not come: it cannot start a segment's decoding anyway
     activation_.Activate(*parsers_.parser, au.parameterSets);
-    timing_.ReadPicture(unit, au);
     int type = -1;
     try {
         if (parsers_.parser->ParseSliceType(unit.data, static_cast<unsigned int>(len), &type, nullptr))

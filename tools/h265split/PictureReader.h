@@ -10,7 +10,7 @@
 #include "Messages.h"
 #include "NalUnitReader.h"
 #include "ParameterSets.h"
-#include "PictureTiming.h"
+#include "StreamTiming.h"
 
 class IH265Parser;
 class IVideoHeaderParser;
@@ -19,13 +19,15 @@ namespace h265split {
 
 class PictureReader {
 public:
-    explicit PictureReader(Messages& messages); // std::bad_alloc when the parsers cannot be made
+    // `rateOption` is the user's --fps, or null. std::bad_alloc when the
+    // parsers cannot be made.
+    PictureReader(Messages& messages, const h265tools::FrameRate* rateOption);
     PictureReader(const PictureReader&) = delete;
     PictureReader& operator=(const PictureReader&) = delete;
 
     // Takes in the unit that has just been added to `au`: keeps a VPS, SPS or
     // PPS under its id, and for the first slice segment of a picture fills in
-    // the picture fields of `au`.
+    // the picture fields of `au`, its PicOrderCntVal and frame rate among them.
     void Observe(const h265tools::NalUnitView& unit, const UnitHeader& header, AccessUnit& au);
 
     // HasParameterSets on the access unit: a VPS, an SPS and a PPS come
@@ -38,6 +40,7 @@ public:
     const std::vector<unsigned char>& hdrSei() const { return hdrSei_; }
 
 private:
+    void ObserveTiming(const h265tools::NalUnitView& unit, AccessUnit& au);
     void KeepVps(const h265tools::NalUnitView& unit);
     void KeepSps(const h265tools::NalUnitView& unit);
     void KeepPps(const h265tools::NalUnitView& unit);
@@ -48,7 +51,8 @@ private:
     h265tools::LibraryParsers parsers_;
     h265tools::ParameterSets parameterSets_;
     h265tools::ParserActivation activation_;
-    PictureTiming timing_;
+    const h265tools::FrameRate* rateOption_;
+    h265tools::StreamTiming timing_;
     std::vector<unsigned char> hdrSei_;
 };
 

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include "FrameRate.h"
 #include "OutputFiles.h"
 
 namespace h265split {
@@ -11,7 +12,7 @@ namespace {
 
 const char kCsvHeader[] = "file,first_byte_offset,bytes,pictures,i_pictures,p_pictures,b_pictures,coded_width,"
                           "coded_height,display_width,display_height,key_nal_type,parameter_sets_inserted,"
-                          "rasl_dropped\n";
+                          "rasl_dropped,start_time,duration\n";
 
 std::string CsvLine(const SegmentRecord& r) {
     using std::to_string;
@@ -19,7 +20,8 @@ std::string CsvLine(const SegmentRecord& r) {
            to_string(r.iPictures) + "," + to_string(r.pPictures) + "," + to_string(r.bPictures) + "," +
            to_string(r.codedWidth) + "," + to_string(r.codedHeight) + "," + to_string(r.displayWidth) + "," +
            to_string(r.displayHeight) + "," + to_string(r.keyNalType) + "," +
-           (r.parameterSetsInserted ? "yes" : "no") + "," + to_string(r.raslDropped) + "\n";
+           (r.parameterSetsInserted ? "yes" : "no") + "," + to_string(r.raslDropped) + "," +
+           h265tools::SecondsText(r.startTime, 6) + "," + h265tools::SecondsText(r.duration, 6) + "\n";
 }
 
 // The file name is ours ("seg-NNNNN.265") and needs no escaping.
@@ -32,7 +34,9 @@ std::string JsonObject(const SegmentRecord& r) {
            ", \"coded_height\": " + to_string(r.codedHeight) + ", \"display_width\": " + to_string(r.displayWidth) +
            ", \"display_height\": " + to_string(r.displayHeight) + ", \"key_nal_type\": " +
            to_string(r.keyNalType) + ", \"parameter_sets_inserted\": " +
-           (r.parameterSetsInserted ? "true" : "false") + ", \"rasl_dropped\": " + to_string(r.raslDropped) + "}";
+           (r.parameterSetsInserted ? "true" : "false") + ", \"rasl_dropped\": " + to_string(r.raslDropped) +
+           ", \"start_time\": " + h265tools::SecondsText(r.startTime, 6) +
+           ", \"duration\": " + h265tools::SecondsText(r.duration, 6) + "}";
 }
 
 } // namespace

@@ -24,6 +24,11 @@ struct SegmentRecord {
     int keyNalType = 0;
     bool parameterSetsInserted = false;
     std::uint64_t raslDropped = 0;
+    // Presentation time of the segment's first picture in the input's output
+    // order, and the time to the next segment's (to the end of the last
+    // picture for the last segment), in seconds.
+    double startTime = 0;
+    double duration = 0;
 };
 
 class SegmentIndex {

@@ -12,9 +12,12 @@ Segmenter::Segmenter(const std::string& directory, const SegmentRules& rules, bo
 
 namespace {
 
-// RADL_N, RADL_R, RASL_N, RASL_R: pictures that follow an IRAP picture in
-// decoding order and come before it in output order.
-bool IsLeading(const AccessUnit& au) {
+// Whether a picture that follows the key picture in decoding order comes
+// before it in output order (a leading picture): by PicOrderCntVal when both
+// are known, else by nal_unit_type (RADL_N, RADL_R, RASL_N, RASL_R).
+bool Leads(const AccessUnit& au, bool keyHasPoc, std::int32_t keyPoc) {
+    if (au.hasPoc && keyHasPoc)
+        return au.poc < keyPoc;
     return au.pictureNalUnitType >= 6 && au.pictureNalUnitType <= 9;
 }
 
@@ -43,7 +46,7 @@ std::uint64_t Segmenter::PicturesBefore(std::uint64_t leading) const {
 
 void Segmenter::Take(AccessUnit& au) {
     if (!held_.empty()) {
-        if (IsLeading(au) && held_.size() < kMaxHeld) {
+        if (au.HasPicture() && !au.key && Leads(au, held_[0].hasPoc, held_[0].poc) && held_.size() < kMaxHeld) {
             held_.push_back(std::move(au));
             return;
         }
@@ -84,14 +87,19 @@ void Segmenter::Place(const AccessUnit& au, bool startsSegment) {
         return;
     } else if (au.key) {
         droppingRasl_ = false; // the RASL pictures after this IRAP picture decode from the segment's start
+        raslOfStart_ = false;
         countingLeading_ = false;
     }
     Write(au);
+    presentedTime_ += au.Duration();
 }
 
 void Segmenter::Open(const AccessUnit& au) {
+    if (segments_ == 0 && rules_.seconds > 0 && !rules_.haveRate && !PicturesIn(rules_.seconds, au.rate, rules_.pictures))
+        PicturesIn(rules_.seconds, h265tools::FrameRate(), rules_.pictures); // a rate beyond counting: 25 instead
     file_ = output_.Open(segments_, au);
     record_ = SegmentRecord();
+    record_.startTime = presentedTime_;
     record_.file = file_->name();
     record_.firstByteOffset = au.Offset();
     record_.keyNalType = au.pictureNalUnitType;
@@ -103,10 +111,17 @@ void Segmenter::Open(const AccessUnit& au) {
         record_.displayHeight = display.height;
     }
     picturesSinceStart_ = 0;
+    // The key picture's own leading pictures come before it in output order:
+    // they count to the segment before (PicturesBefore).
+    leadingOfStart_ = 0;
+    countingLeading_ = true;
+    startHasPoc_ = au.hasPoc;
+    startPoc_ = au.poc;
     // A segment's decoding starts at its key picture, where a CRA picture is
     // handled as a BLA picture is (NoRaslOutputFlag 1): the RASL pictures
     // associated with it refer to pictures before it and are not decoded.
-    droppingRasl_ = (au.pictureNalUnitType == kCraNut || au.pictureNalUnitType == kBlaWLp) && !rules_.keepRasl;
+    raslOfStart_ = au.pictureNalUnitType == kCraNut || au.pictureNalUnitType == kBlaWLp;
+    droppingRasl_ = raslOfStart_ && !rules_.keepRasl;
     insertPending_ = !pictures_.CarriesParameterSets(au);
     if (insertPending_ && !au.parameterSets.pps)
         messages_.Say("the key picture at byte offset " + std::to_string(au.Offset()) +
@@ -153,10 +168,15 @@ void Segmenter::Write(const AccessUnit& au) {
     if (!au.HasPicture())
         return;
     ++picturesSinceStart_;
-    if (countingLeading_ && IsLeading(au) && !au.key)
+    if (countingLeading_ && !au.key && Leads(au, startHasPoc_, startPoc_))
         ++leadingOfStart_;
     else if (!au.key)
         countingLeading_ = false;
+    // In output order the RASL pictures of the segment's key picture come
+    // before it, and decoded from the segment's start they are not output
+    // (kept or not): the segment's first picture is shown after them.
+    if (raslOfStart_ && IsRasl(au.pictureNalUnitType))
+        record_.startTime += au.Duration();
     if (droppedPicture) {
         ++record_.raslDropped;
         return;
@@ -180,6 +200,7 @@ void Segmenter::CloseSegment() {
         return;
     file_->Commit();
     record_.bytes = file_->bytes();
+    record_.duration = presentedTime_ - record_.startTime;
     index_.Add(record_);
     file_.reset();
     ++segments_;

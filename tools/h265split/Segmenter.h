@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "AccessUnit.h"
+#include "FrameRate.h"
 #include "Messages.h"
 #include "PictureReader.h"
 #include "SegmentSink.h"
@@ -23,8 +24,17 @@ struct SegmentRules {
     // A key picture this many pictures after the segment's key picture, in
     // output order, begins the next segment.
     std::uint64_t pictures = 50;
+    // When above 0, `pictures` is this many seconds at the rate of the first
+    // key picture (its SPS VUI or VPS timing, or `rate` when `haveRate`).
+    double seconds = 0;
+    bool haveRate = false;
+    h265tools::FrameRate rate; // --fps
     bool keepRasl = false;
 };
+
+// ceil(seconds * rate) pictures, at least 1, without the rounding error of
+// the product pushing a whole number up; false when that is beyond counting.
+bool PicturesIn(double seconds, const h265tools::FrameRate& rate, std::uint64_t& pictures);
 
 class Segmenter {
 public:
@@ -71,14 +81,21 @@ private:
     std::uint64_t picturesSinceStart_ = 0; // in decoding order, dropped ones included
     std::uint64_t leadingOfStart_ = 0;     // the leading pictures of the segment's key picture
     bool countingLeading_ = false;
+    bool startHasPoc_ = false; // PicOrderCntVal of the segment's key picture
+    std::int32_t startPoc_ = 0;
     // A key picture that may start a segment and the leading pictures after
     // it, until their number decides.
     std::vector<AccessUnit> held_;
     bool droppingRasl_ = false;            // the leading pictures of the CRA that started the segment
+    bool raslOfStart_ = false;             // RASL pictures now are those of the segment's CRA or BLA picture
     bool insertPending_ = false;
     unsigned int segments_ = 0;
     std::uint64_t skippedPictures_ = 0;
     std::uint64_t skippedBytes_ = 0;
+    // Seconds of the output pictures placed so far, in the input's output
+    // order: the pictures that precede a key picture in decoding order
+    // precede it in output order.
+    double presentedTime_ = 0;
 };
 
 } // namespace h265split

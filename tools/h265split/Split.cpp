@@ -54,7 +54,7 @@ const char* Unfinished(const AccessUnit& au, bool endsCutOff) {
 class DirectoryMp4Output : public SegmentOutput {
 public:
     DirectoryMp4Output(const Options& options, const PictureReader& pictures, Messages& messages)
-        : store_(options.directory), output_(options.format, store_, options.fps, options.seconds, pictures, messages) {}
+        : store_(options.directory), output_(options.format, store_, options.rules, pictures, messages) {}
     std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override {
         return output_.Open(number, key);
     }
@@ -77,7 +77,9 @@ public:
     Walk(h265tools::StreamInput& input, const Options& options, OutputMaker makeOutput, void* context,
          const volatile std::sig_atomic_t* stop)
         : input_(input), progress_("h265split", input.description(), input.size(), h265tools::Progress::Rows::kNoRows),
-          messages_(&progress_), pictures_(messages_), output_(makeOutput(options, pictures_, messages_, context)),
+          messages_(&progress_), rateOption_(options.rules.rate),
+          pictures_(messages_, options.rules.haveRate ? &rateOption_ : nullptr),
+          output_(makeOutput(options, pictures_, messages_, context)),
           segmenter_(options.directory, options.rules, options.json, pictures_, *output_, messages_),
           reader_(input.fd()) {
         reader_.StopWhen(stop);
@@ -93,6 +95,7 @@ private:
     h265tools::StreamInput& input_;
     h265tools::Progress progress_;
     Messages messages_;
+    const h265tools::FrameRate rateOption_;
     PictureReader pictures_;
     std::unique_ptr<SegmentOutput> output_;
     Segmenter segmenter_;

@@ -1,7 +1,5 @@
 #include "CommandLine.h"
 
-#include <cstdlib>
-
 namespace h265tools {
 
 CommandLine::Item CommandLine::Next(std::string& text) {
@@ -35,14 +33,6 @@ bool CommandLine::Value(std::string& value, std::string& error) {
 
 std::string UnknownOption(const std::string& option) {
     return "unknown option '" + option + "'";
-}
-
-bool ParseFrameRate(const std::string& text, double& fps) {
-    if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos)
-        return false;
-    char* end = nullptr;
-    fps = std::strtod(text.c_str(), &end);
-    return *end == '\0' && fps > 0 && fps <= 1000;
 }
 
 } // namespace h265tools

@@ -1,7 +1,7 @@
 // The command-line conventions the tools share: options before, between and
 // after the operands; "--" ends the options; "-" alone is an operand
 // (standard input); an option that takes a value takes the next argument;
-// -h and --help ask for help. Also the values both tools read: a frame rate.
+// -h and --help ask for help.
 #ifndef H265TOOLS_COMMAND_LINE_H
 #define H265TOOLS_COMMAND_LINE_H
 
@@ -31,10 +31,6 @@ private:
 
 // "unknown option 'X'".
 std::string UnknownOption(const std::string& option);
-
-// A frame rate as --fps takes it: a plain decimal number above 0 and up to
-// 1000 ("25", "29.97"; no sign, exponent or other text).
-bool ParseFrameRate(const std::string& text, double& fps);
 
 } // namespace h265tools
 

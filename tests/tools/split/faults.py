@@ -2,9 +2,13 @@
 """h265split on damaged input and failing output: each case names what it
 feeds the tool and what must come of it.
 
-  faults.py H265SPLIT DATA_DIR WORKDIR CASE [WRITE_FAILURE_SHIM]
-CASE: garbage, truncated, no_key_picture, write_error, symlink, sigterm, usage,
-mp4_write_error, mp4_sigterm, mp4_cut.
+  faults.py H265SPLIT DATA_DIR WORKDIR CASE
+CASE: garbage, truncated, no_key_picture, write_error, short_writes, symlink,
+sigterm, usage, mp4_write_error, mp4_sigterm, mp4_cut. short_writes exits 77
+(skipped) without H265SPLIT_WRITE_SHIM, the path of the write shim
+(short_writes.cpp); H265SPLIT_WRITE_SHIM_SKIP says why. The write failure
+shim (write_failure_shim.cpp) is H265SPLIT_FAIL_SHIM; without it the cases
+that need it are skipped or left out.
 """
 import os
 import random
@@ -16,7 +20,7 @@ import sys
 import time
 
 tool, data_dir, work, case = sys.argv[1:5]
-shim = sys.argv[5] if len(sys.argv) > 5 else None
+shim = os.environ.get("H265SPLIT_FAIL_SHIM")
 
 
 def fail(message):
@@ -128,7 +132,8 @@ def write_error():
         if how == "ENOSPC":
             if not shim:
                 continue
-            env = dict(os.environ, LD_PRELOAD=shim, H265_FAIL_WRITE_NAME="seg-00002.265.tmp")
+            env = dict(os.environ, LD_PRELOAD=shim, H265_FAIL_WRITE_NAME="seg-00002.265.tmp",
+                       ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
             reason = "No space left on device"
         else:
             limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (3000, 3000))
@@ -137,6 +142,24 @@ def write_error():
         expect(status == 1, "%s: exit %d: %s" % (how, status, err))
         expect(err == "h265split: cannot write '%s/seg-00002.265.tmp': %s\n" % (outdir, reason), err)
         expect(check_closed(outdir) == ["seg-00000.265", "seg-00001.265"], "%s: %s" % (how, os.listdir(outdir)))
+
+
+def short_writes():
+    # Every write of the tool stops after 4 KiB and the tool goes on with the
+    # rest: the one segment of 7369 bytes is still the stream.
+    shim = os.environ.get("H265SPLIT_WRITE_SHIM")
+    if not shim:
+        print("SKIPPED: " + os.environ.get("H265SPLIT_WRITE_SHIM_SKIP", "no write shim"))
+        sys.exit(77)
+    data = stream("x265_192x128_open_gop_cra.hevc")
+    mark = os.path.join(work, "shortened")
+    # A sanitizer runtime of the tool's own need not come first.
+    env = dict(os.environ, LD_PRELOAD=shim, SHORT_WRITES_MARK=mark,
+               ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
+    status, err, outdir = run(["--frames", "1000"], data, env=env)
+    expect(status == 0 and os.path.exists(mark), "exit %d, shortened: %s: %s" % (status, os.path.exists(mark), err))
+    expect(check_closed(outdir) == ["seg-00000.265"], "segments: %s" % os.listdir(outdir))
+    expect(open(os.path.join(outdir, "seg-00000.265"), "rb").read() == data, "the segment is not the stream")
 
 
 def symlink():
@@ -179,7 +202,8 @@ def mp4_write_error():
         outdir = os.path.join(work, "out")
         shutil.rmtree(outdir, ignore_errors=True)
         env = dict(os.environ, LD_PRELOAD=shim, H265_FAIL_WRITE_NAME="seg-00002.m4s.tmp",
-                   H265_FAIL_WRITE_AFTER="100", H265_FAIL_WRITE_ERRNO=code)
+                   H265_FAIL_WRITE_AFTER="100", H265_FAIL_WRITE_ERRNO=code,
+                   ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
         status, err, _ = run(["--frames", "1", "--format", "fmp4"], data, outdir, env=env)
         expect(status == 1, "%s: exit %d: %s" % (code, status, err))
         expect(err.endswith("h265split: cannot write '%s/seg-00002.m4s.tmp': %s\n" % (outdir, reason)), err)

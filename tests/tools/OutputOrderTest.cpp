@@ -32,21 +32,33 @@ const Case kCases[] = {
     // Leading pictures of an IDR_W_RADL have negative POCs.
     {"RADL before an IDR", 2, {{0, 1, 0}, {1, 0, 1}, {0, 1, 4}, {-2, 0, 2}, {-1, 0, 3}, {1, 0, 5}}},
     // A larger reorder depth than the stream needs changes nothing.
-    {"depth above the stream's", 16, {{0, 1, 0}, {2, 0, 2}, {1, 0, 1}, {4, 0, 4}, {3, 0, 3}}},
+    {"depth above the stream's", 15, {{0, 1, 0}, {2, 0, 2}, {1, 0, 1}, {4, 0, 4}, {3, 0, 3}}},
 };
+
+h265tools::DecodedPicture Decoded(std::uint64_t id, int poc, bool startsSequence, unsigned reorder) {
+    h265tools::DecodedPicture picture;
+    picture.id = id;
+    picture.poc = poc;
+    picture.startsSequence = startsSequence;
+    picture.maxNumReorder = reorder;
+    return picture;
+}
 
 TEST(OutputOrder, Bumping) {
     for (const Case& c : kCases) {
-        h265split::OutputOrder order;
-        order.SetReorder(c.reorder);
-        std::vector<h265split::OutputOrder::Output> decided;
-        for (const Picture& p : c.pictures)
-            order.Add(p.poc, p.startsSequence, decided);
-        order.Flush(decided);
-        ASSERT_EQ(decided.size(), c.pictures.size()) << c.name;
+        h265tools::OutputOrder order;
+        for (std::size_t i = 0; i < c.pictures.size(); ++i)
+            order.Add(Decoded(i, c.pictures[i].poc, c.pictures[i].startsSequence, c.reorder));
+        order.Flush();
         std::vector<unsigned> indices(c.pictures.size(), 999);
-        for (const auto& out : decided)
-            indices[static_cast<std::size_t>(out.picture)] = static_cast<unsigned>(out.index);
+        h265tools::OutputPosition out;
+        std::size_t decided = 0;
+        while (order.Take(out)) {
+            ASSERT_TRUE(out.output) << c.name;
+            indices[static_cast<std::size_t>(out.id)] = static_cast<unsigned>(out.index);
+            ++decided;
+        }
+        ASSERT_EQ(decided, c.pictures.size()) << c.name;
         for (std::size_t i = 0; i < c.pictures.size(); ++i)
             EXPECT_EQ(indices[i], c.pictures[i].expectedIndex) << c.name << ", picture " << i;
     }
@@ -55,14 +67,12 @@ TEST(OutputOrder, Bumping) {
 // With the stream's reorder depth, a picture's place is known after at most
 // that many more pictures: the bound of a fragment's wait.
 TEST(OutputOrder, DecidedWithinReorderDepth) {
-    h265split::OutputOrder order;
-    order.SetReorder(2);
-    std::vector<h265split::OutputOrder::Output> decided;
+    h265tools::OutputOrder order;
     const int pocs[] = {0, 4, 2, 1, 3, 8, 6, 5, 7};
+    std::uint64_t id = 0;
     for (int poc : pocs)
-        order.Add(poc, poc == 0, decided);
-    EXPECT_EQ(order.waiting(), 2u);
-    EXPECT_EQ(decided.size(), 7u);
+        order.Add(Decoded(id++, poc, poc == 0, 2));
+    EXPECT_EQ(order.Waiting(), 2u);
 }
 
 } // namespace

@@ -1,0 +1,100 @@
+#include "PictureTimeline.h"
+
+#include "SpsSyntax.h"
+
+namespace h265info {
+
+PictureTimeline::PictureTimeline(const FrameRate* rateOption, Release release)
+    : rateOption_(rateOption), release_(std::move(release)) {
+    if (rateOption_)
+        summary_.rate = *rateOption_;
+}
+
+void PictureTimeline::Describe(const h265tools::PictureTiming& timing) {
+    // The summary tells of the SPS of the first picture with a known
+    // PicOrderCntVal, as it tells of its picture size.
+    if (summary_.haveSps || !timing.sps)
+        return;
+    const h265tools::SpsSyntax& sps = *timing.sps;
+    summary_.haveSps = true;
+    summary_.rate = ChooseFrameRate(rateOption_, timing.sps, timing.vps);
+    summary_.vuiPresent = sps.vui_parameters_present_flag;
+    summary_.vui = sps.vui;
+    summary_.maxNumReorderPics = sps.sps_max_num_reorder_pics[sps.sps_max_sub_layers_minus1 & 7u];
+    summary_.temporalLayers = sps.sps_max_sub_layers_minus1 + 1;
+    summary_.chromaFormatIdc = sps.chroma_format_idc;
+}
+
+void PictureTimeline::Add(UnitRecord record, const h265tools::NalUnitView& unit) {
+    Held held;
+    const std::size_t h = static_cast<std::size_t>(unit.startCodeLength);
+    if (record.hasHeader) {
+        h265tools::PictureTiming timing;
+        const h265tools::StreamTiming::Seen seen =
+            timing_.Observe(unit.data + h, unit.size - h, record.offset, timing, record.note);
+        if (!record.note.empty())
+            ++summary_.notes;
+        if (seen == h265tools::StreamTiming::Seen::kPicture) {
+            Describe(timing);
+            record.hasPoc = true;
+            record.poc = timing.poc;
+            held.waiting = true;
+            held.key = timing.irap;
+            held.nalUnitType = record.nalUnitType;
+            held.rate = ChooseFrameRate(rateOption_, timing.sps, timing.vps);
+            record.rate = held.rate;
+            if (record.nalUnitType == 8 || record.nalUnitType == 9)
+                gop_.LeadingRasl();
+            order_.Add(timing.Decoded(record.index));
+        }
+    }
+    if (held_.empty() && !held.waiting) {
+        release_(record); // nothing waits: no need to hold a unit that is no picture
+        return;
+    }
+    held.record = std::move(record);
+    held_.push_back(std::move(held));
+    Decide();
+    ReleaseReady();
+}
+
+void PictureTimeline::Decide() {
+    h265tools::OutputPosition position;
+    while (order_.Take(position)) {
+        for (Held& held : held_) {
+            if (!held.waiting || held.record.index != position.id)
+                continue;
+            held.waiting = false;
+            if (position.output) {
+                held.record.output = true;
+                held.record.outputIndex = position.index;
+                held.record.presentationTime = nextTime_;
+                nextTime_ += held.rate.Seconds(1);
+                ++summary_.outputPictures;
+                gop_.Add(held.record.pictureType, held.key);
+            }
+            break;
+        }
+    }
+}
+
+void PictureTimeline::ReleaseReady() {
+    while (!held_.empty() && !held_.front().waiting) {
+        release_(held_.front().record);
+        held_.pop_front();
+    }
+}
+
+void PictureTimeline::Finish(TimingSummary& summary) {
+    order_.Flush();
+    Decide();
+    ReleaseReady();
+    summary_.duration = nextTime_;
+    summary_.hdr = timing_.Hdr();
+    summary_.gopM = gop_.M();
+    summary_.gopN = gop_.N();
+    summary_.openGop = gop_.Open();
+    summary = summary_;
+}
+
+} // namespace h265info

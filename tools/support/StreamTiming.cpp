@@ -1,0 +1,176 @@
+#include "StreamTiming.h"
+
+#include <algorithm>
+
+#include "SlicePicParameterSetId.h"
+#include "SlicePocHeader.h"
+#include "SyntaxError.h"
+
+namespace h265tools {
+
+namespace {
+
+// nal_unit_type values (Table 7-1) read here.
+enum : int {
+    kRaslN = 8,
+    kRaslR = 9,
+    kBlaWLp = 16,
+    kCraNut = 21,
+    kLastIrap = 23,
+    kVps = 32,
+    kSps = 33,
+    kPps = 34,
+    kEndOfSequence = 36,
+    kEndOfBitstream = 37,
+    kPrefixSei = 39,
+};
+
+bool IsSliceSegment(int type) {
+    return type <= 9 || (type >= 16 && type <= 21);
+}
+
+} // namespace
+
+DecodedPicture PictureTiming::Decoded(std::uint64_t id) const {
+    DecodedPicture picture;
+    picture.id = id;
+    picture.poc = poc;
+    picture.output = output;
+    picture.startsSequence = startsSequence;
+    picture.noOutputOfPriorPics = noOutputOfPriorPics;
+    if (sps)
+        picture.maxNumReorder = sps->sps_max_num_reorder_pics[sps->sps_max_sub_layers_minus1 & 7u];
+    return picture;
+}
+
+StreamTiming::Seen StreamTiming::Observe(const unsigned char* nal, std::size_t size, std::uint64_t offset,
+                                         PictureTiming& timing, std::string& note) {
+    if (size < 2)
+        return Seen::kOther;
+    const int type = (nal[0] >> 1) & 0x3F;
+    // Streams repeat their parameter sets, mostly unchanged: one that is
+    // byte for byte the last one read is not read again.
+    std::vector<unsigned char>* last = type == kVps ? &lastVps_ : type == kSps ? &lastSps_ : type == kPps ? &lastPps_
+                                                                                                            : nullptr;
+    if (last) {
+        if (last->size() == size && std::equal(last->begin(), last->end(), nal))
+            return Seen::kOther;
+        last->clear();
+    }
+    try {
+        switch (type) {
+        case kVps: {
+            std::shared_ptr<VpsSyntax> vps(new VpsSyntax());
+            ReadVps(nal, size, *vps);
+            vps_[vps->vps_video_parameter_set_id & 15u] = vps;
+            lastVps_.assign(nal, nal + size);
+            break;
+        }
+        case kSps: {
+            std::shared_ptr<SpsSyntax> sps(new SpsSyntax());
+            ReadSps(nal, size, *sps);
+            sps_[sps->sps_seq_parameter_set_id & 15u] = sps;
+            lastSps_.assign(nal, nal + size);
+            break;
+        }
+        case kPps: {
+            std::shared_ptr<PpsHead> pps(new PpsHead());
+            ReadPpsHead(nal, size, *pps);
+            pps_[pps->pps_pic_parameter_set_id & 63u] = pps;
+            lastPps_.assign(nal, nal + size);
+            break;
+        }
+        case kEndOfSequence:
+        case kEndOfBitstream:
+            poc_.EndOfSequence();
+            break;
+        case kPrefixSei: {
+            HdrSei sei;
+            ReadHdrSei(nal, size, sei);
+            if (sei.has_mastering_display && !hdr_.has_mastering_display) {
+                hdr_.has_mastering_display = true;
+                for (int c = 0; c < 3; ++c) {
+                    hdr_.display_primaries_x[c] = sei.display_primaries_x[c];
+                    hdr_.display_primaries_y[c] = sei.display_primaries_y[c];
+                }
+                hdr_.white_point_x = sei.white_point_x;
+                hdr_.white_point_y = sei.white_point_y;
+                hdr_.max_display_mastering_luminance = sei.max_display_mastering_luminance;
+                hdr_.min_display_mastering_luminance = sei.min_display_mastering_luminance;
+            }
+            if (sei.has_content_light_level && !hdr_.has_content_light_level) {
+                hdr_.has_content_light_level = true;
+                hdr_.max_content_light_level = sei.max_content_light_level;
+                hdr_.max_pic_average_light_level = sei.max_pic_average_light_level;
+            }
+            break;
+        }
+        default:
+            if (IsSliceSegment(type))
+                return ObserveSlice(nal, size, offset, timing, note);
+            break;
+        }
+    } catch (const SyntaxError& e) {
+        const char* what = type == kVps ? "VPS" : type == kSps ? "SPS" : type == kPps ? "PPS" : "SEI";
+        note = std::string(what) + " at byte offset " + std::to_string(offset) + ": " + e.what();
+        // One that cannot be read may have replaced any id.
+        if (type == kVps)
+            vps_.fill(nullptr);
+        else if (type == kSps)
+            sps_.fill(nullptr);
+        else if (type == kPps)
+            pps_.fill(nullptr);
+    }
+    return Seen::kOther;
+}
+
+StreamTiming::Seen StreamTiming::ObserveSlice(const unsigned char* nal, std::size_t size, std::uint64_t offset,
+                                              PictureTiming& timing, std::string& note) {
+    if (size < 3 || (nal[2] & 0x80) == 0)
+        return Seen::kOther; // a later slice segment of the picture
+    const int type = (nal[0] >> 1) & 0x3F;
+    unsigned int ppsId = 0;
+    if (ReadSlicePicParameterSetId(nal, size, ppsId) != PpsIdReading::kRead || !pps_[ppsId])
+        return Seen::kUnknownPicture;
+    // Plain pointers: the records stay kept while this picture is read, and
+    // a shared_ptr copy per picture costs atomic counts.
+    const PpsHead* pps = pps_[ppsId].get();
+    const std::shared_ptr<const SpsSyntax>& keptSps = sps_[pps->pps_seq_parameter_set_id & 15u];
+    if (pps->pps_seq_parameter_set_id > 15 || !keptSps)
+        return Seen::kUnknownPicture;
+    const SpsSyntax* sps = keptSps.get();
+    SlicePocHeader header;
+    try {
+        ReadSlicePocHeader(nal, size, *pps, *sps, header);
+    } catch (const SyntaxError& e) {
+        note = "slice segment at byte offset " + std::to_string(offset) + ": " + e.what();
+        return Seen::kUnknownPicture;
+    }
+    if (activeSps_ != keptSps)
+        activeSps_ = keptSps;
+    const std::shared_ptr<const VpsSyntax>& keptVps = vps_[sps->sps_video_parameter_set_id & 15u];
+    if (activeVps_ != keptVps)
+        activeVps_ = keptVps;
+    const unsigned int temporalId = (nal[1] & 7u) == 0 ? 0 : (nal[1] & 7u) - 1;
+    timing.poc = poc_.Next(type, static_cast<int>(temporalId), header.slice_pic_order_cnt_lsb,
+                           sps->log2_max_pic_order_cnt_lsb_minus4, startSequence_);
+    startSequence_ = false;
+    timing.irap = type >= kBlaWLp && type <= kLastIrap;
+    timing.startsSequence = poc_.StartedSequence();
+    // RASL pictures of an IRAP picture with NoRaslOutputFlag 1 refer to
+    // pictures the decoder never had; they are neither decoded nor output
+    // (8.1.3).
+    const bool skippedRasl = (type == kRaslN || type == kRaslR) && poc_.NoRaslOutputFlag();
+    timing.output = header.pic_output_flag != 0 && !skippedRasl;
+    // C.5.2.2: a CRA picture that starts a sequence discards the pictures
+    // still waiting for output; an IDR or BLA picture does so when its
+    // no_output_of_prior_pics_flag says so.
+    timing.noOutputOfPriorPics =
+        timing.startsSequence && (type == kCraNut || header.no_output_of_prior_pics_flag != 0);
+    timing.temporalId = temporalId;
+    timing.sps = sps;
+    timing.vps = activeVps_.get();
+    return Seen::kPicture;
+}
+
+} // namespace h265tools

@@ -1,0 +1,90 @@
+// Follows a stream's parameter sets, HDR SEI messages and pictures with the
+// tools' own syntax reader, for what the library does not read: the VUI and
+// VPS timing, and each picture's PicOrderCntVal (8.3.1) and whether a
+// decoder outputs it. Fed every NAL unit in stream order.
+#ifndef H265TOOLS_STREAM_TIMING_H
+#define H265TOOLS_STREAM_TIMING_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "HdrSei.h"
+#include "OutputOrder.h"
+#include "PictureOrderCount.h"
+#include "PpsSyntax.h"
+#include "SpsSyntax.h"
+#include "VpsSyntax.h"
+
+namespace h265tools {
+
+// What the first slice segment of a picture tells about its place in time.
+struct PictureTiming {
+    std::int32_t poc = 0;          // PicOrderCntVal
+    bool irap = false;
+    bool startsSequence = false;   // an IRAP picture with NoRaslOutputFlag 1
+    bool output = true;            // PicOutputFlag (a RASL picture of such an IRAP picture is not decoded)
+    // NoOutputOfPriorPicsFlag of a picture that starts a sequence: the
+    // pictures still waiting for output are discarded.
+    bool noOutputOfPriorPics = false;
+    unsigned int temporalId = 0;
+    const SpsSyntax* sps = nullptr; // the SPS the picture activates
+    const VpsSyntax* vps = nullptr; // that SPS's VPS, null when none could be read
+
+    // The picture as the output process takes it.
+    DecodedPicture Decoded(std::uint64_t id) const;
+};
+
+class StreamTiming {
+public:
+    enum class Seen {
+        kOther,          // not the first slice segment of a picture
+        kPicture,        // a picture's first slice segment; `timing` is filled in
+        kUnknownPicture  // a picture whose PicOrderCntVal cannot be known
+    };
+
+    // One NAL unit: `nal` points at its NAL unit header (start code
+    // excluded), `offset` where it is in the stream (for messages). A
+    // parameter set or SEI message that cannot be read gets `note`, a
+    // message naming it and the element ("SPS at byte offset 28:
+    // num_short_term_ref_pic_sets 70 is above 64").
+    Seen Observe(const unsigned char* nal, std::size_t size, std::uint64_t offset, PictureTiming& timing,
+                 std::string& note);
+
+    // The next picture starts a coded video sequence even when it is a CRA
+    // picture (HandleCraAsBlaFlag 1): where a segment of a stream begins.
+    void StartSequenceAtNextPicture() { startSequence_ = true; }
+
+    // The first mastering display colour volume and content light level
+    // SEI messages of the stream.
+    const HdrSei& Hdr() const { return hdr_; }
+    // The SPS of the last picture (its VPS too), null before one.
+    const SpsSyntax* ActiveSps() const { return activeSps_.get(); }
+    const VpsSyntax* ActiveVps() const { return activeVps_.get(); }
+
+private:
+    Seen ObserveSlice(const unsigned char* nal, std::size_t size, std::uint64_t offset, PictureTiming& timing,
+                      std::string& note);
+
+    std::array<std::shared_ptr<const VpsSyntax>, 16> vps_;
+    std::array<std::shared_ptr<const SpsSyntax>, 16> sps_;
+    std::array<std::shared_ptr<const PpsHead>, 64> pps_;
+    // Kept alive while a picture refers to them, even when replaced.
+    std::shared_ptr<const SpsSyntax> activeSps_;
+    std::shared_ptr<const VpsSyntax> activeVps_;
+    // The NAL unit bytes of the last VPS, SPS and PPS read, when it could be
+    // read: an identical repetition is not read again.
+    std::vector<unsigned char> lastVps_;
+    std::vector<unsigned char> lastSps_;
+    std::vector<unsigned char> lastPps_;
+    PictureOrderCount poc_;
+    HdrSei hdr_;
+    bool startSequence_ = false;
+};
+
+} // namespace h265tools
+
+#endif
