@@ -13,6 +13,9 @@
 # reading and writing every byte sets. Prints wall-clock time, throughput and
 # peak RSS (GNU time's %M) of each tool, medians of runs taken in turns, then
 # checks what ffmpeg's segments of the stream decode to, beside h265split's.
+# The fragmented MP4 output is measured the same way:
+#   h265split --format fmp4 in.265 out/   (init.mp4, seg-NNNNN.m4s, index.m3u8)
+#   ffmpeg -i in.265 -c copy -tag:v hvc1 -bsf:v setts=... -f hls -hls_segment_type fmp4 -hls_time 2 out/index.m3u8
 #
 #   bash bench/split_bench.sh [SIZE_MB...]      (default: 100 1000)
 #
@@ -21,6 +24,8 @@
 #                    build/split-bench)
 #   H265_BENCH_TMP   where input and segments go (default: /dev/shm)
 #   H265_BENCH_RUNS  runs per size and tool; the median is reported (default 3)
+#   H265_BENCH_TOOLS the tools to take turns (default: h265split ffmpeg cp
+#                    h265split-fmp4 ffmpeg-hls)
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -54,12 +59,20 @@ ffmpeg_segments() {
     -reset_timestamps 1 "$2/out%05d.265"
 }
 
+# ffmpeg_hls INPUT OUTDIR: ffmpeg's HLS muxer writing fMP4 segments, with the
+# same time stamps as its segment muxer above.
+ffmpeg_hls() {
+  echo ffmpeg -nostdin -v error -i "$1" -c copy -tag:v hvc1 -bsf:v 'setts=ts=N/(25*TB)' -f hls -hls_segment_type fmp4 \
+    -hls_time 2 -hls_playlist_type event -hls_segment_filename "$2/seg%05d.m4s" "$2/index.m3u8"
+}
+TOOLS=${H265_BENCH_TOOLS:-h265split ffmpeg cp h265split-fmp4 ffmpeg-hls}
+
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 echo "h265split: $H265SPLIT"
 echo "$(ffmpeg -version | head -1)"
 echo "cpu: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores; load: $(cut -d' ' -f1-3 /proc/loadavg)"
-printf '%-10s %-10s %10s %12s %14s %12s\n' size tool seconds "MB/s" "peak RSS KiB" segments
+printf '%-10s %-14s %10s %12s %14s %12s\n' size tool seconds "MB/s" "peak RSS KiB" segments
 for mb in $SIZES; do
   input=$WORK/in_${mb}MB.265
   : > "$input"
@@ -73,11 +86,16 @@ for mb in $SIZES; do
   cp "$input" "$WORK/warm" && rm -f "$WORK/warm"
   declare -A times=() rss=() segments=()
   for _ in $(seq "$RUNS"); do
-    for tool in h265split ffmpeg cp; do
+    for tool in $TOOLS; do
       out=$WORK/out
       rm -rf "$out" && mkdir "$out"
       if [ $tool = h265split ]; then
         r=$(measure "$H265SPLIT" "$input" "$out")
+      elif [ $tool = h265split-fmp4 ]; then
+        r=$(measure "$H265SPLIT" --format fmp4 "$input" "$out")
+      elif [ $tool = ffmpeg-hls ]; then
+        # shellcheck disable=SC2046 # the paths have no blanks (mktemp)
+        r=$(measure $(ffmpeg_hls "$input" "$out"))
       elif [ $tool = cp ]; then
         r=$(measure cp "$input" "$out/copy.265")
       else
@@ -85,14 +103,14 @@ for mb in $SIZES; do
         r=$(measure $(ffmpeg_segments "$input" "$out"))
       fi
       times[$tool]+="${r% *} " rss[$tool]+="${r#* } "
-      segments[$tool]=$(ls "$out" | grep -c '265$')
+      segments[$tool]=$(ls "$out" | grep -c '265$\|m4s$' || true)
     done
   done
   rm -rf "$WORK/out"
-  for tool in h265split ffmpeg cp; do
+  for tool in $TOOLS; do
     t=$(printf '%s\n' ${times[$tool]} | median)
     m=$(printf '%s\n' ${rss[$tool]} | median)
-    printf '%-10s %-10s %10s %12.0f %14s %12s\n' "${mb}MB" $tool "$t" "$(echo "$bytes / 1000000 / $t" | bc -l)" "$m" \
+    printf '%-10s %-14s %10s %12.0f %14s %12s\n' "${mb}MB" $tool "$t" "$(echo "$bytes / 1000000 / $t" | bc -l)" "$m" \
       "${segments[$tool]}"
   done
   rm -f "$input"

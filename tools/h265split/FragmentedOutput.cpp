@@ -48,9 +48,10 @@ public:
     void EndAccessUnit(const AccessUnit& au, bool pictureDropped) override {
         if (!au.HasPicture())
             return; // its NAL units go with the next picture
-        // RASL pictures that no decoder outputs (those of a BLA picture in
-        // the recording) would leave gaps in presentation time.
-        if (pictureDropped || (IsRasl(au.pictureNalUnitType) && !au.output)) {
+        // A RASL picture dropped at the segment's start, or one that no
+        // decoder outputs (of a BLA picture), would leave a gap in
+        // presentation time. Another picture keeps what was written of it.
+        if (IsRasl(au.pictureNalUnitType) && (pictureDropped || !au.output)) {
             sample_.clear();
             return;
         }
