@@ -61,7 +61,7 @@ void BoxWriter::End(std::size_t start) {
     const std::size_t size = out_.size() - start;
     // Boxes written in memory are small (a moov, a moof); a size that needs
     // the 64-bit largesize form would be a fault of the caller.
-    if (static_cast<std::uint64_t>(size) > 0xFFFFFFFFu)
+    if (!FitsIn32Bits(size))
         throw std::length_error("box over 4 GiB");
     PatchU32(start, static_cast<std::uint32_t>(size));
 }

@@ -10,6 +10,10 @@
 
 namespace h265split {
 
+// A byte count fits a 32-bit size field. Spelled as a shift so that it says
+// nothing odd where std::size_t has 32 bits itself.
+inline bool FitsIn32Bits(std::uint64_t n) { return (n >> 32) == 0; }
+
 class BoxWriter {
 public:
     explicit BoxWriter(std::vector<unsigned char>& out) : out_(out) {}

@@ -23,7 +23,7 @@ NalUnitSpan NalUnitOf(const unsigned char* annexB, std::size_t size) {
 }
 
 void AppendLengthPrefixed(std::vector<unsigned char>& sample, const NalUnitSpan& nal) {
-    if (static_cast<unsigned long long>(nal.size) > 0xFFFFFFFFull)
+    if (!FitsIn32Bits(nal.size))
         throw std::length_error("NAL unit over 4 GiB");
     BoxWriter out(sample);
     out.U32(static_cast<std::uint32_t>(nal.size));
