@@ -162,6 +162,12 @@ def check_hvcc(stream, ours, work):
     if a[:22] != b[:22]:
         fail("hvcC of %s: %s, ffmpeg's %s" % (ours, b[:22].hex(), a[:22].hex()))
     arrays_a, arrays_b = parameter_set_arrays(a), parameter_set_arrays(b)
+    # A stream with HDR metadata (ffprobe's side data of its first frame)
+    # has its prefix SEI in the record too.
+    first = probe(stream, ["-read_intervals", "%+#1", "-show_entries", "frame_side_data=side_data_type"], "frames")
+    kinds = [d.get("side_data_type") for f in first[:1] for d in f.get("side_data_list", [])]
+    if "Mastering display metadata" in kinds and not arrays_b.get(39):
+        fail("hvcC of %s has no prefix SEI array for the stream's HDR metadata" % ours)
     for kind in (32, 33, 34):
         if not arrays_b.get(kind) or any(unit not in arrays_a.get(kind, []) for unit in arrays_b[kind]):
             fail("hvcC of %s: NAL units of type %d differ from ffmpeg's" % (ours, kind))
