@@ -149,6 +149,10 @@ PY
 x265_cli "$DATA/x265_64x64_scaling_lists.hevc" testsrc2 64x64 3 \
   --preset ultrafast --crf 40 --scaling-list "$scaling_lists"
 rm -f "$scaling_lists"
+# Timing in the VPS (vps_timing_info_present_flag 1), which x265 never writes:
+# ffmpeg's hevc_metadata sets 24000/1001 in the VPS and the SPS VUI alike.
+ffmpeg -hide_banner -loglevel error -nostdin -y -i "$DATA/x265_64x64_scaling_lists.hevc" -c copy \
+  -bsf:v hevc_metadata=tick_rate=24000/1001 -f hevc "$DATA/x265_64x64_vps_timing.hevc"
 
 # Chroma formats and bit depths through ffmpeg's libx265 (Main, Main 10, Main 12
 # and the format range extensions profiles).

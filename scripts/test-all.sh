@@ -251,6 +251,14 @@ stage_valgrind() {
     memcheck hostile_alloc_tests "$dir/tests/hostile_alloc_tests" || rc=1
   memcheck hostile_guard_tests "$dir/tests/hostile_guard_tests" || rc=1
   memcheck hostile_thread_tests "$dir/tests/hostile_thread_tests" || rc=1
+  # The tools' own syntax reader: its unit tests, and h265info on streams whose
+  # SPS it cannot read (a forbidden value past the library's fields).
+  memcheck h265info_unit_tests "$dir/tests/h265info_unit_tests" || rc=1
+  local hostile="$dir/valgrind-hostile-sps"
+  python3 "$ROOT/tests/tools/timing/make_hostile_sps.py" "$hostile"
+  for t in "$hostile"/*.h265; do
+    memcheck "h265info $(basename "$t")" "$dir/tools/h265info" "$t" || rc=1
+  done
   for t in $(fuzz_targets); do
     set -- "$ROOT/fuzz/corpus/$t"
     if [ -d "$ROOT/fuzz/regressions/$t" ]; then set -- "$@" "$ROOT/fuzz/regressions/$t"; fi

@@ -110,6 +110,20 @@ def chart(tool, stream, work):
     if not any(t.text.endswith(" | " + gop_line) for t in root.iter(NS + "text") if t.text):
         failures.append("no title line ends with '%s'" % gop_line)
 
+    # The frame rate of the time axis and the bitrate window: ffprobe's, from
+    # the stream's own timing, named in the title and the legend.
+    if shutil.which("ffprobe"):
+        rate = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v", "-show_entries",
+                               "stream=r_frame_rate", "-of", "csv=p=0", stream],
+                              capture_output=True, text=True, check=True).stdout.strip()
+        numerator, denominator = (int(x) for x in rate.split("/"))
+        texts = [t.text for t in root.iter(NS + "text") if t.text]
+        if not any(re.search(r" \| frame rate %s \((SPS VUI|VPS)\)$" % rate, t) for t in texts):
+            failures.append("no title line ends with the frame rate %s from the stream" % rate)
+        window = "bitrate, 1 s window at %s fps" % ("%.2f" % (numerator / denominator)).rstrip("0").rstrip(".")
+        if window not in texts:
+            failures.append("no legend '%s'" % window)
+
     # Three copies of the stream, split by an index at each copy: two rules,
     # at the first picture of the second and third copy.
     data = open(stream, "rb").read()
