@@ -6,7 +6,6 @@
 
 #include <functional>
 #include <memory>
-#include <regex>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -128,7 +127,15 @@ Bytes FirstSps(const std::string& name) {
 }
 
 TEST(SpsSyntax, TruncationAtEveryByteNamesAnElement) {
-    const std::regex truncated("ends before [a-z0-9_]+ \\(truncated\\)");
+    // "ends before ELEMENT (truncated)", ELEMENT a syntax element's name.
+    const auto namesAnElement = [](const std::string& what) {
+        const std::string head = "ends before ", tail = " (truncated)";
+        if (what.size() <= head.size() + tail.size() || what.compare(0, head.size(), head) != 0 ||
+            what.compare(what.size() - tail.size(), tail.size(), tail) != 0)
+            return false;
+        const std::string name = what.substr(head.size(), what.size() - head.size() - tail.size());
+        return name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") == std::string::npos;
+    };
     for (const char* name : {"x265_64x64_hdr10_main10.hevc", "x265_64x64_scaling_lists.hevc",
                              "x265_160x96_repeat_headers_hrd.hevc", "kvazaar_320x240_tiles.265"}) {
         SCOPED_TRACE(name);
@@ -147,7 +154,7 @@ TEST(SpsSyntax, TruncationAtEveryByteNamesAnElement) {
                 firstComplete = std::min(firstComplete, size);
                 EXPECT_EQ(sps.vui.vui_time_scale, whole.vui.vui_time_scale);
             } catch (const SyntaxError& e) {
-                EXPECT_TRUE(std::regex_match(e.what(), truncated)) << size << ": " << e.what();
+                EXPECT_TRUE(namesAnElement(e.what())) << size << ": " << e.what();
                 EXPECT_LT(size, full.size());
                 EXPECT_EQ(firstComplete, full.size()) << "complete at " << firstComplete << ", not at " << size;
             }
