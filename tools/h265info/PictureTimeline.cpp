@@ -4,6 +4,13 @@
 
 namespace h265info {
 
+namespace {
+
+// About 20 MB of records; a real stream holds a few pictures' worth.
+const std::size_t kMaxHeldRecords = 1u << 16;
+
+} // namespace
+
 PictureTimeline::PictureTimeline(const FrameRate* rateOption, Release release)
     : rateOption_(rateOption), release_(std::move(release)) {
     if (rateOption_)
@@ -55,6 +62,13 @@ void PictureTimeline::Add(UnitRecord record, const h265tools::NalUnitView& unit)
     held.record = std::move(record);
     held_.push_back(std::move(held));
     Decide();
+    // A stream may put any number of NAL units behind a picture that waits
+    // for its output position; past this many records the waiting pictures
+    // are output as they are, so that memory stays bounded.
+    if (held_.size() > kMaxHeldRecords) {
+        order_.Flush();
+        Decide();
+    }
     ReleaseReady();
 }
 
