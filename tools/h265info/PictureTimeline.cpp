@@ -27,7 +27,7 @@ void PictureTimeline::Describe(const h265tools::PictureTiming& timing) {
     summary_.rate = ChooseFrameRate(rateOption_, timing.sps, timing.vps);
     summary_.vuiPresent = sps.vui_parameters_present_flag;
     summary_.vui = sps.vui;
-    summary_.maxNumReorderPics = sps.sps_max_num_reorder_pics[sps.sps_max_sub_layers_minus1 & 7u];
+    summary_.maxNumReorderPics = timing.MaxNumReorder();
     summary_.temporalLayers = sps.sps_max_sub_layers_minus1 + 1;
     summary_.chromaFormatIdc = sps.chroma_format_idc;
 }

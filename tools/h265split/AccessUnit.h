@@ -24,8 +24,6 @@ enum NalUnitType : int {
     kSpsNut = 33,
     kPpsNut = 34,
     kAudNut = 35,
-    kEosNut = 36,
-    kPrefixSeiNut = 39,
 };
 
 inline bool IsVcl(int nalUnitType) { return nalUnitType <= kLastVclType; }

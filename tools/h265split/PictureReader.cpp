@@ -3,9 +3,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "HdrSei.h"
 #include "Listing.h"
-#include "SyntaxError.h"
 #include "SlicePicParameterSetId.h"
 #include "SpsDescription.h"
 #include "LibraryParsers.h"
@@ -40,9 +38,11 @@ void PictureReader::ObserveTiming(const NalUnitView& unit, AccessUnit& au) {
         au.rate = h265tools::ChooseFrameRate(rateOption_, timing.sps, timing.vps);
         au.startsSequence = timing.startsSequence;
         if (timing.sps)
-            au.reorderDepth = timing.sps->sps_max_num_reorder_pics[timing.sps->sps_max_sub_layers_minus1 <= 6
-                                                                        ? timing.sps->sps_max_sub_layers_minus1
-                                                                        : 6];
+            au.reorderDepth = timing.MaxNumReorder();
+    } else if (seen == h265tools::StreamTiming::Seen::kHdrSei) {
+        // Its bytes go into the hvcC of an MP4 init segment; a damaged SEI
+        // message (one the reader could not read) is not copied there.
+        hdrSei_.assign(unit.data, unit.data + unit.size);
     } else if (seen == h265tools::StreamTiming::Seen::kUnknownPicture && !au.hasPoc) {
         au.rate = h265tools::ChooseFrameRate(rateOption_, timing_.ActiveSps(), timing_.ActiveVps());
     }
@@ -61,9 +61,6 @@ void PictureReader::Observe(const NalUnitView& unit, const UnitHeader& header, A
         return;
     case kPpsNut:
         KeepPps(unit);
-        return;
-    case kPrefixSeiNut:
-        KeepHdrSei(unit);
         return;
     default:
         if (header.nalUnitType > kLastSliceSegmentType)
@@ -134,18 +131,6 @@ void PictureReader::KeepPps(const NalUnitView& unit) {
     }
     pps.unit.assign(unit.data, unit.data + unit.size);
     activation_.ParsedPps(parameterSets_.Keep(ppsId, std::move(pps)));
-}
-
-void PictureReader::KeepHdrSei(const NalUnitView& unit) {
-    h265tools::HdrSei sei;
-    const std::size_t h = static_cast<std::size_t>(unit.startCodeLength);
-    try {
-        h265tools::ReadHdrSei(unit.data + h, unit.size - h, sei);
-    } catch (const h265tools::SyntaxError&) {
-        return; // a damaged SEI message is not copied into an init segment
-    }
-    if (sei.has_mastering_display || sei.has_content_light_level)
-        hdrSei_.assign(unit.data, unit.data + unit.size);
 }
 
 void PictureReader::ReadPicture(const NalUnitView& unit, const UnitHeader& header, AccessUnit& au) {

@@ -44,7 +44,6 @@ private:
     void KeepVps(const h265tools::NalUnitView& unit);
     void KeepSps(const h265tools::NalUnitView& unit);
     void KeepPps(const h265tools::NalUnitView& unit);
-    void KeepHdrSei(const h265tools::NalUnitView& unit);
     void ReadPicture(const h265tools::NalUnitView& unit, const UnitHeader& header, AccessUnit& au);
 
     Messages& messages_;

@@ -38,9 +38,14 @@ DecodedPicture PictureTiming::Decoded(std::uint64_t id) const {
     picture.output = output;
     picture.startsSequence = startsSequence;
     picture.noOutputOfPriorPics = noOutputOfPriorPics;
-    if (sps)
-        picture.maxNumReorder = sps->sps_max_num_reorder_pics[sps->sps_max_sub_layers_minus1 & 7u];
+    picture.maxNumReorder = MaxNumReorder();
     return picture;
+}
+
+unsigned int PictureTiming::MaxNumReorder() const {
+    // ReadSps allows sps_max_sub_layers_minus1 up to 6, the last entry.
+    return sps ? sps->sps_max_num_reorder_pics[sps->sps_max_sub_layers_minus1 <= 6 ? sps->sps_max_sub_layers_minus1 : 6]
+               : 0;
 }
 
 StreamTiming::Seen StreamTiming::Observe(const unsigned char* nal, std::size_t size, std::uint64_t offset,
@@ -103,6 +108,8 @@ StreamTiming::Seen StreamTiming::Observe(const unsigned char* nal, std::size_t s
                 hdr_.max_content_light_level = sei.max_content_light_level;
                 hdr_.max_pic_average_light_level = sei.max_pic_average_light_level;
             }
+            if (sei.has_mastering_display || sei.has_content_light_level)
+                return Seen::kHdrSei;
             break;
         }
         default:

@@ -34,6 +34,8 @@ struct PictureTiming {
     const SpsSyntax* sps = nullptr; // the SPS the picture activates
     const VpsSyntax* vps = nullptr; // that SPS's VPS, null when none could be read
 
+    // sps_max_num_reorder_pics of the highest sub-layer of its SPS; 0 without one.
+    unsigned int MaxNumReorder() const;
     // The picture as the output process takes it.
     DecodedPicture Decoded(std::uint64_t id) const;
 };
@@ -43,7 +45,8 @@ public:
     enum class Seen {
         kOther,          // not the first slice segment of a picture
         kPicture,        // a picture's first slice segment; `timing` is filled in
-        kUnknownPicture  // a picture whose PicOrderCntVal cannot be known
+        kUnknownPicture, // a picture whose PicOrderCntVal cannot be known
+        kHdrSei          // a prefix SEI NAL unit with mastering display or content light level
     };
 
     // One NAL unit: `nal` points at its NAL unit header (start code
