@@ -97,6 +97,13 @@ public:
         files_.files[name_] = bytes_;
         files_.committed.push_back(name_);
     }
+    bool Keep(std::uint64_t bytes) override {
+        if (bytes == 0)
+            return true;
+        bytes_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(bytes, bytes_.size())));
+        Commit();
+        return true;
+    }
 
 private:
     MemoryFiles& files_;
@@ -125,7 +132,7 @@ public:
         file_.Write(data, size);
         bytes_ += size;
     }
-    void Commit() override { file_.Commit(); }
+    void Commit(const SegmentSpan&) override { file_.Commit(); }
     const std::string& name() const override { return name_; }
     std::uint64_t bytes() const override { return bytes_; }
 
@@ -153,6 +160,8 @@ public:
     std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override {
         return output_.Open(number, key);
     }
+    bool CanStart(const AccessUnit& key, std::string& why) override { return output_.CanStart(key, why); }
+    bool NeedsNewSegment(const AccessUnit& key) override { return output_.NeedsNewSegment(key); }
     void Finish() override { output_.Finish(); }
 
 private:
@@ -220,7 +229,9 @@ void ReadFragments(const Bytes& file, bool withInit, Timeline& t) {
             const std::uint32_t duration = U32(file, entry), size = U32(file, entry + 4);
             const std::uint32_t flags = U32(file, entry + 8);
             const std::int32_t offset = static_cast<std::int32_t>(U32(file, entry + 12));
-            FUZZ_CHECK(duration == t.duration);
+            // A sample lasts its frame, and the frames of the pictures
+            // skipped after it (dropped RASL pictures keep their time).
+            FUZZ_CHECK(duration >= t.duration && duration % t.duration == 0);
             if (withInit || !firstInFile || i > 0)
                 FUZZ_CHECK(flags == 0x02000000u || flags == 0x01010000u);
             else
@@ -247,10 +258,17 @@ void ReadFragments(const Bytes& file, bool withInit, Timeline& t) {
     }
 }
 
-void CheckPresentation(Timeline& t) {
+// Pictures are shown one or more frames apart (a gap where pictures were
+// dropped), from 0 when `contiguous`.
+void CheckPresentation(Timeline& t, bool contiguous) {
     std::sort(t.presentation.begin(), t.presentation.end());
-    for (size_t i = 0; i < t.presentation.size(); ++i)
-        FUZZ_CHECK(t.presentation[i] == static_cast<std::int64_t>(i) * t.duration);
+    for (size_t i = 0; i < t.presentation.size(); ++i) {
+        FUZZ_CHECK(t.presentation[i] >= 0 && t.presentation[i] % t.duration == 0);
+        if (contiguous)
+            FUZZ_CHECK(t.presentation[i] == static_cast<std::int64_t>(i) * t.duration);
+        else if (i > 0)
+            FUZZ_CHECK(t.presentation[i] > t.presentation[i - 1]);
+    }
 }
 
 // The sample duration of the track: trex's default_sample_duration.
@@ -320,15 +338,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 ReadFragments(mp4.files[name], false, t);
             }
             FUZZ_CHECK(playlist.size() >= 15 && playlist.compare(playlist.size() - 15, 15, "#EXT-X-ENDLIST\n") == 0);
+            CheckPresentation(t, false);
+            CheckSubsequence(t.units, rawUnits);
         } else {
+            // Each file has its own timeline from 0.
+            std::vector<Bytes> units;
             for (const std::string& name : mp4.committed) {
-                if (t.duration == 0)
-                    t.duration = TrexDuration(mp4.files[name]);
-                ReadFragments(mp4.files[name], true, t);
+                Timeline file;
+                file.duration = TrexDuration(mp4.files[name]);
+                ReadFragments(mp4.files[name], true, file);
+                CheckPresentation(file, true);
+                units.insert(units.end(), file.units.begin(), file.units.end());
             }
+            CheckSubsequence(units, input);
         }
-        CheckPresentation(t);
-        CheckSubsequence(t.units, format == OutputFormat::kHls ? rawUnits : input);
     }
     ::close(fd);
     return 0;

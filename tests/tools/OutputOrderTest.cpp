@@ -75,4 +75,28 @@ TEST(OutputOrder, DecidedWithinReorderDepth) {
     EXPECT_EQ(order.Waiting(), 2u);
 }
 
+// A damaged picture order count far above its neighbours' would keep the
+// picture waiting to the end of the sequence, and every fragment behind it
+// in memory: it is output once kMaxAge later pictures have come.
+TEST(OutputOrder, WildPictureOrderCountWaitsBoundedly) {
+    h265tools::OutputOrder order;
+    order.Add(Decoded(0, 0, true, 1));
+    order.Add(Decoded(1, 1 << 30, false, 1));
+    std::uint64_t id = 2;
+    for (; id < 2 + h265tools::OutputOrder::kMaxAge; ++id)
+        order.Add(Decoded(id, static_cast<int>(id), false, 1));
+    h265tools::OutputPosition out;
+    std::uint64_t wildIndex = 0;
+    bool wildOut = false;
+    while (order.Take(out))
+        if (out.id == 1) {
+            wildOut = true;
+            wildIndex = out.index;
+        }
+    EXPECT_TRUE(wildOut);
+    EXPECT_LE(wildIndex, h265tools::OutputOrder::kMaxAge + 1);
+    EXPECT_EQ(order.latePictures(), 1u);
+    EXPECT_LE(order.Waiting(), 2u);
+}
+
 } // namespace

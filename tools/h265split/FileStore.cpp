@@ -21,7 +21,7 @@ public:
         if (fd_ < 0)
             return;
         ::close(fd_);
-        if (!keepPartial_ || std::rename(temporaryPath_.c_str(), path_.c_str()) != 0)
+        if (!keepPartial_)
             ::unlink(temporaryPath_.c_str());
     }
 
@@ -41,6 +41,29 @@ public:
         if (std::rename(temporaryPath_.c_str(), path_.c_str()) != 0)
             ThrowWriteError("rename to its final name", temporaryPath_);
         SyncDirectory(directory_);
+    }
+
+    bool Keep(std::uint64_t bytes) override {
+        if (fd_ < 0)
+            return false;
+        if (bytes == 0) {
+            ::close(fd_);
+            fd_ = -1;
+            return ::unlink(temporaryPath_.c_str()) == 0;
+        }
+        // The bytes after `bytes` (a fragment cut short) play nowhere.
+        const bool kept = ::ftruncate(fd_, static_cast<off_t>(bytes)) == 0 && ::fsync(fd_) == 0;
+        const int fd = fd_;
+        fd_ = -1;
+        ::close(fd);
+        if (!kept || std::rename(temporaryPath_.c_str(), path_.c_str()) != 0)
+            return false;
+        try {
+            SyncDirectory(directory_);
+        } catch (const WriteError&) {
+            // The name is there; only its flush to the device is in doubt.
+        }
+        return true;
     }
 
 private:

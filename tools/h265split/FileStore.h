@@ -5,6 +5,7 @@
 #define H265SPLIT_FILE_STORE_H
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -21,12 +22,17 @@ public:
         virtual void Sync() = 0;
         // Flushed and under its final name. Throws WriteError.
         virtual void Commit() = 0;
+        // Instead of Commit, after a failure: the first `bytes` (what plays)
+        // flushed and under the final name, or the file removed when `bytes`
+        // is 0; false when that failed, and the data stays under its
+        // temporary name. Throws nothing.
+        virtual bool Keep(std::uint64_t bytes) = 0;
     };
 
     virtual ~FileStore() = default;
-    // A new file NAME, complete only once committed. A file that is not
-    // committed is removed, unless `keepPartial`: then it gets its final
-    // name with what it holds (a recording stopped by a write error).
+    // A new file NAME, complete only once committed (or kept). A file that is
+    // neither is removed, unless `keepPartial`: a recording's data is never
+    // removed, and stays under its temporary name.
     virtual std::unique_ptr<File> Create(const std::string& name, bool keepPartial) = 0;
     // Replaces NAME's content in one step (a playlist, an init segment).
     virtual void Replace(const std::string& name, const std::string& content) = 0;

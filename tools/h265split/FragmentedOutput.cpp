@@ -9,6 +9,7 @@
 #include "SampleData.h"
 #include "SpsDescription.h"
 #include "SyntaxError.h"
+#include "TrackFormat.h"
 
 namespace h265split {
 
@@ -18,6 +19,10 @@ std::string Numbered(const char* format, unsigned int number) {
     char name[40];
     std::snprintf(name, sizeof name, format, number);
     return name;
+}
+
+std::string Pictures(std::uint64_t n) {
+    return std::to_string(n) + (n == 1 ? " picture" : " pictures");
 }
 
 // One segment's file: the fragments the Fragmenter hands on, written under a
@@ -31,7 +36,23 @@ public:
             WriteBytes(output_.initSegment());
     }
 
-    ~FragmentedSegment() override { output_.fragmenter().SetConsumer(nullptr); }
+    ~FragmentedSegment() override {
+        output_.fragmenter().SetConsumer(nullptr);
+        if (committed_ || output_.format() != OutputFormat::kMp4)
+            return;
+        if (fragmentPictures_ == 0) {
+            file_->Keep(0); // an init segment alone plays nothing
+            return;
+        }
+        // A write error or a failure elsewhere ends the recording: what its
+        // complete fragments hold plays, and is kept under the final name.
+        if (file_->Keep(completeBytes_))
+            output_.messages().Say("kept " + name_ + " with the " + Pictures(fragmentPictures_) +
+                                   " of its complete fragments");
+        else
+            output_.messages().Say("the " + Pictures(fragmentPictures_) + " written of " + name_ +
+                                   " are left in " + name_ + ".tmp");
+    }
 
     void Write(const unsigned char* data, std::size_t size) override {
         const NalUnitSpan nal = NalUnitOf(data, size);
@@ -40,7 +61,7 @@ public:
         // hvc1 samples carry no parameter sets: those of the init segment are
         // left out. One the init segment does not hold (a PPS sent later
         // under a new id) stays in the sample, where a decoder finds it.
-        if (IsParameterSet(NalUnitTypeOf(nal)) && output_.InInit(nal))
+        if (IsParameterSet(NalUnitTypeOf(nal)) && !output_.inBand() && output_.InInit(nal))
             return;
         AppendLengthPrefixed(sample_, nal);
     }
@@ -48,33 +69,45 @@ public:
     void EndAccessUnit(const AccessUnit& au, bool pictureDropped) override {
         if (!au.HasPicture())
             return; // its NAL units go with the next picture
-        // A RASL picture dropped at the segment's start, or one that no
-        // decoder outputs (of a BLA picture), would leave a gap in
-        // presentation time. Another picture keeps what was written of it.
-        if (IsRasl(au.pictureNalUnitType) && (pictureDropped || !au.output)) {
-            sample_.clear();
-            return;
-        }
+        FragmentPicture picture;
+        picture.sync = au.key;
+        picture.poc = au.poc;
         // The segment's first picture starts its decoding: as an IRAP picture
         // with NoRaslOutputFlag 1, it outputs all pictures before it.
-        output_.fragmenter().Add(sample_, au.key, au.poc, first_ || au.startsSequence, au.reorderDepth);
+        picture.startsSequence = first_ || au.startsSequence;
+        picture.reorder = au.reorderDepth;
+        // A RASL picture dropped at the segment's start, or one that no
+        // decoder outputs (of a BLA picture), is no sample. Another picture
+        // keeps what was written of it. One that a decoder of the whole input
+        // shows keeps its time in a recording of segments that play one
+        // after another.
+        if (IsRasl(au.pictureNalUnitType) && (pictureDropped || !au.output)) {
+            sample_.clear();
+            if (pictureDropped && au.output && !first_ && output_.format() == OutputFormat::kHls)
+                output_.fragmenter().Skip(picture);
+            return;
+        }
+        output_.fragmenter().Add(sample_, picture);
         first_ = false;
         sample_.clear();
         ++pictures_;
     }
 
     void TakeFragment(const std::vector<unsigned char>& header, const std::vector<unsigned char>& payload,
-                      std::uint32_t) override {
+                      std::uint32_t samples) override {
         WriteBytes(header);
         WriteBytes(payload);
         if (output_.format() == OutputFormat::kMp4)
             file_->Sync();
+        completeBytes_ = bytes_;
+        fragmentPictures_ += samples;
     }
 
-    void Commit() override {
+    void Commit(const SegmentSpan& span) override {
         output_.fragmenter().Flush();
         file_->Commit();
-        output_.Committed(name_, bytes_, pictures_);
+        committed_ = true;
+        output_.Committed(name_, bytes_, span);
     }
 
     const std::string& name() const override { return name_; }
@@ -90,12 +123,34 @@ private:
     std::string name_;
     std::unique_ptr<FileStore::File> file_;
     std::uint64_t bytes_ = 0;
+    std::uint64_t completeBytes_ = 0;    // up to the end of the last fragment written
+    std::uint64_t fragmentPictures_ = 0; // the pictures of the fragments written
     std::uint64_t pictures_ = 0;
     bool first_ = true;
+    bool committed_ = false;
     std::vector<unsigned char> sample_;
 };
 
+// A frame that lasts more ticks than this would let a few frames of
+// composition offset exceed 32 bits.
+const std::uint32_t kMaxFrameTicks = Fragmenter::kMaxSampleDuration;
+
 } // namespace
+
+TrackClock ChooseTrackClock(const h265tools::FrameRate& rate) {
+    TrackClock clock;
+    if (rate.numerator > 0 && rate.numerator <= 0xFFFFFFFFu && rate.denominator > 0 &&
+        rate.denominator <= kMaxFrameTicks) {
+        clock.timescale = static_cast<std::uint32_t>(rate.numerator);
+        clock.sampleDuration = static_cast<std::uint32_t>(rate.denominator);
+        return clock;
+    }
+    clock.timescale = 90000;
+    const double ticks = std::floor(90000.0 / rate.PerSecond() + 0.5);
+    clock.sampleDuration = !(ticks >= 1) ? 1u : ticks > kMaxFrameTicks ? kMaxFrameTicks : static_cast<std::uint32_t>(ticks);
+    clock.approximated = true;
+    return clock;
+}
 
 FragmentedOutput::FragmentedOutput(OutputFormat format, FileStore& store, const SegmentRules& rules,
                                    const PictureReader& pictures, Messages& messages)
@@ -112,23 +167,78 @@ bool FragmentedOutput::InInit(const NalUnitSpan& nal) const {
     return false;
 }
 
+const h265tools::SpsSyntax* FragmentedOutput::ReadKeySps(const AccessUnit& key, std::string& why) {
+    const h265tools::KeptSps& kept = *key.parameterSets.sps;
+    if (kept.version != spsVersion_) {
+        spsVersion_ = kept.version;
+        spsError_.clear();
+        try {
+            const NalUnitSpan nal = NalUnitOf(kept.unit.data(), kept.unit.size());
+            h265tools::ReadSps(nal.data, nal.size, sps_);
+        } catch (const h265tools::SyntaxError& e) {
+            spsError_ = "uses the SPS at byte offset " + std::to_string(kept.offset) +
+                        ", which cannot be read for an MP4 sample entry: " + e.what();
+        }
+    }
+    why = spsError_;
+    return spsError_.empty() ? &sps_ : nullptr;
+}
+
+bool FragmentedOutput::CanStart(const AccessUnit& key, std::string& why) {
+    if (!key.parameterSets.sps || !key.parameterSets.pps) {
+        why = "names a PPS (or that PPS an SPS) that has not come before it, which an MP4 sample entry needs";
+        return false;
+    }
+    const h265tools::SpsSyntax* sps = ReadKeySps(key, why);
+    if (!sps)
+        return false;
+    // hvcC holds a VPS array; readers such as ffmpeg refuse one without a VPS.
+    const h265tools::KeptVps* vps = pictures_.parameterSets().Vps(sps->sps_video_parameter_set_id);
+    if (!vps || vps->unit.empty()) {
+        why = "has no VPS (vps_video_parameter_set_id " + std::to_string(sps->sps_video_parameter_set_id) +
+              ") before it, which an MP4 sample entry (hvcC) needs";
+        return false;
+    }
+    return true;
+}
+
+bool FragmentedOutput::NeedsNewSegment(const AccessUnit& key) {
+    // A key picture whose parameter sets the current sample entry does not
+    // hold activates new ones: hvc1 samples may not carry them.
+    if (init_.empty() || !key.parameterSets.sps || !key.parameterSets.pps)
+        return false;
+    const h265tools::KeptSps& sps = *key.parameterSets.sps;
+    const h265tools::KeptVps* vps = pictures_.parameterSets().Vps(sps.description.sps_video_parameter_set_id);
+    for (const std::vector<unsigned char>* unit : {&sps.unit, &key.parameterSets.pps->unit,
+                                                    vps ? &vps->unit : static_cast<const std::vector<unsigned char>*>(nullptr)}) {
+        if (!unit)
+            continue;
+        const NalUnitSpan nal = NalUnitOf(unit->data(), unit->size());
+        if (nal.data && !InInit(nal))
+            return true;
+    }
+    return false;
+}
+
+void FragmentedOutput::MakeFragmenter() {
+    if (fragmenter_)
+        latePictures_ += fragmenter_->latePictures();
+    FragmentLimits limits;
+    // A fragment of about one second: written that often while recording.
+    limits.samples = static_cast<std::uint32_t>(std::max(1.0, std::min(1000.0, std::ceil(rate_.PerSecond()))));
+    fragmenter_.reset(new Fragmenter(clock_.sampleDuration, limits));
+}
+
 std::unique_ptr<SegmentSink> FragmentedOutput::Open(unsigned int number, const AccessUnit& key) {
+    std::string why;
+    const h265tools::SpsSyntax* sps = ReadKeySps(key, why);
+    if (!sps || !key.parameterSets.pps)
+        throw WriteError("the key picture at byte offset " + std::to_string(key.Offset()) + " " + why);
+    const h265tools::KeptSps& keptSps = *key.parameterSets.sps;
+    const h265tools::ParameterSets& sets = pictures_.parameterSets();
     // The key picture's parameter sets, as the raw segments insert them: its
     // VPS, SPS and PPS, and the other PPS that name the same SPS and came after it.
-    const h265tools::ParameterSets& sets = pictures_.parameterSets();
-    if (!key.parameterSets.sps || !key.parameterSets.pps)
-        throw WriteError("the key picture at byte offset " + std::to_string(key.Offset()) +
-                         " has no SPS and PPS for an MP4 sample entry");
-    const h265tools::KeptSps& keptSps = *key.parameterSets.sps;
-    h265tools::SpsSyntax sps;
-    try {
-        const NalUnitSpan nal = NalUnitOf(keptSps.unit.data(), keptSps.unit.size());
-        h265tools::ReadSps(nal.data, nal.size, sps);
-    } catch (const h265tools::SyntaxError& e) {
-        throw WriteError("the SPS at byte offset " + std::to_string(keptSps.offset) + " cannot be read for hvcC: " +
-                         e.what());
-    }
-    const h265tools::KeptVps* vps = sets.Vps(sps.sps_video_parameter_set_id);
+    const h265tools::KeptVps* vps = sets.Vps(sps->sps_video_parameter_set_id);
     std::vector<const h265tools::KeptPps*> pps{key.parameterSets.pps};
     for (unsigned int id = 0; id < h265tools::ParameterSets::kPpsIds; ++id) {
         const h265tools::KeptPps* p = sets.Pps(id);
@@ -136,33 +246,46 @@ std::unique_ptr<SegmentSink> FragmentedOutput::Open(unsigned int number, const A
             pps.push_back(p);
     }
 
-    VideoTrackFormat track;
     if (!fragmenter_) {
-        // The frame rate of the first key picture times the whole recording:
-        // the track's timescale is its numerator, a picture lasts its denominator.
+        // The frame rate of the first key picture times the whole recording.
         rate_ = key.rate;
-        if (rate_.numerator > 0xFFFFFFFFu || rate_.denominator > 0xFFFFFFFFu)
-            rate_ = h265tools::FrameRate();
-        FragmentLimits limits;
-        // A fragment of about one second: written that often while recording.
-        limits.samples = static_cast<std::uint32_t>(std::max(1.0, std::min(1000.0, std::ceil(rate_.PerSecond()))));
-        fragmenter_.reset(new Fragmenter(static_cast<std::uint32_t>(rate_.denominator), limits));
-        const double target = rules_.seconds > 0 ? rules_.seconds : rate_.Seconds(rules_.pictures);
-        playlist_.reset(new MediaPlaylist(static_cast<unsigned int>(std::max(1.0, std::min(86400.0, std::ceil(target))))));
+        clock_ = ChooseTrackClock(rate_);
+        if (clock_.approximated)
+            messages_.Say("the frame rate " + std::to_string(rate_.numerator) + "/" + std::to_string(rate_.denominator) +
+                          " does not fit an MP4 track's times; they are counted in 90 kHz ticks, " +
+                          std::to_string(clock_.sampleDuration) + " a picture");
     }
-    track.timescale = static_cast<std::uint32_t>(rate_.numerator);
-    track.sampleDuration = static_cast<std::uint32_t>(rate_.denominator);
+    // Each file of a one-file recording has its own timeline, from 0.
+    if (!fragmenter_ || format_ == OutputFormat::kMp4)
+        MakeFragmenter();
+
+    VideoTrackFormat track;
+    track.timescale = clock_.timescale;
+    track.sampleDuration = clock_.sampleDuration;
     const h265tools::DisplaySize display = h265tools::ComputeDisplaySize(keptSps.description);
     track.width = static_cast<unsigned int>(display.width);
     track.height = static_cast<unsigned int>(display.height);
-    track.config = DescribeConfiguration(sps, vps, keptSps, pps, pictures_.hdrSei());
+    track.config = DescribeConfiguration(*sps, vps, keptSps, pps, pictures_.hdrSei());
     std::vector<unsigned char> init = MakeInitSegment(track);
+    // Players that read one HLS stream through a single MP4 reader keep the
+    // first init segment's parameter sets after a new #EXT-X-MAP. From the
+    // first change on, segments carry theirs in band at their start, under
+    // hev1 sample entries, which allow that.
+    if (format_ == OutputFormat::kHls && !init_.empty() && init != init_)
+        inBand_ = true;
+    if (inBand_) {
+        track.sampleEntry = "hev1";
+        track.config.parameterSetsComplete = false;
+        init = MakeInitSegment(track);
+    }
 
     newInit_ = init != init_;
     if (newInit_) {
         init_.swap(init);
         track_ = track;
-        codecs_ = HevcCodecString("hvc1", track_.config);
+        const std::string codec = HevcCodecString(track_.sampleEntry, track_.config);
+        if (("," + codecs_ + ",").find("," + codec + ",") == std::string::npos)
+            codecs_ += (codecs_.empty() ? "" : ",") + codec;
         if (format_ == OutputFormat::kHls) {
             initName_ = initName_.empty() ? "init.mp4" : Numbered("init-%05u.mp4", number);
             store_.Replace(initName_, std::string(init_.begin(), init_.end()));
@@ -173,18 +296,31 @@ std::unique_ptr<SegmentSink> FragmentedOutput::Open(unsigned int number, const A
     return std::unique_ptr<SegmentSink>(new FragmentedSegment(*this, name));
 }
 
-void FragmentedOutput::Committed(const std::string& name, std::uint64_t bytes, std::uint64_t pictures) {
+void FragmentedOutput::Committed(const std::string& name, std::uint64_t bytes, const SegmentSpan& span) {
     if (format_ != OutputFormat::kHls)
         return;
+    if (!playlist_) {
+        // RFC 8216 4.3.3.1: every rounded #EXTINF is at most the target, which
+        // never changes. A segment ends at the first key picture the rule
+        // allows, so it lasts less than the rule's time plus the time between
+        // key pictures: the longest such interval up to the first segment's end.
+        const double rule = rules_.seconds > 0 ? rules_.seconds : rate_.Seconds(rules_.pictures);
+        const double target = std::max(std::ceil(rule + span.longestKeyInterval - 1e-6),
+                                       static_cast<double>(RoundedSeconds(span.seconds)));
+        playlist_.reset(new MediaPlaylist(static_cast<unsigned int>(std::max(1.0, std::min(86400.0, target))),
+                                          !rules_.keepRasl));
+    }
     PlaylistSegment segment;
     segment.uri = name;
-    segment.seconds = rate_.Seconds(pictures);
+    segment.seconds = span.seconds;
     segment.newInit = newInit_;
     segment.initUri = initName_;
     newInit_ = false;
     if (!playlist_->Add(segment) && !reportedTarget_) {
-        messages_.Say(name + " lasts " + std::to_string(RoundedSeconds(segment.seconds)) +
-                      " s, beyond the playlist's target duration; #EXT-X-TARGETDURATION raised");
+        messages_.Say(name + " lasts " + h265tools::SecondsText(segment.seconds) +
+                      " s, beyond the playlist's #EXT-X-TARGETDURATION of " +
+                      std::to_string(playlist_->targetDuration()) +
+                      " s: its key pictures came further apart than any before; the target duration stays");
         reportedTarget_ = true;
     }
     totalBytes_ += bytes;
@@ -209,10 +345,16 @@ void FragmentedOutput::WritePlaylists(bool ended) {
     info.frameRate = rate_.PerSecond();
     info.codecs = codecs_;
     info.uri = "index.m3u8";
+    info.independentSegments = !rules_.keepRasl;
     store_.Replace("master.m3u8", MasterPlaylistText(info));
 }
 
 void FragmentedOutput::Finish() {
+    const std::uint64_t late = latePictures_ + (fragmenter_ ? fragmenter_->latePictures() : 0);
+    if (late > 0)
+        messages_.Say(Pictures(late) + " waited for their output position beyond " +
+                      std::to_string(h265tools::OutputOrder::kMaxAge) +
+                      " later pictures (a damaged picture order count) and were shown then");
     if (format_ == OutputFormat::kHls && playlist_)
         WritePlaylists(true);
 }

@@ -6,7 +6,7 @@
 //  - kMp4: one fragmented file OUTDIR/rec-NNNNN.mp4 per recording (a new one
 //    at a new picture size), its init segment first, each fragment flushed
 //    to the disk when written, so that the file plays up to its last
-//    complete fragment at every moment.
+//    complete fragment at every moment. Each file's times start at 0.
 #ifndef H265SPLIT_FRAGMENTED_OUTPUT_H
 #define H265SPLIT_FRAGMENTED_OUTPUT_H
 
@@ -17,14 +17,25 @@
 #include "FileStore.h"
 #include "Fragmenter.h"
 #include "HlsPlaylist.h"
+#include "InitSegment.h"
 #include "Messages.h"
 #include "PictureReader.h"
 #include "SampleData.h"
 #include "SegmentSink.h"
 #include "Segmenter.h"
-#include "TrackFormat.h"
 
 namespace h265split {
+
+// The ticks of an MP4 track: the frame rate's fraction when its frame
+// duration fits a sample's 32-bit times with room for reordering, else 90 kHz
+// ticks rounded to the nearest (a frame rate of a damaged VUI, such as
+// 2306716037/3783118293).
+struct TrackClock {
+    std::uint32_t timescale = 25;
+    std::uint32_t sampleDuration = 1;
+    bool approximated = false;
+};
+TrackClock ChooseTrackClock(const h265tools::FrameRate& rate);
 
 class FragmentedOutput : public SegmentOutput {
 public:
@@ -35,10 +46,12 @@ public:
     ~FragmentedOutput() override;
 
     std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override;
+    bool CanStart(const AccessUnit& key, std::string& why) override;
+    bool NeedsNewSegment(const AccessUnit& key) override;
     void Finish() override;
 
     // Called by a segment's sink when its file has its final name.
-    void Committed(const std::string& name, std::uint64_t bytes, std::uint64_t pictures);
+    void Committed(const std::string& name, std::uint64_t bytes, const SegmentSpan& span);
 
     OutputFormat format() const { return format_; }
     FileStore& store() { return store_; }
@@ -47,9 +60,16 @@ public:
     // The parameter sets of the current init segment, to tell repeats in the
     // stream from new ones.
     bool InInit(const NalUnitSpan& nal) const;
+    // Samples carry their parameter sets (an hev1 sample entry): after the
+    // parameter sets of an HLS recording changed.
+    bool inBand() const { return inBand_; }
     Messages& messages() { return messages_; }
 
 private:
+    // The SPS syntax of the key picture's SPS, read once per kept SPS; null
+    // (with `why`) when it cannot be read.
+    const h265tools::SpsSyntax* ReadKeySps(const AccessUnit& key, std::string& why);
+    void MakeFragmenter();
     void WritePlaylists(bool ended);
 
     OutputFormat format_;
@@ -58,16 +78,23 @@ private:
     const PictureReader& pictures_;
     Messages& messages_;
     std::unique_ptr<Fragmenter> fragmenter_;
+    std::uint64_t latePictures_ = 0; // of the fragmenters of earlier files
     h265tools::FrameRate rate_;
+    TrackClock clock_;
     VideoTrackFormat track_;
     std::vector<unsigned char> init_;
     std::string initName_;
     bool newInit_ = false;
+    bool inBand_ = false;
     std::unique_ptr<MediaPlaylist> playlist_;
     std::string codecs_;
     std::uint64_t maxBitsPerSecond_ = 0;
     std::uint64_t totalBytes_ = 0;
     bool reportedTarget_ = false;
+    // The last SPS read for a sample entry.
+    std::uint64_t spsVersion_ = 0;
+    h265tools::SpsSyntax sps_;
+    std::string spsError_;
 };
 
 } // namespace h265split

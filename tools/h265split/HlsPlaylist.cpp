@@ -16,11 +16,7 @@ unsigned int RoundedSeconds(double seconds) {
 bool MediaPlaylist::Add(const PlaylistSegment& segment) {
     segments_.push_back(segment);
     totalSeconds_ += segment.seconds;
-    const unsigned int rounded = RoundedSeconds(segment.seconds);
-    if (rounded <= targetDuration_)
-        return true;
-    targetDuration_ = rounded;
-    return false;
+    return RoundedSeconds(segment.seconds) <= targetDuration_;
 }
 
 std::string MediaPlaylist::Text(bool ended) const {
@@ -30,7 +26,8 @@ std::string MediaPlaylist::Text(bool ended) const {
     text += "#EXT-X-MEDIA-SEQUENCE:0\n";
     // EVENT: segments are only appended; #EXT-X-ENDLIST closes it at the end.
     text += "#EXT-X-PLAYLIST-TYPE:EVENT\n";
-    text += "#EXT-X-INDEPENDENT-SEGMENTS\n";
+    if (independent_)
+        text += "#EXT-X-INDEPENDENT-SEGMENTS\n";
     char duration[32];
     for (std::size_t i = 0; i < segments_.size(); ++i) {
         const PlaylistSegment& s = segments_[i];
@@ -50,10 +47,9 @@ std::string MediaPlaylist::Text(bool ended) const {
 std::string MasterPlaylistText(const StreamInfo& s) {
     char frameRate[32];
     std::snprintf(frameRate, sizeof frameRate, "%.3f", s.frameRate);
-    return "#EXTM3U\n"
-           "#EXT-X-VERSION:7\n"
-           "#EXT-X-INDEPENDENT-SEGMENTS\n"
-           "#EXT-X-STREAM-INF:BANDWIDTH=" +
+    return std::string("#EXTM3U\n"
+                       "#EXT-X-VERSION:7\n") +
+           (s.independentSegments ? "#EXT-X-INDEPENDENT-SEGMENTS\n" : "") + "#EXT-X-STREAM-INF:BANDWIDTH=" +
            std::to_string(s.bandwidth) + ",AVERAGE-BANDWIDTH=" + std::to_string(s.averageBandwidth) +
            ",RESOLUTION=" + std::to_string(s.width) + "x" + std::to_string(s.height) + ",FRAME-RATE=" + frameRate +
            ",CODECS=\"" + s.codecs + "\"\n" + s.uri + "\n";

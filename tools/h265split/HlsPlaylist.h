@@ -21,10 +21,13 @@ struct PlaylistSegment {
 class MediaPlaylist {
 public:
     // #EXT-X-TARGETDURATION may not change during a playlist's life (RFC 8216
-    // 6.2.1), so it is fixed at the start from the segmenting rule. Add
-    // returns false for a segment whose rounded duration exceeds it (a key
-    // picture that came late): the target is raised then, and the caller says so.
-    explicit MediaPlaylist(unsigned int targetDuration) : targetDuration_(targetDuration) {}
+    // 6.2.1), so it is fixed when the playlist is made. Add returns false for
+    // a segment whose rounded duration exceeds it (a key picture that came
+    // later than any before): the target stays, and the caller says so.
+    // `independent`: every segment starts with a picture that decodes on its
+    // own and carries no picture that needs one before it.
+    MediaPlaylist(unsigned int targetDuration, bool independent)
+        : targetDuration_(targetDuration), independent_(independent) {}
 
     bool Add(const PlaylistSegment& segment);
     unsigned int targetDuration() const { return targetDuration_; }
@@ -35,6 +38,7 @@ public:
 
 private:
     unsigned int targetDuration_;
+    bool independent_;
     std::vector<PlaylistSegment> segments_;
     double totalSeconds_ = 0;
 };
@@ -47,6 +51,7 @@ struct StreamInfo {
     double frameRate = 0;
     std::string codecs;
     std::string uri;
+    bool independentSegments = true;
 };
 
 std::string MasterPlaylistText(const StreamInfo& stream);

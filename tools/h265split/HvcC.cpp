@@ -12,10 +12,10 @@ const unsigned int kSpsType = 33;
 const unsigned int kPpsType = 34;
 const unsigned int kPrefixSeiType = 39;
 
-void WriteArray(BoxWriter& box, unsigned int nalUnitType, const std::vector<NalUnitBytes>& units) {
-    // array_completeness u(1) 1: every parameter set of the type is here, as
+void WriteArray(BoxWriter& box, unsigned int nalUnitType, const std::vector<NalUnitBytes>& units, bool complete) {
+    // array_completeness u(1): 1 when every NAL unit of the type is here, as
     // hvc1 requires; reserved u(1) 0; NAL_unit_type u(6)
-    box.U8(0x80u | nalUnitType);
+    box.U8((complete ? 0x80u : 0u) | nalUnitType);
     box.U16(static_cast<unsigned int>(units.size())); // numNalus u(16)
     for (const NalUnitBytes& unit : units) {
         if (unit.size() > 0xFFFFu)
@@ -51,11 +51,11 @@ void WriteHvcC(BoxWriter& box, const HevcDecoderConfiguration& c) {
     if (!c.prefixSei.empty())
         ++arrays;
     box.U8(arrays); // numOfArrays u(8)
-    WriteArray(box, kVpsType, c.vps);
-    WriteArray(box, kSpsType, c.sps);
-    WriteArray(box, kPpsType, c.pps);
+    WriteArray(box, kVpsType, c.vps, c.parameterSetsComplete);
+    WriteArray(box, kSpsType, c.sps, c.parameterSetsComplete);
+    WriteArray(box, kPpsType, c.pps, c.parameterSetsComplete);
     if (!c.prefixSei.empty())
-        WriteArray(box, kPrefixSeiType, c.prefixSei);
+        WriteArray(box, kPrefixSeiType, c.prefixSei, c.parameterSetsComplete);
     box.End(hvcC);
 }
 

@@ -35,6 +35,9 @@ struct HevcDecoderConfiguration {
     std::vector<NalUnitBytes> sps;
     std::vector<NalUnitBytes> pps;
     std::vector<NalUnitBytes> prefixSei; // declarative SEI: HDR mastering display and light level
+    // array_completeness of the parameter set arrays: 1 for hvc1; 0 for hev1,
+    // whose samples may carry further ones.
+    bool parameterSetsComplete = true;
 };
 
 // Samples use 4-byte NAL unit lengths.

@@ -88,9 +88,9 @@ void WriteDinf(BoxWriter& box) {
 }
 
 // 14496-15 8.4.1 HEVC sample entry: a VisualSampleEntry (14496-12 12.1.3)
-// named hvc1, its parameter sets in hvcC alone.
+// named hvc1 (its parameter sets in hvcC alone) or hev1.
 void WriteHvc1(BoxWriter& box, const VideoTrackFormat& f) {
-    const std::size_t hvc1 = box.Begin("hvc1");
+    const std::size_t hvc1 = box.Begin(f.sampleEntry);
     box.Zeros(6);      // reserved
     box.U16(1);        // data_reference_index
     box.U16(0);        // pre_defined

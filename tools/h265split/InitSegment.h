@@ -16,6 +16,9 @@ struct VideoTrackFormat {
     unsigned int height = 0;
     std::uint32_t timescale = 25; // ticks per second of every time in the track
     std::uint32_t sampleDuration = 1; // ticks of one picture
+    // hvc1: every parameter set in hvcC, none in the samples; hev1: samples may
+    // carry them too (ISO/IEC 14496-15 8.4.1.1.1).
+    const char* sampleEntry = "hvc1";
     HevcDecoderConfiguration config;
 };
 

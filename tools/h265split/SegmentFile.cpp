@@ -44,7 +44,7 @@ void SegmentFile::Flush() {
     block_.clear();
 }
 
-void SegmentFile::Commit() {
+void SegmentFile::Commit(const SegmentSpan&) {
     Flush();
     // Without the flush a crash soon after the rename could leave the final
     // name on a file whose data never reached the disk.

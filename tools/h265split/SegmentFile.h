@@ -30,7 +30,7 @@ public:
     void Write(const unsigned char* data, std::size_t size) override;
     // Writes what is collected, flushes the data to the device and gives the
     // file its final name.
-    void Commit() override;
+    void Commit(const SegmentSpan& span) override;
 
     const std::string& name() const override { return name_; }
     std::uint64_t bytes() const override { return bytes_; }

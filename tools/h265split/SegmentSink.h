@@ -17,6 +17,17 @@ namespace h265split {
 // fragmented MP4 file per recording.
 enum class OutputFormat { kRaw, kHls, kMp4 };
 
+// A closed segment on the recording's timeline, in seconds.
+struct SegmentSpan {
+    // From the end of the segment before (from the recording's start for the
+    // first) to the end of this one's last picture: the pictures a segment's
+    // start leaves out (RASL pictures) are time at its start, so the spans
+    // add up to the input's duration.
+    double seconds = 0;
+    // The longest time between two key pictures seen so far.
+    double longestKeyInterval = 0;
+};
+
 class SegmentSink {
 public:
     virtual ~SegmentSink() = default;
@@ -30,7 +41,7 @@ public:
         (void)pictureDropped;
     }
     // Writes what is held and gives the file its final name. Throws WriteError.
-    virtual void Commit() = 0;
+    virtual void Commit(const SegmentSpan& span) = 0;
 
     virtual const std::string& name() const = 0;
     virtual std::uint64_t bytes() const = 0;
@@ -41,6 +52,19 @@ public:
     virtual ~SegmentOutput() = default;
     // The sink of segment `number`, which starts with the key picture `key`.
     virtual std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) = 0;
+    // Whether a segment can start at `key`; when not, why (an MP4 sample
+    // entry needs the key picture's VPS, SPS and PPS).
+    virtual bool CanStart(const AccessUnit& key, std::string& why) {
+        (void)key;
+        (void)why;
+        return true;
+    }
+    // Whether `key` must start a segment even before the cutting rule says
+    // so: its parameter sets are not those the current segment was opened with.
+    virtual bool NeedsNewSegment(const AccessUnit& key) {
+        (void)key;
+        return false;
+    }
     // After the last segment was committed.
     virtual void Finish() {}
 };

@@ -1,5 +1,7 @@
 #include "Segmenter.h"
 
+#include <algorithm>
+
 #include "SpsDescription.h"
 #include "h265headers.h"
 
@@ -37,6 +39,22 @@ bool Segmenter::SizeChanges(const AccessUnit& au) const {
            display.width != record_.displayWidth || display.height != record_.displayHeight;
 }
 
+bool Segmenter::MustStart(const AccessUnit& au) {
+    return SizeChanges(au) || output_.NeedsNewSegment(au);
+}
+
+bool Segmenter::CanStart(const AccessUnit& au) {
+    std::string why;
+    if (output_.CanStart(au, why))
+        return true;
+    // Reported for the first such key picture, and counted.
+    if (passedKeys_++ == 0)
+        messages_.Say("the key picture at byte offset " + std::to_string(au.Offset()) + " " + why +
+                      "; no segment starts there");
+    passedKeyReason_ = why;
+    return false;
+}
+
 std::uint64_t Segmenter::PicturesBefore(std::uint64_t leading) const {
     // In output order the segment runs from its key picture, after that
     // picture's own leading pictures, to the next key picture, after that
@@ -52,7 +70,7 @@ void Segmenter::Take(AccessUnit& au) {
         }
         PlaceHeld();
     }
-    if (au.key && file_ && !SizeChanges(au) && PicturesBefore(0) < rules_.pictures) {
+    if (au.key && file_ && !MustStart(au) && PicturesBefore(0) < rules_.pictures) {
         // Whether this key picture comes late enough depends on how many
         // leading pictures follow it: hold it until they have come.
         held_.push_back(std::move(au));
@@ -77,7 +95,12 @@ void Segmenter::PlaceHeld() {
 }
 
 void Segmenter::Place(const AccessUnit& au, bool startsSegment) {
-    if (au.key && (startsSegment || !file_)) {
+    if (au.key) {
+        if (lastKeyTime_ >= 0)
+            longestKeyInterval_ = std::max(longestKeyInterval_, presentedTime_ - lastKeyTime_);
+        lastKeyTime_ = presentedTime_;
+    }
+    if (au.key && (startsSegment || !file_) && CanStart(au)) {
         CloseSegment();
         Open(au);
     } else if (!file_) {
@@ -195,10 +218,19 @@ void Segmenter::Finish() {
     CloseSegment();
 }
 
+void Segmenter::Abandon() {
+    file_.reset();
+    held_.clear();
+}
+
 void Segmenter::CloseSegment() {
     if (!file_)
         return;
-    file_->Commit();
+    SegmentSpan span;
+    span.seconds = presentedTime_ - lastSegmentEnd_;
+    span.longestKeyInterval = longestKeyInterval_;
+    file_->Commit(span);
+    lastSegmentEnd_ = presentedTime_;
     record_.bytes = file_->bytes();
     record_.duration = presentedTime_ - record_.startTime;
     index_.Add(record_);

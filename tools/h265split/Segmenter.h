@@ -56,9 +56,19 @@ public:
     // Pictures and bytes before the first key picture, which no segment holds.
     std::uint64_t skippedPictures() const { return skippedPictures_; }
     std::uint64_t skippedBytes() const { return skippedBytes_; }
+    // Why the key pictures that the output could not start a segment at were
+    // passed over (the last reason); empty when none was.
+    const std::string& passedKeyReason() const { return passedKeyReason_; }
+    // Drops the segment being written, as a write error leaves it: what the
+    // output keeps of it is the output's choice.
+    void Abandon();
 
 private:
     bool SizeChanges(const AccessUnit& au) const;
+    // A key picture that cannot wait for the cutting rule.
+    bool MustStart(const AccessUnit& au);
+    // Whether the output can start a segment at the key picture; says why not once.
+    bool CanStart(const AccessUnit& au);
     // Pictures of the segment before a key picture with `leading` leading
     // pictures, in output order.
     std::uint64_t PicturesBefore(std::uint64_t leading) const;
@@ -96,6 +106,11 @@ private:
     // order: the pictures that precede a key picture in decoding order
     // precede it in output order.
     double presentedTime_ = 0;
+    double lastSegmentEnd_ = 0;  // presentedTime_ when the last segment closed
+    double lastKeyTime_ = -1;    // presentedTime_ at the last key picture placed
+    double longestKeyInterval_ = 0;
+    std::string passedKeyReason_;
+    std::uint64_t passedKeys_ = 0;
 };
 
 } // namespace h265split

@@ -58,6 +58,8 @@ public:
     std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override {
         return output_.Open(number, key);
     }
+    bool CanStart(const AccessUnit& key, std::string& why) override { return output_.CanStart(key, why); }
+    bool NeedsNewSegment(const AccessUnit& key) override { return output_.NeedsNewSegment(key); }
     void Finish() override { output_.Finish(); }
 
 private:
@@ -88,6 +90,11 @@ public:
     SplitResult Run();
 
 private:
+    SplitResult WalkUnits();
+    // After a failure: the segment being written is dropped (a one-file
+    // recording keeps its complete fragments) and the playlists are closed
+    // over the segments already named, so that players see the recording end.
+    void Abandon();
     void NoteSkip(const NalUnitView& unit);
     void ReportSkip();
     void Finish(bool stopped);
@@ -132,6 +139,27 @@ void Walk::ReportSkip() {
 }
 
 SplitResult Walk::Run() {
+    try {
+        return WalkUnits();
+    } catch (...) {
+        Abandon();
+        throw;
+    }
+}
+
+void Walk::Abandon() {
+    progress_.Clear();
+    segmenter_.Abandon();
+    if (segmenter_.segments() == 0)
+        return;
+    try {
+        output_->Finish();
+    } catch (const std::exception& e) {
+        messages_.Say(std::string("the playlists could not be closed: ") + e.what());
+    }
+}
+
+SplitResult Walk::WalkUnits() {
     NalUnitView unit;
     UnitHeader header;
     bool first = true;
@@ -201,6 +229,10 @@ void Walk::Finish(bool stopped) {
     if (segmenter_.skippedBytes() > 0 && segmenter_.segments() > 0)
         messages_.Say("skipped " + std::to_string(segmenter_.skippedPictures()) + " pictures (" +
                       Bytes(segmenter_.skippedBytes()) + ") before the first key picture");
+    if (segmenter_.segments() == 0 && !stopped && !segmenter_.passedKeyReason().empty())
+        throw h265tools::InputError("no key picture in " + input_.description() +
+                                    " could start a segment (the last one " + segmenter_.passedKeyReason() +
+                                    "); no segment written");
     if (segmenter_.segments() == 0 && !stopped)
         throw h265tools::InputError("no key picture (IDR, CRA or BLA) in " + input_.description() +
                                     "; no segment written");

@@ -8,15 +8,20 @@ namespace h265tools {
 // the wait grow with its length.
 static const std::size_t kMaxWaiting = 16;
 
-void OutputOrder::Bump() {
-    auto smallest = std::min_element(waiting_.begin(), waiting_.end(),
-                                     [](const Pending& a, const Pending& b) { return a.poc < b.poc; });
+const std::uint64_t OutputOrder::kMaxAge;
+
+void OutputOrder::Output(std::vector<Pending>::iterator picture) {
     OutputPosition position;
-    position.id = smallest->id;
+    position.id = picture->id;
     position.output = true;
     position.index = nextIndex_++;
     decided_.push_back(position);
-    waiting_.erase(smallest);
+    waiting_.erase(picture);
+}
+
+void OutputOrder::Bump() {
+    Output(std::min_element(waiting_.begin(), waiting_.end(),
+                            [](const Pending& a, const Pending& b) { return a.poc < b.poc; }));
 }
 
 void OutputOrder::Add(const DecodedPicture& picture) {
@@ -38,14 +43,20 @@ void OutputOrder::Add(const DecodedPicture& picture) {
         OutputPosition position;
         position.id = picture.id;
         decided_.push_back(position);
+        ++added_;
         return;
     }
-    waiting_.push_back(Pending{picture.id, picture.poc});
+    waiting_.push_back(Pending{picture.id, picture.poc, added_++});
     // C.5.2.3 "additional bumping": more pictures waiting than the sequence
     // may reorder.
     const std::size_t bound = std::min<std::size_t>(picture.maxNumReorder, kMaxWaiting);
     while (waiting_.size() > bound)
         Bump();
+    // The oldest waiting picture is the first: pictures are added in order.
+    while (!waiting_.empty() && added_ - waiting_.front().added > kMaxAge) {
+        Output(waiting_.begin());
+        ++late_;
+    }
 }
 
 void OutputOrder::Flush() {

@@ -44,17 +44,29 @@ public:
     bool Take(OutputPosition& position);
     // Pictures added but not yet decided.
     std::size_t Waiting() const { return waiting_.size(); }
+    // Pictures output because they had waited for kMaxAge later pictures:
+    // a picture order count far from its neighbours' (a damaged slice header)
+    // would otherwise hold them, and every later position, to the end of the
+    // coded video sequence.
+    std::uint64_t latePictures() const { return late_; }
+
+    // A conforming stream's picture is output within its DPB's few pictures.
+    static const std::uint64_t kMaxAge = 256;
 
 private:
     struct Pending {
         std::uint64_t id;
         std::int32_t poc;
+        std::uint64_t added; // its number among the pictures added
     };
     void Bump(); // outputs the waiting picture with the smallest PicOrderCntVal
+    void Output(std::vector<Pending>::iterator picture);
 
     std::vector<Pending> waiting_; // at most sps_max_num_reorder_pics + 1 for a conforming stream
     std::deque<OutputPosition> decided_;
     std::uint64_t nextIndex_ = 0;
+    std::uint64_t added_ = 0;
+    std::uint64_t late_ = 0;
 };
 
 } // namespace h265tools

@@ -26,6 +26,7 @@ struct Case {
     unsigned target;
     std::vector<PlaylistSegment> segments;
     bool ended;
+    bool independent;
     std::vector<std::string> lines; // in this order, others may come between
     std::vector<std::string> absent;
 };
@@ -35,28 +36,34 @@ const Case kCases[] = {
      2,
      {Segment("seg-00000.m4s", 2.0, "init.mp4"), Segment("seg-00001.m4s", 1.96)},
      false,
+     true,
      {"#EXTM3U", "#EXT-X-VERSION:7", "#EXT-X-TARGETDURATION:2", "#EXT-X-PLAYLIST-TYPE:EVENT",
       "#EXT-X-INDEPENDENT-SEGMENTS", "#EXT-X-MAP:URI=\"init.mp4\"", "#EXTINF:2.000,", "seg-00000.m4s",
       "#EXTINF:1.960,", "seg-00001.m4s"},
      {"#EXT-X-ENDLIST", "#EXT-X-DISCONTINUITY"}},
-    {"ended", 2, {Segment("seg-00000.m4s", 0.48, "init.mp4")}, true, {"seg-00000.m4s", "#EXT-X-ENDLIST"}, {}},
+    {"ended", 2, {Segment("seg-00000.m4s", 0.48, "init.mp4")}, true, true, {"seg-00000.m4s", "#EXT-X-ENDLIST"}, {}},
     {"new init segment",
      2,
      {Segment("seg-00000.m4s", 2.0, "init.mp4"), Segment("seg-00001.m4s", 2.0, "init-00001.mp4")},
      true,
+     true,
      {"#EXT-X-MAP:URI=\"init.mp4\"", "seg-00000.m4s", "#EXT-X-DISCONTINUITY", "#EXT-X-MAP:URI=\"init-00001.mp4\"",
       "seg-00001.m4s"},
      {}},
-    // 2.5 s rounds to 3: the target must not be below a rounded EXTINF.
-    {"a long segment raises the target", 2, {Segment("seg-00000.m4s", 2.5, "init.mp4")}, true,
-     {"#EXT-X-TARGETDURATION:3", "#EXTINF:2.500,"}, {"#EXT-X-TARGETDURATION:2"}},
-    {"2.49 s stays within 2", 2, {Segment("seg-00000.m4s", 2.49, "init.mp4")}, true,
+    // RFC 8216 6.2.1: the target never changes, also when a segment's rounded
+    // duration exceeds it (Add says so).
+    {"a long segment keeps the target", 2, {Segment("seg-00000.m4s", 2.5, "init.mp4")}, true, true,
+     {"#EXT-X-TARGETDURATION:2", "#EXTINF:2.500,"}, {"#EXT-X-TARGETDURATION:3"}},
+    {"2.49 s stays within 2", 2, {Segment("seg-00000.m4s", 2.49, "init.mp4")}, true, true,
      {"#EXT-X-TARGETDURATION:2", "#EXTINF:2.490,"}, {}},
+    // Kept RASL pictures need the segment before: no independence claimed.
+    {"kept RASL pictures", 2, {Segment("seg-00000.m4s", 2.0, "init.mp4")}, true, false,
+     {"#EXT-X-MAP:URI=\"init.mp4\"", "#EXT-X-ENDLIST"}, {"#EXT-X-INDEPENDENT-SEGMENTS"}},
 };
 
 TEST(HlsPlaylist, MediaPlaylist) {
     for (const Case& c : kCases) {
-        MediaPlaylist playlist(c.target);
+        MediaPlaylist playlist(c.target, c.independent);
         for (const PlaylistSegment& s : c.segments)
             playlist.Add(s);
         const std::string text = playlist.Text(c.ended);

@@ -193,7 +193,9 @@ def playlist_segments(outdir):
 
 def mp4_write_error():
     # The third media segment cannot be written (a full disk, the file size
-    # limit): the playlist names the two complete ones, which play.
+    # limit): the playlist names the two complete ones and is ended, so that
+    # players do not wait for more; they play. A one-file recording keeps its
+    # complete fragments under its final name, and says so.
     data = stream("x265_192x128_open_gop_cra.hevc")
     if not shim:
         print("SKIPPED: no write failure shim")
@@ -208,13 +210,16 @@ def mp4_write_error():
         expect(status == 1, "%s: exit %d: %s" % (code, status, err))
         expect(err.endswith("h265split: cannot write '%s/seg-00002.m4s.tmp': %s\n" % (outdir, reason)), err)
         names, ended = playlist_segments(outdir)
-        expect(names == ["seg-00000.m4s", "seg-00001.m4s"] and not ended, "%s: %s" % (code, names))
+        expect(names == ["seg-00000.m4s", "seg-00001.m4s"] and ended, "%s: %s, ended %s" % (code, names, ended))
         expect(not [n for n in os.listdir(outdir) if n.endswith(".tmp")], "%s: %s" % (code, os.listdir(outdir)))
-        # The playlist of a recording that stopped has no #EXT-X-ENDLIST, and
-        # ffmpeg would wait for more segments of it; a copy with one plays.
-        ended = os.path.join(outdir, "ended.m3u8")
-        open(ended, "w").write(open(os.path.join(outdir, "index.m3u8")).read() + "#EXT-X-ENDLIST\n")
-        decodes(ended, code)
+        decodes(os.path.join(outdir, "index.m3u8"), code)
+
+    shutil.rmtree(outdir, ignore_errors=True)
+    env["H265_FAIL_WRITE_NAME"], env["H265_FAIL_WRITE_AFTER"] = "rec-00000.mp4.tmp", "4000"
+    status, err, _ = run(["--format", "mp4"], data, outdir, env=env)
+    expect(status == 1 and "kept rec-00000.mp4 with the " in err, "one file: exit %d: %s" % (status, err))
+    expect(os.listdir(outdir) == ["rec-00000.mp4"], "one file: %s" % os.listdir(outdir))
+    decodes(os.path.join(outdir, "rec-00000.mp4"), "the kept recording")
 
 
 def mp4_sigterm():
