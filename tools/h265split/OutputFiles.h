@@ -25,6 +25,12 @@ int CreateFile(const std::string& path);
 // stopped is removed first.
 int CreateTemporaryFile(const std::string& path);
 
+// Gives the file FROM the name TO unless TO exists: renameat2 with
+// RENAME_NOREPLACE, else link() then unlink(), so that a file that appears
+// under TO between a check and the rename is never replaced. False with
+// errno set (EEXIST when TO exists) and FROM as it was.
+bool RenameNoReplace(const std::string& from, const std::string& to);
+
 // Flushes the directory's entries (new names, renames) to the device.
 void SyncDirectory(const std::string& directory);
 
