@@ -21,8 +21,12 @@ public:
         if (fd_ < 0)
             return;
         ::close(fd_);
-        if (!keepPartial_ || std::rename(temporaryPath_.c_str(), path_.c_str()) != 0)
+        // A partial recording whose final name is taken stays under its
+        // temporary name, where the next run finds it.
+        if (!keepPartial_)
             ::unlink(temporaryPath_.c_str());
+        else
+            RenameNoReplace(temporaryPath_, path_);
     }
 
     void Write(const unsigned char* data, std::size_t size) override { WriteAll(fd_, data, size, temporaryPath_); }
@@ -38,8 +42,7 @@ public:
         const int fd = fd_;
         fd_ = -1;
         CloseFile(fd, temporaryPath_);
-        if (std::rename(temporaryPath_.c_str(), path_.c_str()) != 0)
-            ThrowWriteError("rename to its final name", temporaryPath_);
+        CommitName(temporaryPath_, path_);
         SyncDirectory(directory_);
     }
 

@@ -23,8 +23,6 @@ int CreateFile(const std::string& path) {
 }
 
 int CreateTemporaryFile(const std::string& path) {
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
-        ThrowWriteError("remove the stale temporary file", path);
     return CreateFile(path);
 }
 
@@ -46,6 +44,15 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
     ::unlink(to.c_str());
     errno = error;
     return false;
+}
+
+void CommitName(const std::string& temporary, const std::string& path) {
+    if (RenameNoReplace(temporary, path))
+        return;
+    if (errno == EEXIST)
+        throw WriteError("cannot rename '" + temporary + "' to its final name: '" + path +
+                         "' exists and is not replaced");
+    ThrowWriteError("rename to its final name", temporary);
 }
 
 void SyncDirectory(const std::string& directory) {
