@@ -21,6 +21,8 @@ public:
         if (fd_ < 0)
             return;
         ::close(fd_);
+        // A partial recording that was not kept stays under its temporary
+        // name, where the next run finds it.
         if (!keepPartial_)
             ::unlink(temporaryPath_.c_str());
     }
@@ -38,8 +40,7 @@ public:
         const int fd = fd_;
         fd_ = -1;
         CloseFile(fd, temporaryPath_);
-        if (std::rename(temporaryPath_.c_str(), path_.c_str()) != 0)
-            ThrowWriteError("rename to its final name", temporaryPath_);
+        CommitName(temporaryPath_, path_);
         SyncDirectory(directory_);
     }
 
@@ -56,7 +57,7 @@ public:
         const int fd = fd_;
         fd_ = -1;
         ::close(fd);
-        if (!kept || std::rename(temporaryPath_.c_str(), path_.c_str()) != 0)
+        if (!kept || !RenameNoReplace(temporaryPath_, path_))
             return false;
         try {
             SyncDirectory(directory_);

@@ -23,9 +23,36 @@ int CreateFile(const std::string& path) {
 }
 
 int CreateTemporaryFile(const std::string& path) {
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
-        ThrowWriteError("remove the stale temporary file", path);
     return CreateFile(path);
+}
+
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    // A kernel or file system without the flag says so; the link below does
+    // the same in two steps.
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+#endif
+    if (::link(from.c_str(), to.c_str()) != 0)
+        return false;
+    if (::unlink(from.c_str()) == 0)
+        return true;
+    // The file keeps the one name it had: TO was made just now, by the link.
+    const int error = errno;
+    ::unlink(to.c_str());
+    errno = error;
+    return false;
+}
+
+void CommitName(const std::string& temporary, const std::string& path) {
+    if (RenameNoReplace(temporary, path))
+        return;
+    if (errno == EEXIST)
+        throw WriteError("cannot rename '" + temporary + "' to its final name: '" + path +
+                         "' exists and is not replaced");
+    ThrowWriteError("rename to its final name", temporary);
 }
 
 void SyncDirectory(const std::string& directory) {

@@ -21,9 +21,19 @@ public:
 // link (O_EXCL): another user's link cannot redirect the write. Throws WriteError.
 int CreateFile(const std::string& path);
 
-// As CreateFile, for a temporary name: one left by an earlier run that
-// stopped is removed first.
+// As CreateFile, for a temporary name. A file already there, such as one an
+// earlier run left when it stopped, is never removed: creating fails.
 int CreateTemporaryFile(const std::string& path);
+
+// Gives the file FROM the name TO unless TO exists: renameat2 with
+// RENAME_NOREPLACE, else link() then unlink(), so that a file that appears
+// under TO between a check and the rename is never replaced. False with
+// errno set (EEXIST when TO exists) and FROM as it was.
+bool RenameNoReplace(const std::string& from, const std::string& to);
+
+// Renames a complete file from its temporary name to its final name, which
+// must be free. Throws WriteError.
+void CommitName(const std::string& temporary, const std::string& path);
 
 // Flushes the directory's entries (new names, renames) to the device.
 void SyncDirectory(const std::string& directory);

@@ -53,8 +53,7 @@ void SegmentFile::Commit(const SegmentSpan&) {
     const int fd = fd_;
     fd_ = -1;
     CloseFile(fd, temporaryPath_);
-    if (std::rename(temporaryPath_.c_str(), path_.c_str()) != 0)
-        ThrowWriteError("rename to its final name", temporaryPath_);
+    CommitName(temporaryPath_, path_);
     committed_ = true;
     // The new name reaches the disk with the directory.
     SyncDirectory(directory_);

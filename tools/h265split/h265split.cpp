@@ -1,5 +1,7 @@
 // h265split: cuts an H.265 Annex B byte stream into segments that each
 // decode on their own, with an index, using the library's public interface.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +14,8 @@
 #include <system_error>
 #include <vector>
 
+#include "EarlierRun.h"
+#include "Messages.h"
 #include "Options.h"
 #include "OutputFiles.h"
 #include "Split.h"
@@ -46,20 +50,36 @@ int Fail(const std::string& message) {
     return kExitFailure;
 }
 
+// Holds OUTDIR for this run until the process ends: a second run into the
+// same directory would otherwise take the first one's growing recording for
+// one a crash left and cut it back. File systems without flock() on a
+// directory get no lock.
+void LockDirectory(const std::string& directory) {
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        h265split::ThrowWriteError("open the directory", directory);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        throw h265split::WriteError("'" + directory + "' is being written by another run; use another OUTDIR");
+}
+
 // Makes OUTDIR when it does not exist; true when it was made here. Refuses a
-// directory that holds the index of an earlier run, whose segments would
-// otherwise mix with this run's.
+// directory that holds the files of an earlier run, whose segments would
+// otherwise mix with this run's, after keeping a recording that run left
+// under its temporary name.
 bool PrepareDirectory(const std::string& directory) {
-    if (::mkdir(directory.c_str(), 0777) == 0)
-        return true;
-    if (errno != EEXIST)
-        h265split::ThrowWriteError("create the directory", directory);
-    struct stat status;
-    if (::stat(directory.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
-        throw h265split::WriteError("'" + directory + "' is not a directory");
-    if (::access((directory + "/index.csv").c_str(), F_OK) == 0)
-        throw h265split::WriteError("'" + directory + "' already holds the segments of a run (index.csv)");
-    return false;
+    bool made = true;
+    if (::mkdir(directory.c_str(), 0777) != 0) {
+        if (errno != EEXIST)
+            h265split::ThrowWriteError("create the directory", directory);
+        struct stat status;
+        if (::stat(directory.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
+            throw h265split::WriteError("'" + directory + "' is not a directory");
+        made = false;
+    }
+    LockDirectory(directory);
+    h265split::Messages messages;
+    h265split::RefuseEarlierRun(directory, messages);
+    return made;
 }
 
 } // namespace

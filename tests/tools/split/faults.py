@@ -4,9 +4,9 @@ feeds the tool and what must come of it.
 
   faults.py H265SPLIT DATA_DIR WORKDIR CASE
 CASE: garbage, truncated, no_key_picture, write_error, short_writes, symlink,
-sigterm, usage, mp4_write_error, mp4_sigterm, mp4_cut. short_writes exits 77
-(skipped) without H265SPLIT_WRITE_SHIM, the path of the write shim
-(short_writes.cpp); H265SPLIT_WRITE_SHIM_SKIP says why. The write failure
+sigterm, usage, mp4_write_error, mp4_sigterm, mp4_cut, mp4_restart, leftovers,
+unrelated_files. short_writes exits 77 (skipped) without H265SPLIT_WRITE_SHIM,
+the path of the write shim (short_writes.cpp); H265SPLIT_WRITE_SHIM_SKIP says why. The write failure
 shim (write_failure_shim.cpp) is H265SPLIT_FAIL_SHIM; without it the cases
 that need it are skipped or left out.
 """
@@ -164,7 +164,8 @@ def short_writes():
 
 def symlink():
     # A symbolic link planted under a segment's temporary name is not
-    # followed: the file it names stays as it was.
+    # followed nor removed: the run is refused and the file it names stays
+    # as it was.
     data = stream("x265_192x128_open_gop_cra.hevc")
     outdir = os.path.join(work, "out")
     os.mkdir(outdir)
@@ -173,10 +174,41 @@ def symlink():
     for name in ("seg-00001.265.tmp", "seg-00002.265.tmp"):
         os.symlink(victim, os.path.join(outdir, name))
     status, err, _ = run(["--frames", "1"], data, outdir)
-    expect(status == 0, "exit %d: %s" % (status, err))
+    expect(status == 1, "exit %d: %s" % (status, err))
     expect(open(victim, "rb").read() == b"precious", "the link was followed")
-    expect(not os.path.islink(os.path.join(outdir, "seg-00002.265")), "seg-00002.265 is a link")
+    links = [n for n in os.listdir(outdir) if os.path.islink(os.path.join(outdir, n))]
+    expect(sorted(links) == sorted(os.listdir(outdir)) == ["seg-00001.265.tmp", "seg-00002.265.tmp"], str(links))
+
+
+def leftovers():
+    # What an earlier raw run left (a segment cut by a crash, the index) is
+    # kept byte for byte and the run refused; a temporary file is reported
+    # with its size.
+    data = stream("x265_192x128_open_gop_cra.hevc")
+    for names in (["seg-00003.265.tmp", "index.csv"], ["seg-00003.265.tmp"]):
+        outdir = os.path.join(work, "out")
+        shutil.rmtree(outdir, ignore_errors=True)
+        os.mkdir(outdir)
+        for name in names:
+            open(os.path.join(outdir, name), "wb").write(name.encode() * 3)
+        status, err, _ = run(["--frames", "1"], data, outdir)
+        expect(status == 1 and "seg-00003.265.tmp (51 bytes)" in err and "use another OUTDIR" in err, err)
+        kept = [n for n in os.listdir(outdir) if open(os.path.join(outdir, n), "rb").read() == n.encode() * 3]
+        expect(sorted(kept) == sorted(os.listdir(outdir)) == sorted(names), "OUTDIR: %s" % os.listdir(outdir))
+
+
+def unrelated_files():
+    # Files that are not the tool's, named like its own, neither stop a run
+    # nor change.
+    names = ["notes.txt", "rec.mp4", "init.mp4.bak", "index.csv.old", "other.tmp"]
+    outdir = os.path.join(work, "out")
+    os.mkdir(outdir)
+    for name in names:
+        open(os.path.join(outdir, name), "w").write(name)
+    status, err, _ = run(["--frames", "1"], stream("x265_192x128_open_gop_cra.hevc"), outdir)
+    expect(status == 0, "exit %d: %s" % (status, err))
     check_closed(outdir)
+    expect(all(open(os.path.join(outdir, n)).read() == n for n in names), "an unrelated file changed")
 
 
 def decodes(path, what):
@@ -256,6 +288,15 @@ def top_boxes(data):
     return boxes
 
 
+def generated_source():
+    """120 pictures at 25 per second, a key picture every 25: one fragment each."""
+    source = os.path.join(work, "source.hevc")
+    subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=128x96:rate=25",
+                    "-frames:v", "120", "-c:v", "libx265", "-x265-params",
+                    "keyint=25:bframes=3:b-pyramid=1:open-gop=1:log-level=error", "-f", "hevc", source], check=True)
+    return open(source, "rb").read()
+
+
 def mp4_cut():
     # A one-file recording cut at any byte (power lost while writing) plays
     # its complete fragments: ffmpeg decodes their pictures, the same as from
@@ -268,12 +309,8 @@ def mp4_cut():
     if not shutil.which("ffmpeg"):
         print("SKIPPED: ffmpeg is not installed")
         sys.exit(77)
-    source = os.path.join(work, "source.hevc")
-    subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=128x96:rate=25",
-                    "-frames:v", "120", "-c:v", "libx265", "-x265-params",
-                    "keyint=25:bframes=3:b-pyramid=1:open-gop=1:log-level=error", "-f", "hevc", source], check=True)
     outdir = os.path.join(work, "out")
-    status, err, _ = run(["--format", "mp4"], open(source, "rb").read(), outdir)
+    status, err, _ = run(["--format", "mp4"], generated_source(), outdir)
     expect(status == 0, err)
     whole = open(os.path.join(outdir, "rec-00000.mp4"), "rb").read()
 
@@ -299,6 +336,38 @@ def mp4_cut():
         in_order = all(md5 in found for md5 in got)
         expect(in_order and len(got) >= complete * 25,
                "cut at %d: %d pictures of %d complete fragments" % (cut, len(got), complete))
+
+
+def mp4_restart():
+    # SIGKILL while a one-file recording is written, its last fragment then
+    # torn (a power cut: its mdat one byte short). The next run into OUTDIR
+    # keeps the recording under its final name, cut after its last whole
+    # fragment, and refuses to go on.
+    if not shutil.which("ffmpeg"):
+        print("SKIPPED: ffmpeg is not installed")
+        sys.exit(77)
+    data = generated_source()
+    outdir = os.path.join(work, "out")
+    process = subprocess.Popen([tool, "--format", "mp4", "-", outdir], stdin=subprocess.PIPE, bufsize=0)
+    process.stdin.write(data[:len(data) * 3 // 4])
+    time.sleep(1)
+    process.kill()
+    process.wait()
+    partial = os.path.join(outdir, "rec-00000.mp4.tmp")
+    written = open(partial, "rb").read()
+    whole = [e for t, _, e in top_boxes(written) if t == "mdat"]
+    expect(len(whole) >= 2, "%d fragments written" % len(whole))
+    last = [s for t, s, _ in top_boxes(written) if t == "moof"][len(whole) - 1]
+    open(partial, "ab").write(written[last:whole[-1] - 1])
+    status, err, _ = run(["--format", "mp4"], data, outdir)
+    expect(status == 1 and "kept rec-00000.mp4.tmp" in err, "exit %d: %s" % (status, err))
+    recording = os.path.join(outdir, "rec-00000.mp4")
+    expect(os.listdir(outdir) == ["rec-00000.mp4"], "OUTDIR: %s" % os.listdir(outdir))
+    expect(open(recording, "rb").read() == written[:whole[-1]], "not the whole fragments of the killed run")
+    r = subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-xerror", "-i", recording, "-f", "framemd5", "-"],
+                       capture_output=True, text=True)
+    pictures = [l for l in r.stdout.splitlines() if not l.startswith("#")]
+    expect(r.returncode == 0 and len(pictures) >= 25 * len(whole), "%d pictures: %s" % (len(pictures), r.stderr))
 
 
 def sigterm():
