@@ -161,7 +161,6 @@ public:
         return output_.Open(number, key);
     }
     bool CanStart(const AccessUnit& key, std::string& why) override { return output_.CanStart(key, why); }
-    bool NeedsNewSegment(const AccessUnit& key) override { return output_.NeedsNewSegment(key); }
     void Finish() override { output_.Finish(); }
 
 private:

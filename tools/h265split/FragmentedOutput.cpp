@@ -202,24 +202,6 @@ bool FragmentedOutput::CanStart(const AccessUnit& key, std::string& why) {
     return true;
 }
 
-bool FragmentedOutput::NeedsNewSegment(const AccessUnit& key) {
-    // A key picture whose parameter sets the current sample entry does not
-    // hold activates new ones: hvc1 samples may not carry them.
-    if (init_.empty() || !key.parameterSets.sps || !key.parameterSets.pps)
-        return false;
-    const h265tools::KeptSps& sps = *key.parameterSets.sps;
-    const h265tools::KeptVps* vps = pictures_.parameterSets().Vps(sps.description.sps_video_parameter_set_id);
-    for (const std::vector<unsigned char>* unit : {&sps.unit, &key.parameterSets.pps->unit,
-                                                    vps ? &vps->unit : static_cast<const std::vector<unsigned char>*>(nullptr)}) {
-        if (!unit)
-            continue;
-        const NalUnitSpan nal = NalUnitOf(unit->data(), unit->size());
-        if (nal.data && !InInit(nal))
-            return true;
-    }
-    return false;
-}
-
 void FragmentedOutput::MakeFragmenter() {
     if (fragmenter_)
         latePictures_ += fragmenter_->latePictures();

@@ -47,7 +47,6 @@ public:
 
     std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override;
     bool CanStart(const AccessUnit& key, std::string& why) override;
-    bool NeedsNewSegment(const AccessUnit& key) override;
     void Finish() override;
 
     // Called by a segment's sink when its file has its final name.

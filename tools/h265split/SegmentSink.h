@@ -59,12 +59,7 @@ public:
         (void)why;
         return true;
     }
-    // Whether `key` must start a segment even before the cutting rule says
-    // so: its parameter sets are not those the current segment was opened with.
-    virtual bool NeedsNewSegment(const AccessUnit& key) {
-        (void)key;
-        return false;
-    }
+
     // After the last segment was committed.
     virtual void Finish() {}
 };

@@ -39,8 +39,22 @@ bool Segmenter::SizeChanges(const AccessUnit& au) const {
            display.width != record_.displayWidth || display.height != record_.displayHeight;
 }
 
-bool Segmenter::MustStart(const AccessUnit& au) {
-    return SizeChanges(au) || output_.NeedsNewSegment(au);
+std::vector<const std::vector<unsigned char>*> Segmenter::ParameterSetsOf(const AccessUnit& au) const {
+    const h265tools::KeptSps* sps = au.parameterSets.sps;
+    const h265tools::KeptVps* vps = sps ? pictures_.parameterSets().Vps(sps->description.sps_video_parameter_set_id) : nullptr;
+    return {vps ? &vps->unit : nullptr, sps ? &sps->unit : nullptr,
+            au.parameterSets.pps ? &au.parameterSets.pps->unit : nullptr};
+}
+
+bool Segmenter::MustStart(const AccessUnit& au) const {
+    if (SizeChanges(au))
+        return true;
+    // A repeated identical parameter set changes nothing.
+    const std::vector<const std::vector<unsigned char>*> sets = ParameterSetsOf(au);
+    for (std::size_t i = 0; i < sets.size() && i < startSets_.size(); ++i)
+        if (sets[i] && *sets[i] != startSets_[i])
+            return true;
+    return false;
 }
 
 bool Segmenter::CanStart(const AccessUnit& au) {
@@ -133,6 +147,9 @@ void Segmenter::Open(const AccessUnit& au) {
         record_.displayWidth = display.width;
         record_.displayHeight = display.height;
     }
+    startSets_.clear();
+    for (const std::vector<unsigned char>* unit : ParameterSetsOf(au))
+        startSets_.push_back(unit ? *unit : std::vector<unsigned char>());
     picturesSinceStart_ = 0;
     // The key picture's own leading pictures come before it in output order:
     // they count to the segment before (PicturesBefore).

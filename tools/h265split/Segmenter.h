@@ -65,8 +65,12 @@ public:
 
 private:
     bool SizeChanges(const AccessUnit& au) const;
-    // A key picture that cannot wait for the cutting rule.
-    bool MustStart(const AccessUnit& au);
+    // A key picture that cannot wait for the cutting rule: a new picture
+    // size, or parameter sets other than the segment's (an MP4 sample entry
+    // holds one set of them).
+    bool MustStart(const AccessUnit& au) const;
+    // The VPS, SPS and PPS the key picture uses, in that order; null where not kept.
+    std::vector<const std::vector<unsigned char>*> ParameterSetsOf(const AccessUnit& au) const;
     // Whether the output can start a segment at the key picture; says why not once.
     bool CanStart(const AccessUnit& au);
     // Pictures of the segment before a key picture with `leading` leading
@@ -88,6 +92,7 @@ private:
     SegmentOutput& output_;
     std::unique_ptr<SegmentSink> file_;
     SegmentRecord record_;
+    std::vector<std::vector<unsigned char>> startSets_; // ParameterSetsOf the segment's key picture
     std::uint64_t picturesSinceStart_ = 0; // in decoding order, dropped ones included
     std::uint64_t leadingOfStart_ = 0;     // the leading pictures of the segment's key picture
     bool countingLeading_ = false;

@@ -247,8 +247,8 @@ def mp4_write_error():
         decodes(os.path.join(outdir, "index.m3u8"), code)
 
     shutil.rmtree(outdir, ignore_errors=True)
-    env["H265_FAIL_WRITE_NAME"], env["H265_FAIL_WRITE_AFTER"] = "rec-00000.mp4.tmp", "4000"
-    status, err, _ = run(["--format", "mp4"], data, outdir, env=env)
+    env["H265_FAIL_WRITE_NAME"], env["H265_FAIL_WRITE_AFTER"] = "rec-00000.mp4.tmp", "30000"
+    status, err, _ = run(["--format", "mp4"], generated_source(), outdir, env=env)
     expect(status == 1 and "kept rec-00000.mp4 with the " in err, "one file: exit %d: %s" % (status, err))
     expect(os.listdir(outdir) == ["rec-00000.mp4"], "one file: %s" % os.listdir(outdir))
     decodes(os.path.join(outdir, "rec-00000.mp4"), "the kept recording")
