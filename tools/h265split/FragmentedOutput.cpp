@@ -156,6 +156,7 @@ std::unique_ptr<SegmentSink> FragmentedOutput::Open(unsigned int number, const A
     track.width = static_cast<unsigned int>(display.width);
     track.height = static_cast<unsigned int>(display.height);
     track.config = DescribeConfiguration(sps, vps, keptSps, pps, pictures_.hdrSei());
+    track.visual = DescribeVisual(sps, pictures_.hdr());
     std::vector<unsigned char> init = MakeInitSegment(track);
 
     newInit_ = init != init_;

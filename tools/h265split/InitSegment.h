@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "HvcC.h"
+#include "VisualDescription.h"
 
 namespace h265split {
 
@@ -17,6 +18,7 @@ struct VideoTrackFormat {
     std::uint32_t timescale = 25; // ticks per second of every time in the track
     std::uint32_t sampleDuration = 1; // ticks of one picture
     HevcDecoderConfiguration config;
+    VisualDescription visual;
 };
 
 // The track_ID of the one track.
