@@ -209,6 +209,7 @@ void FragmentedOutput::WritePlaylists(bool ended) {
     info.height = track_.height;
     info.frameRate = rate_.PerSecond();
     info.codecs = codecs_;
+    info.transferCharacteristics = track_.visual.transfer_characteristics;
     info.uri = "index.m3u8";
     store_.Replace("master.m3u8", MasterPlaylistText(info));
 }

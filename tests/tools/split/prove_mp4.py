@@ -15,7 +15,8 @@ for a stream with independent readers:
     scripts/install-deps.sh has not installed it);
   - colr and pasp are ffmpeg's bytes; ffprobe and MediaInfo read the input's
     colours, aspect ratio and HDR metadata from the container;
-  - the playlists keep the rules of RFC 8216 the recorder relies on.
+  - the playlists keep the rules of RFC 8216 the recorder relies on, and
+    VIDEO-RANGE is the input's transfer characteristic.
 Exits 77 (skipped) without ffmpeg.
 
   prove_mp4.py H265SPLIT STREAM WORKDIR [h265split options...]
@@ -249,12 +250,15 @@ def main():
     check_hvcc(stream, os.path.join(hls, "init.mp4"), work)
     master = open(os.path.join(hls, "master.m3u8")).read()
     m = re.search(r'BANDWIDTH=(\d+),AVERAGE-BANDWIDTH=(\d+),RESOLUTION=(\d+)x(\d+),FRAME-RATE=([\d.]+),'
-                  r'CODECS="([^"]+)"\nindex.m3u8\n$', master)
+                  r'CODECS="([^"]+)",VIDEO-RANGE=(\w+)\nindex.m3u8\n$', master)
     if not m or int(m.group(1)) < int(m.group(2)) or int(m.group(2)) <= 0:
         fail("master.m3u8: " + master)
     if abs(float(m.group(5)) - float(rate)) > 0.0005:
         fail("FRAME-RATE %s, the stream's is %s" % (m.group(5), rate))
     codecs = m.group(6)
+    transfer = probe(stream, ["-show_entries", "stream=color_transfer"], "streams")[0].get("color_transfer")
+    if m.group(7) != {"smpte2084": "PQ", "arib-std-b67": "HLG"}.get(transfer, "SDR"):
+        fail("VIDEO-RANGE=%s for color_transfer %s" % (m.group(7), transfer))
 
     raw_segments = sorted(n for n in os.listdir(raw) if n.endswith(".265"))
     pairs = playlist(hls)
