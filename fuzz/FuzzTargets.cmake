@@ -27,8 +27,8 @@ set(H265_FUZZ_SPLIT_SOURCES
   h265split/SegmentIndex.cpp h265split/AccessUnitAssembler.cpp h265split/PictureReader.cpp
   h265split/Segmenter.cpp h265split/TrackFormat.cpp h265split/FileStore.cpp h265split/FragmentedOutput.cpp
   h265split/Split.cpp h265split/BoxWriter.cpp h265split/HvcC.cpp h265split/CodecString.cpp
-  h265split/InitSegment.cpp h265split/MediaFragment.cpp h265split/SampleData.cpp h265split/Fragmenter.cpp
-  h265split/HlsPlaylist.cpp)
+  h265split/InitSegment.cpp h265split/VisualDescription.cpp h265split/MediaFragment.cpp h265split/SampleData.cpp
+  h265split/Fragmenter.cpp h265split/HlsPlaylist.cpp)
 set(H265_FUZZ_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR}/../tools)
 list(TRANSFORM H265_FUZZ_SPLIT_SOURCES PREPEND ${H265_FUZZ_TOOLS_DIR}/)
 

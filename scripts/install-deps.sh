@@ -31,8 +31,9 @@ TEST_PACKAGES=(
   # headless browser that renders h265info's SVG chart in its test
   chromium
   # independent readers of h265split's MP4 output: GStreamer's qtdemux and
-  # h265parse; Node for mp4box.js (installed below from its lock file)
-  gstreamer1.0-tools gstreamer1.0-plugins-good gstreamer1.0-plugins-bad nodejs
+  # h265parse; Node for mp4box.js (installed below from its lock file);
+  # MediaInfo for the colour and HDR boxes
+  gstreamer1.0-tools gstreamer1.0-plugins-good gstreamer1.0-plugins-bad nodejs mediainfo
 )
 # qemu-user-binfmt is deliberately not installed: the cross build names its
 # emulator explicitly (CMAKE_CROSSCOMPILING_EMULATOR), and binfmt_misc cannot

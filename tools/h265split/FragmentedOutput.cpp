@@ -248,6 +248,7 @@ std::unique_ptr<SegmentSink> FragmentedOutput::Open(unsigned int number, const A
     track.width = static_cast<unsigned int>(display.width);
     track.height = static_cast<unsigned int>(display.height);
     track.config = DescribeConfiguration(*sps, vps, keptSps, pps, pictures_.hdrSei());
+    track.visual = DescribeVisual(*sps, pictures_.hdr());
     std::vector<unsigned char> init = MakeInitSegment(track);
     // Players that read one HLS stream through a single MP4 reader keep the
     // first init segment's parameter sets after a new #EXT-X-MAP. From the
@@ -326,6 +327,7 @@ void FragmentedOutput::WritePlaylists(bool ended) {
     info.height = track_.height;
     info.frameRate = rate_.PerSecond();
     info.codecs = codecs_;
+    info.transferCharacteristics = track_.visual.transfer_characteristics;
     info.uri = "index.m3u8";
     info.independentSegments = !rules_.keepRasl;
     store_.Replace("master.m3u8", MasterPlaylistText(info));

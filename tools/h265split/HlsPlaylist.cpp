@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "ColourNames.h"
+
 namespace h265split {
 
 unsigned int RoundedSeconds(double seconds) {
@@ -47,12 +49,17 @@ std::string MediaPlaylist::Text(bool ended) const {
 std::string MasterPlaylistText(const StreamInfo& s) {
     char frameRate[32];
     std::snprintf(frameRate, sizeof frameRate, "%.3f", s.frameRate);
+    // VIDEO-RANGE (RFC 8216bis 4.4.6.2): PQ for SMPTE ST 2084 (16), HLG for
+    // ARIB STD-B67 (18), SDR for every other transfer characteristic.
+    std::string videoRange = h265tools::HdrSystemName(s.transferCharacteristics);
+    if (videoRange.empty())
+        videoRange = "SDR";
     return std::string("#EXTM3U\n"
                        "#EXT-X-VERSION:7\n") +
            (s.independentSegments ? "#EXT-X-INDEPENDENT-SEGMENTS\n" : "") + "#EXT-X-STREAM-INF:BANDWIDTH=" +
            std::to_string(s.bandwidth) + ",AVERAGE-BANDWIDTH=" + std::to_string(s.averageBandwidth) +
            ",RESOLUTION=" + std::to_string(s.width) + "x" + std::to_string(s.height) + ",FRAME-RATE=" + frameRate +
-           ",CODECS=\"" + s.codecs + "\"\n" + s.uri + "\n";
+           ",CODECS=\"" + s.codecs + "\",VIDEO-RANGE=" + videoRange + "\n" + s.uri + "\n";
 }
 
 } // namespace h265split

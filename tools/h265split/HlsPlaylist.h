@@ -50,6 +50,8 @@ struct StreamInfo {
     unsigned int height = 0;
     double frameRate = 0;
     std::string codecs;
+    // The VUI's transfer_characteristics (2 when not coded): VIDEO-RANGE.
+    unsigned int transferCharacteristics = 2;
     std::string uri;
     bool independentSegments = true;
 };

@@ -88,7 +88,8 @@ void WriteDinf(BoxWriter& box) {
 }
 
 // 14496-15 8.4.1 HEVC sample entry: a VisualSampleEntry (14496-12 12.1.3)
-// named hvc1 (its parameter sets in hvcC alone) or hev1.
+// named hvc1 (its parameter sets in hvcC alone) or hev1; the boxes that
+// describe the pictures follow hvcC.
 void WriteHvc1(BoxWriter& box, const VideoTrackFormat& f) {
     const std::size_t hvc1 = box.Begin(f.sampleEntry);
     box.Zeros(6);      // reserved
@@ -106,6 +107,7 @@ void WriteHvc1(BoxWriter& box, const VideoTrackFormat& f) {
     box.U16(0x0018u);     // depth
     box.U16(0xFFFFu);     // pre_defined -1
     WriteHvcC(box, f.config);
+    WriteVisualDescription(box, f.visual);
     box.End(hvc1);
 }
 

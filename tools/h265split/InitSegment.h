@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "HvcC.h"
+#include "VisualDescription.h"
 
 namespace h265split {
 
@@ -20,6 +21,7 @@ struct VideoTrackFormat {
     // carry them too (ISO/IEC 14496-15 8.4.1.1.1).
     const char* sampleEntry = "hvc1";
     HevcDecoderConfiguration config;
+    VisualDescription visual;
 };
 
 // The track_ID of the one track.

@@ -38,6 +38,9 @@ public:
     // The last prefix SEI NAL unit with HDR messages (mastering display
     // colour volume, content light level), start code included; empty when none came.
     const std::vector<unsigned char>& hdrSei() const { return hdrSei_; }
+    // The values of the stream's first mastering display colour volume and
+    // content light level SEI messages, which may come in two NAL units.
+    const h265tools::HdrSei& hdr() const { return timing_.Hdr(); }
 
 private:
     void ObserveTiming(const h265tools::NalUnitView& unit, AccessUnit& au);

@@ -1,5 +1,6 @@
 #include "TrackFormat.h"
 
+#include "SampleAspectRatio.h"
 #include "SampleData.h"
 
 namespace h265split {
@@ -10,6 +11,17 @@ NalUnitBytes Bytes(const std::vector<unsigned char>& annexB) {
     const NalUnitSpan nal = NalUnitOf(annexB.data(), annexB.size());
     return NalUnitBytes(nal.data, nal.data + nal.size);
 }
+
+unsigned int GreatestCommonDivisor(unsigned int a, unsigned int b) {
+    while (b != 0) {
+        const unsigned int r = a % b;
+        a = b;
+        b = r;
+    }
+    return a;
+}
+
+const unsigned int kUnspecified = 2; // colour_primaries, transfer_characteristics, matrix_coeffs (E.3.1)
 
 } // namespace
 
@@ -40,6 +52,34 @@ HevcDecoderConfiguration DescribeConfiguration(const h265tools::SpsSyntax& sps, 
     if (!hdrSei.empty())
         c.prefixSei.push_back(Bytes(hdrSei));
     return c;
+}
+
+VisualDescription DescribeVisual(const h265tools::SpsSyntax& sps, const h265tools::HdrSei& hdr) {
+    VisualDescription d;
+    d.hdr = hdr;
+    if (!sps.vui_parameters_present_flag)
+        return d;
+    const h265tools::VuiParameters& vui = sps.vui;
+    // Each is 2 (unspecified), the flag 0, where the VUI does not code it (E.3.1).
+    d.video_full_range_flag = vui.video_full_range_flag;
+    d.colour_primaries = vui.colour_primaries;
+    d.transfer_characteristics = vui.transfer_characteristics;
+    d.matrix_coeffs = vui.matrix_coeffs;
+    // As ffmpeg's mp4 muxer does, colr only for a description that names
+    // all three: one with an unspecified member, or none at all (the full
+    // range flag alone), is left to the SPS in hvcC.
+    d.hasColr = vui.video_signal_type_present_flag && vui.colour_description_present_flag &&
+                d.colour_primaries != kUnspecified && d.transfer_characteristics != kUnspecified &&
+                d.matrix_coeffs != kUnspecified;
+    unsigned int width = 0;
+    unsigned int height = 0;
+    if (h265tools::SampleAspectRatio(vui, width, height)) {
+        // pasp holds the ratio in lowest terms, also 1:1 (as ffmpeg writes it).
+        const unsigned int divisor = GreatestCommonDivisor(width, height);
+        d.hSpacing = width / divisor;
+        d.vSpacing = height / divisor;
+    }
+    return d;
 }
 
 } // namespace h265split

@@ -1,6 +1,7 @@
 // The media playlist of RFC 8216 as h265split keeps it: each case adds
 // segments and names lines its text must hold, in order.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -75,6 +76,21 @@ TEST(HlsPlaylist, MediaPlaylist) {
         }
         for (const std::string& line : c.absent)
             EXPECT_EQ(text.find(line + "\n"), std::string::npos) << c.name << ": " << line;
+    }
+}
+
+// VIDEO-RANGE of the master playlist, from the VUI's transfer_characteristics:
+// SMPTE ST 2084, ARIB STD-B67, BT.709, BT.2020 10-bit, unspecified.
+TEST(HlsPlaylist, MasterPlaylistVideoRange) {
+    const std::pair<unsigned, const char*> kRanges[] = {{16, "PQ"}, {18, "HLG"}, {1, "SDR"}, {14, "SDR"}, {2, "SDR"}};
+    for (const auto& c : kRanges) {
+        h265split::StreamInfo info;
+        info.codecs = "hvc1.2.4.L93.B0";
+        info.uri = "index.m3u8";
+        info.transferCharacteristics = c.first;
+        const std::string text = h265split::MasterPlaylistText(info);
+        const std::string line = std::string("CODECS=\"hvc1.2.4.L93.B0\",VIDEO-RANGE=") + c.second + "\nindex.m3u8\n";
+        EXPECT_NE(text.find(line), std::string::npos) << c.first << ":\n" << text;
     }
 }
 

@@ -13,7 +13,10 @@ for a stream with independent readers:
   - mp4box.js under Node reads each file, finds as many samples, and gives
     the codec string the master playlist's CODECS holds (skipped when
     scripts/install-deps.sh has not installed it);
-  - the playlists keep the rules of RFC 8216 the recorder relies on.
+  - colr and pasp are ffmpeg's bytes; ffprobe and MediaInfo read the input's
+    colours, aspect ratio and HDR metadata from the container;
+  - the playlists keep the rules of RFC 8216 the recorder relies on, and
+    VIDEO-RANGE is the input's transfer characteristic.
 Exits 77 (skipped) without ffmpeg.
 
   prove_mp4.py H265SPLIT STREAM WORKDIR [h265split options...]
@@ -173,6 +176,56 @@ def check_hvcc(stream, ours, work):
             fail("hvcC of %s: NAL units of type %d differ from ffmpeg's" % (ours, kind))
 
 
+def entry_boxes(path):
+    """{type: box bytes} of the boxes after the hvc1 sample entry's 78 bytes of fields."""
+    data = open(path, "rb").read()
+    at = data.find(b"hvc1", data.find(b"stsd"))
+    end, at, boxes = at - 4 + int.from_bytes(data[at - 4:at], "big"), at + 4 + 78, {}
+    while at + 8 <= end:
+        size = int.from_bytes(data[at:at + 4], "big")
+        boxes[data[at + 4:at + 8].decode()] = data[at:at + size]
+        at += size
+    return boxes
+
+
+def mediainfo(path, fields):
+    tracks = json.loads(run(["mediainfo", "--Output=JSON", path], "mediainfo " + path).stdout)["media"]["track"]
+    video = [t for t in tracks if t["@type"] == "Video"][0]
+    return {f: video.get(f) for f in fields}
+
+
+def check_description(stream, recording, work):
+    """colr and pasp as ffmpeg's mp4 muxer writes them. ffmpeg 5.1 does not
+    carry HDR metadata from a raw stream into its MP4: ffprobe compares mdcv
+    and clli with the input's first frame, and MediaInfo must find them in
+    the container (skipped without mediainfo)."""
+    theirs = os.path.join(work, "ffmpeg_hvc1.mp4")
+    ours_boxes, their_boxes = entry_boxes(recording), entry_boxes(theirs)
+    for kind in ("colr", "pasp"):
+        if ours_boxes.get(kind) != their_boxes.get(kind):
+            fail("%s of %s: %s, ffmpeg's %s" % (kind, recording, ours_boxes.get(kind), their_boxes.get(kind)))
+    fields = ["color_range", "color_space", "color_transfer", "color_primaries", "sample_aspect_ratio"]
+    entries = ["-show_entries", "stream=" + ",".join(fields)]
+    ours, source = probe(recording, entries + ["-show_entries", "stream_side_data"], "streams")[0], \
+        probe(stream, entries, "streams")[0]
+    first = probe(stream, ["-read_intervals", "%+#1", "-show_entries", "frame_side_data"], "frames")[0]
+    hdr = [d for d in first.get("side_data_list", [])
+           if d["side_data_type"] in ("Mastering display metadata", "Content light level metadata")]
+    if [ours.get(f) for f in fields] != [source.get(f) for f in fields] or ours.get("side_data_list", []) != hdr:
+        fail("ffprobe reads %s from %s, %s and %s from the input" % (ours, recording, source, hdr))
+    if shutil.which("mediainfo") is None:
+        print("note: mediainfo is not installed; its checks are left out")
+        return
+    colour = ["colour_range", "colour_primaries", "transfer_characteristics", "matrix_coefficients"]
+    fields = [f + suffix for f in colour for suffix in ("", "_Source")] + ["PixelAspectRatio", "HDR_Format"]
+    metadata = ["MasteringDisplay_ColorPrimaries", "MasteringDisplay_Luminance", "MaxCLL", "MaxFALL"]
+    ours = mediainfo(recording, fields + metadata + [f + "_Source" for f in metadata])
+    expected = mediainfo(theirs, fields + metadata)
+    expected.update({f + "_Source": expected[f] and "Container / Stream" for f in metadata})
+    if ours != expected:
+        fail("MediaInfo reads %s from %s, expected %s" % (ours, recording, expected))
+
+
 def main():
     tool, stream, work = sys.argv[1:4]
     options = sys.argv[4:]
@@ -197,12 +250,15 @@ def main():
     check_hvcc(stream, os.path.join(hls, "init.mp4"), work)
     master = open(os.path.join(hls, "master.m3u8")).read()
     m = re.search(r'BANDWIDTH=(\d+),AVERAGE-BANDWIDTH=(\d+),RESOLUTION=(\d+)x(\d+),FRAME-RATE=([\d.]+),'
-                  r'CODECS="([^"]+)"\nindex.m3u8\n$', master)
+                  r'CODECS="([^"]+)",VIDEO-RANGE=(\w+)\nindex.m3u8\n$', master)
     if not m or int(m.group(1)) < int(m.group(2)) or int(m.group(2)) <= 0:
         fail("master.m3u8: " + master)
     if abs(float(m.group(5)) - float(rate)) > 0.0005:
         fail("FRAME-RATE %s, the stream's is %s" % (m.group(5), rate))
     codecs = m.group(6)
+    transfer = probe(stream, ["-show_entries", "stream=color_transfer"], "streams")[0].get("color_transfer")
+    if m.group(7) != {"smpte2084": "PQ", "arib-std-b67": "HLG"}.get(transfer, "SDR"):
+        fail("VIDEO-RANGE=%s for color_transfer %s" % (m.group(7), transfer))
 
     raw_segments = sorted(n for n in os.listdir(raw) if n.endswith(".265"))
     pairs = playlist(hls)
@@ -244,6 +300,7 @@ def main():
             fail("GStreamer finds another number of pictures in " + rec)
         if has_mp4box and mp4box([path])[1] != len(expected):
             fail("mp4box.js finds another number of samples in " + rec)
+    check_description(stream, os.path.join(mp4, recordings[0]), work)
     if has_mp4box and len(recordings) == 1 and mp4box([os.path.join(mp4, recordings[0])])[0].lower() != codecs.lower():
         fail("mp4box.js gives %s for the recording, CODECS is %s" % (mp4box([os.path.join(mp4, recordings[0])])[0], codecs))
     print("proved %d HLS segments and %d recordings, CODECS %s" % (len(pairs), len(recordings), codecs))
