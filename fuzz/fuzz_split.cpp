@@ -92,6 +92,10 @@ class MemoryFile : public FileStore::File {
 public:
     MemoryFile(MemoryFiles& files, const std::string& name) : files_(files), name_(name) {}
     void Write(const unsigned char* data, std::size_t size) override { bytes_.insert(bytes_.end(), data, data + size); }
+    void Overwrite(std::uint64_t offset, const unsigned char* data, std::size_t size) override {
+        FUZZ_CHECK(offset <= bytes_.size() && size <= bytes_.size() - offset);
+        std::copy(data, data + size, bytes_.begin() + static_cast<long>(offset));
+    }
     void Sync() override {}
     void Commit() override {
         files_.files[name_] = bytes_;

@@ -32,12 +32,22 @@ rm -rf "$BUILD/seeds"
 python3 "$ROOT/fuzz/make_seeds.py" "$BUILD/seeds"
 mkdir -p "$BUILD/logs"
 
+# The targets that follow whole streams need inputs that hold several GOPs:
+# faults that come from a picture's place among others (output order,
+# composition offsets, cuts) need more than one.
+max_len() {
+  case $1 in
+    split|stream_syntax) echo 65536 ;;
+    *) echo 4096 ;;
+  esac
+}
+
 run_one() {
   local t=$1
   mkdir -p "$BUILD/work/$t" "$BUILD/artifacts/$t" "$ROOT/fuzz/corpus/$t" "$BUILD/seeds/$t"
   local extra=()
   if [ -d "$ROOT/fuzz/regressions/$t" ]; then extra=("$ROOT/fuzz/regressions/$t"); fi
-  "$BUILD/fuzz/fuzz_$t" -max_total_time="$SECONDS_PER_TARGET" -max_len=4096 -timeout=10 \
+  "$BUILD/fuzz/fuzz_$t" -max_total_time="$SECONDS_PER_TARGET" -max_len="$(max_len "$t")" -timeout=10 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$BUILD/artifacts/$t/" \
     "$BUILD/work/$t" "$ROOT/fuzz/corpus/$t" "$BUILD/seeds/$t" "${extra[@]}" > "$BUILD/logs/$t.log" 2>&1
 }
@@ -70,7 +80,7 @@ for t in "${TARGETS[@]}"; do
   merged="$BUILD/merged/$t"
   rm -rf "$merged"
   mkdir -p "$merged"
-  "$BUILD/fuzz/fuzz_$t" -merge=1 -max_len=4096 "$merged" "$ROOT/fuzz/corpus/$t" "$BUILD/work/$t" \
+  "$BUILD/fuzz/fuzz_$t" -merge=1 -max_len="$(max_len "$t")" "$merged" "$ROOT/fuzz/corpus/$t" "$BUILD/work/$t" \
     "$BUILD/seeds/$t" > "$BUILD/logs/$t.merge.log" 2>&1
   find "$ROOT/fuzz/corpus/$t" -type f -delete
   cp "$merged"/* "$ROOT/fuzz/corpus/$t/"

@@ -1,5 +1,6 @@
 #include "FileStore.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <unistd.h>
 
@@ -28,6 +29,19 @@ public:
     }
 
     void Write(const unsigned char* data, std::size_t size) override { WriteAll(fd_, data, size, temporaryPath_); }
+
+    void Overwrite(std::uint64_t offset, const unsigned char* data, std::size_t size) override {
+        while (size > 0) {
+            const ssize_t n = ::pwrite(fd_, data, size, static_cast<off_t>(offset));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                ThrowWriteError("write", temporaryPath_);
+            data += n;
+            size -= static_cast<std::size_t>(n);
+            offset += static_cast<std::uint64_t>(n);
+        }
+    }
 
     void Sync() override {
         if (::fdatasync(fd_) != 0)

@@ -17,6 +17,8 @@ public:
     public:
         virtual ~File() = default;
         virtual void Write(const unsigned char* data, std::size_t size) = 0;
+        // Replaces bytes already written, from `offset` on.
+        virtual void Overwrite(std::uint64_t offset, const unsigned char* data, std::size_t size) = 0;
         // What is written so far reaches the disk (a recording that must play
         // up to its last fragment after a power cut).
         virtual void Sync() = 0;

@@ -59,10 +59,16 @@ public:
         if (!nal.data)
             return;
         // hvc1 samples carry no parameter sets: those of the init segment are
-        // left out. One the init segment does not hold (a PPS sent later
-        // under a new id) stays in the sample, where a decoder finds it.
-        if (IsParameterSet(NalUnitTypeOf(nal)) && !output_.inBand() && output_.InInit(nal))
-            return;
+        // left out. One the init segment does not hold (a PPS sent later,
+        // under a new id or with new content) must stay in the sample, where
+        // a decoder finds it: the sample entry becomes hev1.
+        if (IsParameterSet(NalUnitTypeOf(nal)) && !output_.inBand()) {
+            if (output_.InInit(nal))
+                return;
+            const std::vector<unsigned char>& init = output_.CarryParameterSets();
+            if (output_.format() == OutputFormat::kMp4)
+                file_->Overwrite(0, init.data(), init.size());
+        }
         AppendLengthPrefixed(sample_, nal);
     }
 
@@ -159,12 +165,32 @@ FragmentedOutput::FragmentedOutput(OutputFormat format, FileStore& store, const 
 FragmentedOutput::~FragmentedOutput() = default;
 
 bool FragmentedOutput::InInit(const NalUnitSpan& nal) const {
-    const HevcDecoderConfiguration& c = track_.config;
+    const HevcDecoderConfiguration& c = segmentTrack_.config;
     for (const std::vector<NalUnitBytes>* list : {&c.vps, &c.sps, &c.pps})
         for (const NalUnitBytes& unit : *list)
             if (unit.size() == nal.size && std::equal(unit.begin(), unit.end(), nal.data))
                 return true;
     return false;
+}
+
+namespace {
+
+// The hev1 form of a track: the same boxes, the same size.
+void CarryInBand(VideoTrackFormat& track) {
+    track.sampleEntry = "hev1";
+    track.config.parameterSetsComplete = false;
+}
+
+} // namespace
+
+const std::vector<unsigned char>& FragmentedOutput::CarryParameterSets() {
+    if (!segmentInBand_) {
+        segmentInBand_ = true;
+        inBand_ = inBand_ || format_ == OutputFormat::kHls;
+        CarryInBand(segmentTrack_);
+        segmentInit_ = MakeInitSegment(segmentTrack_);
+    }
+    return segmentInit_;
 }
 
 const h265tools::SpsSyntax* FragmentedOutput::ReadKeySps(const AccessUnit& key, std::string& why) {
@@ -218,15 +244,8 @@ std::unique_ptr<SegmentSink> FragmentedOutput::Open(unsigned int number, const A
         throw WriteError("the key picture at byte offset " + std::to_string(key.Offset()) + " " + why);
     const h265tools::KeptSps& keptSps = *key.parameterSets.sps;
     const h265tools::ParameterSets& sets = pictures_.parameterSets();
-    // The key picture's parameter sets, as the raw segments insert them: its
-    // VPS, SPS and PPS, and the other PPS that name the same SPS and came after it.
-    const h265tools::KeptVps* vps = sets.Vps(sps->sps_video_parameter_set_id);
-    std::vector<const h265tools::KeptPps*> pps{key.parameterSets.pps};
-    for (unsigned int id = 0; id < h265tools::ParameterSets::kPpsIds; ++id) {
-        const h265tools::KeptPps* p = sets.Pps(id);
-        if (p && id != key.ppsId && p->spsId == keptSps.id && p->version > keptSps.version)
-            pps.push_back(p);
-    }
+    const ParameterSetUnits units =
+        GatherParameterSets(sets, sets.Vps(sps->sps_video_parameter_set_id), keptSps, *key.parameterSets.pps);
 
     if (!fragmenter_) {
         // The frame rate of the first key picture times the whole recording.
@@ -247,33 +266,25 @@ std::unique_ptr<SegmentSink> FragmentedOutput::Open(unsigned int number, const A
     const h265tools::DisplaySize display = h265tools::ComputeDisplaySize(keptSps.description);
     track.width = static_cast<unsigned int>(display.width);
     track.height = static_cast<unsigned int>(display.height);
-    track.config = DescribeConfiguration(*sps, vps, keptSps, pps, pictures_.hdrSei());
+    track.config = DescribeConfiguration(*sps, units, pictures_.hdrSei());
     track.visual = DescribeVisual(*sps, pictures_.hdr());
     std::vector<unsigned char> init = MakeInitSegment(track);
-    // Players that read one HLS stream through a single MP4 reader keep the
-    // first init segment's parameter sets after a new #EXT-X-MAP. From the
-    // first change on, segments carry theirs in band at their start, under
-    // hev1 sample entries, which allow that.
-    if (format_ == OutputFormat::kHls && !init_.empty() && init != init_)
+    // Players that read one HLS stream through a single MP4 reader (ffmpeg,
+    // GStreamer's playbin) keep the first init segment's parameter sets
+    // after a new #EXT-X-MAP. From the first change on, segments carry
+    // theirs in band at their start, under hev1 sample entries, which allow
+    // that; the raw segments' parameter sets come with the key picture.
+    if (format_ == OutputFormat::kHls && !lastHvc1Init_.empty() && init != lastHvc1Init_)
         inBand_ = true;
-    if (inBand_) {
-        track.sampleEntry = "hev1";
-        track.config.parameterSetsComplete = false;
+    lastHvc1Init_ = init;
+    segmentInBand_ = inBand_;
+    if (segmentInBand_) {
+        CarryInBand(track);
         init = MakeInitSegment(track);
     }
-
-    newInit_ = init != init_;
-    if (newInit_) {
-        init_.swap(init);
-        track_ = track;
-        const std::string codec = HevcCodecString(track_.sampleEntry, track_.config);
-        if (("," + codecs_ + ",").find("," + codec + ",") == std::string::npos)
-            codecs_ += (codecs_.empty() ? "" : ",") + codec;
-        if (format_ == OutputFormat::kHls) {
-            initName_ = initName_.empty() ? "init.mp4" : Numbered("init-%05u.mp4", number);
-            store_.Replace(initName_, std::string(init_.begin(), init_.end()));
-        }
-    }
+    segmentTrack_ = track;
+    segmentInit_.swap(init);
+    segmentNumber_ = number;
     const std::string name =
         format_ == OutputFormat::kHls ? Numbered("seg-%05u.m4s", number) : Numbered("rec-%05u.mp4", number);
     return std::unique_ptr<SegmentSink>(new FragmentedSegment(*this, name));
@@ -293,12 +304,22 @@ void FragmentedOutput::Committed(const std::string& name, std::uint64_t bytes, c
         playlist_.reset(new MediaPlaylist(static_cast<unsigned int>(std::max(1.0, std::min(86400.0, target))),
                                           !rules_.keepRasl));
     }
+    // The init segment is written with the first segment that needs it, when
+    // that segment's sample entry is known.
     PlaylistSegment segment;
+    segment.newInit = segmentInit_ != init_;
+    if (segment.newInit) {
+        init_ = segmentInit_;
+        track_ = segmentTrack_;
+        initName_ = initName_.empty() ? "init.mp4" : Numbered("init-%05u.mp4", segmentNumber_);
+        store_.Replace(initName_, std::string(init_.begin(), init_.end()));
+        const std::string codec = HevcCodecString(track_.sampleEntry, track_.config);
+        if (("," + codecs_ + ",").find("," + codec + ",") == std::string::npos)
+            codecs_ += (codecs_.empty() ? "" : ",") + codec;
+    }
     segment.uri = name;
     segment.seconds = span.seconds;
-    segment.newInit = newInit_;
     segment.initUri = initName_;
-    newInit_ = false;
     if (!playlist_->Add(segment) && !reportedTarget_) {
         messages_.Say(name + " lasts " + h265tools::SecondsText(segment.seconds) +
                       " s, beyond the playlist's #EXT-X-TARGETDURATION of " +

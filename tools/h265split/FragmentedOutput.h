@@ -55,13 +55,18 @@ public:
     OutputFormat format() const { return format_; }
     FileStore& store() { return store_; }
     Fragmenter& fragmenter() { return *fragmenter_; }
-    const std::vector<unsigned char>& initSegment() const { return init_; }
-    // The parameter sets of the current init segment, to tell repeats in the
-    // stream from new ones.
+    // The init segment of the open segment.
+    const std::vector<unsigned char>& initSegment() const { return segmentInit_; }
+    // The parameter sets of the open segment's init segment, to tell repeats
+    // in the stream from new ones.
     bool InInit(const NalUnitSpan& nal) const;
-    // Samples carry their parameter sets (an hev1 sample entry): after the
-    // parameter sets of an HLS recording changed.
-    bool inBand() const { return inBand_; }
+    // The open segment's samples carry their parameter sets (an hev1 sample
+    // entry): in an HLS recording from the first change of parameter sets on.
+    bool inBand() const { return segmentInBand_; }
+    // A sample must carry a parameter set that the init segment does not
+    // hold: the open segment's sample entry becomes hev1, which allows that,
+    // with the same size. Returns the new init segment.
+    const std::vector<unsigned char>& CarryParameterSets();
     Messages& messages() { return messages_; }
 
 private:
@@ -80,11 +85,18 @@ private:
     std::uint64_t latePictures_ = 0; // of the fragmenters of earlier files
     h265tools::FrameRate rate_;
     TrackClock clock_;
+    // The open segment's track, init segment and number.
+    VideoTrackFormat segmentTrack_;
+    std::vector<unsigned char> segmentInit_;
+    unsigned int segmentNumber_ = 0;
+    bool segmentInBand_ = false;
+    // The last hvc1 init segment made, to tell a change of parameter sets.
+    std::vector<unsigned char> lastHvc1Init_;
+    bool inBand_ = false; // every later segment carries its parameter sets
+    // The init segment the playlist names last, and its track.
     VideoTrackFormat track_;
     std::vector<unsigned char> init_;
     std::string initName_;
-    bool newInit_ = false;
-    bool inBand_ = false;
     std::unique_ptr<MediaPlaylist> playlist_;
     std::string codecs_;
     std::uint64_t maxBitsPerSecond_ = 0;

@@ -25,9 +25,30 @@ const unsigned int kUnspecified = 2; // colour_primaries, transfer_characteristi
 
 } // namespace
 
-HevcDecoderConfiguration DescribeConfiguration(const h265tools::SpsSyntax& sps, const h265tools::KeptVps* vps,
-                                               const h265tools::KeptSps& keptSps,
-                                               const std::vector<const h265tools::KeptPps*>& pps,
+ParameterSetUnits GatherParameterSets(const h265tools::ParameterSets& sets, const h265tools::KeptVps* vps,
+                                      const h265tools::KeptSps& sps, const h265tools::KeptPps& pps) {
+    ParameterSetUnits units;
+    if (vps)
+        units.vps.push_back(&vps->unit);
+    units.sps.push_back(&sps.unit);
+    units.pps.push_back(&pps.unit);
+    for (unsigned int id = 0; id < 16; ++id) {
+        const h265tools::KeptVps* v = sets.Vps(id);
+        if (v && v != vps && !v->unit.empty())
+            units.vps.push_back(&v->unit);
+        const h265tools::KeptSps* s = sets.Sps(id);
+        if (s && s != &sps)
+            units.sps.push_back(&s->unit);
+    }
+    for (unsigned int id = 0; id < h265tools::ParameterSets::kPpsIds; ++id) {
+        const h265tools::ParameterSets::Pair pair = sets.ForPps(id);
+        if (pair.pps && pair.pps != &pps && pair.pps->version > pair.sps->version)
+            units.pps.push_back(&pair.pps->unit);
+    }
+    return units;
+}
+
+HevcDecoderConfiguration DescribeConfiguration(const h265tools::SpsSyntax& sps, const ParameterSetUnits& units,
                                                const std::vector<unsigned char>& hdrSei) {
     HevcDecoderConfiguration c;
     const h265tools::ProfileTierLevelSyntax& ptl = sps.profile_tier_level;
@@ -44,11 +65,12 @@ HevcDecoderConfiguration DescribeConfiguration(const h265tools::SpsSyntax& sps, 
     c.bit_depth_chroma_minus8 = sps.bit_depth_chroma_minus8;
     c.numTemporalLayers = sps.sps_max_sub_layers_minus1 + 1u;
     c.temporalIdNested = sps.sps_temporal_id_nesting_flag;
-    if (vps && !vps->unit.empty())
-        c.vps.push_back(Bytes(vps->unit));
-    c.sps.push_back(Bytes(keptSps.unit));
-    for (const h265tools::KeptPps* p : pps)
-        c.pps.push_back(Bytes(p->unit));
+    for (const std::vector<unsigned char>* unit : units.vps)
+        c.vps.push_back(Bytes(*unit));
+    for (const std::vector<unsigned char>* unit : units.sps)
+        c.sps.push_back(Bytes(*unit));
+    for (const std::vector<unsigned char>* unit : units.pps)
+        c.pps.push_back(Bytes(*unit));
     if (!hdrSei.empty())
         c.prefixSei.push_back(Bytes(hdrSei));
     return c;

@@ -36,6 +36,10 @@ const KeptVps* ParameterSets::Vps(unsigned int vpsId) const {
     return vpsId < vps_.size() && vps_[vpsId].version != 0 ? &vps_[vpsId] : nullptr;
 }
 
+const KeptSps* ParameterSets::Sps(unsigned int spsId) const {
+    return spsId < sps_.size() && sps_[spsId].version != 0 ? &sps_[spsId] : nullptr;
+}
+
 const KeptPps* ParameterSets::Pps(unsigned int ppsId) const {
     return ppsId < pps_.size() && pps_[ppsId].version != 0 ? &pps_[ppsId] : nullptr;
 }

@@ -69,6 +69,7 @@ public:
 
     // The one kept under the id; null when there is none.
     const KeptVps* Vps(unsigned int vpsId) const;
+    const KeptSps* Sps(unsigned int spsId) const;
     const KeptPps* Pps(unsigned int ppsId) const;
     static const unsigned int kPpsIds = 64;
 

@@ -397,6 +397,54 @@ def sigterm():
             expect(decode.returncode == 0 and not decode.stderr, "%s: %s" % (name, decode.stderr))
 
 
+def units_of(data):
+    """The stream's NAL units, start codes included, and their nal_unit_types."""
+    at = starts(data) + [len(data)]
+    units = [data[a:b] for a, b in zip(at, at[1:])]
+    return [(u, (u[u.index(b"\x00\x00\x01") + 3] >> 1) & 0x3F) for u in units]
+
+
+def mp4_start():
+    # Where an MP4 recording can start, and a damaged picture inside it.
+    # Each row: input, options, exit status, what standard error says, the
+    # files that must be there, whether ffmpeg decodes the MP4 output cleanly.
+    data = stream("x265_192x128_open_gop_cra.hevc")
+    units = units_of(data)
+    first_pps = next(i for i, (_, t) in enumerate(units) if t == 34)
+    first_slice = next(i for i, (_, t) in enumerate(units) if t < 32)
+    late_pps = [u for u, _ in units[:first_pps]] + [u for u, _ in units[first_pps + 1:first_slice + 1]] + \
+        [units[first_pps][0]] + [u for u, _ in units[first_slice + 1:]]
+    no_vps = [u for u, t in units if t != 32]
+    damaged = open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "fuzz", "regressions",
+                                "split", "composition_offset_damaged_vui_and_poc"), "rb").read()[1:]
+    rows = [
+        # The first key picture's PPS comes after its slices: the raw segment
+        # starts there with a note, the MP4 recording at the next key picture.
+        (late_pps, ["--frames", "1"], 0, "names a PPS that has not come", ["seg-00000.265"], False),
+        (late_pps, ["--frames", "1", "--format", "fmp4"], 0, "no segment starts there", ["init.mp4", "seg-00000.m4s"],
+         True),
+        (late_pps, ["--format", "mp4"], 0, "no segment starts there", ["rec-00000.mp4"], True),
+        # hvcC needs a VPS: said, and nothing written.
+        (no_vps, ["--format", "fmp4"], 1, "has no VPS (vps_video_parameter_set_id 0) before it", [], False),
+        # A damaged VUI and picture order counts far apart: the recording goes
+        # on (what the damaged pictures decode to is not the point).
+        (damaged, ["--frames", "5", "--format", "fmp4"], 0, "90 kHz ticks", ["init.mp4", "seg-00001.m4s"], False),
+        (damaged, ["--format", "mp4"], 0, "90 kHz ticks", ["rec-00000.mp4"], False),
+    ]
+    for fed, options, status, message, files, plays in rows:
+        outdir = os.path.join(work, "out")
+        shutil.rmtree(outdir, ignore_errors=True)
+        code, err, _ = run(options, b"".join(fed) if isinstance(fed, list) else fed, outdir)
+        expect(code == status and message in err, "%s: exit %d: %s" % (options, code, err))
+        present = os.listdir(outdir) if os.path.isdir(outdir) else []
+        expect(all(f in present for f in files) and (files or not present), "%s: %s" % (options, present))
+        if "fmp4" in options and status == 0:
+            expect(playlist_segments(outdir)[1], "%s: the playlist is not ended" % options)
+        for name in [f for f in files if f.startswith("rec-")] + (["index.m3u8"] if "fmp4" in options else []):
+            if plays:
+                decodes(os.path.join(outdir, name), name)
+
+
 def usage():
     cases = [(["--format", "avi", "in", "out"], 2, "invalid value 'avi' for --format (raw, fmp4 or mp4)"),(["--help"], 0, ""), (["--frames", "0", "in", "out"], 2, "invalid value '0' for --frames"),
              (["--seconds", "x", "in", "out"], 2, "invalid value 'x' for --seconds"), (["in"], 2, "INPUT and OUTDIR"),

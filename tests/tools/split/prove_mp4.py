@@ -16,18 +16,28 @@ for a stream with independent readers:
   - colr and pasp are ffmpeg's bytes; ffprobe and MediaInfo read the input's
     colours, aspect ratio and HDR metadata from the container;
   - the playlists keep the rules of RFC 8216 the recorder relies on, and
-    VIDEO-RANGE is the input's transfer characteristic.
+    VIDEO-RANGE is the input's transfer characteristic;
+  - hvc1 samples carry no parameter sets; after the parameter sets changed,
+    segments are hev1 and start with theirs, and ffmpeg, GStreamer's playbin
+    and playbin3 play index.m3u8 from a loopback HTTP server to the frames of
+    the raw segments (GStreamer skipped without its libav decoder);
+  - durations: the #EXTINF add up to the input's duration, index.csv gives
+    each segment the media time of its first picture, and the recordings,
+    each from 0, last as long as the input, within a frame.
 Exits 77 (skipped) without ffmpeg.
 
   prove_mp4.py H265SPLIT STREAM WORKDIR [h265split options...]
 """
 import fractions
+import functools
+import http.server
 import json
 import os
 import re
 import shutil
 import subprocess
 import sys
+import threading
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 MP4BOX = os.path.join(HERE, "mp4box")
@@ -130,6 +140,110 @@ def playlist(outdir):
                 fail("%s against #EXT-X-TARGETDURATION:%d" % (line, targets[0]))
             pairs.append((init, lines[i + 1]))
     return pairs
+
+
+def fragment_samples(path):
+    """(nal_unit_types, composition offset) of each sample of the file's
+    movie fragments, as h265split writes them (one trun of 16-byte entries
+    per moof)."""
+    data, at, samples = open(path, "rb").read(), 0, []
+    while at + 8 <= len(data):
+        size = int.from_bytes(data[at:at + 4], "big")
+        if data[at + 4:at + 8] == b"moof":
+            trun = data.find(b"trun", at, at + size) - 4
+            count = int.from_bytes(data[trun + 12:trun + 16], "big")
+            sample = at + size + 8
+            for i in range(count):
+                entry = trun + 20 + 16 * i
+                end = sample + int.from_bytes(data[entry + 4:entry + 8], "big")
+                offset = int.from_bytes(data[entry + 12:entry + 16], "big", signed=True)
+                types = []
+                while sample < end:
+                    types.append((data[sample + 4] >> 1) & 0x3F)
+                    sample += 4 + int.from_bytes(data[sample:sample + 4], "big")
+                samples.append((types, offset))
+        at += size
+    return samples
+
+
+def check_parameter_sets_in_samples(path, entry):
+    """hvc1: no VPS, SPS or PPS in a sample (ISO/IEC 14496-15 8.4.1.1.1).
+    hev1, the form after a change: the first sample starts with all three."""
+    samples = [types for types, _ in fragment_samples(path)]
+    if entry == "hvc1" and any(t in (32, 33, 34) for types in samples for t in types):
+        fail("%s: an hvc1 sample carries a parameter set: %s" % (path, samples))
+    if entry == "hev1" and not {32, 33, 34} <= set(samples[0]):
+        fail("%s: the first hev1 sample does not carry its parameter sets: %s" % (path, samples[0]))
+
+
+def check_players(hls, expected, work):
+    """ffmpeg, playbin and playbin3 play the playlist from a loopback HTTP
+    server to the expected frames (MD5 of each decoded 4:2:0 picture)."""
+    handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=hls)
+    http.server.SimpleHTTPRequestHandler.log_message = lambda *args: None
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    url = "http://127.0.0.1:%d/index.m3u8" % server.server_address[1]
+    try:
+        if frame_md5s([url], work) != expected:
+            fail("ffmpeg plays %s to other frames than the raw segments" % url)
+        if subprocess.run(["gst-inspect-1.0", "avdec_h265"], capture_output=True).returncode != 0:
+            print("note: GStreamer has no H.265 decoder (gstreamer1.0-libav); playbin is left out")
+            return
+        for player in ("playbin", "playbin3"):
+            sink = "videoconvert ! video/x-raw,format=I420 ! checksumsink hash=md5"
+            r = subprocess.run(["gst-launch-1.0", "-q", player, "uri=" + url, "video-sink=" + sink,
+                                "audio-sink=fakesink"], capture_output=True, text=True, timeout=300)
+            md5s = [l.split()[-1] for l in r.stdout.splitlines() if re.match(r"^\d+:\d\d:\d\d\.\d+ [0-9a-f]{32}$", l)]
+            if r.returncode != 0 or md5s != expected:
+                fail("%s plays %d frames, %d of them as the raw segments decode (of %d): %s" %
+                     (player, len(md5s), sum(a == b for a, b in zip(md5s, expected)), len(expected),
+                      r.stderr.strip()[-300:]))
+    finally:
+        server.shutdown()
+
+
+def media_seconds(path):
+    """First presentation time and duration of a file's pictures, from
+    ffprobe's packets. ffmpeg delays every presentation time by the largest
+    negative composition offset of the file (so that no picture is shown
+    before it is decoded): that delay is taken off again."""
+    tb = fractions.Fraction(probe(path, ["-show_entries", "stream=time_base"], "streams")[0]["time_base"])
+    delay = max([0] + [-offset for _, offset in fragment_samples(path)]) * tb
+    packets = probe(path, ["-show_entries", "packet=pts_time,duration_time"], "packets")
+    starts = [float(p["pts_time"]) for p in packets]
+    ends = [float(p["pts_time"]) + float(p.get("duration_time", 0)) for p in packets]
+    return min(starts) - float(delay), max(ends) - min(starts)
+
+
+def check_durations(stream, hls, pairs, mp4, rate, work):
+    """A recording lasts as long as the input, whatever its cuts leave out:
+    the #EXTINF add up to the input's duration (its output pictures at its
+    rate), index.csv starts each segment at the media time of its first
+    picture, and the one-file recordings, each from 0, last as long together."""
+    frame = 1 / float(rate)
+    source = len(frame_md5s([stream], work)) * frame
+    extinf = sum(float(l[8:].strip().rstrip(",")) for l in open(os.path.join(hls, "index.m3u8"))
+                 if l.startswith("#EXTINF:"))
+    if abs(extinf - source) > frame:
+        fail("the #EXTINF add up to %.3f s, the input lasts %.3f s" % (extinf, source))
+    rows = [l.split(",") for l in open(os.path.join(hls, "index.csv")).read().splitlines()[1:]]
+    inits = {seg: init for init, seg in pairs}
+    joined = os.path.join(work, "joined_segment.mp4")
+    for row in rows:
+        with open(joined, "wb") as out:
+            out.write(open(os.path.join(hls, inits[row[0]]), "rb").read() + open(os.path.join(hls, row[0]), "rb").read())
+        start, _ = media_seconds(joined)
+        if abs(start - float(row[14])) > frame / 2:
+            fail("%s starts at %s s in index.csv, its media at %.3f s" % (row[0], row[14], start))
+    recorded = 0
+    for name in sorted(n for n in os.listdir(mp4) if n.endswith(".mp4")):
+        start, seconds = media_seconds(os.path.join(mp4, name))
+        if abs(start) > frame / 2:
+            fail("%s starts at %.3f s, not at 0" % (name, start))
+        recorded += seconds
+    if abs(recorded - source) > frame:
+        fail("the recordings last %.3f s, the input %.3f s" % (recorded, source))
 
 
 def hvcc(path):
@@ -273,18 +387,23 @@ def main():
             fail("%s + %s decode to other frames than %s" % (init, seg, raw_seg))
         joined = os.path.join(work, "joined.mp4")
         stream_info, count = check_times(joined, rate)
-        if stream_info["codec_tag_string"] != "hvc1" or \
+        # From the first change of parameter sets on, samples carry theirs.
+        entry = "hvc1" if init == pairs[0][0] else "hev1"
+        check_parameter_sets_in_samples(os.path.join(hls, seg), entry)
+        if stream_info["codec_tag_string"] != entry or \
                 (stream_info["profile"], stream_info["level"]) != (source["profile"], source["level"]):
             fail("%s: %s, the input is %s" % (seg, stream_info, source))
         if has_gst and gst_pictures(joined) != len(expected):
             fail("GStreamer finds %d pictures in %s + %s, not %d" % (gst_pictures(joined), init, seg, len(expected)))
         if has_mp4box:
             codec, samples = mp4box(files)
-            if codec.lower() != codecs.lower() and init == pairs[-1][0] or samples != len(expected):
+            if codec.lower() not in codecs.lower().split(",") or samples != len(expected):
                 fail("mp4box.js: %s with %d samples in %s + %s; CODECS %s, %d pictures" %
                      (codec, samples, init, seg, codecs, len(expected)))
     if frame_md5s([os.path.join(hls, "index.m3u8")], work) != expected_all:
         fail("index.m3u8 decodes to other frames than the raw segments")
+    if len({init for init, _ in pairs}) > 1 and has_gst:
+        check_players(hls, expected_all, work)
 
     recordings = sorted(n for n in os.listdir(mp4) if n.endswith(".mp4"))
     whole = sorted(n for n in os.listdir(raw_whole) if n.endswith(".265"))
@@ -296,11 +415,13 @@ def main():
         if frame_md5s([path], work) != expected:
             fail("%s decodes to other frames than %s" % (rec, raw_seg))
         _, count = check_times(path, rate)
+        check_parameter_sets_in_samples(path, "hvc1")
         if has_gst and gst_pictures(path) != len(expected):
             fail("GStreamer finds another number of pictures in " + rec)
         if has_mp4box and mp4box([path])[1] != len(expected):
             fail("mp4box.js finds another number of samples in " + rec)
     check_description(stream, os.path.join(mp4, recordings[0]), work)
+    check_durations(stream, hls, pairs, mp4, rate, work)
     if has_mp4box and len(recordings) == 1 and mp4box([os.path.join(mp4, recordings[0])])[0].lower() != codecs.lower():
         fail("mp4box.js gives %s for the recording, CODECS is %s" % (mp4box([os.path.join(mp4, recordings[0])])[0], codecs))
     print("proved %d HLS segments and %d recordings, CODECS %s" % (len(pairs), len(recordings), codecs))
