@@ -34,6 +34,8 @@ TEST_PACKAGES=(
   # h265parse; Node for mp4box.js (installed below from its lock file);
   # MediaInfo for the colour and HDR boxes
   gstreamer1.0-tools gstreamer1.0-plugins-good gstreamer1.0-plugins-bad nodejs mediainfo
+  # GStreamer's H.265 decoder, for playbin and playbin3 on the HLS playlists
+  gstreamer1.0-libav
 )
 # qemu-user-binfmt is deliberately not installed: the cross build names its
 # emulator explicitly (CMAKE_CROSSCOMPILING_EMULATOR), and binfmt_misc cannot

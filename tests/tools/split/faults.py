@@ -247,10 +247,13 @@ def mp4_write_error():
         decodes(os.path.join(outdir, "index.m3u8"), code)
 
     shutil.rmtree(outdir, ignore_errors=True)
-    env["H265_FAIL_WRITE_NAME"], env["H265_FAIL_WRITE_AFTER"] = "rec-00000.mp4.tmp", "30000"
+    env["H265_FAIL_WRITE_NAME"], env["H265_FAIL_WRITE_AFTER"] = "rec-00000.mp4.tmp", "25000"
     status, err, _ = run(["--format", "mp4"], generated_source(), outdir, env=env)
     expect(status == 1 and "kept rec-00000.mp4 with the " in err, "one file: exit %d: %s" % (status, err))
     expect(os.listdir(outdir) == ["rec-00000.mp4"], "one file: %s" % os.listdir(outdir))
+    # Cut back to its last complete fragment, before the failed write.
+    kept = open(os.path.join(outdir, "rec-00000.mp4"), "rb").read()
+    expect(len(kept) < 25000 and top_boxes(kept)[-1][::2] == ("mdat", len(kept)), "one file: %d bytes" % len(kept))
     decodes(os.path.join(outdir, "rec-00000.mp4"), "the kept recording")
 
 
