@@ -407,6 +407,28 @@ def units_of(data):
     return [(u, (u[u.index(b"\x00\x00\x01") + 3] >> 1) & 0x3F) for u in units]
 
 
+def renumbered_pps(unit):
+    """The PPS with pps_pic_parameter_set_id 1 in place of 0: the ue(v) '1'
+    becomes '010', the rest follows two bits later (7.3.2.3.1), with new
+    rbsp_trailing_bits and emulation prevention."""
+    header = unit.index(b"\x00\x00\x01") + 3
+    rbsp = unit[header + 2:].replace(b"\x00\x00\x03", b"\x00\x00")
+    bits = "".join(format(b, "08b") for b in rbsp).rstrip("0")[:-1]  # without the stop bit
+    if bits[0] != "1":
+        fail("the PPS's id is not 0")
+    bits = "010" + bits[1:] + "1"
+    bits += "0" * (-len(bits) % 8)
+    payload, zeros = bytearray(), 0
+    for i in range(0, len(bits), 8):
+        byte = int(bits[i:i + 8], 2)
+        if zeros >= 2 and byte <= 3:
+            payload.append(3)
+            zeros = 0
+        payload.append(byte)
+        zeros = zeros + 1 if byte == 0 else 0
+    return unit[:header + 2] + bytes(payload)
+
+
 def mp4_start():
     # Where an MP4 recording can start, and a damaged picture inside it.
     # Each row: input, options, exit status, what standard error says, the
@@ -434,6 +456,14 @@ def mp4_start():
         (damaged, ["--frames", "5", "--format", "fmp4"], 0, "90 kHz ticks", ["init.mp4", "seg-00001.m4s"], False),
         (damaged, ["--format", "mp4"], 0, "90 kHz ticks", ["rec-00000.mp4"], False),
     ]
+    # A PPS that no sample entry holds arrives between key pictures (a new
+    # id, used by no picture): hvc1 samples cannot carry it, so the segment's
+    # sample entry is hev1, which can; the one-file recording's is rewritten.
+    trailing = next(i for i, (_, t) in enumerate(units) if t in (0, 1))
+    new_pps = [u for u, _ in units[:trailing]] + [renumbered_pps(units[first_pps][0])] + \
+        [u for u, _ in units[trailing:]]
+    rows += [(new_pps, ["--format", "fmp4"], 0, "", ["init.mp4", "seg-00000.m4s"], True),
+             (new_pps, ["--format", "mp4"], 0, "", ["rec-00000.mp4"], True)]
     for fed, options, status, message, files, plays in rows:
         outdir = os.path.join(work, "out")
         shutil.rmtree(outdir, ignore_errors=True)
@@ -446,6 +476,10 @@ def mp4_start():
         for name in [f for f in files if f.startswith("rec-")] + (["index.m3u8"] if "fmp4" in options else []):
             if plays:
                 decodes(os.path.join(outdir, name), name)
+        if fed is new_pps:
+            init = os.path.join(outdir, files[0])
+            expect(b"hev1" in open(init, "rb").read() and b"hvc1" not in open(init, "rb").read()[40:],
+                   "%s: the sample entry that carries a PPS is not hev1" % options)
 
 
 def usage():
