@@ -14,6 +14,13 @@ public:
     explicit WriteError(const std::string& what) : std::runtime_error(what) {}
 };
 
+// A write error already reported on standard error, with what became of the
+// recording after it.
+class ReportedWriteError : public WriteError {
+public:
+    explicit ReportedWriteError(const std::string& what) : WriteError(what) {}
+};
+
 // "cannot ACTION 'PATH': strerror(errno)" as a WriteError.
 [[noreturn]] void ThrowWriteError(const char* action, const std::string& path);
 

@@ -4,6 +4,7 @@
 #include "FragmentedOutput.h"
 #include "Messages.h"
 #include "NalUnitReader.h"
+#include "OutputFiles.h"
 #include "PictureReader.h"
 #include "Progress.h"
 
@@ -140,6 +141,11 @@ void Walk::ReportSkip() {
 SplitResult Walk::Run() {
     try {
         return WalkUnits();
+    } catch (const WriteError& e) {
+        // The failure first, then what was kept of the recording.
+        messages_.Say(e.what());
+        Abandon();
+        throw ReportedWriteError(e.what());
     } catch (...) {
         Abandon();
         throw;

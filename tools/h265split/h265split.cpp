@@ -113,6 +113,8 @@ int main(int argc, char** argv) {
         if (madeDirectory)
             ::rmdir(options.directory.c_str()); // only when nothing was written into it
         return Fail(e.what());
+    } catch (const ReportedWriteError&) {
+        return kExitFailure;
     } catch (const WriteError& e) {
         return Fail(e.what());
     } catch (const std::system_error& e) {
