@@ -89,8 +89,13 @@ def truncated():
     # its picture. Slice data cut short cannot be told from whole slice data
     # without decoding it. (stream, cut, start of the last access unit, what
     # is wrong with it): u are the offsets of the units.
+    # The second row's cut leaves 4 bytes of the last picture's NAL unit: its
+    # st_ref_pic_set ends inside num_positive_pics (bits 31..33, as ffmpeg's
+    # trace_headers reads it), and ffmpeg says "Too many refs in a short term RPS".
     cut_off = "is followed by a cut-off NAL unit"
     cases = [("x265_192x128_open_gop_cra.hevc", lambda u: u[-1] + 6, lambda u: u[-2], cut_off),
+             ("x265_192x128_open_gop_cra.hevc", lambda u: u[-1] + 8, lambda u: u[-1],
+              "ends inside a slice segment header"),
              ("x265_320x240_slices4_aud_hash.hevc", lambda u: u[-2] + 4, lambda u: u[-6], cut_off),
              ("x265_320x240_slices4_aud_hash.hevc", lambda u: u[-6] + 7, lambda u: u[-6],
               "ends before the access unit's picture")]
