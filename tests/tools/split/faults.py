@@ -331,7 +331,12 @@ def sigterm():
 def usage():
     cases = [(["--format", "avi", "in", "out"], 2, "invalid value 'avi' for --format (raw, fmp4 or mp4)"),(["--help"], 0, ""), (["--frames", "0", "in", "out"], 2, "invalid value '0' for --frames"),
              (["--seconds", "x", "in", "out"], 2, "invalid value 'x' for --seconds"), (["in"], 2, "INPUT and OUTDIR"),
-             (["--bogus", "in", "out"], 2, "unknown option '--bogus'"), (["--fps"], 2, "'--fps' needs a value")]
+             (["--bogus", "in", "out"], 2, "unknown option '--bogus'"), (["--fps"], 2, "'--fps' needs a value"),
+             (["--frames", "5", "--seconds", "2", "in", "out"], 2, "--frames and --seconds are alternatives"),
+             (["--format", "mp4", "--seconds", "2", "in", "out"], 2,
+              "--seconds does not go with --format mp4: one file holds the whole recording"),
+             (["--frames", "3", "--format", "mp4", "in", "out"], 2, "--frames does not go with --format mp4"),
+             (["--fps", "30", "--frames", "3", "in", "out"], 1, "cannot open 'in'")]
     for args, status, message in cases:
         result = subprocess.run([tool] + args, capture_output=True, text=True)
         expect(result.returncode == status and message in result.stderr, "%s: %d %s" % (args, result.returncode,
