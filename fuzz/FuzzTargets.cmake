@@ -8,21 +8,22 @@ set(H265_FUZZ_TARGETS header_parser nalu_type sps pps slice bit_reader scanner s
 set(H265_FUZZ_STREAM_SYNTAX_SOURCES
   SyntaxError.cpp RbspBits.cpp ProfileTierLevelSyntax.cpp ScalingListData.cpp ShortTermRefPicSet.cpp
   HrdParameters.cpp VuiParameters.cpp SpsSyntax.cpp VpsSyntax.cpp PpsSyntax.cpp SlicePocHeader.cpp
-  PictureOrderCount.cpp HdrSei.cpp SlicePicParameterSetId.cpp StreamTiming.cpp OutputOrder.cpp)
+  SliceReferencePictures.cpp PictureOrderCount.cpp HdrSei.cpp SlicePicParameterSetId.cpp StreamTiming.cpp OutputOrder.cpp)
 set(H265_FUZZ_TOOL_SUPPORT_DIR ${CMAKE_CURRENT_LIST_DIR}/../tools/support)
 list(TRANSFORM H265_FUZZ_STREAM_SYNTAX_SOURCES PREPEND ${H265_FUZZ_TOOL_SUPPORT_DIR}/)
 
 # split runs h265split's walk with its output in memory: the tools' support
 # library and h265split without its main().
 set(H265_FUZZ_SPLIT_SOURCES
-  support/StreamInput.cpp support/NalUnitReader.cpp support/Progress.cpp support/Listing.cpp
+  support/StreamInput.cpp support/NalUnitReader.cpp support/InputKind.cpp support/CountedNoun.cpp
+  support/Progress.cpp support/Listing.cpp
   support/GeneralProfileTierLevel.cpp support/SpsDescription.cpp support/ParameterSets.cpp
   support/SlicePicParameterSetId.cpp support/CommandLine.cpp support/OutputOrder.cpp support/FrameRate.cpp
   support/ColourNames.cpp support/SampleAspectRatio.cpp support/StreamTiming.cpp support/SyntaxError.cpp
   support/RbspBits.cpp support/ProfileTierLevelSyntax.cpp support/ScalingListData.cpp
   support/ShortTermRefPicSet.cpp support/HrdParameters.cpp support/VuiParameters.cpp support/SpsSyntax.cpp
-  support/VpsSyntax.cpp support/PpsSyntax.cpp support/SlicePocHeader.cpp support/PictureOrderCount.cpp
-  support/HdrSei.cpp
+  support/VpsSyntax.cpp support/PpsSyntax.cpp support/SlicePocHeader.cpp support/SliceReferencePictures.cpp
+  support/PictureOrderCount.cpp support/HdrSei.cpp
   h265split/Options.cpp h265split/Messages.cpp h265split/OutputFiles.cpp h265split/SegmentFile.cpp
   h265split/SegmentIndex.cpp h265split/AccessUnitAssembler.cpp h265split/PictureReader.cpp
   h265split/Segmenter.cpp h265split/TrackFormat.cpp h265split/FileStore.cpp h265split/FragmentedOutput.cpp

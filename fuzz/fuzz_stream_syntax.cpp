@@ -4,8 +4,8 @@
 //     7.3.1.1 into a buffer, read with reads of 1..32 bits (sizes from the
 //     first byte) must give the same values and end at the same bit;
 //   - ReadSps, ReadVps, ReadPpsHead, ReadHdrSei and, with the SPS when it was
-//     read, ReadSlicePocHeader throw nothing but SyntaxError, and what they
-//     return is within the ranges they check;
+//     read, ReadSlicePocHeader and ReadSliceReferencePictures throw nothing
+//     but SyntaxError, and what they return is within the ranges they check;
 //   - PictureOrderCount over pictures made from the bytes: PicOrderCntVal is
 //     congruent to slice_pic_order_cnt_lsb modulo MaxPicOrderCntLsb;
 //   - the bytes cut at every 00 00 01 into NAL units, through StreamTiming
@@ -20,6 +20,7 @@
 #include "PpsSyntax.h"
 #include "RbspBits.h"
 #include "SlicePocHeader.h"
+#include "SliceReferencePictures.h"
 #include "SpsSyntax.h"
 #include "StreamTiming.h"
 #include "VpsSyntax.h"
@@ -193,6 +194,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (ReadsOrSyntaxError([&] { ReadSlicePocHeader(nal, n, slicePps, sliceSps, header); })) {
         FUZZ_CHECK(header.slice_type <= 2 && header.nal_unit_type <= 31);
         FUZZ_CHECK(uint64_t(header.slice_segment_address) < sliceSps.PicSizeInCtbsY());
+        RbspBits bits(nal, n);
+        SliceReferencePictures refs;
+        if (ReadsOrSyntaxError([&] {
+                ReadSlicePocHeader(bits, slicePps, sliceSps, header);
+                ReadSliceReferencePictures(bits, sliceSps, header, refs);
+            }))
+            FUZZ_CHECK(refs.num_long_term_sps + refs.num_long_term_pics < SliceReferencePictures::kMaxLongTermPictures);
     }
 
     CheckPictureOrderCount(nal, n);

@@ -121,3 +121,13 @@ done
 # SPS units with a forbidden value past what the library reads, and one
 # without, made field by field (the tools' own reader meets them).
 python3 "$(dirname "$0")/timing/make_hostile_sps.py" .
+
+# Input of other kinds, named rather than listed: NAL unit headers that are
+# no H.265 ones (nal_unit_type 63, nuh_layer_id 15), and with ffmpeg an
+# H.264 stream and an MP4 file.
+for i in 1 2 3 4; do bytes 00 00 01 7e 7e 55 aa; done > unrecognised.h265
+if command -v ffmpeg > /dev/null; then
+    ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=128x96:rate=25 -frames:v 10 -c:v libx264 -f h264 h264.264
+    ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=128x96:rate=25 -frames:v 10 -c:v libx265 \
+        -x265-params log-level=error stream.mp4
+fi

@@ -3,6 +3,8 @@
 #include <iostream>
 #include <system_error>
 
+#include "CountedNoun.h"
+#include "InputKind.h"
 #include "Inspector.h"
 #include "NalUnitReader.h"
 #include "PictureTimeline.h"
@@ -24,12 +26,22 @@ bool InspectStream(const std::string& name, const FrameRate* rateOption, Report&
             throw InputError("cannot read " + input.description() + ": " + e.code().message());
         }
     };
-    if (!next()) {
+    const bool any = next();
+    // An MP4 file or an H.264 stream is named as such, not listed as the NAL
+    // units it seems to hold; other input is listed after a warning.
+    const h265tools::InputKind kind = h265tools::GuessInputKind(reader.FirstBytes());
+    const std::string kindMessage = h265tools::InputKindMessage(kind, name, input.description());
+    if (kind == h265tools::InputKind::kIsoBmff || kind == h265tools::InputKind::kH264)
+        throw InputError(kindMessage);
+    if (!any) {
         if (reader.BytesRead() == 0)
             throw InputError(input.description() + " is empty");
-        throw InputError("no start code (00 00 01) in the " + std::to_string(reader.BytesRead()) + " bytes of " +
-                         input.description() + ": not an H.265 Annex B byte stream");
+        throw InputError("no start code (00 00 01) in the " +
+                         h265tools::CountedNoun(reader.BytesRead(), "byte", "bytes") + " of " + input.description() +
+                         ": not an H.265 Annex B byte stream");
     }
+    if (!kindMessage.empty())
+        std::cerr << "h265info: " << kindMessage << '\n';
 
     Inspector inspector;
     h265tools::Progress progress("h265info", h265tools::StreamInput::IsStandardInput(name) ? "standard input" : name,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "CountedNoun.h"
 #include "NalUnitNames.h"
 #include "SvgText.h"
 
@@ -175,13 +176,13 @@ private:
             if (perColumn_ == 1) {
                 Rect(std::string("bar ") + kTypeClass[c.maxType], x, kBaseline - h, w, h,
                      "#" + std::to_string(c.firstPicture) + " " + kTypeName[c.maxType] + ", " +
-                         std::to_string(c.bytes) + " bytes");
+                         h265tools::CountedNoun(c.bytes, "byte", "bytes"));
                 if (c.keyPictures)
                     Rect("key", x - 1, kBaseline - h - 1, w + 2, h + 1, "");
             } else {
                 const double mean = static_cast<double>(c.bytes) / static_cast<double>(c.pictures);
                 Rect(std::string("max ") + kTypeClass[c.maxType], x, kBaseline - h, w, h,
-                     PictureRange(c) + " (" + std::to_string(c.pictures) + " pictures): max " +
+                     PictureRange(c) + " (" + h265tools::CountedNoun(c.pictures, "picture", "pictures") + "): max " +
                          std::to_string(c.maxBytes) + " bytes, mean " + Coordinate(mean) + " bytes");
                 Rect(std::string("mean ") + kTypeClass[c.MajorityType()], x, kBaseline - BarHeight(mean), w,
                      BarHeight(mean), "");

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "CountedNoun.h"
 #include "SpsDescription.h"
 #include "SvgChart.h"
 
@@ -81,8 +82,9 @@ std::vector<std::string> SvgReport::TitleLines(const Summary& s) const {
             profile = ProfileTierLevelText(s.sps);
     }
     const std::uint64_t pictures = assembler_.Pictures();
-    std::string counts = std::to_string(pictures) + " pictures (I " + std::to_string(s.pictures[0]) + ", P " +
-                         std::to_string(s.pictures[1]) + ", B " + std::to_string(s.pictures[2]);
+    std::string counts = h265tools::CountedNoun(pictures, "picture", "pictures") + " (I " +
+                         std::to_string(s.pictures[0]) + ", P " + std::to_string(s.pictures[1]) + ", B " +
+                         std::to_string(s.pictures[2]);
     if (untypedPictures_)
         counts += ", unknown type " + std::to_string(untypedPictures_);
     counts += "), " + std::to_string(s.keyPictures.size()) + " key";

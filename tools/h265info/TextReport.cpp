@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "ColourNames.h"
+#include "CountedNoun.h"
 #include "NalUnitNames.h"
 #include "PictureTime.h"
 #include "SampleAspectRatio.h"
@@ -59,7 +60,8 @@ std::string Decimal(double value, int decimals) {
 void WriteTiming(std::ostream& out, const TimingSummary& t) {
     Row(out, "frame rate", FrameRateText(t.rate));
     Row(out, "duration",
-        SecondsText(t.duration) + " s (" + std::to_string(t.outputPictures) + " pictures output)");
+        SecondsText(t.duration) + " s (" + h265tools::CountedNoun(t.outputPictures, "picture", "pictures") +
+            " output)");
     if (!t.haveSps)
         return;
     const VuiParameters& vui = t.vui;
@@ -181,7 +183,7 @@ void TextReport::Unit(const UnitRecord& unit) {
 void TextReport::End(const Summary& s) {
     out_ << "\nSummary\n";
     Row(out_, "file size",
-        std::to_string(s.fileSize) + " bytes" +
+        h265tools::CountedNoun(s.fileSize, "byte", "bytes") +
             (s.leadingBytes ? " (" + std::to_string(s.leadingBytes) + " before the first start code)" : ""));
     Row(out_, "NAL units", std::to_string(s.unitCount));
     Row(out_, "first NAL unit",
@@ -235,7 +237,8 @@ void TextReport::End(const Summary& s) {
                              : "VPS, SPS and PPS do not all come before the first picture");
     WriteTiming(out_, s.timing);
     if (s.timing.notes)
-        Row(out_, "unread by the timing", std::to_string(s.timing.notes) + " NAL units (see standard error)");
+        Row(out_, "unread by the timing",
+            h265tools::CountedNoun(s.timing.notes, "NAL unit", "NAL units") + " (see standard error)");
     if (s.errorCount)
         Row(out_, "errors", std::to_string(s.errorCount) + " (see standard error)");
     WriteListings(out_, "SPS", s.spsListings);

@@ -50,7 +50,8 @@ struct AccessUnit {
     int pictureType = -1;  // NALU_TYPE_I/P/B_FRAME from ParseSliceType, -1 when unknown
     unsigned int ppsId = 0;
     h265tools::ParameterSets::Pair parameterSets; // the PPS it names and that PPS's SPS; null when not kept
-    // A slice segment header of the access unit ends before slice_type: at the
+    // A slice segment header of the access unit ends before slice_type, or
+    // the picture's first one before slice_temporal_mvp_enabled_flag: at the
     // end of the stream, the sign of a cut-off access unit.
     bool sliceHeaderTruncated = false;
     // PicOrderCntVal of the picture, when the tools' syntax reader could read

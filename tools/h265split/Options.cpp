@@ -47,6 +47,7 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
     unsigned long long frames = 0;
     double seconds = 2.0;
     bool haveFps = false;
+    bool haveSeconds = false;
     std::vector<std::string> operands;
     h265tools::CommandLine line(args);
     std::string arg;
@@ -89,6 +90,7 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
             continue;
         }
         haveFps = haveFps || arg == "--fps";
+        haveSeconds = haveSeconds || arg == "--seconds";
         const bool valid = arg == "--frames"    ? ParseCount(value, frames)
                            : arg == "--seconds" ? ParsePositive(value, seconds)
                                                 : h265tools::ParseFrameRate(value, options.rules.rate);
@@ -105,6 +107,15 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
     options.input = operands[0];
     options.directory = operands[1];
     options.rules.haveRate = haveFps;
+    if (frames > 0 && haveSeconds) {
+        error = "--frames and --seconds are alternatives: give one";
+        return Command::kUsageError;
+    }
+    if (options.format == OutputFormat::kMp4 && (frames > 0 || haveSeconds)) {
+        error = std::string(frames > 0 ? "--frames" : "--seconds") +
+                " does not go with --format mp4: one file holds the whole recording";
+        return Command::kUsageError;
+    }
     if (options.format == OutputFormat::kMp4) {
         // One MP4 file holds the whole recording: only a new picture size,
         // which needs a new sample entry, starts another.
@@ -124,13 +135,13 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
 }
 
 const char* UsageText() {
-    return "Usage: h265split [--frames N | --seconds S [--fps F]] [--keep-rasl] [--json]\n"
+    return "Usage: h265split [--frames N | --seconds S] [--fps F] [--keep-rasl] [--json]\n"
            "                 [--format raw|fmp4|mp4] INPUT|- OUTDIR\n"
            "       h265split --help\n";
 }
 
 const char* HelpText() {
-    return "Usage: h265split [--frames N | --seconds S [--fps F]] [--keep-rasl] [--json]\n"
+    return "Usage: h265split [--frames N | --seconds S] [--fps F] [--keep-rasl] [--json]\n"
            "                 [--format raw|fmp4|mp4] INPUT|- OUTDIR\n"
            "       h265split --help\n"
            "\n"
@@ -155,10 +166,11 @@ const char* HelpText() {
            "Options:\n"
            "  --frames N     start a segment at a key picture N or more pictures after\n"
            "                 the current segment's key picture, in output order\n"
-           "  --seconds S    the same after S seconds (default 2), at the frame rate of\n"
-           "                 the first key picture's SPS VUI or VPS timing, else 25\n"
-           "  --fps F        pictures per second over what the stream says: a number\n"
-           "                 or a fraction such as 30000/1001\n"
+           "  --seconds S    the same after S seconds (default 2) at the frame rate\n"
+           "  --fps F        the frame rate, over the stream's own: a number or a\n"
+           "                 fraction such as 30000/1001. Without it, the rate of the\n"
+           "                 SPS VUI timing, else of the VPS timing, else 25. It gives\n"
+           "                 the times of index.csv and of MP4 output too\n"
            "  --keep-rasl    keep the RASL pictures of a CRA picture that starts a segment\n"
            "  --json         also write OUTDIR/index.json, a JSON array kept complete\n"
            "                 after every segment\n"
@@ -167,15 +179,16 @@ const char* HelpText() {
            "                 playlists index.m3u8 and master.m3u8; mp4: one fragmented\n"
            "                 MP4 file OUTDIR/rec-00000.mp4 for the whole recording (a new\n"
            "                 one at a new picture size), playable up to its last fragment\n"
-           "                 while it is written. MP4 times come from the stream's frame\n"
-           "                 rate (SPS VUI, else VPS, else --fps, else 25) and its\n"
+           "                 while it is written (--frames and --seconds do not apply).\n"
+           "                 MP4 times come from the frame rate (see --fps) and the\n"
            "                 picture order count\n"
            "  -h, --help     show this help\n"
            "\n"
            "Exit status:\n"
            "  0  segments written (skipped bytes and a cut-off last access unit are\n"
            "     reported on standard error)\n"
-           "  1  the input cannot be read or holds no key picture, or a write failed\n"
+           "  1  the input cannot be read, is no H.265 stream or holds no key picture,\n"
+           "     or a write failed\n"
            "  2  usage error\n";
 }
 

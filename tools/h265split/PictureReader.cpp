@@ -31,6 +31,8 @@ void PictureReader::ObserveTiming(const NalUnitView& unit, AccessUnit& au) {
     h265tools::PictureTiming timing;
     std::string note;
     const h265tools::StreamTiming::Seen seen = timing_.Observe(unit.data + h, unit.size - h, unit.offset, timing, note);
+    if (timing.sliceHeaderCut)
+        au.sliceHeaderTruncated = true;
     if (seen == h265tools::StreamTiming::Seen::kPicture && !au.hasPoc) {
         au.hasPoc = true;
         au.poc = timing.poc;

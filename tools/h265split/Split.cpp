@@ -1,7 +1,9 @@
 #include "Split.h"
 
 #include "AccessUnitAssembler.h"
+#include "CountedNoun.h"
 #include "FragmentedOutput.h"
+#include "InputKind.h"
 #include "Messages.h"
 #include "NalUnitReader.h"
 #include "OutputFiles.h"
@@ -78,7 +80,8 @@ class Walk {
 public:
     Walk(h265tools::StreamInput& input, const Options& options, OutputMaker makeOutput, void* context,
          const volatile std::sig_atomic_t* stop)
-        : input_(input), progress_("h265split", input.description(), input.size(), h265tools::Progress::Rows::kNoRows),
+        : input_(input), inputName_(options.input),
+          progress_("h265split", input.description(), input.size(), h265tools::Progress::Rows::kNoRows),
           messages_(&progress_), rateOption_(options.rules.rate),
           pictures_(messages_, options.rules.haveRate ? &rateOption_ : nullptr),
           output_(makeOutput(options, pictures_, messages_, context)),
@@ -98,8 +101,12 @@ private:
     void NoteSkip(const NalUnitView& unit);
     void ReportSkip();
     void Finish(bool stopped);
+    // Throws the InputError that names an MP4 file or an H.264 stream;
+    // returns the warning for other input that is no H.265, else "".
+    std::string RefuseMp4OrH264() const;
 
     h265tools::StreamInput& input_;
+    const std::string inputName_;
     h265tools::Progress progress_;
     Messages messages_;
     const h265tools::FrameRate rateOption_;
@@ -138,6 +145,14 @@ void Walk::ReportSkip() {
     pendingSkip_ = false;
 }
 
+std::string Walk::RefuseMp4OrH264() const {
+    const h265tools::InputKind kind = h265tools::GuessInputKind(reader_.FirstBytes());
+    const std::string message = h265tools::InputKindMessage(kind, inputName_, input_.description());
+    if (kind == h265tools::InputKind::kIsoBmff || kind == h265tools::InputKind::kH264)
+        throw h265tools::InputError(message);
+    return message;
+}
+
 SplitResult Walk::Run() {
     try {
         return WalkUnits();
@@ -170,6 +185,14 @@ SplitResult Walk::WalkUnits() {
     bool first = true;
     unsigned int units = 0;
     while (reader_.Next(unit)) {
+        // Before anything is written or reported. A pipe may have given
+        // too few bytes to tell yet: then the end of a walk that found no
+        // key picture asks again.
+        if (first) {
+            const std::string warning = RefuseMp4OrH264();
+            if (!warning.empty())
+                messages_.Say(warning);
+        }
         if (first && reader_.LeadingBytes() > 0)
             messages_.Say("skipped " + Bytes(reader_.LeadingBytes()) + " before the first start code");
         first = false;
@@ -187,12 +210,13 @@ SplitResult Walk::WalkUnits() {
             segmenter_.Settle();
         pictures_.Observe(unit, header, assembler_.Current());
         if (++units % 1024 == 0) // the progress line's text is made only now and then
-            progress_.Update(reader_.BytesRead(), std::to_string(segmenter_.segments()) + " segments");
+            progress_.Update(reader_.BytesRead(), h265tools::CountedNoun(segmenter_.segments(), "segment", "segments"));
     }
     if (first) {
         if (reader_.Stopped())
             return SplitResult{0, true};
         const std::uint64_t size = reader_.LeadingBytes();
+        RefuseMp4OrH264();
         throw h265tools::InputError(size == 0 ? input_.description() + " is empty"
                                               : "no start code (00 00 01) in the " + Bytes(size) + " of " +
                                                     input_.description());
@@ -232,15 +256,17 @@ void Walk::Finish(bool stopped) {
     if (segmenter_.segments() > 0)
         output_->Finish();
     if (segmenter_.skippedBytes() > 0 && segmenter_.segments() > 0)
-        messages_.Say("skipped " + std::to_string(segmenter_.skippedPictures()) + " pictures (" +
+        messages_.Say("skipped " + h265tools::CountedNoun(segmenter_.skippedPictures(), "picture", "pictures") + " (" +
                       Bytes(segmenter_.skippedBytes()) + ") before the first key picture");
     if (segmenter_.segments() == 0 && !stopped && !segmenter_.passedKeyReason().empty())
         throw h265tools::InputError("no key picture in " + input_.description() +
                                     " could start a segment (the last one " + segmenter_.passedKeyReason() +
                                     "); no segment written");
-    if (segmenter_.segments() == 0 && !stopped)
+    if (segmenter_.segments() == 0 && !stopped) {
+        RefuseMp4OrH264();
         throw h265tools::InputError("no key picture (IDR, CRA or BLA) in " + input_.description() +
                                     "; no segment written");
+    }
 }
 
 } // namespace

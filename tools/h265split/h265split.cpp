@@ -14,6 +14,7 @@
 #include <system_error>
 #include <vector>
 
+#include "CountedNoun.h"
 #include "EarlierRun.h"
 #include "Messages.h"
 #include "Options.h"
@@ -107,7 +108,8 @@ int main(int argc, char** argv) {
         madeDirectory = PrepareDirectory(options.directory);
         const SplitResult result = Split(input, options, &stopRequested);
         if (result.stopped)
-            std::cerr << "h265split: stopped by a signal after " << result.segments << " segments\n";
+            std::cerr << "h265split: stopped by a signal after "
+                      << h265tools::CountedNoun(result.segments, "segment", "segments") << '\n';
         return 0;
     } catch (const h265tools::InputError& e) {
         if (madeDirectory)

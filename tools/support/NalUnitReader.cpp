@@ -30,6 +30,8 @@ bool NalUnitReader::Fill() {
     for (;;) {
         const ssize_t n = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
         if (n > 0) {
+            const std::size_t keep = std::min(static_cast<std::size_t>(n), kFirstBytes - firstBytes_.size());
+            firstBytes_.insert(firstBytes_.end(), buffer_.data() + end_, buffer_.data() + end_ + keep);
             end_ += static_cast<std::size_t>(n);
             return true;
         }

@@ -53,6 +53,10 @@ public:
     std::uint64_t LeadingBytes() const { return leadingBytes_; }
     // Bytes read from the stream so far.
     std::uint64_t BytesRead() const { return bufferOffset_ + end_; }
+    // The first bytes of the stream read so far, up to kFirstBytes of them:
+    // what tells an input of another kind (GuessInputKind).
+    static const std::size_t kFirstBytes = 64u << 10;
+    const std::vector<unsigned char>& FirstBytes() const { return firstBytes_; }
 
 private:
     // Appends what the stream has next, growing the buffer when it is full.
@@ -71,6 +75,7 @@ private:
     std::size_t window_;
     const volatile std::sig_atomic_t* stop_ = nullptr;
     std::vector<unsigned char> buffer_;
+    std::vector<unsigned char> firstBytes_;
     std::size_t end_ = 0;            // bytes of buffer_ in use
     std::uint64_t bufferOffset_ = 0; // stream offset of buffer_[0]
     std::uint64_t leadingBytes_ = 0;

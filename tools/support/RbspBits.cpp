@@ -10,6 +10,13 @@ const int kMaxUeLeadingZeros = 31; // 2^32 - 2, the largest value that fits 32 b
 
 } // namespace
 
+int CeilLog2(std::uint64_t n) {
+    int bits = 0;
+    while (bits < 64 && (std::uint64_t(1) << bits) < n)
+        ++bits;
+    return bits;
+}
+
 RbspBits::RbspBits(const unsigned char* nal, std::size_t size) : nal_(nal), size_(size) {}
 
 int RbspBits::NalUnitType() const { return size_ < 2 ? 0 : (nal_[0] >> 1) & 0x3F; }
@@ -22,7 +29,7 @@ int RbspBits::TemporalId() const {
 int RbspBits::LayerId() const { return size_ < 2 ? 0 : ((nal_[0] & 1) << 5) | (nal_[1] >> 3); }
 
 void RbspBits::Truncated(const char* name) const {
-    throw SyntaxError(std::string("ends before ") + name + " (truncated)");
+    throw SyntaxError(std::string("ends before ") + name + " (truncated)", true);
 }
 
 void RbspBits::NextByte() {

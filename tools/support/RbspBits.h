@@ -66,6 +66,10 @@ private:
     int stopBit_ = 0;         // position of the stop bit in stopByte_, 0 = MSB
 };
 
+// Ceil( Log2( n ) ) for n >= 1: the length of a u(v) element that picks one
+// of n things (slice_segment_address, short_term_ref_pic_set_idx, lt_idx_sps).
+int CeilLog2(std::uint64_t n);
+
 } // namespace h265tools
 
 #endif

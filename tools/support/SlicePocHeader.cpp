@@ -10,22 +10,18 @@ namespace {
 
 const int kBlaWLp = 16, kRsvIrapVcl23 = 23, kIdrWRadl = 19, kIdrNLp = 20;
 
-// Ceil( Log2( n ) ) for n >= 1.
-int CeilLog2(std::uint64_t n) {
-    int bits = 0;
-    while (bits < 64 && (std::uint64_t(1) << bits) < n)
-        ++bits;
-    return bits;
-}
-
 } // namespace
 
-// 7.3.6.1 General slice segment header syntax, up to slice_pic_order_cnt_lsb
 void ReadSlicePocHeader(const unsigned char* nal, std::size_t size, const PpsHead& pps, const SpsSyntax& sps,
                         SlicePocHeader& header) {
-    RbspBits bits(nal, size);
     if (size < 2)
-        throw SyntaxError("ends before first_slice_segment_in_pic_flag (truncated)");
+        throw SyntaxError("ends before first_slice_segment_in_pic_flag (truncated)", true);
+    RbspBits bits(nal, size);
+    ReadSlicePocHeader(bits, pps, sps, header);
+}
+
+// 7.3.6.1 General slice segment header syntax, up to slice_pic_order_cnt_lsb
+void ReadSlicePocHeader(RbspBits& bits, const PpsHead& pps, const SpsSyntax& sps, SlicePocHeader& header) {
     header.nal_unit_type = bits.NalUnitType();
     header.temporal_id = bits.TemporalId();
     if (header.nal_unit_type > 31)

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "PpsSyntax.h"
+#include "RbspBits.h"
 #include "SpsSyntax.h"
 
 namespace h265tools {
@@ -32,6 +33,10 @@ struct SlicePocHeader {
 // before.
 void ReadSlicePocHeader(const unsigned char* nal, std::size_t size, const PpsHead& pps, const SpsSyntax& sps,
                         SlicePocHeader& header);
+// The same with the unit's reader, which is left after slice_pic_order_cnt_lsb
+// (after slice_segment_address for a dependent slice segment), where
+// ReadSliceReferencePictures goes on.
+void ReadSlicePocHeader(RbspBits& bits, const PpsHead& pps, const SpsSyntax& sps, SlicePocHeader& header);
 
 } // namespace h265tools
 

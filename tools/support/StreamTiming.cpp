@@ -4,6 +4,7 @@
 
 #include "SlicePicParameterSetId.h"
 #include "SlicePocHeader.h"
+#include "SliceReferencePictures.h"
 #include "SyntaxError.h"
 
 namespace h265tools {
@@ -146,12 +147,23 @@ StreamTiming::Seen StreamTiming::ObserveSlice(const unsigned char* nal, std::siz
     if (pps->pps_seq_parameter_set_id > 15 || !keptSps)
         return Seen::kUnknownPicture;
     const SpsSyntax* sps = keptSps.get();
+    RbspBits bits(nal, size);
     SlicePocHeader header;
     try {
-        ReadSlicePocHeader(nal, size, *pps, *sps, header);
+        ReadSlicePocHeader(bits, *pps, *sps, header);
     } catch (const SyntaxError& e) {
+        timing.sliceHeaderCut = e.truncated;
         note = "slice segment at byte offset " + std::to_string(offset) + ": " + e.what();
         return Seen::kUnknownPicture;
+    }
+    // The same reading goes on through the reference picture sets, so that a
+    // stream cut inside them shows. The picture order count is known by now:
+    // a value out of range there is left to the decoder.
+    try {
+        SliceReferencePictures refs;
+        ReadSliceReferencePictures(bits, *sps, header, refs);
+    } catch (const SyntaxError& e) {
+        timing.sliceHeaderCut = e.truncated;
     }
     if (activeSps_ != keptSps)
         activeSps_ = keptSps;

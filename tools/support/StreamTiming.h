@@ -31,6 +31,10 @@ struct PictureTiming {
     // pictures still waiting for output are discarded.
     bool noOutputOfPriorPics = false;
     unsigned int temporalId = 0;
+    // The NAL unit ends inside the part of the slice segment header read
+    // here (up to slice_temporal_mvp_enabled_flag), also when the picture is
+    // kUnknownPicture. Only at the end of a stream is that a cut.
+    bool sliceHeaderCut = false;
     const SpsSyntax* sps = nullptr; // the SPS the picture activates
     const VpsSyntax* vps = nullptr; // that SPS's VPS, null when none could be read
 

@@ -12,7 +12,11 @@
 namespace h265tools {
 
 struct SyntaxError : std::runtime_error {
-    explicit SyntaxError(const std::string& message) : std::runtime_error(message) {}
+    explicit SyntaxError(const std::string& message, bool endsEarly = false)
+        : std::runtime_error(message), truncated(endsEarly) {}
+    // The unit ends before the element: at the end of a stream, the sign of a
+    // cut, where a value out of range is damage.
+    bool truncated;
 };
 
 // "NAME VALUE is above LIMIT", thrown when VALUE > LIMIT.

@@ -3,10 +3,11 @@
 feeds the tool and what must come of it.
 
   faults.py H265SPLIT DATA_DIR WORKDIR CASE
-CASE: garbage, truncated, no_key_picture, write_error, short_writes, symlink,
-sigterm, usage, mp4_write_error, mp4_sigterm, mp4_cut, mp4_restart, leftovers,
-unrelated_files. short_writes exits 77 (skipped) without H265SPLIT_WRITE_SHIM,
-the path of the write shim (short_writes.cpp); H265SPLIT_WRITE_SHIM_SKIP says why. The write failure
+CASE: garbage, truncated, no_key_picture, not_h265, write_error, short_writes,
+symlink, sigterm, usage, mp4_write_error, mp4_sigterm, mp4_cut, mp4_start,
+mp4_restart, leftovers, unrelated_files. short_writes exits 77 (skipped)
+without H265SPLIT_WRITE_SHIM, the path of the write shim (short_writes.cpp);
+H265SPLIT_WRITE_SHIM_SKIP says why. The write failure
 shim (write_failure_shim.cpp) is H265SPLIT_FAIL_SHIM; without it the cases
 that need it are skipped or left out.
 """
@@ -89,8 +90,13 @@ def truncated():
     # its picture. Slice data cut short cannot be told from whole slice data
     # without decoding it. (stream, cut, start of the last access unit, what
     # is wrong with it): u are the offsets of the units.
+    # The second row's cut leaves 4 bytes of the last picture's NAL unit: its
+    # st_ref_pic_set ends inside num_positive_pics (bits 31..33, as ffmpeg's
+    # trace_headers reads it), and ffmpeg says "Too many refs in a short term RPS".
     cut_off = "is followed by a cut-off NAL unit"
     cases = [("x265_192x128_open_gop_cra.hevc", lambda u: u[-1] + 6, lambda u: u[-2], cut_off),
+             ("x265_192x128_open_gop_cra.hevc", lambda u: u[-1] + 8, lambda u: u[-1],
+              "ends inside a slice segment header"),
              ("x265_320x240_slices4_aud_hash.hevc", lambda u: u[-2] + 4, lambda u: u[-6], cut_off),
              ("x265_320x240_slices4_aud_hash.hevc", lambda u: u[-6] + 7, lambda u: u[-6],
               "ends before the access unit's picture")]
@@ -118,6 +124,32 @@ def no_key_picture():
     os.mkdir(outdir)
     status, err, _ = run([], tail)
     expect(status == 1 and os.listdir(outdir) == [], "files left in OUTDIR: %s" % os.listdir(outdir))
+
+
+def not_h265():
+    # An H.264 stream and an MP4 file (made here), from a file or a pipe, are
+    # named as such before anything is written or reported; other NAL unit
+    # headers are named first, before the walk goes on.
+    if not shutil.which("ffmpeg"):
+        print("SKIPPED: ffmpeg is not installed")
+        sys.exit(77)
+    h264, mp4 = os.path.join(work, "x.264"), os.path.join(work, "x.mp4")
+    subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=128x96:rate=25",
+                    "-frames:v", "10", "-c:v", "libx264", "-f", "h264", h264], check=True)
+    subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-i", os.path.join(data_dir, "x265_192x128_open_gop_cra.hevc"),
+                    "-c", "copy", mp4], check=True)
+    extract = "is an MP4 file, not an Annex B byte stream (extract the stream with: ffmpeg -i %s -c:v copy -f hevc -)"
+    cases = [([h264], None, "'%s' is an H.264 stream, not H.265" % h264),
+             ([mp4], None, "'%s' " % mp4 + extract % ("'%s'" % mp4)),
+             (["-"], open(mp4, "rb").read(), "standard input " + extract % "-"),
+             (["-"], b"\x00\x00\x01\x7e\x7e\x55" * 4, "standard input does not look like an H.265 Annex B byte "
+              "stream: most of its first NAL unit headers are no H.265 ones")]
+    for args, stdin, message in cases:
+        outdir = os.path.join(work, "out")
+        result = subprocess.run([tool] + args + [outdir], input=stdin, capture_output=True)
+        err = result.stderr.decode()
+        expect(result.returncode == 1 and err.startswith("h265split: " + message + "\n"), "%s: %s" % (args, err))
+        expect(not os.path.exists(outdir), "%s: OUTDIR is left behind" % args)
 
 
 def write_error():
@@ -390,7 +422,7 @@ def sigterm():
         process.kill()
         fail("still running 10 s after SIGTERM")
     expect(process.returncode == 0, "exit %d: %s" % (process.returncode, err))
-    expect("stopped by a signal after " in err, err)
+    expect("stopped by a signal after 1 segment\n" in err, err)
     names = check_closed(outdir)
     expect(len(names) >= 1, "no segment")
     if shutil.which("ffmpeg"):
@@ -485,7 +517,12 @@ def mp4_start():
 def usage():
     cases = [(["--format", "avi", "in", "out"], 2, "invalid value 'avi' for --format (raw, fmp4 or mp4)"),(["--help"], 0, ""), (["--frames", "0", "in", "out"], 2, "invalid value '0' for --frames"),
              (["--seconds", "x", "in", "out"], 2, "invalid value 'x' for --seconds"), (["in"], 2, "INPUT and OUTDIR"),
-             (["--bogus", "in", "out"], 2, "unknown option '--bogus'"), (["--fps"], 2, "'--fps' needs a value")]
+             (["--bogus", "in", "out"], 2, "unknown option '--bogus'"), (["--fps"], 2, "'--fps' needs a value"),
+             (["--frames", "5", "--seconds", "2", "in", "out"], 2, "--frames and --seconds are alternatives"),
+             (["--format", "mp4", "--seconds", "2", "in", "out"], 2,
+              "--seconds does not go with --format mp4: one file holds the whole recording"),
+             (["--frames", "3", "--format", "mp4", "in", "out"], 2, "--frames does not go with --format mp4"),
+             (["--fps", "30", "--frames", "3", "in", "out"], 1, "cannot open 'in'")]
     for args, status, message in cases:
         result = subprocess.run([tool] + args, capture_output=True, text=True)
         expect(result.returncode == status and message in result.stderr, "%s: %d %s" % (args, result.returncode,

@@ -358,7 +358,9 @@ def main():
     raw, hls, mp4, raw_whole = (os.path.join(work, n) for n in ("raw", "hls", "mp4", "raw_whole"))
     split(tool, stream, raw, options)
     split(tool, stream, hls, options + ["--format", "fmp4"])
-    split(tool, stream, mp4, options + ["--format", "mp4"])
+    # One file holds the whole recording: the cut options do not go with it.
+    whole_options = [o for i, o in enumerate(options) if o != "--frames" and options[i - 1:i] != ["--frames"]]
+    split(tool, stream, mp4, whole_options + ["--format", "mp4"])
     split(tool, stream, raw_whole, [o for o in options if o != "--json"] + ["--frames", "1000000000000"])
 
     check_hvcc(stream, os.path.join(hls, "init.mp4"), work)

@@ -18,6 +18,7 @@
 #include "PictureOrderCount.h"
 #include "PpsSyntax.h"
 #include "SlicePocHeader.h"
+#include "SliceReferencePictures.h"
 #include "SpsSyntax.h"
 #include "VpsSyntax.h"
 
@@ -329,7 +330,7 @@ void DumpSei(const HdrSei& s) {
     }
 }
 
-void DumpSlice(const SlicePocHeader& h, int nalUnitType) {
+void DumpSlice(const SlicePocHeader& h, const SliceReferencePictures& r, const SpsSyntax& sps, int nalUnitType) {
     Line("first_slice_segment_in_pic_flag", h.first_slice_segment_in_pic_flag);
     if (nalUnitType >= 16 && nalUnitType <= 23)
         Line("no_output_of_prior_pics_flag", h.no_output_of_prior_pics_flag);
@@ -339,8 +340,34 @@ void DumpSlice(const SlicePocHeader& h, int nalUnitType) {
     if (h.dependent_slice_segment_flag)
         return;
     Line("slice_type", h.slice_type);
-    if (nalUnitType != 19 && nalUnitType != 20)
-        Line("slice_pic_order_cnt_lsb", h.slice_pic_order_cnt_lsb);
+    if (nalUnitType == 19 || nalUnitType == 20)
+        return;
+    Line("slice_pic_order_cnt_lsb", h.slice_pic_order_cnt_lsb);
+    Line("short_term_ref_pic_set_sps_flag", r.short_term_ref_pic_set_sps_flag);
+    if (!r.short_term_ref_pic_set_sps_flag && r.st_ref_pic_set.inter_ref_pic_set_prediction_flag)
+        Line("delta_idx_minus1", r.st_ref_pic_set.delta_idx_minus1);
+    if (!r.short_term_ref_pic_set_sps_flag)
+        DumpShortTermRefPicSet(r.st_ref_pic_set, sps.num_short_term_ref_pic_sets);
+    else if (sps.num_short_term_ref_pic_sets > 1)
+        Line("short_term_ref_pic_set_idx", r.short_term_ref_pic_set_idx);
+    if (sps.long_term_ref_pics_present_flag) {
+        if (sps.num_long_term_ref_pics_sps > 0)
+            Line("num_long_term_sps", r.num_long_term_sps);
+        Line("num_long_term_pics", r.num_long_term_pics);
+        for (unsigned i = 0; i < r.num_long_term_sps + r.num_long_term_pics; i++) {
+            if (i >= r.num_long_term_sps) {
+                Line(At("poc_lsb_lt", i), r.poc_lsb_lt[i]);
+                Line(At("used_by_curr_pic_lt_flag", i), r.used_by_curr_pic_lt_flag[i]);
+            } else if (sps.num_long_term_ref_pics_sps > 1) {
+                Line(At("lt_idx_sps", i), r.lt_idx_sps[i]);
+            }
+            Line(At("delta_poc_msb_present_flag", i), r.delta_poc_msb_present_flag[i]);
+            if (r.delta_poc_msb_present_flag[i])
+                Line(At("delta_poc_msb_cycle_lt", i), r.delta_poc_msb_cycle_lt[i]);
+        }
+    }
+    if (sps.sps_temporal_mvp_enabled_flag)
+        Line("slice_temporal_mvp_enabled_flag", r.slice_temporal_mvp_enabled_flag);
 }
 
 struct Streams {
@@ -393,9 +420,12 @@ void DumpUnit(Streams& s, const unsigned char* nal, std::size_t size) {
         auto sps = s.sps.find(pps->second.pps_seq_parameter_set_id);
         if (sps == s.sps.end())
             throw SyntaxError("no SPS " + std::to_string(pps->second.pps_seq_parameter_set_id));
+        RbspBits bits(nal, size);
         SlicePocHeader header;
-        ReadSlicePocHeader(nal, size, pps->second, sps->second, header);
-        DumpSlice(header, type);
+        ReadSlicePocHeader(bits, pps->second, sps->second, header);
+        SliceReferencePictures refs;
+        ReadSliceReferencePictures(bits, sps->second, header, refs);
+        DumpSlice(header, refs, sps->second, type);
         if (header.first_slice_segment_in_pic_flag) {
             const std::int32_t poc = s.poc.Next(type, header.temporal_id, header.slice_pic_order_cnt_lsb,
                                                 sps->second.log2_max_pic_order_cnt_lsb_minus4);
