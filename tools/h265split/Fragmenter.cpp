@@ -5,6 +5,8 @@
 
 namespace h265split {
 
+const std::uint32_t Fragmenter::kMaxSampleDuration;
+
 Fragmenter::Fragmenter(std::uint32_t sampleDuration, const FragmentLimits& limits)
     : sampleDuration_(std::min(std::max(sampleDuration, 1u), kMaxSampleDuration)), limits_(limits) {}
 
