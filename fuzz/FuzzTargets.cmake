@@ -27,9 +27,9 @@ set(H265_FUZZ_SPLIT_SOURCES
   h265split/Options.cpp h265split/Messages.cpp h265split/OutputFiles.cpp h265split/SegmentFile.cpp
   h265split/SegmentIndex.cpp h265split/AccessUnitAssembler.cpp h265split/PictureReader.cpp
   h265split/Segmenter.cpp h265split/TrackFormat.cpp h265split/FileStore.cpp h265split/FragmentedOutput.cpp
-  h265split/Split.cpp h265split/BoxWriter.cpp h265split/HvcC.cpp h265split/CodecString.cpp
-  h265split/InitSegment.cpp h265split/VisualDescription.cpp h265split/MediaFragment.cpp h265split/SampleData.cpp
-  h265split/Fragmenter.cpp h265split/HlsPlaylist.cpp)
+  h265split/Split.cpp h265split/SampleClock.cpp
+  mp4/BoxWriter.cpp mp4/HvcC.cpp mp4/CodecString.cpp mp4/InitSegment.cpp mp4/VisualDescription.cpp
+  mp4/MediaFragment.cpp mp4/SampleData.cpp mp4/Fragmenter.cpp mp4/HlsPlaylist.cpp)
 set(H265_FUZZ_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR}/../tools)
 list(TRANSFORM H265_FUZZ_SPLIT_SOURCES PREPEND ${H265_FUZZ_TOOLS_DIR}/)
 
@@ -42,7 +42,8 @@ function(h265_fuzz_target_sources target name)
     set_target_properties(${target} PROPERTIES CXX_STANDARD 14)
   elseif(name STREQUAL "split")
     target_sources(${target} PRIVATE ${H265_FUZZ_SPLIT_SOURCES})
-    target_include_directories(${target} PRIVATE ${H265_FUZZ_TOOLS_DIR}/support ${H265_FUZZ_TOOLS_DIR}/h265split)
+    target_include_directories(${target} PRIVATE ${H265_FUZZ_TOOLS_DIR}/support ${H265_FUZZ_TOOLS_DIR}/mp4
+                                                 ${H265_FUZZ_TOOLS_DIR}/h265split)
     target_compile_definitions(${target} PRIVATE _FILE_OFFSET_BITS=64)
     set_target_properties(${target} PROPERTIES CXX_STANDARD 14)
   endif()

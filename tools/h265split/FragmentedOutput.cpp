@@ -27,7 +27,7 @@ std::string Pictures(std::uint64_t n) {
 
 // One segment's file: the fragments the Fragmenter hands on, written under a
 // temporary name and renamed when the segment is complete.
-class FragmentedSegment : public SegmentSink, public FragmentConsumer {
+class FragmentedSegment : public SegmentSink, public mp4::FragmentConsumer {
 public:
     FragmentedSegment(FragmentedOutput& output, const std::string& name)
         : output_(output), name_(name), file_(output.store().Create(name, output.format() == OutputFormat::kMp4)) {
@@ -55,27 +55,27 @@ public:
     }
 
     void Write(const unsigned char* data, std::size_t size) override {
-        const NalUnitSpan nal = NalUnitOf(data, size);
+        const mp4::NalUnitSpan nal = mp4::NalUnitOf(data, size);
         if (!nal.data)
             return;
         // hvc1 samples carry no parameter sets: those of the init segment are
         // left out. One the init segment does not hold (a PPS sent later,
         // under a new id or with new content) must stay in the sample, where
         // a decoder finds it: the sample entry becomes hev1.
-        if (IsParameterSet(NalUnitTypeOf(nal)) && !output_.inBand()) {
+        if (mp4::IsParameterSet(mp4::NalUnitTypeOf(nal)) && !output_.inBand()) {
             if (output_.InInit(nal))
                 return;
             const std::vector<unsigned char>& init = output_.CarryParameterSets();
             if (output_.format() == OutputFormat::kMp4)
                 file_->Overwrite(0, init.data(), init.size());
         }
-        AppendLengthPrefixed(sample_, nal);
+        mp4::AppendLengthPrefixed(sample_, nal);
     }
 
     void EndAccessUnit(const AccessUnit& au, bool pictureDropped) override {
         if (!au.HasPicture())
             return; // its NAL units go with the next picture
-        FragmentPicture picture;
+        ClockPicture picture;
         picture.sync = au.key;
         picture.poc = au.poc;
         // The segment's first picture starts its decoding: as an IRAP picture
@@ -90,10 +90,10 @@ public:
         if (IsRasl(au.pictureNalUnitType) && (pictureDropped || !au.output)) {
             sample_.clear();
             if (pictureDropped && au.output && !first_ && output_.format() == OutputFormat::kHls)
-                output_.fragmenter().Skip(picture);
+                output_.clock().Skip(picture);
             return;
         }
-        output_.fragmenter().Add(sample_, picture);
+        output_.clock().Add(sample_, picture);
         first_ = false;
         sample_.clear();
         ++pictures_;
@@ -110,6 +110,7 @@ public:
     }
 
     void Commit(const SegmentSpan& span) override {
+        output_.clock().Flush();
         output_.fragmenter().Flush();
         file_->Commit();
         committed_ = true;
@@ -139,7 +140,7 @@ private:
 
 // A frame that lasts more ticks than this would let a few frames of
 // composition offset exceed 32 bits.
-const std::uint32_t kMaxFrameTicks = Fragmenter::kMaxSampleDuration;
+const std::uint32_t kMaxFrameTicks = SampleClock::kMaxFrameTicks;
 
 } // namespace
 
@@ -164,10 +165,10 @@ FragmentedOutput::FragmentedOutput(OutputFormat format, FileStore& store, const 
 
 FragmentedOutput::~FragmentedOutput() = default;
 
-bool FragmentedOutput::InInit(const NalUnitSpan& nal) const {
-    const HevcDecoderConfiguration& c = segmentTrack_.config;
-    for (const std::vector<NalUnitBytes>* list : {&c.vps, &c.sps, &c.pps})
-        for (const NalUnitBytes& unit : *list)
+bool FragmentedOutput::InInit(const mp4::NalUnitSpan& nal) const {
+    const mp4::HevcDecoderConfiguration& c = segmentTrack_.config;
+    for (const std::vector<mp4::NalUnitBytes>* list : {&c.vps, &c.sps, &c.pps})
+        for (const mp4::NalUnitBytes& unit : *list)
             if (unit.size() == nal.size && std::equal(unit.begin(), unit.end(), nal.data))
                 return true;
     return false;
@@ -176,7 +177,7 @@ bool FragmentedOutput::InInit(const NalUnitSpan& nal) const {
 namespace {
 
 // The hev1 form of a track: the same boxes, the same size.
-void CarryInBand(VideoTrackFormat& track) {
+void CarryInBand(mp4::VideoTrackFormat& track) {
     track.sampleEntry = "hev1";
     track.config.parameterSetsComplete = false;
 }
@@ -188,7 +189,7 @@ const std::vector<unsigned char>& FragmentedOutput::CarryParameterSets() {
         segmentInBand_ = true;
         inBand_ = inBand_ || format_ == OutputFormat::kHls;
         CarryInBand(segmentTrack_);
-        segmentInit_ = MakeInitSegment(segmentTrack_);
+        segmentInit_ = mp4::MakeInitSegment(segmentTrack_);
     }
     return segmentInit_;
 }
@@ -199,7 +200,7 @@ const h265tools::SpsSyntax* FragmentedOutput::ReadKeySps(const AccessUnit& key, 
         spsVersion_ = kept.version;
         spsError_.clear();
         try {
-            const NalUnitSpan nal = NalUnitOf(kept.unit.data(), kept.unit.size());
+            const mp4::NalUnitSpan nal = mp4::NalUnitOf(kept.unit.data(), kept.unit.size());
             h265tools::ReadSps(nal.data, nal.size, sps_);
         } catch (const h265tools::SyntaxError& e) {
             spsError_ = "uses the SPS at byte offset " + std::to_string(kept.offset) +
@@ -228,13 +229,14 @@ bool FragmentedOutput::CanStart(const AccessUnit& key, std::string& why) {
     return true;
 }
 
-void FragmentedOutput::MakeFragmenter() {
-    if (fragmenter_)
-        latePictures_ += fragmenter_->latePictures();
-    FragmentLimits limits;
+void FragmentedOutput::MakeTimeline() {
+    if (sampleClock_)
+        latePictures_ += sampleClock_->latePictures();
+    mp4::FragmentLimits limits;
     // A fragment of about one second: written that often while recording.
     limits.samples = static_cast<std::uint32_t>(std::max(1.0, std::min(1000.0, std::ceil(rate_.PerSecond()))));
-    fragmenter_.reset(new Fragmenter(clock_.sampleDuration, limits));
+    fragmenter_.reset(new mp4::Fragmenter(limits));
+    sampleClock_.reset(new SampleClock(clock_.sampleDuration, *fragmenter_));
 }
 
 std::unique_ptr<SegmentSink> FragmentedOutput::Open(unsigned int number, const AccessUnit& key) {
@@ -258,9 +260,9 @@ std::unique_ptr<SegmentSink> FragmentedOutput::Open(unsigned int number, const A
     }
     // Each file of a one-file recording has its own timeline, from 0.
     if (!fragmenter_ || format_ == OutputFormat::kMp4)
-        MakeFragmenter();
+        MakeTimeline();
 
-    VideoTrackFormat track;
+    mp4::VideoTrackFormat track;
     track.timescale = clock_.timescale;
     track.sampleDuration = clock_.sampleDuration;
     const h265tools::DisplaySize display = h265tools::ComputeDisplaySize(keptSps.description);
@@ -268,7 +270,7 @@ std::unique_ptr<SegmentSink> FragmentedOutput::Open(unsigned int number, const A
     track.height = static_cast<unsigned int>(display.height);
     track.config = DescribeConfiguration(*sps, units, pictures_.hdrSei());
     track.visual = DescribeVisual(*sps, pictures_.hdr());
-    std::vector<unsigned char> init = MakeInitSegment(track);
+    std::vector<unsigned char> init = mp4::MakeInitSegment(track);
     // Players that read one HLS stream through a single MP4 reader (ffmpeg,
     // GStreamer's playbin) keep the first init segment's parameter sets
     // after a new #EXT-X-MAP. From the first change on, segments carry
@@ -280,7 +282,7 @@ std::unique_ptr<SegmentSink> FragmentedOutput::Open(unsigned int number, const A
     segmentInBand_ = inBand_;
     if (segmentInBand_) {
         CarryInBand(track);
-        init = MakeInitSegment(track);
+        init = mp4::MakeInitSegment(track);
     }
     segmentTrack_ = track;
     segmentInit_.swap(init);
@@ -300,20 +302,20 @@ void FragmentedOutput::Committed(const std::string& name, std::uint64_t bytes, c
         // key pictures: the longest such interval up to the first segment's end.
         const double rule = rules_.seconds > 0 ? rules_.seconds : rate_.Seconds(rules_.pictures);
         const double target = std::max(std::ceil(rule + span.longestKeyInterval - 1e-6),
-                                       static_cast<double>(RoundedSeconds(span.seconds)));
-        playlist_.reset(new MediaPlaylist(static_cast<unsigned int>(std::max(1.0, std::min(86400.0, target))),
+                                       static_cast<double>(mp4::RoundedSeconds(span.seconds)));
+        playlist_.reset(new mp4::MediaPlaylist(static_cast<unsigned int>(std::max(1.0, std::min(86400.0, target))),
                                           !rules_.keepRasl));
     }
     // The init segment is written with the first segment that needs it, when
     // that segment's sample entry is known.
-    PlaylistSegment segment;
+    mp4::PlaylistSegment segment;
     segment.newInit = segmentInit_ != init_;
     if (segment.newInit) {
         init_ = segmentInit_;
         track_ = segmentTrack_;
         initName_ = initName_.empty() ? "init.mp4" : Numbered("init-%05u.mp4", segmentNumber_);
         store_.Replace(initName_, std::string(init_.begin(), init_.end()));
-        const std::string codec = HevcCodecString(track_.sampleEntry, track_.config);
+        const std::string codec = mp4::HevcCodecString(track_.sampleEntry, track_.config);
         if (("," + codecs_ + ",").find("," + codec + ",") == std::string::npos)
             codecs_ += (codecs_.empty() ? "" : ",") + codec;
     }
@@ -339,7 +341,7 @@ void FragmentedOutput::Committed(const std::string& name, std::uint64_t bytes, c
 void FragmentedOutput::WritePlaylists(bool ended) {
     // The segment's file and name are on the disk before a playlist names it.
     store_.Replace("index.m3u8", playlist_->Text(ended));
-    StreamInfo info;
+    mp4::StreamInfo info;
     info.bandwidth = maxBitsPerSecond_;
     const double seconds = playlist_->TotalSeconds();
     info.averageBandwidth =
@@ -351,11 +353,11 @@ void FragmentedOutput::WritePlaylists(bool ended) {
     info.transferCharacteristics = track_.visual.transfer_characteristics;
     info.uri = "index.m3u8";
     info.independentSegments = !rules_.keepRasl;
-    store_.Replace("master.m3u8", MasterPlaylistText(info));
+    store_.Replace("master.m3u8", mp4::MasterPlaylistText(info));
 }
 
 void FragmentedOutput::Finish() {
-    const std::uint64_t late = latePictures_ + (fragmenter_ ? fragmenter_->latePictures() : 0);
+    const std::uint64_t late = latePictures_ + (sampleClock_ ? sampleClock_->latePictures() : 0);
     if (late > 0)
         messages_.Say(Pictures(late) + " waited for their output position beyond " +
                       std::to_string(h265tools::OutputOrder::kMaxAge) +

@@ -16,6 +16,7 @@
 
 #include "FileStore.h"
 #include "Fragmenter.h"
+#include "SampleClock.h"
 #include "HlsPlaylist.h"
 #include "InitSegment.h"
 #include "Messages.h"
@@ -54,12 +55,13 @@ public:
 
     OutputFormat format() const { return format_; }
     FileStore& store() { return store_; }
-    Fragmenter& fragmenter() { return *fragmenter_; }
+    mp4::Fragmenter& fragmenter() { return *fragmenter_; }
+    SampleClock& clock() { return *sampleClock_; }
     // The init segment of the open segment.
     const std::vector<unsigned char>& initSegment() const { return segmentInit_; }
     // The parameter sets of the open segment's init segment, to tell repeats
     // in the stream from new ones.
-    bool InInit(const NalUnitSpan& nal) const;
+    bool InInit(const mp4::NalUnitSpan& nal) const;
     // The open segment's samples carry their parameter sets (an hev1 sample
     // entry): in an HLS recording from the first change of parameter sets on.
     bool inBand() const { return segmentInBand_; }
@@ -73,7 +75,7 @@ private:
     // The SPS syntax of the key picture's SPS, read once per kept SPS; null
     // (with `why`) when it cannot be read.
     const h265tools::SpsSyntax* ReadKeySps(const AccessUnit& key, std::string& why);
-    void MakeFragmenter();
+    void MakeTimeline();
     void WritePlaylists(bool ended);
 
     OutputFormat format_;
@@ -81,12 +83,14 @@ private:
     SegmentRules rules_;
     const PictureReader& pictures_;
     Messages& messages_;
-    std::unique_ptr<Fragmenter> fragmenter_;
-    std::uint64_t latePictures_ = 0; // of the fragmenters of earlier files
+    // Each file of a one-file recording has its own: its timeline from 0.
+    std::unique_ptr<mp4::Fragmenter> fragmenter_;
+    std::unique_ptr<SampleClock> sampleClock_;
+    std::uint64_t latePictures_ = 0; // of the clocks of earlier files
     h265tools::FrameRate rate_;
     TrackClock clock_;
     // The open segment's track, init segment and number.
-    VideoTrackFormat segmentTrack_;
+    mp4::VideoTrackFormat segmentTrack_;
     std::vector<unsigned char> segmentInit_;
     unsigned int segmentNumber_ = 0;
     bool segmentInBand_ = false;
@@ -94,10 +98,10 @@ private:
     std::vector<unsigned char> lastHvc1Init_;
     bool inBand_ = false; // every later segment carries its parameter sets
     // The init segment the playlist names last, and its track.
-    VideoTrackFormat track_;
+    mp4::VideoTrackFormat track_;
     std::vector<unsigned char> init_;
     std::string initName_;
-    std::unique_ptr<MediaPlaylist> playlist_;
+    std::unique_ptr<mp4::MediaPlaylist> playlist_;
     std::string codecs_;
     std::uint64_t maxBitsPerSecond_ = 0;
     std::uint64_t totalBytes_ = 0;

@@ -7,9 +7,9 @@ namespace h265split {
 
 namespace {
 
-NalUnitBytes Bytes(const std::vector<unsigned char>& annexB) {
-    const NalUnitSpan nal = NalUnitOf(annexB.data(), annexB.size());
-    return NalUnitBytes(nal.data, nal.data + nal.size);
+mp4::NalUnitBytes Bytes(const std::vector<unsigned char>& annexB) {
+    const mp4::NalUnitSpan nal = mp4::NalUnitOf(annexB.data(), annexB.size());
+    return mp4::NalUnitBytes(nal.data, nal.data + nal.size);
 }
 
 unsigned int GreatestCommonDivisor(unsigned int a, unsigned int b) {
@@ -48,9 +48,9 @@ ParameterSetUnits GatherParameterSets(const h265tools::ParameterSets& sets, cons
     return units;
 }
 
-HevcDecoderConfiguration DescribeConfiguration(const h265tools::SpsSyntax& sps, const ParameterSetUnits& units,
+mp4::HevcDecoderConfiguration DescribeConfiguration(const h265tools::SpsSyntax& sps, const ParameterSetUnits& units,
                                                const std::vector<unsigned char>& hdrSei) {
-    HevcDecoderConfiguration c;
+    mp4::HevcDecoderConfiguration c;
     const h265tools::ProfileTierLevelSyntax& ptl = sps.profile_tier_level;
     c.general_profile_space = ptl.general_profile_space;
     c.general_tier_flag = ptl.general_tier_flag ? 1u : 0u;
@@ -76,8 +76,8 @@ HevcDecoderConfiguration DescribeConfiguration(const h265tools::SpsSyntax& sps, 
     return c;
 }
 
-VisualDescription DescribeVisual(const h265tools::SpsSyntax& sps, const h265tools::HdrSei& hdr) {
-    VisualDescription d;
+mp4::VisualDescription DescribeVisual(const h265tools::SpsSyntax& sps, const h265tools::HdrSei& hdr) {
+    mp4::VisualDescription d;
     d.hdr = hdr;
     if (!sps.vui_parameters_present_flag)
         return d;

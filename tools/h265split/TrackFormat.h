@@ -30,12 +30,12 @@ ParameterSetUnits GatherParameterSets(const h265tools::ParameterSets& sets, cons
 
 // The hvcC record of the parameter sets. `hdrSei` (Annex B, may be empty) is
 // a prefix SEI NAL unit with HDR messages.
-HevcDecoderConfiguration DescribeConfiguration(const h265tools::SpsSyntax& sps, const ParameterSetUnits& units,
+mp4::HevcDecoderConfiguration DescribeConfiguration(const h265tools::SpsSyntax& sps, const ParameterSetUnits& units,
                                                const std::vector<unsigned char>& hdrSei);
 
 // The colr, pasp, mdcv and clli fields: the SPS's VUI and the stream's
 // first HDR SEI messages.
-VisualDescription DescribeVisual(const h265tools::SpsSyntax& sps, const h265tools::HdrSei& hdr);
+mp4::VisualDescription DescribeVisual(const h265tools::SpsSyntax& sps, const h265tools::HdrSei& hdr);
 
 } // namespace h265split
 

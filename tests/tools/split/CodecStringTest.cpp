@@ -34,14 +34,14 @@ const Case kCases[] = {
 
 TEST(CodecString, AnnexE) {
     for (const Case& c : kCases) {
-        h265split::HevcDecoderConfiguration config;
+        mp4::HevcDecoderConfiguration config;
         config.general_profile_space = c.space;
         config.general_tier_flag = c.tier;
         config.general_profile_idc = c.idc;
         config.general_profile_compatibility_flags = c.compatibility;
         config.general_constraint_indicator_flags = c.constraints;
         config.general_level_idc = c.level;
-        EXPECT_EQ(h265split::HevcCodecString("hvc1", config), c.expected) << c.name;
+        EXPECT_EQ(mp4::HevcCodecString("hvc1", config), c.expected) << c.name;
     }
 }
 

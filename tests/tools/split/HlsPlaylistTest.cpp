@@ -10,8 +10,8 @@
 
 namespace {
 
-using h265split::MediaPlaylist;
-using h265split::PlaylistSegment;
+using mp4::MediaPlaylist;
+using mp4::PlaylistSegment;
 
 PlaylistSegment Segment(const char* uri, double seconds, const char* init = nullptr) {
     PlaylistSegment s;
@@ -84,11 +84,11 @@ TEST(HlsPlaylist, MediaPlaylist) {
 TEST(HlsPlaylist, MasterPlaylistVideoRange) {
     const std::pair<unsigned, const char*> kRanges[] = {{16, "PQ"}, {18, "HLG"}, {1, "SDR"}, {14, "SDR"}, {2, "SDR"}};
     for (const auto& c : kRanges) {
-        h265split::StreamInfo info;
+        mp4::StreamInfo info;
         info.codecs = "hvc1.2.4.L93.B0";
         info.uri = "index.m3u8";
         info.transferCharacteristics = c.first;
-        const std::string text = h265split::MasterPlaylistText(info);
+        const std::string text = mp4::MasterPlaylistText(info);
         const std::string line = std::string("CODECS=\"hvc1.2.4.L93.B0\",VIDEO-RANGE=") + c.second + "\nindex.m3u8\n";
         EXPECT_NE(text.find(line), std::string::npos) << c.first << ":\n" << text;
     }

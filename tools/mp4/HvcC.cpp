@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-namespace h265split {
+namespace mp4 {
 
 namespace {
 
@@ -59,4 +59,4 @@ void WriteHvcC(BoxWriter& box, const HevcDecoderConfiguration& c) {
     box.End(hvcC);
 }
 
-} // namespace h265split
+} // namespace mp4

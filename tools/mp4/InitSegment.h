@@ -1,8 +1,8 @@
 // The initialization segment of a fragmented MP4 (ISO/IEC 14496-12 8.8,
 // CMAF style): ftyp and a moov whose one video track has empty sample tables,
 // an hvc1 sample entry and a trex; the samples come in movie fragments.
-#ifndef H265SPLIT_INIT_SEGMENT_H
-#define H265SPLIT_INIT_SEGMENT_H
+#ifndef MP4_INIT_SEGMENT_H
+#define MP4_INIT_SEGMENT_H
 
 #include <cstdint>
 #include <vector>
@@ -10,7 +10,7 @@
 #include "HvcC.h"
 #include "VisualDescription.h"
 
-namespace h265split {
+namespace mp4 {
 
 struct VideoTrackFormat {
     unsigned int width = 0; // display size: the SPS conformance window applied
@@ -33,6 +33,6 @@ void WriteMoov(BoxWriter& box, const VideoTrackFormat& format);
 // ftyp followed by moov.
 std::vector<unsigned char> MakeInitSegment(const VideoTrackFormat& format);
 
-} // namespace h265split
+} // namespace mp4
 
 #endif

@@ -4,7 +4,7 @@
 
 #include "BoxWriter.h"
 
-namespace h265split {
+namespace mp4 {
 
 NalUnitSpan NalUnitOf(const unsigned char* annexB, std::size_t size) {
     std::size_t begin = 0;
@@ -30,4 +30,4 @@ void AppendLengthPrefixed(std::vector<unsigned char>& sample, const NalUnitSpan&
     out.Bytes(nal.data, nal.size);
 }
 
-} // namespace h265split
+} // namespace mp4

@@ -4,7 +4,7 @@
 
 #include "InitSegment.h"
 
-namespace h265split {
+namespace mp4 {
 
 namespace {
 
@@ -86,4 +86,4 @@ std::vector<unsigned char> MakeFragmentHeader(std::uint32_t sequenceNumber, std:
     return bytes;
 }
 
-} // namespace h265split
+} // namespace mp4

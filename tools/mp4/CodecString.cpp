@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-namespace h265split {
+namespace mp4 {
 
 std::string HevcCodecString(const char* sampleEntry, const HevcDecoderConfiguration& c) {
     std::string text = sampleEntry;
@@ -38,4 +38,4 @@ std::string HevcCodecString(const char* sampleEntry, const HevcDecoderConfigurat
     return text;
 }
 
-} // namespace h265split
+} // namespace mp4

@@ -1,14 +1,14 @@
 // Writes ISO BMFF boxes (ISO/IEC 14496-12 4.2) into a byte buffer: fields in
 // big-endian order, and each box's 32-bit size patched in when its body is
 // done, so that no box size is computed by hand.
-#ifndef H265SPLIT_BOX_WRITER_H
-#define H265SPLIT_BOX_WRITER_H
+#ifndef MP4_BOX_WRITER_H
+#define MP4_BOX_WRITER_H
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-namespace h265split {
+namespace mp4 {
 
 // A byte count fits a 32-bit size field. Spelled as a shift so that it says
 // nothing odd where std::size_t has 32 bits itself.
@@ -45,6 +45,6 @@ private:
     std::vector<unsigned char>& out_;
 };
 
-} // namespace h265split
+} // namespace mp4
 
 #endif

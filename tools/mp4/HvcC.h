@@ -2,15 +2,15 @@
 // 14496-15 8.3.3.1): profile, tier and level, chroma format and bit depths
 // from the SPS, and the parameter sets themselves, which hvc1 samples do not
 // carry.
-#ifndef H265SPLIT_HVCC_H
-#define H265SPLIT_HVCC_H
+#ifndef MP4_HVCC_H
+#define MP4_HVCC_H
 
 #include <cstdint>
 #include <vector>
 
 #include "BoxWriter.h"
 
-namespace h265split {
+namespace mp4 {
 
 // A NAL unit as hvcC and samples hold it: NAL unit header and payload, no
 // start code, no trailing zero bytes.
@@ -46,6 +46,6 @@ const unsigned int kLengthSizeMinusOne = 3;
 // The hvcC box.
 void WriteHvcC(BoxWriter& box, const HevcDecoderConfiguration& config);
 
-} // namespace h265split
+} // namespace mp4
 
 #endif

@@ -1,15 +1,15 @@
 // The bytes of an hvc1 sample (ISO/IEC 14496-15 4.3.2, 8.3.2): each NAL
 // unit with a 4-byte length in place of its start code; no parameter sets,
 // which are in hvcC.
-#ifndef H265SPLIT_SAMPLE_DATA_H
-#define H265SPLIT_SAMPLE_DATA_H
+#ifndef MP4_SAMPLE_DATA_H
+#define MP4_SAMPLE_DATA_H
 
 #include <cstddef>
 #include <vector>
 
 #include "HvcC.h"
 
-namespace h265split {
+namespace mp4 {
 
 // The NAL unit of an Annex B unit (start code included, as the splitter holds
 // it): without the start code and without the trailing zero bytes, which
@@ -30,6 +30,6 @@ inline bool IsParameterSet(int nalUnitType) { return nalUnitType >= 32 && nalUni
 // Appends the length-prefixed NAL unit to `sample`.
 void AppendLengthPrefixed(std::vector<unsigned char>& sample, const NalUnitSpan& nal);
 
-} // namespace h265split
+} // namespace mp4
 
 #endif

@@ -1,6 +1,6 @@
 #include "VisualDescription.h"
 
-namespace h265split {
+namespace mp4 {
 
 namespace {
 
@@ -63,4 +63,4 @@ void WriteVisualDescription(BoxWriter& box, const VisualDescription& d) {
         WritePasp(box, d);
 }
 
-} // namespace h265split
+} // namespace mp4

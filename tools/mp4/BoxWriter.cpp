@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-namespace h265split {
+namespace mp4 {
 
 void BoxWriter::U16(unsigned int value) {
     U8(value >> 8);
@@ -73,4 +73,4 @@ void BoxWriter::PatchU32(std::size_t position, std::uint32_t value) {
     out_[position + 3] = static_cast<unsigned char>(value & 0xFFu);
 }
 
-} // namespace h265split
+} // namespace mp4

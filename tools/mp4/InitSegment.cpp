@@ -1,6 +1,6 @@
 #include "InitSegment.h"
 
-namespace h265split {
+namespace mp4 {
 
 namespace {
 
@@ -188,4 +188,4 @@ std::vector<unsigned char> MakeInitSegment(const VideoTrackFormat& format) {
     return bytes;
 }
 
-} // namespace h265split
+} // namespace mp4

@@ -3,13 +3,13 @@
 // 12.1.4) and the HDR10 static metadata (mdcv, clli). Readers that never
 // look inside hvcC's SPS and SEI (players choosing a display mode, media
 // catalogues) find them here.
-#ifndef H265SPLIT_VISUAL_DESCRIPTION_H
-#define H265SPLIT_VISUAL_DESCRIPTION_H
+#ifndef MP4_VISUAL_DESCRIPTION_H
+#define MP4_VISUAL_DESCRIPTION_H
 
 #include "BoxWriter.h"
 #include "HdrSei.h"
 
-namespace h265split {
+namespace mp4 {
 
 struct VisualDescription {
     // The VUI's video signal description (E.3.1), 2 (unspecified) where not
@@ -32,6 +32,6 @@ struct VisualDescription {
 // clli, mdcv, pasp, each where the description has it.
 void WriteVisualDescription(BoxWriter& box, const VisualDescription& d);
 
-} // namespace h265split
+} // namespace mp4
 
 #endif

@@ -1,13 +1,13 @@
 // The HLS playlists of a recording (RFC 8216): the media playlist index.m3u8,
 // rewritten after each segment, and the master playlist that names it.
-#ifndef H265SPLIT_HLS_PLAYLIST_H
-#define H265SPLIT_HLS_PLAYLIST_H
+#ifndef MP4_HLS_PLAYLIST_H
+#define MP4_HLS_PLAYLIST_H
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace h265split {
+namespace mp4 {
 
 struct PlaylistSegment {
     std::string uri;
@@ -62,6 +62,6 @@ std::string MasterPlaylistText(const StreamInfo& stream);
 // the target duration is at least each rounded EXTINF).
 unsigned int RoundedSeconds(double seconds);
 
-} // namespace h265split
+} // namespace mp4
 
 #endif

@@ -5,7 +5,7 @@
 
 #include "ColourNames.h"
 
-namespace h265split {
+namespace mp4 {
 
 unsigned int RoundedSeconds(double seconds) {
     if (!(seconds > 0))
@@ -62,4 +62,4 @@ std::string MasterPlaylistText(const StreamInfo& s) {
            ",CODECS=\"" + s.codecs + "\",VIDEO-RANGE=" + videoRange + "\n" + s.uri + "\n";
 }
 
-} // namespace h265split
+} // namespace mp4

@@ -1,15 +1,15 @@
 // A movie fragment (ISO/IEC 14496-12 8.8.4): moof with mfhd and one traf
 // (tfhd default-base-is-moof, tfdt, trun version 1 with signed composition
 // offsets), then the header of the mdat that holds its samples.
-#ifndef H265SPLIT_MEDIA_FRAGMENT_H
-#define H265SPLIT_MEDIA_FRAGMENT_H
+#ifndef MP4_MEDIA_FRAGMENT_H
+#define MP4_MEDIA_FRAGMENT_H
 
 #include <cstdint>
 #include <vector>
 
 #include "BoxWriter.h"
 
-namespace h265split {
+namespace mp4 {
 
 struct FragmentSample {
     std::uint32_t size = 0;     // bytes in mdat: 4-byte lengths and NAL units
@@ -29,6 +29,6 @@ const std::uint32_t kNonSyncSampleFlags = 0x01010000u; // sample_depends_on 1, s
 std::vector<unsigned char> MakeFragmentHeader(std::uint32_t sequenceNumber, std::uint64_t baseMediaDecodeTime,
                                               const std::vector<FragmentSample>& samples);
 
-} // namespace h265split
+} // namespace mp4
 
 #endif

@@ -1,0 +1,61 @@
+// Groups a track's samples into movie fragments in constant memory: a
+// fragment closes after a number of samples or a few MiB and is handed on
+// at once. Samples come in decoding order with their times decided; where
+// those times come from (a frame rate and an output order, RTP timestamps,
+// a wall clock) is the caller's business.
+#ifndef MP4_FRAGMENTER_H
+#define MP4_FRAGMENTER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "MediaFragment.h"
+
+namespace mp4 {
+
+class FragmentConsumer {
+public:
+    virtual ~FragmentConsumer() = default;
+    // moof with the mdat header, then the mdat payload.
+    virtual void TakeFragment(const std::vector<unsigned char>& header, const std::vector<unsigned char>& payload,
+                              std::uint32_t samples) = 0;
+};
+
+struct FragmentLimits {
+    std::uint32_t samples = 25;
+    std::size_t bytes = 4u << 20;
+};
+
+// A sample's place on the track's timeline, in the track's ticks.
+struct SampleTimes {
+    std::uint64_t decodeTime = 0; // the samples of a fragment follow each other without gaps
+    std::uint32_t duration = 0;   // to the next sample's decode time
+    std::int32_t compositionOffset = 0;
+};
+
+class Fragmenter {
+public:
+    explicit Fragmenter(const FragmentLimits& limits) : limits_(limits) {}
+
+    void SetConsumer(FragmentConsumer* consumer) { consumer_ = consumer; }
+
+    // One sample (4-byte length-prefixed NAL units), in decoding order.
+    void Add(const std::vector<unsigned char>& sample, const SampleTimes& times, bool sync);
+    // Hands on the fragment being filled: the next sample starts a new one.
+    void Flush();
+
+private:
+    void HandOn();
+
+    FragmentLimits limits_;
+    FragmentConsumer* consumer_ = nullptr;
+    std::uint32_t nextSequenceNumber_ = 1;
+    std::uint64_t baseDecodeTime_ = 0;
+    std::vector<FragmentSample> samples_;
+    std::vector<unsigned char> payload_;
+};
+
+} // namespace mp4
+
+#endif
