@@ -72,22 +72,33 @@ void PictureTimeline::Add(UnitRecord record, const h265tools::NalUnitView& unit)
     ReleaseReady();
 }
 
+PictureTimeline::Held* PictureTimeline::Find(std::uint64_t index) {
+    // The records held are the walk's consecutive units: a picture's is where
+    // its index says, without a scan of up to kMaxHeldRecords.
+    if (held_.empty() || index < held_.front().record.index)
+        return nullptr;
+    const std::uint64_t at = index - held_.front().record.index;
+    if (at < held_.size() && held_[static_cast<std::size_t>(at)].record.index == index)
+        return held_[static_cast<std::size_t>(at)].waiting ? &held_[static_cast<std::size_t>(at)] : nullptr;
+    for (Held& held : held_)
+        if (held.waiting && held.record.index == index)
+            return &held;
+    return nullptr;
+}
+
 void PictureTimeline::Decide() {
     h265tools::OutputPosition position;
     while (order_.Take(position)) {
-        for (Held& held : held_) {
-            if (!held.waiting || held.record.index != position.id)
-                continue;
-            held.waiting = false;
+        if (Held* held = Find(position.id)) {
+            held->waiting = false;
             if (position.output) {
-                held.record.output = true;
-                held.record.outputIndex = position.index;
-                held.record.presentationTime = nextTime_;
-                nextTime_ += held.rate.Seconds(1);
+                held->record.output = true;
+                held->record.outputIndex = position.index;
+                held->record.presentationTime = nextTime_;
+                nextTime_ += held->rate.Seconds(1);
                 ++summary_.outputPictures;
-                gop_.Add(held.record.pictureType, held.key);
+                gop_.Add(held->record.pictureType, held->key);
             }
-            break;
         }
     }
 }

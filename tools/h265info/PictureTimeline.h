@@ -39,6 +39,8 @@ private:
         int nalUnitType = -1;
         FrameRate rate;
     };
+    // The waiting picture of the unit with this index; null when none waits.
+    Held* Find(std::uint64_t index);
     void Decide();
     void ReleaseReady();
     void Describe(const h265tools::PictureTiming& timing);
