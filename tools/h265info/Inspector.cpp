@@ -4,6 +4,7 @@
 
 #include "GeneralProfileTierLevel.h"
 #include "NalUnitNames.h"
+#include "NalUnitTypes.h"
 #include "SlicePicParameterSetId.h"
 #include "LibraryParsers.h"
 #include "h265headers.h"
@@ -282,25 +283,25 @@ UnitRecord Inspector::Inspect(const NalUnitView& unit) {
         summary_.firstNaluType = parsers_.header->GetNaluType(unit.data, len);
     record.keyFrame = parsers_.header->IsKeyFrame(unit.data, len);
 
-    const bool vcl = IsVclType(record.nalUnitType);
+    const bool vcl = h265tools::IsVcl(record.nalUnitType);
     if (!sawVcl_)
         KeepForParameterSetCheck(unit, vcl);
     sawVcl_ = sawVcl_ || vcl;
 
     if (!record.hasHeader) {
         Fail(record, "NAL unit " + At(record) + " ends inside its NAL unit header");
-        if (IsSliceSegmentType(record.nalUnitType))
+        if (h265tools::IsSliceSegment(record.nalUnitType))
             record.slice = SliceState::kTruncated;
         return record;
     }
-    if (IsSliceSegmentType(record.nalUnitType) && unit.size > h + 2)
+    if (h265tools::IsSliceSegment(record.nalUnitType) && unit.size > h + 2)
         record.firstSliceSegmentInPicFlag = unit.data[h + 2] >> 7;
     const KeptSps* sliceSps = nullptr;
     if (record.nalUnitType == 33)
         InspectSps(unit, record);
     else if (record.nalUnitType == 34)
         InspectPps(unit, record);
-    else if (IsSliceSegmentType(record.nalUnitType))
+    else if (h265tools::IsSliceSegment(record.nalUnitType))
         sliceSps = InspectSlice(unit, record);
 
     if (record.slice == SliceState::kTyped && record.firstSliceInPic) {

@@ -65,12 +65,4 @@ std::string NaluTypeCodeName(int code) {
     return "NALU_TYPE_" + shortName;
 }
 
-bool IsSliceSegmentType(int t) {
-    return (t >= 0 && t <= 9) || (t >= 16 && t <= 21);
-}
-
-bool IsVclType(int t) {
-    return t >= 0 && t <= 31;
-}
-
 } // namespace h265info

@@ -17,12 +17,6 @@ std::string NaluTypeCodeName(int code);
 // The NALU_TYPE code name without its prefix ("VPS", "I_FRAME", ...).
 std::string NaluTypeCodeShortName(int code);
 
-// A coded slice segment (TRAIL_N .. RASL_R, BLA_W_LP .. CRA_NUT): a VCL NAL
-// unit whose payload begins with slice_segment_header().
-bool IsSliceSegmentType(int nal_unit_type);
-
-bool IsVclType(int nal_unit_type);
-
 } // namespace h265info
 
 #endif

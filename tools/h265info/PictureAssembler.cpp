@@ -1,6 +1,7 @@
 #include "PictureAssembler.h"
 
 #include "NalUnitNames.h"
+#include "NalUnitTypes.h"
 
 namespace h265info {
 
@@ -31,7 +32,7 @@ void PictureAssembler::Add(const UnitRecord& unit) {
         pendingSei_ = true;
         return;
     }
-    if (!IsSliceSegmentType(type))
+    if (!h265tools::IsSliceSegment(type))
         return;
     // A segment whose flag cannot be read (no payload) stays with the
     // picture before it; a stream cut inside a picture opens one anyway.

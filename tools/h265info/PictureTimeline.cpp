@@ -1,5 +1,7 @@
 #include "PictureTimeline.h"
 
+#include "NalUnitTypes.h"
+
 #include "SpsSyntax.h"
 
 namespace h265info {
@@ -50,7 +52,7 @@ void PictureTimeline::Add(UnitRecord record, const h265tools::NalUnitView& unit)
             held.nalUnitType = record.nalUnitType;
             held.rate = ChooseFrameRate(rateOption_, timing.sps, timing.vps);
             record.rate = held.rate;
-            if (record.nalUnitType == 8 || record.nalUnitType == 9)
+            if (h265tools::IsRasl(record.nalUnitType))
                 gop_.LeadingRasl();
             order_.Add(timing.Decoded(record.index));
         }

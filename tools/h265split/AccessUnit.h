@@ -8,26 +8,11 @@
 #include <vector>
 
 #include "FrameRate.h"
+#include "NalUnitTypes.h"
 #include "ParameterSets.h"
 
 namespace h265split {
 
-// nal_unit_type values the splitter acts on (Table 7-1).
-enum NalUnitType : int {
-    kRaslN = 8,
-    kRaslR = 9,
-    kBlaWLp = 16,
-    kCraNut = 21,
-    kLastSliceSegmentType = 21, // 22..31 are reserved VCL types without a slice segment syntax
-    kLastVclType = 31,
-    kVpsNut = 32,
-    kSpsNut = 33,
-    kPpsNut = 34,
-    kAudNut = 35,
-};
-
-inline bool IsVcl(int nalUnitType) { return nalUnitType <= kLastVclType; }
-inline bool IsRasl(int nalUnitType) { return nalUnitType == kRaslN || nalUnitType == kRaslR; }
 
 struct UnitInAccessUnit {
     std::size_t begin = 0;    // in AccessUnit::bytes, at the start code

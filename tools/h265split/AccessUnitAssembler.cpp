@@ -9,7 +9,7 @@ namespace {
 // RSV_NVCL41..RSV_NVCL44 and UNSPEC48..UNSPEC55. EOS_NUT, EOB_NUT, FD_NUT,
 // SUFFIX_SEI_NUT and the other reserved and unspecified types stay with it.
 bool BeginsAccessUnit(int nalUnitType) {
-    return (nalUnitType >= kVpsNut && nalUnitType <= kAudNut) || nalUnitType == 39 ||
+    return (nalUnitType >= h265tools::kVpsNut && nalUnitType <= h265tools::kAudNut) || nalUnitType == 39 ||
            (nalUnitType >= 41 && nalUnitType <= 44) || (nalUnitType >= 48 && nalUnitType <= 55);
 }
 
@@ -18,8 +18,8 @@ bool BeginsAccessUnit(int nalUnitType) {
 bool AccessUnitAssembler::StartsNew(const UnitHeader& header) const {
     if (!sawVcl_)
         return false;
-    if (IsVcl(header.nalUnitType))
-        return header.nalUnitType <= kLastSliceSegmentType && header.firstSliceSegment;
+    if (h265tools::IsVcl(header.nalUnitType))
+        return h265tools::IsSliceSegment(header.nalUnitType) && header.firstSliceSegment;
     return BeginsAccessUnit(header.nalUnitType);
 }
 
@@ -32,7 +32,7 @@ void AccessUnitAssembler::Add(const h265tools::NalUnitView& unit, const UnitHead
     entry.firstSliceSegment = header.firstSliceSegment;
     current_.units.push_back(entry);
     current_.bytes.insert(current_.bytes.end(), unit.data, unit.data + unit.size);
-    sawVcl_ = sawVcl_ || IsVcl(header.nalUnitType);
+    sawVcl_ = sawVcl_ || h265tools::IsVcl(header.nalUnitType);
 }
 
 } // namespace h265split

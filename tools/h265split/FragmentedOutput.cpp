@@ -62,7 +62,7 @@ public:
         // left out. One the init segment does not hold (a PPS sent later,
         // under a new id or with new content) must stay in the sample, where
         // a decoder finds it: the sample entry becomes hev1.
-        if (mp4::IsParameterSet(mp4::NalUnitTypeOf(nal)) && !output_.inBand()) {
+        if (h265tools::IsParameterSet(mp4::NalUnitTypeOf(nal)) && !output_.inBand()) {
             if (output_.InInit(nal))
                 return;
             const std::vector<unsigned char>& init = output_.CarryParameterSets();
@@ -87,7 +87,7 @@ public:
         // keeps what was written of it. One that a decoder of the whole input
         // shows keeps its time in a recording of segments that play one
         // after another.
-        if (IsRasl(au.pictureNalUnitType) && (pictureDropped || !au.output)) {
+        if (h265tools::IsRasl(au.pictureNalUnitType) && (pictureDropped || !au.output)) {
             sample_.clear();
             if (pictureDropped && au.output && !first_ && output_.format() == OutputFormat::kHls)
                 output_.clock().Skip(picture);

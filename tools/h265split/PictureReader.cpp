@@ -55,17 +55,17 @@ void PictureReader::ObserveTiming(const NalUnitView& unit, AccessUnit& au) {
 void PictureReader::Observe(const NalUnitView& unit, const UnitHeader& header, AccessUnit& au) {
     ObserveTiming(unit, au);
     switch (header.nalUnitType) {
-    case kVpsNut:
+    case h265tools::kVpsNut:
         KeepVps(unit);
         return;
-    case kSpsNut:
+    case h265tools::kSpsNut:
         KeepSps(unit);
         return;
-    case kPpsNut:
+    case h265tools::kPpsNut:
         KeepPps(unit);
         return;
     default:
-        if (header.nalUnitType > kLastSliceSegmentType)
+        if (!h265tools::IsSliceSegment(header.nalUnitType))
             return;
         if (header.firstSliceSegment && !au.HasPicture()) {
             ReadPicture(unit, header, au);
@@ -173,7 +173,7 @@ bool PictureReader::CarriesParameterSets(const AccessUnit& au) const {
     // need not be handed over.
     std::size_t end = au.bytes.size();
     for (const UnitInAccessUnit& unit : au.units) {
-        if (IsVcl(unit.nalUnitType)) {
+        if (h265tools::IsVcl(unit.nalUnitType)) {
             end = unit.begin + unit.size;
             break;
         }

@@ -20,7 +20,7 @@ namespace {
 bool Leads(const AccessUnit& au, bool keyHasPoc, std::int32_t keyPoc) {
     if (au.hasPoc && keyHasPoc)
         return au.poc < keyPoc;
-    return au.pictureNalUnitType >= 6 && au.pictureNalUnitType <= 9;
+    return h265tools::IsLeading(au.pictureNalUnitType);
 }
 
 // Beyond this many leading pictures held, the cut is decided with those.
@@ -160,7 +160,7 @@ void Segmenter::Open(const AccessUnit& au) {
     // A segment's decoding starts at its key picture, where a CRA picture is
     // handled as a BLA picture is (NoRaslOutputFlag 1): the RASL pictures
     // associated with it refer to pictures before it and are not decoded.
-    raslOfStart_ = au.pictureNalUnitType == kCraNut || au.pictureNalUnitType == kBlaWLp;
+    raslOfStart_ = au.pictureNalUnitType == h265tools::kCraNut || au.pictureNalUnitType == h265tools::kBlaWLp;
     droppingRasl_ = raslOfStart_ && !rules_.keepRasl;
     insertPending_ = !pictures_.CarriesParameterSets(au);
     if (insertPending_ && !au.parameterSets.pps)
@@ -193,12 +193,12 @@ void Segmenter::Write(const AccessUnit& au) {
     bool droppedPicture = false;
     for (const UnitInAccessUnit& unit : au.units) {
         // An access unit delimiter stays the first NAL unit of its access unit.
-        if (insertPending_ && unit.nalUnitType != kAudNut) {
+        if (insertPending_ && unit.nalUnitType != h265tools::kAudNut) {
             insertPending_ = false;
             if (au.parameterSets.pps)
                 InsertParameterSets(au);
         }
-        if (droppingRasl_ && IsRasl(unit.nalUnitType)) {
+        if (droppingRasl_ && h265tools::IsRasl(unit.nalUnitType)) {
             droppedPicture = true;
             continue;
         }
@@ -215,7 +215,7 @@ void Segmenter::Write(const AccessUnit& au) {
     // In output order the RASL pictures of the segment's key picture come
     // before it, and decoded from the segment's start they are not output
     // (kept or not): the segment's first picture is shown after them.
-    if (raslOfStart_ && IsRasl(au.pictureNalUnitType))
+    if (raslOfStart_ && h265tools::IsRasl(au.pictureNalUnitType))
         record_.startTime += au.Duration();
     if (droppedPicture) {
         ++record_.raslDropped;

@@ -33,7 +33,7 @@ bool ReadHeader(const NalUnitView& unit, UnitHeader& header) {
     if (unit.size < h + 2 || (unit.data[h] & 0x80) != 0 || (unit.data[h + 1] & 7) == 0)
         return false;
     header.nalUnitType = (unit.data[h] >> 1) & 0x3F;
-    if (header.nalUnitType <= kLastSliceSegmentType && unit.size == h + 2)
+    if (h265tools::IsSliceSegment(header.nalUnitType) && unit.size == h + 2)
         return false;
     header.firstSliceSegment = unit.size > h + 2 && (unit.data[h + 2] & 0x80) != 0;
     return true;
@@ -206,7 +206,7 @@ SplitResult Walk::WalkUnits() {
             assembler_.Clear();
         }
         assembler_.Add(unit, header);
-        if (header.nalUnitType >= kVpsNut && header.nalUnitType <= kPpsNut)
+        if (header.nalUnitType >= h265tools::kVpsNut && header.nalUnitType <= h265tools::kPpsNut)
             segmenter_.Settle();
         pictures_.Observe(unit, header, assembler_.Current());
         if (++units % 1024 == 0) // the progress line's text is made only now and then

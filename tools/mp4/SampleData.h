@@ -24,9 +24,6 @@ NalUnitSpan NalUnitOf(const unsigned char* annexB, std::size_t size);
 // nal_unit_type of a NAL unit of two bytes or more.
 inline int NalUnitTypeOf(const NalUnitSpan& nal) { return (nal.data[0] >> 1) & 0x3F; }
 
-// VPS, SPS and PPS stay out of hvc1 samples.
-inline bool IsParameterSet(int nalUnitType) { return nalUnitType >= 32 && nalUnitType <= 34; }
-
 // Appends the length-prefixed NAL unit to `sample`.
 void AppendLengthPrefixed(std::vector<unsigned char>& sample, const NalUnitSpan& nal);
 

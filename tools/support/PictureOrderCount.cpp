@@ -2,20 +2,10 @@
 
 #include <limits>
 
+#include "NalUnitTypes.h"
 #include "SyntaxError.h"
 
 namespace h265tools {
-
-namespace {
-
-bool IsIrap(int type) { return type >= 16 && type <= 23; }
-bool IsIdrOrBla(int type) { return type >= 16 && type <= 20; }
-// RADL_N, RADL_R, RASL_N, RASL_R.
-bool IsLeading(int type) { return type >= 6 && type <= 9; }
-// TRAIL_N, TSA_N, STSA_N, RADL_N, RASL_N, RSV_VCL_N10/12/14.
-bool IsSubLayerNonReference(int type) { return type <= 14 && type % 2 == 0; }
-
-} // namespace
 
 // 8.3.1 Decoding process for picture order count
 std::int32_t PictureOrderCount::Next(int nal_unit_type, int temporalId, std::uint32_t slice_pic_order_cnt_lsb,

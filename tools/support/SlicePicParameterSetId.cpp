@@ -1,5 +1,7 @@
 #include "SlicePicParameterSetId.h"
 
+#include "NalUnitTypes.h"
+
 namespace h265tools {
 
 namespace {
@@ -39,7 +41,7 @@ PpsIdReading ReadSlicePicParameterSetId(const unsigned char* nal, std::size_t si
     // 7.3.6.1 General slice segment header syntax
     if (!bits.Read(bit)) // first_slice_segment_in_pic_flag u(1)
         return PpsIdReading::kTruncated;
-    if (nal_unit_type >= 16 && nal_unit_type <= 23 && !bits.Read(bit)) // no_output_of_prior_pics_flag u(1), IRAP
+    if (IsIrap(nal_unit_type) && !bits.Read(bit)) // no_output_of_prior_pics_flag u(1), IRAP
         return PpsIdReading::kTruncated;
     // slice_pic_parameter_set_id ue(v)
     int leadingZeros = 0;

@@ -2,15 +2,10 @@
 
 #include <string>
 
+#include "NalUnitTypes.h"
 #include "RbspBits.h"
 
 namespace h265tools {
-
-namespace {
-
-const int kBlaWLp = 16, kRsvIrapVcl23 = 23, kIdrWRadl = 19, kIdrNLp = 20;
-
-} // namespace
 
 void ReadSlicePocHeader(const unsigned char* nal, std::size_t size, const PpsHead& pps, const SpsSyntax& sps,
                         SlicePocHeader& header) {
@@ -31,7 +26,7 @@ void ReadSlicePocHeader(RbspBits& bits, const PpsHead& pps, const SpsSyntax& sps
                           " names another SPS than the one given");
     header.first_slice_segment_in_pic_flag = bits.flag("first_slice_segment_in_pic_flag");   // u(1)
     header.no_output_of_prior_pics_flag = false;
-    if (header.nal_unit_type >= kBlaWLp && header.nal_unit_type <= kRsvIrapVcl23)
+    if (IsIrap(header.nal_unit_type))
         header.no_output_of_prior_pics_flag = bits.flag("no_output_of_prior_pics_flag");      // u(1)
     header.slice_pic_parameter_set_id = bits.ue("slice_pic_parameter_set_id");                // ue(v)
     CheckAtMost("slice_pic_parameter_set_id", header.slice_pic_parameter_set_id, 63);
@@ -63,7 +58,7 @@ void ReadSlicePocHeader(RbspBits& bits, const PpsHead& pps, const SpsSyntax& sps
     if (sps.separate_colour_plane_flag)
         header.colour_plane_id = bits.u(2, "colour_plane_id");                                // u(2)
     header.slice_pic_order_cnt_lsb = 0;
-    if (header.nal_unit_type != kIdrWRadl && header.nal_unit_type != kIdrNLp)
+    if (!IsIdr(header.nal_unit_type))
         header.slice_pic_order_cnt_lsb =
             bits.u(static_cast<int>(sps.log2_max_pic_order_cnt_lsb_minus4 + 4), "slice_pic_order_cnt_lsb"); // u(v)
 }

@@ -1,19 +1,15 @@
 #include "SliceReferencePictures.h"
 
+#include "NalUnitTypes.h"
+
 namespace h265tools {
-
-namespace {
-
-const int kIdrWRadl = 19, kIdrNLp = 20;
-
-} // namespace
 
 // 7.3.6.1 General slice segment header syntax, from short_term_ref_pic_set_sps_flag
 // to slice_temporal_mvp_enabled_flag
 void ReadSliceReferencePictures(RbspBits& bits, const SpsSyntax& sps, const SlicePocHeader& header,
                                 SliceReferencePictures& refs) {
     refs = SliceReferencePictures();
-    if (header.dependent_slice_segment_flag || header.nal_unit_type == kIdrWRadl || header.nal_unit_type == kIdrNLp)
+    if (header.dependent_slice_segment_flag || IsIdr(header.nal_unit_type))
         return;
     // The bound of the picture counts: sps_max_dec_pic_buffering_minus1 of the
     // highest sub-layer, the largest (7.4.3.2.1).

@@ -1,5 +1,7 @@
 #include "StreamTiming.h"
 
+#include "NalUnitTypes.h"
+
 #include <algorithm>
 
 #include "SlicePicParameterSetId.h"
@@ -10,25 +12,6 @@
 namespace h265tools {
 
 namespace {
-
-// nal_unit_type values (Table 7-1) read here.
-enum : int {
-    kRaslN = 8,
-    kRaslR = 9,
-    kBlaWLp = 16,
-    kCraNut = 21,
-    kLastIrap = 23,
-    kVps = 32,
-    kSps = 33,
-    kPps = 34,
-    kEndOfSequence = 36,
-    kEndOfBitstream = 37,
-    kPrefixSei = 39,
-};
-
-bool IsSliceSegment(int type) {
-    return type <= 9 || (type >= 16 && type <= 21);
-}
 
 } // namespace
 
@@ -56,7 +39,7 @@ StreamTiming::Seen StreamTiming::Observe(const unsigned char* nal, std::size_t s
     const int type = (nal[0] >> 1) & 0x3F;
     // Streams repeat their parameter sets, mostly unchanged: one that is
     // byte for byte the last one read is not read again.
-    std::vector<unsigned char>* last = type == kVps ? &lastVps_ : type == kSps ? &lastSps_ : type == kPps ? &lastPps_
+    std::vector<unsigned char>* last = type == kVpsNut ? &lastVps_ : type == kSpsNut ? &lastSps_ : type == kPpsNut ? &lastPps_
                                                                                                             : nullptr;
     if (last) {
         if (last->size() == size && std::equal(last->begin(), last->end(), nal))
@@ -65,32 +48,32 @@ StreamTiming::Seen StreamTiming::Observe(const unsigned char* nal, std::size_t s
     }
     try {
         switch (type) {
-        case kVps: {
+        case kVpsNut: {
             std::shared_ptr<VpsSyntax> vps(new VpsSyntax());
             ReadVps(nal, size, *vps);
             vps_[vps->vps_video_parameter_set_id & 15u] = vps;
             lastVps_.assign(nal, nal + size);
             break;
         }
-        case kSps: {
+        case kSpsNut: {
             std::shared_ptr<SpsSyntax> sps(new SpsSyntax());
             ReadSps(nal, size, *sps);
             sps_[sps->sps_seq_parameter_set_id & 15u] = sps;
             lastSps_.assign(nal, nal + size);
             break;
         }
-        case kPps: {
+        case kPpsNut: {
             std::shared_ptr<PpsHead> pps(new PpsHead());
             ReadPpsHead(nal, size, *pps);
             pps_[pps->pps_pic_parameter_set_id & 63u] = pps;
             lastPps_.assign(nal, nal + size);
             break;
         }
-        case kEndOfSequence:
-        case kEndOfBitstream:
+        case kEosNut:
+        case kEobNut:
             poc_.EndOfSequence();
             break;
-        case kPrefixSei: {
+        case kPrefixSeiNut: {
             HdrSei sei;
             ReadHdrSei(nal, size, sei);
             if (sei.has_mastering_display && !hdr_.has_mastering_display) {
@@ -119,14 +102,14 @@ StreamTiming::Seen StreamTiming::Observe(const unsigned char* nal, std::size_t s
             break;
         }
     } catch (const SyntaxError& e) {
-        const char* what = type == kVps ? "VPS" : type == kSps ? "SPS" : type == kPps ? "PPS" : "SEI";
+        const char* what = type == kVpsNut ? "VPS" : type == kSpsNut ? "SPS" : type == kPpsNut ? "PPS" : "SEI";
         note = std::string(what) + " at byte offset " + std::to_string(offset) + ": " + e.what();
         // One that cannot be read may have replaced any id.
-        if (type == kVps)
+        if (type == kVpsNut)
             vps_.fill(nullptr);
-        else if (type == kSps)
+        else if (type == kSpsNut)
             sps_.fill(nullptr);
-        else if (type == kPps)
+        else if (type == kPpsNut)
             pps_.fill(nullptr);
     }
     return Seen::kOther;
@@ -174,7 +157,7 @@ StreamTiming::Seen StreamTiming::ObserveSlice(const unsigned char* nal, std::siz
     timing.poc = poc_.Next(type, static_cast<int>(temporalId), header.slice_pic_order_cnt_lsb,
                            sps->log2_max_pic_order_cnt_lsb_minus4, startSequence_);
     startSequence_ = false;
-    timing.irap = type >= kBlaWLp && type <= kLastIrap;
+    timing.irap = IsIrap(type);
     timing.startsSequence = poc_.StartedSequence();
     // RASL pictures of an IRAP picture with NoRaslOutputFlag 1 refer to
     // pictures the decoder never had; they are neither decoded nor output

@@ -35,7 +35,8 @@ const Case kCases[] = {
      {{1, 1, 0}, {41, 0, 1}, {1, 1, 0}, {44, 0, 1}, {1, 1, 0}, {48, 0, 1}, {1, 1, 0}, {55, 0, 1}, {1, 1, 0},
       {45, 0, 0}, {47, 0, 0}, {56, 0, 0}, {63, 0, 0}, {1, 1, 1}}},
     {"nothing begins before the first picture", {{35, 0, 0}, {32, 0, 0}, {39, 0, 0}, {20, 1, 0}, {1, 0, 0}}},
-    {"reserved VCL types 22..31 carry no first_slice_segment_in_pic_flag", {{1, 1, 0}, {24, 1, 0}, {1, 1, 1}}},
+    {"reserved VCL types 10..15 and 22..31 carry no first_slice_segment_in_pic_flag",
+     {{1, 1, 0}, {12, 1, 0}, {15, 1, 0}, {24, 1, 0}, {1, 1, 1}}},
 };
 
 TEST(AccessUnitAssembler, Boundaries) {
