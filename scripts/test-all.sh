@@ -25,8 +25,8 @@
 #                 seed corpus                                   build/fuzz-build
 #   armel         arm-linux-gnueabi-g++ (ARMv5TE, soft-float), Release,
 #                 ctest under qemu-arm -cpu arm926              build/armel
-#   ppc           powerpc-linux-gnu-g++ (big-endian), unit and real-stream
-#                 tests under qemu-ppc                          build/ppc
+#   ppc           powerpc-linux-gnu-g++ (big-endian), unit, real-stream
+#                 and MP4 writer tests under qemu-ppc           build/ppc
 #
 # ctest in each configuration also replays the fuzz corpus through every
 # target (fuzz_replay.*) and, in uninstrumented builds, installs the library
@@ -72,7 +72,7 @@ STEPS=(
   "valgrind|unit and hostile tests under valgrind memcheck"
   "fuzz-build|fuzz/build.sh with clang and libFuzzer, targets over their seed corpora"
   "armel|arm-linux-gnueabi-g++ ARMv5TE soft-float, tests under qemu-arm"
-  "ppc|powerpc-linux-gnu-g++ big-endian, unit and real-stream tests under qemu-ppc"
+  "ppc|powerpc-linux-gnu-g++ big-endian, unit, real-stream and MP4 writer tests under qemu-ppc"
 )
 
 # ---------------------------------------------------------------------------
@@ -314,9 +314,9 @@ stage_ppc() {
   local dir="$BUILD_ROOT/ppc" rc=0 t
   echo "+ cmake -S $ROOT -B $dir (powerpc-linux-gnu)"
   cmake -S "$ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/powerpc-linux-gnu.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DH265_WERROR=ON -DH265_BUILD_TOOLS=OFF
-  cmake --build "$dir" -j"$JOBS" --target unit_tests real_stream_tests
-  for t in unit_tests real_stream_tests; do
+    -DCMAKE_BUILD_TYPE=Release -DH265_WERROR=ON
+  cmake --build "$dir" -j"$JOBS" --target unit_tests real_stream_tests h265split_writers_tests
+  for t in unit_tests real_stream_tests h265split_writers_tests; do
     check "big-endian PowerPC: $t" qemu-ppc -L /usr/powerpc-linux-gnu "$dir/tests/$t" --gtest_brief=1 || rc=1
   done
   return "$rc"

@@ -1,0 +1,142 @@
+// The MP4 writer's bytes, byte for byte, on every target (big-endian and
+// 32-bit ones included): an init segment whose hvcC holds VPS, SPS, PPS and
+// SEI arrays with colr, mdcv and clli beside it, and a movie fragment of three
+// samples, one with a negative composition offset. The expected bytes were
+// written by this writer and accepted by independent readers when the test
+// was written: ffprobe 5.1 reads the init segment followed by the fragment as
+// one hvc1 track of 64x64 Main 10, bt2020 and smpte2084, with mastering
+// display and content light level side data, and three packets of dts 0, 1, 2
+// and pts 1, 3, 2 (time base 1/25: presented in the order 0, 2, 1, delayed by
+// the largest negative offset); mp4box.js gives hvc1.2.4.L30.90 and three
+// samples.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "Fragmenter.h"
+#include "InitSegment.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+Bytes FromHex(const std::string& hex) {
+    Bytes bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes.push_back(static_cast<unsigned char>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
+std::string ToHex(const Bytes& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char b : bytes) {
+        hex += kDigits[b >> 4];
+        hex += kDigits[b & 15];
+    }
+    return hex;
+}
+
+// The parameter sets and HDR SEI of tests/data/x265_64x64_hdr10_main10.hevc.
+mp4::VideoTrackFormat Hdr10Track() {
+    mp4::VideoTrackFormat f;
+    f.width = 64;
+    f.height = 64;
+    f.timescale = 25;
+    f.sampleDuration = 1;
+    mp4::HevcDecoderConfiguration& c = f.config;
+    c.general_profile_idc = 2;
+    c.general_profile_compatibility_flags = 0x20000000u;
+    c.general_constraint_indicator_flags = 0x900000000000ull;
+    c.general_level_idc = 30;
+    c.bit_depth_luma_minus8 = 2;
+    c.bit_depth_chroma_minus8 = 2;
+    c.temporalIdNested = true;
+    c.vps.push_back(FromHex("40010c01ffff02200000030090000003000003001e959409"));
+    c.sps.push_back(FromHex("42010102200000030090000003000003001ea0208104d965654a4c2e6a1220120800001f4000030d4040"));
+    c.pps.push_back(FromHex("4401c073c089"));
+    c.prefixSei.push_back(FromHex("4e01891833c286c41d4c0bb884d03e803d13404200989680000003000180"));
+    mp4::VisualDescription& v = f.visual;
+    v.colour_primaries = 9;
+    v.transfer_characteristics = 16;
+    v.matrix_coeffs = 9;
+    v.hasColr = true;
+    v.hdr.has_mastering_display = true;
+    const unsigned x[3] = {8500, 6550, 35400}, y[3] = {39850, 2300, 14600};
+    for (int i = 0; i < 3; ++i) {
+        v.hdr.display_primaries_x[i] = x[i];
+        v.hdr.display_primaries_y[i] = y[i];
+    }
+    v.hdr.white_point_x = 15635;
+    v.hdr.white_point_y = 16450;
+    v.hdr.max_display_mastering_luminance = 10000000;
+    v.hdr.min_display_mastering_luminance = 1;
+    v.hdr.has_content_light_level = true;
+    v.hdr.max_content_light_level = 1000;
+    v.hdr.max_pic_average_light_level = 400;
+    return f;
+}
+
+const char kInitSegment[] =
+    "0000001c6674797069736f360000000069736f36636d6663687663310000031f6d6f6f760000006c6d76686400000000"
+    "000000000000000000000019000000000001000001000000000000000000000000010000000000000000000000000000"
+    "000100000000000000000000000000004000000000000000000000000000000000000000000000000000000000000002"
+    "000002837472616b0000005c746b68640000000300000000000000000000000100000000000000000000000000000000"
+    "000000000000000000010000000000000000000000000000000100000000000000000000000000004000000000400000"
+    "004000000000021f6d646961000000206d646864000000000000000000000000000000190000000055c400000000002d"
+    "68646c72000000000000000076696465000000000000000000000000566964656f48616e646c657200000001ca6d696e"
+    "6600000014766d68640000000100000000000000000000002464696e660000001c647265660000000000000001000000"
+    "0c75726c20000000010000018a7374626c0000013e7374736400000000000000010000012e6876633100000000000000"
+    "010000000000000000000000000000000000400040004800000048000000000000000100000000000000000000000000"
+    "000000000000000000000000000000000000000018ffff00000099687663430102200000009000000000001ef000fcfd"
+    "fafa00000f04a00001001840010c01ffff02200000030090000003000003001e959409a10001002a4201010220000003"
+    "0090000003000003001ea0208104d965654a4c2e6a1220120800001f4000030d4040a2000100064401c073c089a70001"
+    "001e4e01891833c286c41d4c0bb884d03e803d1340420098968000000300018000000013636f6c726e636c7800090010"
+    "0009000000000c636c6c6903e80190000000206d64637621349baa199608fc8a4839083d134042009896800000000100"
+    "00001073747473000000000000000000000010737473630000000000000000000000147374737a000000000000000000"
+    "000000000000107374636f0000000000000000000000286d766578000000207472657800000000000000010000000100"
+    "0000010000000000000000";
+
+struct Captured : mp4::FragmentConsumer {
+    Bytes bytes;
+    std::uint32_t samples = 0;
+    void TakeFragment(const Bytes& header, const Bytes& payload, std::uint32_t count) override {
+        bytes.insert(bytes.end(), header.begin(), header.end());
+        bytes.insert(bytes.end(), payload.begin(), payload.end());
+        samples += count;
+    }
+};
+
+const char kFragment[] =
+    "000000886d6f6f66000000106d6668640000000000000001000000707472616600000010746668640002000000000001"
+    "0000001474666474010000000000000000000000000000447472756e01000f0100000003000000900000000100000007"
+    "020000000000000000000001000000070101000000000001000000010000000701010000ffffffff0000001d6d646174"
+    "0000000326010a0000000302011200000003020112";
+
+TEST(Mp4Bytes, InitSegment) {
+    EXPECT_EQ(ToHex(mp4::MakeInitSegment(Hdr10Track())), kInitSegment);
+}
+
+// An I picture, then a P picture decoded before the B picture shown ahead
+// of it: presentation order 0, 2, 1.
+TEST(Mp4Bytes, FragmentOfThreeSamples) {
+    mp4::FragmentLimits limits;
+    limits.samples = 3;
+    mp4::Fragmenter fragmenter(limits);
+    Captured out;
+    fragmenter.SetConsumer(&out);
+    const std::int32_t offsets[3] = {0, 1, -1};
+    for (int i = 0; i < 3; ++i) {
+        mp4::SampleTimes times;
+        times.decodeTime = static_cast<std::uint64_t>(i);
+        times.duration = 1;
+        times.compositionOffset = offsets[i];
+        fragmenter.Add(FromHex(i == 0 ? "0000000326010a" : "00000003020112"), times, i == 0);
+    }
+    EXPECT_EQ(out.samples, 3u);
+    EXPECT_EQ(ToHex(out.bytes), kFragment);
+}
+
+} // namespace
