@@ -28,6 +28,7 @@
 #include "FragmentedOutput.h"
 #include "FuzzSupport.h"
 #include "OutputFiles.h"
+#include "SegmentFile.h"
 #include "Split.h"
 #include "StreamInput.h"
 
@@ -129,32 +130,17 @@ private:
     MemoryFiles& files_;
 };
 
-class MemoryRawSegment : public SegmentSink {
-public:
-    MemoryRawSegment(MemoryFiles& files, const std::string& name) : file_(files, name), name_(name) {}
-    void Write(const unsigned char* data, std::size_t size) override {
-        file_.Write(data, size);
-        bytes_ += size;
-    }
-    void Commit(const SegmentSpan&) override { file_.Commit(); }
-    const std::string& name() const override { return name_; }
-    std::uint64_t bytes() const override { return bytes_; }
-
-private:
-    MemoryFile file_;
-    std::string name_;
-    std::uint64_t bytes_ = 0;
-};
-
+// The raw segments through h265split's own sink, into memory.
 class MemoryRawOutput : public SegmentOutput {
 public:
-    explicit MemoryRawOutput(MemoryFiles& files) : files_(files) {}
-    std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit&) override {
-        return std::unique_ptr<SegmentSink>(new MemoryRawSegment(files_, std::to_string(number)));
+    explicit MemoryRawOutput(MemoryFiles& files) : store_(files), output_(store_) {}
+    std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override {
+        return output_.Open(number, key);
     }
 
 private:
-    MemoryFiles& files_;
+    MemoryStore store_;
+    RawSegmentOutput output_;
 };
 
 class MemoryMp4Output : public SegmentOutput {

@@ -1,14 +1,16 @@
-// One segment being written: under a temporary name until it is complete,
-// so that a crash or a full disk never leaves a truncated segment under its
-// final name.
+// One raw segment being written through the file layer (FileStore): under a
+// temporary name until it is complete, so that a crash or a full disk never
+// leaves a truncated segment under its final name.
 #ifndef H265SPLIT_SEGMENT_FILE_H
 #define H265SPLIT_SEGMENT_FILE_H
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "FileStore.h"
 #include "SegmentSink.h"
 
 namespace h265split {
@@ -18,10 +20,9 @@ public:
     // "seg-00042.265" for 42.
     static std::string Name(unsigned int number);
 
-    // Creates OUTDIR/NAME.tmp. Throws WriteError.
-    SegmentFile(const std::string& directory, unsigned int number);
-    // A segment that was not committed is removed.
-    ~SegmentFile() override;
+    // Creates the segment's file in `store`. Throws WriteError. A segment
+    // that is not committed is removed.
+    SegmentFile(FileStore& store, unsigned int number);
     SegmentFile(const SegmentFile&) = delete;
     SegmentFile& operator=(const SegmentFile&) = delete;
 
@@ -40,12 +41,8 @@ private:
     void Flush();
 
     std::string name_;
-    std::string directory_;
-    std::string path_;
-    std::string temporaryPath_;
-    int fd_ = -1;
+    std::unique_ptr<FileStore::File> file_;
     std::uint64_t bytes_ = 0;
-    bool committed_ = false;
     std::vector<unsigned char> block_;
 };
 

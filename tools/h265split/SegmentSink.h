@@ -64,14 +64,15 @@ public:
     virtual void Finish() {}
 };
 
-// Raw .265 segments (SegmentFile).
+// Raw .265 segments (SegmentFile) in a file store.
+class FileStore;
 class RawSegmentOutput : public SegmentOutput {
 public:
-    explicit RawSegmentOutput(const std::string& directory) : directory_(directory) {}
+    explicit RawSegmentOutput(FileStore& store) : store_(store) {}
     std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override;
 
 private:
-    std::string directory_;
+    FileStore& store_;
 };
 
 } // namespace h265split

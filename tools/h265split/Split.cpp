@@ -53,6 +53,19 @@ const char* Unfinished(const AccessUnit& au, bool endsCutOff) {
     return nullptr;
 }
 
+// Raw segments in OUTDIR.
+class DirectoryRawOutput : public SegmentOutput {
+public:
+    explicit DirectoryRawOutput(const std::string& directory) : store_(directory), output_(store_) {}
+    std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override {
+        return output_.Open(number, key);
+    }
+
+private:
+    DirectoryStore store_;
+    RawSegmentOutput output_;
+};
+
 // Fragmented MP4 files in OUTDIR.
 class DirectoryMp4Output : public SegmentOutput {
 public:
@@ -72,7 +85,7 @@ private:
 std::unique_ptr<SegmentOutput> MakeOutput(const Options& options, const PictureReader& pictures, Messages& messages,
                                           void*) {
     if (options.format == OutputFormat::kRaw)
-        return std::unique_ptr<SegmentOutput>(new RawSegmentOutput(options.directory));
+        return std::unique_ptr<SegmentOutput>(new DirectoryRawOutput(options.directory));
     return std::unique_ptr<SegmentOutput>(new DirectoryMp4Output(options, pictures, messages));
 }
 
