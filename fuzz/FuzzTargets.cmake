@@ -26,7 +26,8 @@ set(H265_FUZZ_SPLIT_SOURCES
   support/PictureOrderCount.cpp support/HdrSei.cpp
   h265split/Options.cpp h265split/Messages.cpp h265split/OutputFiles.cpp h265split/SegmentFile.cpp
   h265split/SegmentIndex.cpp h265split/AccessUnitAssembler.cpp h265split/PictureReader.cpp
-  h265split/Segmenter.cpp h265split/TrackFormat.cpp h265split/FileStore.cpp h265split/FragmentedOutput.cpp
+  h265split/Segmenter.cpp h265split/TrackFormat.cpp h265split/FileStore.cpp h265split/Mp4Track.cpp
+  h265split/FragmentedSegment.cpp h265split/HlsOutput.cpp h265split/Mp4FileOutput.cpp h265split/FormatOutput.cpp
   h265split/Split.cpp h265split/SampleClock.cpp
   mp4/BoxWriter.cpp mp4/HvcC.cpp mp4/CodecString.cpp mp4/InitSegment.cpp mp4/VisualDescription.cpp
   mp4/MediaFragment.cpp mp4/SampleData.cpp mp4/Fragmenter.cpp mp4/HlsPlaylist.cpp)

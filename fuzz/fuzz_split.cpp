@@ -25,10 +25,9 @@
 #include <vector>
 
 #include "FileStore.h"
-#include "FragmentedOutput.h"
+#include "FormatOutput.h"
 #include "FuzzSupport.h"
 #include "OutputFiles.h"
-#include "SegmentFile.h"
 #include "Split.h"
 #include "StreamInput.h"
 
@@ -130,40 +129,10 @@ private:
     MemoryFiles& files_;
 };
 
-// The raw segments through h265split's own sink, into memory.
-class MemoryRawOutput : public SegmentOutput {
-public:
-    explicit MemoryRawOutput(MemoryFiles& files) : store_(files), output_(store_) {}
-    std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override {
-        return output_.Open(number, key);
-    }
-
-private:
-    MemoryStore store_;
-    RawSegmentOutput output_;
-};
-
-class MemoryMp4Output : public SegmentOutput {
-public:
-    MemoryMp4Output(MemoryFiles& files, const Options& options, const PictureReader& pictures, Messages& messages)
-        : store_(files), output_(options.format, store_, options.rules, pictures, messages) {}
-    std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override {
-        return output_.Open(number, key);
-    }
-    bool CanStart(const AccessUnit& key, std::string& why) override { return output_.CanStart(key, why); }
-    void Finish() override { output_.Finish(); }
-
-private:
-    MemoryStore store_;
-    FragmentedOutput output_;
-};
-
 std::unique_ptr<SegmentOutput> MakeMemoryOutput(const Options& options, const PictureReader& pictures,
                                                 Messages& messages, void* context) {
     MemoryFiles& files = *static_cast<MemoryFiles*>(context);
-    if (options.format == OutputFormat::kRaw)
-        return std::unique_ptr<SegmentOutput>(new MemoryRawOutput(files));
-    return std::unique_ptr<SegmentOutput>(new MemoryMp4Output(files, options, pictures, messages));
+    return MakeFormatOutput(options, std::unique_ptr<FileStore>(new MemoryStore(files)), pictures, messages);
 }
 
 // --- Reading the MP4 files back.

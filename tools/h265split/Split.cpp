@@ -2,7 +2,7 @@
 
 #include "AccessUnitAssembler.h"
 #include "CountedNoun.h"
-#include "FragmentedOutput.h"
+#include "FormatOutput.h"
 #include "InputKind.h"
 #include "Messages.h"
 #include "NalUnitReader.h"
@@ -53,40 +53,10 @@ const char* Unfinished(const AccessUnit& au, bool endsCutOff) {
     return nullptr;
 }
 
-// Raw segments in OUTDIR.
-class DirectoryRawOutput : public SegmentOutput {
-public:
-    explicit DirectoryRawOutput(const std::string& directory) : store_(directory), output_(store_) {}
-    std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override {
-        return output_.Open(number, key);
-    }
-
-private:
-    DirectoryStore store_;
-    RawSegmentOutput output_;
-};
-
-// Fragmented MP4 files in OUTDIR.
-class DirectoryMp4Output : public SegmentOutput {
-public:
-    DirectoryMp4Output(const Options& options, const PictureReader& pictures, Messages& messages)
-        : store_(options.directory), output_(options.format, store_, options.rules, pictures, messages) {}
-    std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override {
-        return output_.Open(number, key);
-    }
-    bool CanStart(const AccessUnit& key, std::string& why) override { return output_.CanStart(key, why); }
-    void Finish() override { output_.Finish(); }
-
-private:
-    DirectoryStore store_;
-    FragmentedOutput output_;
-};
-
 std::unique_ptr<SegmentOutput> MakeOutput(const Options& options, const PictureReader& pictures, Messages& messages,
                                           void*) {
-    if (options.format == OutputFormat::kRaw)
-        return std::unique_ptr<SegmentOutput>(new DirectoryRawOutput(options.directory));
-    return std::unique_ptr<SegmentOutput>(new DirectoryMp4Output(options, pictures, messages));
+    return MakeFormatOutput(options, std::unique_ptr<FileStore>(new DirectoryStore(options.directory)), pictures,
+                            messages);
 }
 
 class Walk {

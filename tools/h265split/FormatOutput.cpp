@@ -1,0 +1,46 @@
+#include "FormatOutput.h"
+
+#include "HlsOutput.h"
+#include "Mp4FileOutput.h"
+
+namespace h265split {
+
+namespace {
+
+// An output and the store it writes to, which it outlives.
+class StoredOutput : public SegmentOutput {
+public:
+    StoredOutput(std::unique_ptr<FileStore> store, const Options& options, const PictureReader& pictures,
+                 Messages& messages)
+        : store_(std::move(store)) {
+        switch (options.format) {
+        case OutputFormat::kRaw:
+            output_.reset(new RawSegmentOutput(*store_));
+            break;
+        case OutputFormat::kHls:
+            output_.reset(new HlsOutput(*store_, options.rules, pictures, messages));
+            break;
+        case OutputFormat::kMp4:
+            output_.reset(new Mp4FileOutput(*store_, pictures, messages));
+            break;
+        }
+    }
+    std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override {
+        return output_->Open(number, key);
+    }
+    bool CanStart(const AccessUnit& key, std::string& why) override { return output_->CanStart(key, why); }
+    void Finish() override { output_->Finish(); }
+
+private:
+    std::unique_ptr<FileStore> store_;
+    std::unique_ptr<SegmentOutput> output_;
+};
+
+} // namespace
+
+std::unique_ptr<SegmentOutput> MakeFormatOutput(const Options& options, std::unique_ptr<FileStore> store,
+                                                const PictureReader& pictures, Messages& messages) {
+    return std::unique_ptr<SegmentOutput>(new StoredOutput(std::move(store), options, pictures, messages));
+}
+
+} // namespace h265split

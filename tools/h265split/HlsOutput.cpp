@@ -1,0 +1,118 @@
+#include "HlsOutput.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "CodecString.h"
+#include "FragmentedSegment.h"
+
+namespace h265split {
+
+namespace {
+
+std::string Numbered(const char* format, unsigned int number) {
+    char name[40];
+    std::snprintf(name, sizeof name, format, number);
+    return name;
+}
+
+} // namespace
+
+HlsOutput::HlsOutput(FileStore& store, const SegmentRules& rules, const PictureReader& pictures, Messages& messages)
+    : store_(store), rules_(rules), messages_(messages), track_(pictures, messages) {}
+
+std::unique_ptr<SegmentSink> HlsOutput::Open(unsigned int number, const AccessUnit& key) {
+    mp4::VideoTrackFormat format = track_.Describe(key);
+    if (!track_.started())
+        track_.NewTimeline(); // one timeline for the whole recording
+    // Players that read one HLS stream through a single MP4 reader (ffmpeg,
+    // GStreamer's playbin) keep the first init segment's parameter sets
+    // after a new #EXT-X-MAP. From the first change on, segments carry
+    // theirs in band at their start, under hev1 sample entries, which allow
+    // that; the raw segments' parameter sets come with the key picture.
+    const std::vector<unsigned char> hvc1 = mp4::MakeInitSegment(format);
+    if (!lastHvc1Init_.empty() && hvc1 != lastHvc1Init_)
+        inBand_ = true;
+    lastHvc1Init_ = hvc1;
+    if (inBand_)
+        Mp4Track::CarryInBand(format);
+    track_.SetEntry(format);
+    segmentNumber_ = number;
+    return std::unique_ptr<SegmentSink>(new FragmentedSegment(
+        track_, store_, Numbered("seg-%05u.m4s", number), false, messages_,
+        [this](const std::string& name, std::uint64_t bytes, const SegmentSpan& span) { Committed(name, bytes, span); }));
+}
+
+void HlsOutput::Committed(const std::string& name, std::uint64_t bytes, const SegmentSpan& span) {
+    // A sample that had to carry a parameter set made the sample entry hev1,
+    // and so every later one.
+    inBand_ = inBand_ || track_.entryInBand();
+    if (!playlist_) {
+        // RFC 8216 4.3.3.1: every rounded #EXTINF is at most the target, which
+        // never changes. A segment ends at the first key picture the rule
+        // allows, so it lasts less than the rule's time plus the time between
+        // key pictures: the longest such interval up to the first segment's end.
+        const double rule = rules_.seconds > 0 ? rules_.seconds : track_.rate().Seconds(rules_.pictures);
+        const double target = std::max(std::ceil(rule + span.longestKeyInterval - 1e-6),
+                                       static_cast<double>(mp4::RoundedSeconds(span.seconds)));
+        playlist_.reset(new mp4::MediaPlaylist(static_cast<unsigned int>(std::max(1.0, std::min(86400.0, target))),
+                                               !rules_.keepRasl));
+    }
+    // The init segment is written with the first segment that needs it, when
+    // that segment's sample entry is known.
+    mp4::PlaylistSegment segment;
+    segment.newInit = track_.entryInit() != init_;
+    if (segment.newInit) {
+        init_ = track_.entryInit();
+        format_ = track_.entry();
+        initName_ = initName_.empty() ? "init.mp4" : Numbered("init-%05u.mp4", segmentNumber_);
+        store_.Replace(initName_, std::string(init_.begin(), init_.end()));
+        const std::string codec = mp4::HevcCodecString(format_.sampleEntry, format_.config);
+        if (("," + codecs_ + ",").find("," + codec + ",") == std::string::npos)
+            codecs_ += (codecs_.empty() ? "" : ",") + codec;
+    }
+    segment.uri = name;
+    segment.seconds = span.seconds;
+    segment.initUri = initName_;
+    if (!playlist_->Add(segment) && !reportedTarget_) {
+        messages_.Say(name + " lasts " + h265tools::SecondsText(segment.seconds) +
+                      " s, beyond the playlist's #EXT-X-TARGETDURATION of " +
+                      std::to_string(playlist_->targetDuration()) +
+                      " s: its key pictures came further apart than any before; the target duration stays");
+        reportedTarget_ = true;
+    }
+    totalBytes_ += bytes;
+    if (segment.seconds > 0) {
+        const double bits = std::ceil(static_cast<double>(bytes) * 8.0 / segment.seconds);
+        if (bits > static_cast<double>(maxBitsPerSecond_))
+            maxBitsPerSecond_ = static_cast<std::uint64_t>(std::min(bits, 1e18));
+    }
+    WritePlaylists(false);
+}
+
+void HlsOutput::WritePlaylists(bool ended) {
+    // The segment's file and name are on the disk before a playlist names it.
+    store_.Replace("index.m3u8", playlist_->Text(ended));
+    mp4::StreamInfo info;
+    info.bandwidth = maxBitsPerSecond_;
+    const double seconds = playlist_->TotalSeconds();
+    info.averageBandwidth =
+        seconds > 0 ? static_cast<std::uint64_t>(std::min(std::ceil(totalBytes_ * 8.0 / seconds), 1e18)) : 0;
+    info.width = format_.width;
+    info.height = format_.height;
+    info.frameRate = track_.rate().PerSecond();
+    info.codecs = codecs_;
+    info.transferCharacteristics = format_.visual.transfer_characteristics;
+    info.uri = "index.m3u8";
+    info.independentSegments = !rules_.keepRasl;
+    store_.Replace("master.m3u8", mp4::MasterPlaylistText(info));
+}
+
+void HlsOutput::Finish() {
+    track_.ReportLatePictures();
+    if (playlist_)
+        WritePlaylists(true);
+}
+
+} // namespace h265split

@@ -1,0 +1,58 @@
+// Segments as fragmented MP4 (ISO/IEC 14496-12 8.8, CMAF style) with HLS
+// playlists (RFC 8216): OUTDIR/init.mp4 and seg-00000.m4s, ...; the media
+// playlist index.m3u8 and the master playlist master.m3u8, both rewritten in
+// one step after each segment; a new init segment (init-NNNNN.mp4, written
+// with the first segment that needs it) when the sample entry changes. From
+// the first change of parameter sets on, every sample entry is hev1 and each
+// segment starts with its parameter sets in band.
+#ifndef H265SPLIT_HLS_OUTPUT_H
+#define H265SPLIT_HLS_OUTPUT_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FileStore.h"
+#include "HlsPlaylist.h"
+#include "Mp4Track.h"
+#include "SegmentSink.h"
+#include "Segmenter.h"
+
+namespace h265split {
+
+class HlsOutput : public SegmentOutput {
+public:
+    // `rules` give the playlist's target duration: their seconds, or their
+    // pictures at the stream's rate; with keepRasl no segment is independent.
+    HlsOutput(FileStore& store, const SegmentRules& rules, const PictureReader& pictures, Messages& messages);
+
+    std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override;
+    bool CanStart(const AccessUnit& key, std::string& why) override { return track_.CanStart(key, why); }
+    void Finish() override;
+
+private:
+    void Committed(const std::string& name, std::uint64_t bytes, const SegmentSpan& span);
+    void WritePlaylists(bool ended);
+
+    FileStore& store_;
+    SegmentRules rules_;
+    Messages& messages_;
+    Mp4Track track_;
+    unsigned int segmentNumber_ = 0;
+    // The last hvc1 init segment made, to tell a change of parameter sets.
+    std::vector<unsigned char> lastHvc1Init_;
+    bool inBand_ = false; // every later segment carries its parameter sets
+    // The init segment the playlist names last, and its sample entry.
+    std::vector<unsigned char> init_;
+    mp4::VideoTrackFormat format_;
+    std::string initName_;
+    std::unique_ptr<mp4::MediaPlaylist> playlist_;
+    std::string codecs_;
+    std::uint64_t maxBitsPerSecond_ = 0;
+    std::uint64_t totalBytes_ = 0;
+    bool reportedTarget_ = false;
+};
+
+} // namespace h265split
+
+#endif

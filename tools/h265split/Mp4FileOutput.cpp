@@ -1,0 +1,18 @@
+#include "Mp4FileOutput.h"
+
+#include <cstdio>
+
+#include "FragmentedSegment.h"
+
+namespace h265split {
+
+std::unique_ptr<SegmentSink> Mp4FileOutput::Open(unsigned int number, const AccessUnit& key) {
+    track_.SetEntry(track_.Describe(key));
+    track_.NewTimeline();
+    char name[40];
+    std::snprintf(name, sizeof name, "rec-%05u.mp4", number);
+    return std::unique_ptr<SegmentSink>(
+        new FragmentedSegment(track_, store_, name, true, messages_, FragmentedSegment::Committed()));
+}
+
+} // namespace h265split
