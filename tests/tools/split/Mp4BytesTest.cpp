@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CodecString.h"
 #include "Fragmenter.h"
 #include "InitSegment.h"
 
@@ -117,6 +118,21 @@ const char kFragment[] =
 
 TEST(Mp4Bytes, InitSegment) {
     EXPECT_EQ(ToHex(mp4::MakeInitSegment(Hdr10Track())), kInitSegment);
+}
+
+// The second byte of the record: general_profile_space u(2),
+// general_tier_flag u(1), general_profile_idc u(5) (ISO/IEC 14496-15
+// 8.3.3.1.2), which the codec string also names ("hvc1.A2.4.H30.90").
+TEST(Mp4Bytes, HvcCProfileByte) {
+    mp4::HevcDecoderConfiguration c = Hdr10Track().config;
+    c.general_profile_space = 1;
+    c.general_tier_flag = 1;
+    Bytes box;
+    mp4::BoxWriter writer(box);
+    mp4::WriteHvcC(writer, c);
+    ASSERT_GT(box.size(), 9u);
+    EXPECT_EQ(box[9], 0x62u); // after size, type and configurationVersion
+    EXPECT_EQ(mp4::HevcCodecString("hvc1", c), "hvc1.A2.4.H30.90");
 }
 
 // An I picture, then a P picture decoded before the B picture shown ahead
