@@ -129,7 +129,7 @@ private:
     MemoryFiles& files_;
 };
 
-std::unique_ptr<SegmentOutput> MakeMemoryOutput(const Options& options, const PictureReader& pictures,
+std::unique_ptr<SegmentOutput> MakeMemoryOutput(const Options& options, const AccessUnitReader& pictures,
                                                 Messages& messages, void* context) {
     MemoryFiles& files = *static_cast<MemoryFiles*>(context);
     return MakeFormatOutput(options, std::unique_ptr<FileStore>(new MemoryStore(files)), pictures, messages);

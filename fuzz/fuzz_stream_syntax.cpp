@@ -113,7 +113,8 @@ void CheckPictureOrderCount(const unsigned char* data, size_t size) {
 }
 
 void CheckStreamTiming(const unsigned char* data, size_t size) {
-    StreamTiming timing;
+    ParameterSets sets;
+    StreamTiming timing(sets);
     OutputOrder order;
     std::vector<unsigned char> decided; // per picture id: how many decisions
     uint64_t nextIndex = 0;

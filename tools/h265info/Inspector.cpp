@@ -2,11 +2,8 @@
 
 #include <new>
 
-#include "GeneralProfileTierLevel.h"
 #include "NalUnitNames.h"
 #include "NalUnitTypes.h"
-#include "SlicePicParameterSetId.h"
-#include "LibraryParsers.h"
 #include "h265headers.h"
 
 namespace h265info {
@@ -55,21 +52,6 @@ void Inspector::Fail(UnitRecord& record, const std::string& what) {
         summary_.errors.push_back(what);
 }
 
-// Runs a library call on the unit. The end-of-data signal becomes the error
-// "WHAT at byte offset N ENDING (truncated)", exhausted memory "out of memory
-// while parsing the WHAT at byte offset N"; false then.
-template <typename Call> bool Inspector::Guarded(UnitRecord& record, const char* what, const char* ending, Call call) {
-    try {
-        call();
-        return true;
-    } catch (int) {
-        Fail(record, std::string(what) + " " + At(record) + " " + ending + " (truncated)");
-    } catch (const std::bad_alloc&) {
-        Fail(record, std::string("out of memory while parsing the ") + what + " " + At(record));
-    }
-    return false;
-}
-
 void Inspector::AddListing(std::vector<ParameterSetListing>& listings, std::map<std::string, std::size_t>& seen,
                            const UnitRecord& record, const std::string& text, const ListingFields& fields) {
     auto found = seen.find(text);
@@ -98,135 +80,111 @@ void Inspector::KeepForParameterSetCheck(const NalUnitView& unit, bool vcl) {
         keep = unit.size < head ? unit.size : head;
     prefix_.insert(prefix_.end(), unit.data, unit.data + keep);
     if (vcl) {
-        summary_.parameterSetsFirst = parsers_.header->HasParameterSets(prefix_.data(), LibraryLength(prefix_.size()));
+        summary_.parameterSetsFirst = reader_.parsers().header->HasParameterSets(prefix_.data(), LibraryLength(prefix_.size()));
         checkedParameterSets_ = true;
         std::vector<unsigned char>().swap(prefix_);
     }
 }
 
-void Inspector::DescribeInSummary(const KeptSps& sps) {
+void Inspector::DescribeInSummary(std::uint64_t offset, int codedWidth, int codedHeight,
+                                  const SpsDescription& description, std::uint64_t version) {
     summary_.haveSps = true;
-    summary_.spsOffset = sps.offset;
-    summary_.codedWidth = sps.codedWidth;
-    summary_.codedHeight = sps.codedHeight;
-    summary_.sps = sps.description;
-    summarySpsVersion_ = sps.version;
+    summary_.spsOffset = offset;
+    summary_.codedWidth = codedWidth;
+    summary_.codedHeight = codedHeight;
+    summary_.sps = description;
+    summarySpsVersion_ = version;
 }
 
-void Inspector::InspectSps(const NalUnitView& unit, UnitRecord& record) {
-    const unsigned int len = static_cast<unsigned int>(LibraryLength(unit.size));
-    // ParseSPS replaces the parser's record, whatever comes of it.
-    activation_.ParsedSps(0);
-    bool parsed = false;
-    // One that cannot be read may have replaced any id.
-    if (!Guarded(record, "SPS", "ends before its last field", [&] { parsed = parsers_.parser->ParseSPS(unit.data, len); })) {
-        parameterSets_.ForgetSps();
-        return;
+bool Inspector::ReadSet(const h265tools::UnitReading& reading, UnitRecord& record, const char* what,
+                        const char* tooShort) {
+    switch (reading.set) {
+    case h265tools::SetReading::kKept:
+    case h265tools::SetReading::kRepeated:
+    case h265tools::SetReading::kNone:
+        return true;
+    case h265tools::SetReading::kTruncated:
+        Fail(record, std::string(what) + " " + At(record) + " ends before its last field (truncated)");
+        break;
+    case h265tools::SetReading::kOutOfMemory:
+        Fail(record, std::string("out of memory while parsing the ") + what + " " + At(record));
+        break;
+    case h265tools::SetReading::kEmpty:
+        Fail(record, std::string(what) + " " + At(record) + " " + tooShort);
+        break;
     }
-    if (!parsed) {
-        Fail(record, "SPS " + At(record) + " is too short to hold an SPS");
-        parameterSets_.ForgetSps();
-        return;
-    }
-    const std::string text = FetchListing(*parsers_.parser->GetSPS());
-    const ListingFields fields = SplitListing(text);
-    AddListing(summary_.spsListings, seenSps_, record, text, fields);
-
-    KeptSps sps;
-    sps.unit.assign(unit.data, unit.data + unit.size);
-    sps.offset = record.offset;
-    sps.id = FieldValue(fields, "sps_seq_parameter_set_id");
-    GeneralProfileTierLevel ptl;
-    const std::size_t header = static_cast<std::size_t>(unit.startCodeLength);
-    const bool havePtl = ReadGeneralProfileTierLevel(unit.data + header, unit.size - header, ptl);
-    sps.description = DescribeSps(fields, havePtl ? &ptl : nullptr);
-    Guarded(record, "SPS", "ends before GetResolution finds its picture size", [&] {
-        parsers_.header->GetResolution(unit.data, LibraryLength(unit.size), &sps.codedWidth, &sps.codedHeight);
-    });
-    if (!summary_.haveSps)
-        DescribeInSummary(sps); // until a picture names its SPS
-    activation_.ParsedSps(parameterSets_.Keep(std::move(sps)));
+    return false;
 }
 
-void Inspector::InspectPps(const NalUnitView& unit, UnitRecord& record) {
-    const unsigned int len = static_cast<unsigned int>(LibraryLength(unit.size));
-    activation_.ParsedPps(0);
-    bool parsed = false;
-    // One that cannot be read may have replaced any id.
-    if (!Guarded(record, "PPS", "ends before its last field", [&] { parsed = parsers_.parser->ParsePPS(unit.data, len); })) {
-        parameterSets_.ForgetPps();
+void Inspector::InspectSps(const h265tools::UnitReading& reading, UnitRecord& record) {
+    if (!ReadSet(reading, record, "SPS", "is too short to hold an SPS"))
+        return;
+    if (reading.set == h265tools::SetReading::kRepeated) {
+        // The same bytes as the last SPS: the same listing once more.
+        AddListing(summary_.spsListings, seenSps_, record, lastSpsListing_, ListingFields());
         return;
     }
-    if (!parsed) {
-        Fail(record, "PPS " + At(record) + " has no payload");
-        parameterSets_.ForgetPps();
-        return;
-    }
-    const std::string text = FetchListing(*parsers_.parser->GetPPS());
-    const ListingFields fields = SplitListing(text);
-    AddListing(summary_.ppsListings, seenPps_, record, text, fields);
+    AddListing(summary_.spsListings, seenSps_, record, reading.listing, reading.fields);
+    lastSpsListing_ = reading.listing;
+    if (reading.resolutionTruncated)
+        Fail(record, "SPS " + At(record) + " ends before GetResolution finds its picture size (truncated)");
+    if (!summary_.haveSps) // until a picture names its SPS
+        DescribeInSummary(record.offset, reading.codedWidth, reading.codedHeight, reading.description, reading.version);
+}
 
-    KeptPps pps;
-    pps.unit.assign(unit.data, unit.data + unit.size);
-    pps.spsId = FieldValue(fields, "pps_seq_parameter_set_id");
-    pps.dependentSliceSegmentsEnabled = FieldValue(fields, "dependent_slice_segments_enabled_flag") != 0;
-    activation_.ParsedPps(parameterSets_.Keep(FieldValue(fields, "pps_pic_parameter_set_id"), std::move(pps)));
+void Inspector::InspectPps(const h265tools::UnitReading& reading, UnitRecord& record) {
+    if (!ReadSet(reading, record, "PPS", "has no payload"))
+        return;
+    if (reading.set == h265tools::SetReading::kRepeated) {
+        AddListing(summary_.ppsListings, seenPps_, record, lastPpsListing_, ListingFields());
+        return;
+    }
+    AddListing(summary_.ppsListings, seenPps_, record, reading.listing, reading.fields);
+    lastPpsListing_ = reading.listing;
 }
 
 const KeptSps* Inspector::InspectSlice(const NalUnitView& unit, UnitRecord& record) {
-    if (parameterSets_.Empty()) {
+    if (reader_.parameterSets().Empty()) {
         record.slice = SliceState::kNoParameterSets;
         return nullptr;
     }
-    const std::size_t header = static_cast<std::size_t>(unit.startCodeLength);
-    const std::size_t payload = header + 2;
+    const std::size_t payload = static_cast<std::size_t>(unit.startCodeLength) + 2;
     if (unit.size <= payload) {
         record.slice = SliceState::kTruncated;
         Fail(record, "slice segment " + At(record) + " has no slice segment header");
         return nullptr;
     }
-    unsigned int ppsId = 0;
-    switch (ReadSlicePicParameterSetId(unit.data + header, unit.size - header, ppsId)) {
-    case PpsIdReading::kRead:
-        break;
-    case PpsIdReading::kTruncated:
+    const h265tools::SliceReading slice = reader_.ReadSlice(unit, true);
+    switch (slice.state) {
+    case h265tools::SliceReading::State::kTyped:
+        record.slice = SliceState::kTyped;
+        record.pictureType = slice.pictureType;
+        record.firstSliceInPic = slice.firstInPicture;
+        return slice.parameterSets.sps;
+    case h265tools::SliceReading::State::kNoParameterSets:
+        record.slice = SliceState::kNoParameterSets;
+        return nullptr;
+    case h265tools::SliceReading::State::kTruncated:
         record.slice = SliceState::kTruncated;
         Fail(record, "slice segment " + At(record) + " ends before slice_type (truncated)");
         return nullptr;
-    case PpsIdReading::kOutOfRange:
+    case h265tools::SliceReading::State::kOutOfMemory:
+        record.slice = SliceState::kTruncated;
+        Fail(record, "out of memory while parsing the slice segment " + At(record));
+        return nullptr;
+    case h265tools::SliceReading::State::kPpsIdOutOfRange:
         record.slice = SliceState::kUntyped;
         Fail(record, "slice segment " + At(record) + " has a slice_pic_parameter_set_id above 63");
         return nullptr;
-    }
-    const ParameterSets::Pair pair = parameterSets_.ForPps(ppsId);
-    if (!pair.pps) {
-        record.slice = SliceState::kNoParameterSets;
-        return nullptr;
-    }
-    activation_.Activate(*parsers_.parser, pair);
-
-    int type = -1;
-    bool first = false;
-    bool typed = false;
-    if (!Guarded(record, "slice segment", "ends before slice_type", [&] {
-            typed = parsers_.parser->ParseSliceType(unit.data, static_cast<unsigned int>(LibraryLength(unit.size)), &type,
-                                            &first);
-        })) {
-        record.slice = SliceState::kTruncated;
-        return nullptr;
-    }
-    if (typed) {
-        record.slice = SliceState::kTyped;
-        record.pictureType = type;
-        record.firstSliceInPic = first;
-        return pair.sps;
+    case h265tools::SliceReading::State::kNoType:
+        break;
     }
     // ParseSliceType gives no type for a dependent slice segment, which takes
     // slice_type from the segment before it, and for a slice_type above 2. A
     // dependent segment is never the first of its picture and needs
     // dependent_slice_segments_enabled_flag in the PPS.
     const bool firstSegment = (unit.data[payload] & 0x80) != 0;
-    if (!firstSegment && pair.pps->dependentSliceSegmentsEnabled) {
+    if (!firstSegment && slice.parameterSets.pps->dependentSliceSegmentsEnabled) {
         record.slice = SliceState::kDependent;
         ++summary_.dependentSliceSegments;
     } else {
@@ -248,7 +206,7 @@ void Inspector::CountPicture(UnitRecord& record, const KeptSps& sps) {
     if (!sawPicture_) {
         sawPicture_ = true;
         if (sps.version != summarySpsVersion_)
-            DescribeInSummary(sps);
+            DescribeInSummary(sps.offset, sps.codedWidth, sps.codedHeight, sps.description, sps.version);
     } else if (sps.codedWidth != lastCodedWidth_ || sps.codedHeight != lastCodedHeight_ ||
                display.valid != lastDisplay_.valid || display.width != lastDisplay_.width ||
                display.height != lastDisplay_.height) {
@@ -260,7 +218,7 @@ void Inspector::CountPicture(UnitRecord& record, const KeptSps& sps) {
     lastDisplay_ = display;
 }
 
-UnitRecord Inspector::Inspect(const NalUnitView& unit) {
+UnitRecord Inspector::Inspect(const NalUnitView& unit, h265tools::UnitReading& reading) {
     UnitRecord record;
     record.index = summary_.unitCount++;
     record.offset = unit.offset;
@@ -277,11 +235,11 @@ UnitRecord Inspector::Inspect(const NalUnitView& unit) {
 
     const int len = LibraryLength(unit.size);
     int code = -1;
-    record.codeKnown = parsers_.parser->ParseNaluType(unit.data, static_cast<unsigned int>(len), &code);
+    record.codeKnown = reader_.parsers().parser->ParseNaluType(unit.data, static_cast<unsigned int>(len), &code);
     record.naluCode = record.codeKnown ? code : -1;
     if (record.index == 0)
-        summary_.firstNaluType = parsers_.header->GetNaluType(unit.data, len);
-    record.keyFrame = parsers_.header->IsKeyFrame(unit.data, len);
+        summary_.firstNaluType = reader_.parsers().header->GetNaluType(unit.data, len);
+    record.keyFrame = reader_.parsers().header->IsKeyFrame(unit.data, len);
 
     const bool vcl = h265tools::IsVcl(record.nalUnitType);
     if (!sawVcl_)
@@ -289,6 +247,7 @@ UnitRecord Inspector::Inspect(const NalUnitView& unit) {
     sawVcl_ = sawVcl_ || vcl;
 
     if (!record.hasHeader) {
+        reading = h265tools::UnitReading();
         Fail(record, "NAL unit " + At(record) + " ends inside its NAL unit header");
         if (h265tools::IsSliceSegment(record.nalUnitType))
             record.slice = SliceState::kTruncated;
@@ -296,11 +255,12 @@ UnitRecord Inspector::Inspect(const NalUnitView& unit) {
     }
     if (h265tools::IsSliceSegment(record.nalUnitType) && unit.size > h + 2)
         record.firstSliceSegmentInPicFlag = unit.data[h + 2] >> 7;
+    reading = reader_.Read(unit);
     const KeptSps* sliceSps = nullptr;
-    if (record.nalUnitType == 33)
-        InspectSps(unit, record);
-    else if (record.nalUnitType == 34)
-        InspectPps(unit, record);
+    if (record.nalUnitType == h265tools::kSpsNut)
+        InspectSps(reading, record);
+    else if (record.nalUnitType == h265tools::kPpsNut)
+        InspectPps(reading, record);
     else if (h265tools::IsSliceSegment(record.nalUnitType))
         sliceSps = InspectSlice(unit, record);
 
@@ -319,7 +279,7 @@ Summary& Inspector::Finish(std::uint64_t fileSize, std::uint64_t leadingBytes) {
     if (!checkedParameterSets_) {
         // No picture at all: the question covers the whole stream.
         summary_.parameterSetsFirst =
-            !prefix_.empty() && parsers_.header->HasParameterSets(prefix_.data(), LibraryLength(prefix_.size()));
+            !prefix_.empty() && reader_.parsers().header->HasParameterSets(prefix_.data(), LibraryLength(prefix_.size()));
         checkedParameterSets_ = true;
         std::vector<unsigned char>().swap(prefix_);
     }

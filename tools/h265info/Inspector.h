@@ -10,12 +10,9 @@
 #include <vector>
 
 #include "Inspection.h"
-#include "LibraryParsers.h"
 #include "NalUnitReader.h"
 #include "ParameterSets.h"
-
-class IH265Parser;
-class IVideoHeaderParser;
+#include "PictureReader.h"
 
 namespace h265info {
 
@@ -27,28 +24,33 @@ public:
 
     // Looks at the next NAL unit of the stream. A unit the library cannot
     // read completely gets an error text, also collected in the summary.
-    UnitRecord Inspect(const h265tools::NalUnitView& unit);
+    // `reading` receives what the picture reader made of it, its timing
+    // among it.
+    UnitRecord Inspect(const h265tools::NalUnitView& unit, h265tools::UnitReading& reading);
+
+    // The stream's first HDR SEI messages.
+    const h265tools::HdrSei& hdr() const { return reader_.hdr(); }
 
     // The summary once every unit has been seen.
     Summary& Finish(std::uint64_t fileSize, std::uint64_t leadingBytes);
 
 private:
-    void InspectSps(const h265tools::NalUnitView& unit, UnitRecord& record);
-    void InspectPps(const h265tools::NalUnitView& unit, UnitRecord& record);
+    void InspectSps(const h265tools::UnitReading& reading, UnitRecord& record);
+    void InspectPps(const h265tools::UnitReading& reading, UnitRecord& record);
+    // Says why a parameter set could not be read; false then.
+    bool ReadSet(const h265tools::UnitReading& reading, UnitRecord& record, const char* what, const char* tooShort);
     // The SPS of the slice segment when it was typed, else null.
     const KeptSps* InspectSlice(const h265tools::NalUnitView& unit, UnitRecord& record);
     void CountPicture(UnitRecord& record, const KeptSps& sps);
-    void DescribeInSummary(const KeptSps& sps);
+    void DescribeInSummary(std::uint64_t offset, int codedWidth, int codedHeight, const SpsDescription& description,
+                           std::uint64_t version);
     void KeepForParameterSetCheck(const h265tools::NalUnitView& unit, bool vcl);
-    template <typename Call> bool Guarded(UnitRecord& record, const char* what, const char* ending, Call call);
     void Fail(UnitRecord& record, const std::string& what);
     static void AddListing(std::vector<ParameterSetListing>& listings, std::map<std::string, std::size_t>& seen,
                            const UnitRecord& record, const std::string& text, const ListingFields& fields);
 
-    h265tools::LibraryParsers parsers_;
+    h265tools::PictureReader reader_;
     Summary summary_;
-    ParameterSets parameterSets_;
-    ParserActivation activation_;
     std::uint64_t summarySpsVersion_ = 0;
     // Coded and display size of the last picture, to find where they change.
     bool sawPicture_ = false;
@@ -60,6 +62,9 @@ private:
     std::vector<unsigned char> prefix_; // the stream up to its first VCL NAL unit
     std::map<std::string, std::size_t> seenSps_;
     std::map<std::string, std::size_t> seenPps_;
+    // The listings of the last SPS and PPS read, for their repetitions.
+    std::string lastSpsListing_;
+    std::string lastPpsListing_;
 };
 
 } // namespace h265info

@@ -34,16 +34,14 @@ void PictureTimeline::Describe(const h265tools::PictureTiming& timing) {
     summary_.chromaFormatIdc = sps.chroma_format_idc;
 }
 
-void PictureTimeline::Add(UnitRecord record, const h265tools::NalUnitView& unit) {
+void PictureTimeline::Add(UnitRecord record, const h265tools::UnitReading& reading) {
     Held held;
-    const std::size_t h = static_cast<std::size_t>(unit.startCodeLength);
     if (record.hasHeader) {
-        h265tools::PictureTiming timing;
-        const h265tools::StreamTiming::Seen seen =
-            timing_.Observe(unit.data + h, unit.size - h, record.offset, timing, record.note);
+        const h265tools::PictureTiming& timing = reading.timing;
+        record.note = reading.note;
         if (!record.note.empty())
             ++summary_.notes;
-        if (seen == h265tools::StreamTiming::Seen::kPicture) {
+        if (reading.seen == h265tools::StreamTiming::Seen::kPicture) {
             Describe(timing);
             record.hasPoc = true;
             record.poc = timing.poc;
@@ -112,12 +110,12 @@ void PictureTimeline::ReleaseReady() {
     }
 }
 
-void PictureTimeline::Finish(TimingSummary& summary) {
+void PictureTimeline::Finish(TimingSummary& summary, const h265tools::HdrSei& hdr) {
     order_.Flush();
     Decide();
     ReleaseReady();
     summary_.duration = nextTime_;
-    summary_.hdr = timing_.Hdr();
+    summary_.hdr = hdr;
     summary_.gopM = gop_.M();
     summary_.gopN = gop_.N();
     summary_.openGop = gop_.Open();

@@ -1,5 +1,5 @@
 // Gives each picture of the walk its PicOrderCntVal, output index and
-// presentation time, with the tools' own syntax reader, and hands the unit
+// presentation time, from what the picture reader made of it, and hands the unit
 // records on to the report in stream order once the pictures among them
 // know their place in output order. A picture's output position is decided
 // a bounded number of pictures after it (sps_max_num_reorder_pics), so only
@@ -12,9 +12,8 @@
 
 #include "GopStructure.h"
 #include "Inspection.h"
-#include "NalUnitReader.h"
 #include "OutputOrder.h"
-#include "StreamTiming.h"
+#include "PictureReader.h"
 
 namespace h265info {
 
@@ -25,11 +24,12 @@ public:
     // in stream order.
     PictureTimeline(const FrameRate* rateOption, Release release);
 
-    // Reads the unit's timing and holds its record until it can go on.
-    void Add(UnitRecord record, const h265tools::NalUnitView& unit);
+    // Takes the unit's timing and holds its record until it can go on.
+    void Add(UnitRecord record, const h265tools::UnitReading& reading);
     // The end of the stream: every picture still waiting is output and every
-    // record goes on. Fills in the summary's timing.
-    void Finish(TimingSummary& summary);
+    // record goes on. Fills in the summary's timing, with the stream's HDR
+    // SEI messages.
+    void Finish(TimingSummary& summary, const h265tools::HdrSei& hdr);
 
 private:
     struct Held {
@@ -47,7 +47,6 @@ private:
 
     const FrameRate* rateOption_;
     Release release_;
-    h265tools::StreamTiming timing_;
     h265tools::OutputOrder order_;
     std::deque<Held> held_;
     GopStructure gop_;

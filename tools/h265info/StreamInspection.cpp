@@ -62,13 +62,15 @@ bool InspectStream(const std::string& name, const FrameRate* rateOption, Report&
         if (!record.note.empty())
             say(record.note);
     });
+    h265tools::UnitReading reading;
     do {
-        timeline.Add(inspector.Inspect(unit), unit);
+        UnitRecord record = inspector.Inspect(unit, reading);
+        timeline.Add(std::move(record), reading);
         progress.Update(reader.BytesRead());
     } while (next());
     progress.Clear();
     Summary& summary = inspector.Finish(reader.BytesRead(), reader.LeadingBytes());
-    timeline.Finish(summary.timing);
+    timeline.Finish(summary.timing, inspector.hdr());
     report.End(summary);
     return clean;
 }

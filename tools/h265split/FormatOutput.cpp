@@ -10,7 +10,7 @@ namespace {
 // An output and the store it writes to, which it outlives.
 class StoredOutput : public SegmentOutput {
 public:
-    StoredOutput(std::unique_ptr<FileStore> store, const Options& options, const PictureReader& pictures,
+    StoredOutput(std::unique_ptr<FileStore> store, const Options& options, const AccessUnitReader& pictures,
                  Messages& messages)
         : store_(std::move(store)) {
         switch (options.format) {
@@ -39,7 +39,7 @@ private:
 } // namespace
 
 std::unique_ptr<SegmentOutput> MakeFormatOutput(const Options& options, std::unique_ptr<FileStore> store,
-                                                const PictureReader& pictures, Messages& messages) {
+                                                const AccessUnitReader& pictures, Messages& messages) {
     return std::unique_ptr<SegmentOutput>(new StoredOutput(std::move(store), options, pictures, messages));
 }
 

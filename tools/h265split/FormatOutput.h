@@ -9,14 +9,14 @@
 #include "FileStore.h"
 #include "Messages.h"
 #include "Options.h"
-#include "PictureReader.h"
+#include "AccessUnitReader.h"
 #include "SegmentSink.h"
 
 namespace h265split {
 
 // The output keeps `store`.
 std::unique_ptr<SegmentOutput> MakeFormatOutput(const Options& options, std::unique_ptr<FileStore> store,
-                                                const PictureReader& pictures, Messages& messages);
+                                                const AccessUnitReader& pictures, Messages& messages);
 
 } // namespace h265split
 

@@ -19,7 +19,7 @@ std::string Numbered(const char* format, unsigned int number) {
 
 } // namespace
 
-HlsOutput::HlsOutput(FileStore& store, const SegmentRules& rules, const PictureReader& pictures, Messages& messages)
+HlsOutput::HlsOutput(FileStore& store, const SegmentRules& rules, const AccessUnitReader& pictures, Messages& messages)
     : store_(store), rules_(rules), messages_(messages), track_(pictures, messages) {}
 
 std::unique_ptr<SegmentSink> HlsOutput::Open(unsigned int number, const AccessUnit& key) {

@@ -24,7 +24,7 @@ class HlsOutput : public SegmentOutput {
 public:
     // `rules` give the playlist's target duration: their seconds, or their
     // pictures at the stream's rate; with keepRasl no segment is independent.
-    HlsOutput(FileStore& store, const SegmentRules& rules, const PictureReader& pictures, Messages& messages);
+    HlsOutput(FileStore& store, const SegmentRules& rules, const AccessUnitReader& pictures, Messages& messages);
 
     std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override;
     bool CanStart(const AccessUnit& key, std::string& why) override { return track_.CanStart(key, why); }

@@ -16,7 +16,7 @@ namespace h265split {
 
 class Mp4FileOutput : public SegmentOutput {
 public:
-    Mp4FileOutput(FileStore& store, const PictureReader& pictures, Messages& messages)
+    Mp4FileOutput(FileStore& store, const AccessUnitReader& pictures, Messages& messages)
         : store_(store), messages_(messages), track_(pictures, messages) {}
 
     std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override;

@@ -7,7 +7,6 @@
 #include "NalUnitTypes.h"
 #include "OutputFiles.h"
 #include "SpsDescription.h"
-#include "SyntaxError.h"
 #include "TrackFormat.h"
 
 namespace h265split {
@@ -29,21 +28,16 @@ TrackClock ChooseTrackClock(const h265tools::FrameRate& rate) {
     return clock;
 }
 
-const h265tools::SpsSyntax* Mp4Track::ReadKeySps(const AccessUnit& key, std::string& why) {
+const h265tools::SpsSyntax* Mp4Track::KeySps(const AccessUnit& key, std::string& why) const {
     const h265tools::KeptSps& kept = *key.parameterSets.sps;
-    if (kept.version != spsVersion_) {
-        spsVersion_ = kept.version;
-        spsError_.clear();
-        try {
-            const mp4::NalUnitSpan nal = mp4::NalUnitOf(kept.unit.data(), kept.unit.size());
-            h265tools::ReadSps(nal.data, nal.size, sps_);
-        } catch (const h265tools::SyntaxError& e) {
-            spsError_ = "uses the SPS at byte offset " + std::to_string(kept.offset) +
-                        ", which cannot be read for an MP4 sample entry: " + e.what();
-        }
+    const h265tools::ParameterSets& sets = pictures_.parameterSets();
+    const h265tools::SpsSyntax* sps = sets.SpsSyntaxOf(kept.id).get();
+    if (!sps) {
+        const std::string& error = sets.SpsSyntaxError(kept.id);
+        why = "uses the SPS at byte offset " + std::to_string(kept.offset) +
+              ", which cannot be read for an MP4 sample entry" + (error.empty() ? std::string() : ": " + error);
     }
-    why = spsError_;
-    return spsError_.empty() ? &sps_ : nullptr;
+    return sps;
 }
 
 bool Mp4Track::CanStart(const AccessUnit& key, std::string& why) {
@@ -51,7 +45,7 @@ bool Mp4Track::CanStart(const AccessUnit& key, std::string& why) {
         why = "names a PPS (or that PPS an SPS) that has not come before it, which an MP4 sample entry needs";
         return false;
     }
-    const h265tools::SpsSyntax* sps = ReadKeySps(key, why);
+    const h265tools::SpsSyntax* sps = KeySps(key, why);
     if (!sps)
         return false;
     // hvcC holds a VPS array; readers such as ffmpeg refuse one without a VPS.
@@ -66,7 +60,7 @@ bool Mp4Track::CanStart(const AccessUnit& key, std::string& why) {
 
 mp4::VideoTrackFormat Mp4Track::Describe(const AccessUnit& key) {
     std::string why;
-    const h265tools::SpsSyntax* sps = ReadKeySps(key, why);
+    const h265tools::SpsSyntax* sps = KeySps(key, why);
     if (!sps || !key.parameterSets.pps)
         throw WriteError("the key picture at byte offset " + std::to_string(key.Offset()) + " " + why);
     if (!fragmenter_) {

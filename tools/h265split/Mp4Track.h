@@ -13,7 +13,7 @@
 #include "Fragmenter.h"
 #include "InitSegment.h"
 #include "Messages.h"
-#include "PictureReader.h"
+#include "AccessUnitReader.h"
 #include "SampleClock.h"
 #include "SampleData.h"
 
@@ -32,7 +32,7 @@ TrackClock ChooseTrackClock(const h265tools::FrameRate& rate);
 
 class Mp4Track {
 public:
-    Mp4Track(const PictureReader& pictures, Messages& messages) : pictures_(pictures), messages_(messages) {}
+    Mp4Track(const AccessUnitReader& pictures, Messages& messages) : pictures_(pictures), messages_(messages) {}
 
     // Whether a segment can start at `key`; when not, why: an MP4 sample
     // entry needs the key picture's VPS, SPS and PPS, and its SPS read.
@@ -69,7 +69,7 @@ public:
     void ReportLatePictures();
 
 private:
-    const PictureReader& pictures_;
+    const AccessUnitReader& pictures_;
     Messages& messages_;
     h265tools::FrameRate rate_;
     TrackClock trackClock_;
@@ -78,12 +78,8 @@ private:
     std::uint64_t latePictures_ = 0; // of earlier timelines
     mp4::VideoTrackFormat entry_;
     std::vector<unsigned char> entryInit_;
-    // The last SPS read for a sample entry.
-    std::uint64_t spsVersion_ = 0;
-    h265tools::SpsSyntax sps_;
-    std::string spsError_;
-
-    const h265tools::SpsSyntax* ReadKeySps(const AccessUnit& key, std::string& why);
+    // The syntax of the key picture's SPS; null, saying why, when it could not be read.
+    const h265tools::SpsSyntax* KeySps(const AccessUnit& key, std::string& why) const;
 };
 
 } // namespace h265split

@@ -8,7 +8,7 @@
 namespace h265split {
 
 Segmenter::Segmenter(const std::string& directory, const SegmentRules& rules, bool jsonIndex,
-                     const PictureReader& pictures, SegmentOutput& output, Messages& messages)
+                     const AccessUnitReader& pictures, SegmentOutput& output, Messages& messages)
     : directory_(directory), rules_(rules), index_(directory, jsonIndex), pictures_(pictures), messages_(messages),
       output_(output) {}
 

@@ -14,7 +14,7 @@
 #include "AccessUnit.h"
 #include "FrameRate.h"
 #include "Messages.h"
-#include "PictureReader.h"
+#include "AccessUnitReader.h"
 #include "SegmentSink.h"
 #include "SegmentIndex.h"
 
@@ -38,7 +38,7 @@ bool PicturesIn(double seconds, const h265tools::FrameRate& rate, std::uint64_t&
 
 class Segmenter {
 public:
-    Segmenter(const std::string& directory, const SegmentRules& rules, bool jsonIndex, const PictureReader& pictures,
+    Segmenter(const std::string& directory, const SegmentRules& rules, bool jsonIndex, const AccessUnitReader& pictures,
               SegmentOutput& output, Messages& messages);
 
     // Writes the access unit into the current segment, or into a new one
@@ -86,7 +86,7 @@ private:
     std::string directory_;
     SegmentRules rules_;
     SegmentIndex index_;
-    const PictureReader& pictures_;
+    const AccessUnitReader& pictures_;
     Messages& messages_;
 
     SegmentOutput& output_;

@@ -7,7 +7,7 @@
 #include "Messages.h"
 #include "NalUnitReader.h"
 #include "OutputFiles.h"
-#include "PictureReader.h"
+#include "AccessUnitReader.h"
 #include "Progress.h"
 
 namespace h265split {
@@ -53,7 +53,7 @@ const char* Unfinished(const AccessUnit& au, bool endsCutOff) {
     return nullptr;
 }
 
-std::unique_ptr<SegmentOutput> MakeOutput(const Options& options, const PictureReader& pictures, Messages& messages,
+std::unique_ptr<SegmentOutput> MakeOutput(const Options& options, const AccessUnitReader& pictures, Messages& messages,
                                           void*) {
     return MakeFormatOutput(options, std::unique_ptr<FileStore>(new DirectoryStore(options.directory)), pictures,
                             messages);
@@ -93,7 +93,7 @@ private:
     h265tools::Progress progress_;
     Messages messages_;
     const h265tools::FrameRate rateOption_;
-    PictureReader pictures_;
+    AccessUnitReader pictures_;
     std::unique_ptr<SegmentOutput> output_;
     Segmenter segmenter_;
     h265tools::NalUnitReader reader_;

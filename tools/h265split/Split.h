@@ -23,11 +23,11 @@ struct SplitResult {
 SplitResult Split(h265tools::StreamInput& input, const Options& options, const volatile std::sig_atomic_t* stop);
 
 // The same with the segments going to `output`, which is given the walk's
-// PictureReader and Messages (the fuzz target keeps them in memory). An
+// AccessUnitReader and Messages (the fuzz target keeps them in memory). An
 // empty options.directory writes no index.
-class PictureReader;
+class AccessUnitReader;
 class Messages;
-using OutputMaker = std::unique_ptr<SegmentOutput> (*)(const Options&, const PictureReader&, Messages&, void* context);
+using OutputMaker = std::unique_ptr<SegmentOutput> (*)(const Options&, const AccessUnitReader&, Messages&, void* context);
 SplitResult Split(h265tools::StreamInput& input, const Options& options, OutputMaker makeOutput, void* context,
                   const volatile std::sig_atomic_t* stop);
 

@@ -11,10 +11,6 @@
 
 namespace h265tools {
 
-namespace {
-
-} // namespace
-
 DecodedPicture PictureTiming::Decoded(std::uint64_t id) const {
     DecodedPicture picture;
     picture.id = id;
@@ -37,36 +33,24 @@ StreamTiming::Seen StreamTiming::Observe(const unsigned char* nal, std::size_t s
     if (size < 2)
         return Seen::kOther;
     const int type = (nal[0] >> 1) & 0x3F;
-    // Streams repeat their parameter sets, mostly unchanged: one that is
-    // byte for byte the last one read is not read again.
-    std::vector<unsigned char>* last = type == kVpsNut ? &lastVps_ : type == kSpsNut ? &lastSps_ : type == kPpsNut ? &lastPps_
-                                                                                                            : nullptr;
-    if (last) {
-        if (last->size() == size && std::equal(last->begin(), last->end(), nal))
-            return Seen::kOther;
-        last->clear();
-    }
     try {
         switch (type) {
         case kVpsNut: {
             std::shared_ptr<VpsSyntax> vps(new VpsSyntax());
             ReadVps(nal, size, *vps);
-            vps_[vps->vps_video_parameter_set_id & 15u] = vps;
-            lastVps_.assign(nal, nal + size);
+            sets_.KeepSyntax(std::shared_ptr<const VpsSyntax>(std::move(vps)));
             break;
         }
         case kSpsNut: {
             std::shared_ptr<SpsSyntax> sps(new SpsSyntax());
             ReadSps(nal, size, *sps);
-            sps_[sps->sps_seq_parameter_set_id & 15u] = sps;
-            lastSps_.assign(nal, nal + size);
+            sets_.KeepSyntax(std::shared_ptr<const SpsSyntax>(std::move(sps)));
             break;
         }
         case kPpsNut: {
             std::shared_ptr<PpsHead> pps(new PpsHead());
             ReadPpsHead(nal, size, *pps);
-            pps_[pps->pps_pic_parameter_set_id & 63u] = pps;
-            lastPps_.assign(nal, nal + size);
+            sets_.KeepSyntax(std::shared_ptr<const PpsHead>(std::move(pps)));
             break;
         }
         case kEosNut:
@@ -104,13 +88,7 @@ StreamTiming::Seen StreamTiming::Observe(const unsigned char* nal, std::size_t s
     } catch (const SyntaxError& e) {
         const char* what = type == kVpsNut ? "VPS" : type == kSpsNut ? "SPS" : type == kPpsNut ? "PPS" : "SEI";
         note = std::string(what) + " at byte offset " + std::to_string(offset) + ": " + e.what();
-        // One that cannot be read may have replaced any id.
-        if (type == kVpsNut)
-            vps_.fill(nullptr);
-        else if (type == kSpsNut)
-            sps_.fill(nullptr);
-        else if (type == kPpsNut)
-            pps_.fill(nullptr);
+        sets_.ForgetSyntax(type, nal, size, e.what());
     }
     return Seen::kOther;
 }
@@ -121,12 +99,12 @@ StreamTiming::Seen StreamTiming::ObserveSlice(const unsigned char* nal, std::siz
         return Seen::kOther; // a later slice segment of the picture
     const int type = (nal[0] >> 1) & 0x3F;
     unsigned int ppsId = 0;
-    if (ReadSlicePicParameterSetId(nal, size, ppsId) != PpsIdReading::kRead || !pps_[ppsId])
+    if (ReadSlicePicParameterSetId(nal, size, ppsId) != PpsIdReading::kRead || !sets_.PpsHeadOf(ppsId))
         return Seen::kUnknownPicture;
     // Plain pointers: the records stay kept while this picture is read, and
     // a shared_ptr copy per picture costs atomic counts.
-    const PpsHead* pps = pps_[ppsId].get();
-    const std::shared_ptr<const SpsSyntax>& keptSps = sps_[pps->pps_seq_parameter_set_id & 15u];
+    const PpsHead* pps = sets_.PpsHeadOf(ppsId).get();
+    const std::shared_ptr<const SpsSyntax>& keptSps = sets_.SpsSyntaxOf(pps->pps_seq_parameter_set_id);
     if (pps->pps_seq_parameter_set_id > 15 || !keptSps)
         return Seen::kUnknownPicture;
     const SpsSyntax* sps = keptSps.get();
@@ -150,7 +128,7 @@ StreamTiming::Seen StreamTiming::ObserveSlice(const unsigned char* nal, std::siz
     }
     if (activeSps_ != keptSps)
         activeSps_ = keptSps;
-    const std::shared_ptr<const VpsSyntax>& keptVps = vps_[sps->sps_video_parameter_set_id & 15u];
+    const std::shared_ptr<const VpsSyntax>& keptVps = sets_.VpsSyntaxOf(sps->sps_video_parameter_set_id);
     if (activeVps_ != keptVps)
         activeVps_ = keptVps;
     const unsigned int temporalId = (nal[1] & 7u) == 0 ? 0 : (nal[1] & 7u) - 1;

@@ -1,7 +1,8 @@
 // Follows a stream's parameter sets, HDR SEI messages and pictures with the
 // tools' own syntax reader, for what the library does not read: the VUI and
 // VPS timing, and each picture's PicOrderCntVal (8.3.1) and whether a
-// decoder outputs it. Fed every NAL unit in stream order.
+// decoder outputs it. Fed every NAL unit in stream order; the parameter sets
+// it reads go into the table of kept parameter sets it is given.
 #ifndef H265TOOLS_STREAM_TIMING_H
 #define H265TOOLS_STREAM_TIMING_H
 
@@ -14,6 +15,7 @@
 
 #include "HdrSei.h"
 #include "OutputOrder.h"
+#include "ParameterSets.h"
 #include "PictureOrderCount.h"
 #include "PpsSyntax.h"
 #include "SpsSyntax.h"
@@ -46,6 +48,8 @@ struct PictureTiming {
 
 class StreamTiming {
 public:
+    explicit StreamTiming(ParameterSets& sets) : sets_(sets) {}
+
     enum class Seen {
         kOther,          // not the first slice segment of a picture
         kPicture,        // a picture's first slice segment; `timing` is filled in
@@ -76,17 +80,10 @@ private:
     Seen ObserveSlice(const unsigned char* nal, std::size_t size, std::uint64_t offset, PictureTiming& timing,
                       std::string& note);
 
-    std::array<std::shared_ptr<const VpsSyntax>, 16> vps_;
-    std::array<std::shared_ptr<const SpsSyntax>, 16> sps_;
-    std::array<std::shared_ptr<const PpsHead>, 64> pps_;
+    ParameterSets& sets_;
     // Kept alive while a picture refers to them, even when replaced.
     std::shared_ptr<const SpsSyntax> activeSps_;
     std::shared_ptr<const VpsSyntax> activeVps_;
-    // The NAL unit bytes of the last VPS, SPS and PPS read, when it could be
-    // read: an identical repetition is not read again.
-    std::vector<unsigned char> lastVps_;
-    std::vector<unsigned char> lastSps_;
-    std::vector<unsigned char> lastPps_;
     PictureOrderCount poc_;
     HdrSei hdr_;
     bool startSequence_ = false;
