@@ -52,8 +52,12 @@ struct AccessUnit {
     bool startsSequence = false;
     unsigned int reorderDepth = 16;
 
-    // Seconds the picture is shown for; 0 when it is not output.
-    double Duration() const { return HasPicture() && output ? rate.Seconds(1) : 0; }
+    // Its frame in ticks of the recording's timescale (RecordingClock): the
+    // time it takes in decoding order; 0 before the recording's first key
+    // picture.
+    std::uint32_t ticks = 0;
+    // The ticks it is shown for; 0 when it is not output.
+    std::uint32_t ShownTicks() const { return HasPicture() && output ? ticks : 0; }
 
     void Clear() {
         bytes.clear();
@@ -70,6 +74,7 @@ struct AccessUnit {
         rate = h265tools::FrameRate();
         startsSequence = false;
         reorderDepth = 16;
+        ticks = 0;
     }
 };
 

@@ -66,6 +66,10 @@ void AccessUnitReader::Observe(const NalUnitView& unit, const UnitHeader& header
     if (header.firstSliceSegment && !au.HasPicture()) {
         au.pictureNalUnitType = header.nalUnitType;
         ReadPicture(unit, au);
+        if (au.key && !clock_.started())
+            clock_.Start(au.rate);
+        if (clock_.started())
+            au.ticks = clock_.Ticks(au.rate);
     } else if (reader_.ReadSlice(unit, false).state == SliceReading::State::kTruncated) {
         // Of a later slice segment only the start of its header is read, to
         // tell a cut-off one at the end of the stream.

@@ -1,7 +1,8 @@
 // Fills in the picture fields of each access unit from the tools' picture
 // reader, which reads every NAL unit once: whether it is a key picture, its
 // picture type, the SPS and PPS it refers to, its PicOrderCntVal, output flag
-// and frame rate; and says what could not be read.
+// and frame rate, and its time in the recording's ticks (RecordingClock);
+// and says what could not be read.
 #ifndef H265SPLIT_ACCESS_UNIT_READER_H
 #define H265SPLIT_ACCESS_UNIT_READER_H
 
@@ -10,6 +11,7 @@
 #include "Messages.h"
 #include "NalUnitReader.h"
 #include "PictureReader.h"
+#include "RecordingClock.h"
 
 namespace h265split {
 
@@ -34,6 +36,8 @@ public:
     const h265tools::ParameterSets& parameterSets() const { return reader_.parameterSets(); }
     const std::vector<unsigned char>& hdrSei() const { return reader_.hdrSei(); }
     const h265tools::HdrSei& hdr() const { return reader_.hdr(); }
+    // The recording's timescale, from its first key picture on.
+    const RecordingClock& clock() const { return clock_; }
 
 private:
     void ReadTiming(const h265tools::UnitReading& reading, AccessUnit& au);
@@ -43,6 +47,7 @@ private:
     Messages& messages_;
     const h265tools::FrameRate* rateOption_;
     h265tools::PictureReader reader_;
+    RecordingClock clock_;
 };
 
 } // namespace h265split

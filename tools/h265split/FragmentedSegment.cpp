@@ -61,6 +61,7 @@ void FragmentedSegment::EndAccessUnit(const AccessUnit& au, bool pictureDropped)
     // with NoRaslOutputFlag 1, it outputs all pictures before it.
     picture.startsSequence = first_ || au.startsSequence;
     picture.reorder = au.reorderDepth;
+    picture.ticks = au.ticks;
     // A RASL picture dropped at the segment's start, or one that no decoder
     // outputs (of a BLA picture), is no sample. Another picture keeps what
     // was written of it. One that a decoder of the whole input shows keeps

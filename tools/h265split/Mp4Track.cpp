@@ -11,23 +11,6 @@
 
 namespace h265split {
 
-TrackClock ChooseTrackClock(const h265tools::FrameRate& rate) {
-    // A frame that lasts more ticks than this would let a few frames of
-    // composition offset exceed 32 bits.
-    const std::uint32_t maxTicks = SampleClock::kMaxFrameTicks;
-    TrackClock clock;
-    if (rate.numerator > 0 && rate.numerator <= 0xFFFFFFFFu && rate.denominator > 0 && rate.denominator <= maxTicks) {
-        clock.timescale = static_cast<std::uint32_t>(rate.numerator);
-        clock.sampleDuration = static_cast<std::uint32_t>(rate.denominator);
-        return clock;
-    }
-    clock.timescale = 90000;
-    const double ticks = std::floor(90000.0 / rate.PerSecond() + 0.5);
-    clock.sampleDuration = !(ticks >= 1) ? 1u : ticks > maxTicks ? maxTicks : static_cast<std::uint32_t>(ticks);
-    clock.approximated = true;
-    return clock;
-}
-
 const h265tools::SpsSyntax* Mp4Track::KeySps(const AccessUnit& key, std::string& why) const {
     const h265tools::KeptSps& kept = *key.parameterSets.sps;
     const h265tools::ParameterSets& sets = pictures_.parameterSets();
@@ -64,9 +47,9 @@ mp4::VideoTrackFormat Mp4Track::Describe(const AccessUnit& key) {
     if (!sps || !key.parameterSets.pps)
         throw WriteError("the key picture at byte offset " + std::to_string(key.Offset()) + " " + why);
     if (!fragmenter_) {
-        // The frame rate of the first key picture times the whole recording.
-        rate_ = key.rate;
-        trackClock_ = ChooseTrackClock(rate_);
+        // The recording's clock, chosen at its first key picture.
+        rate_ = pictures_.clock().rate();
+        trackClock_ = pictures_.clock().track();
         if (trackClock_.approximated)
             messages_.Say("the frame rate " + std::to_string(rate_.numerator) + "/" + std::to_string(rate_.denominator) +
                           " does not fit an MP4 track's times; they are counted in 90 kHz ticks, " +
@@ -121,7 +104,7 @@ void Mp4Track::NewTimeline() {
     // A fragment of about one second: written that often while recording.
     limits.samples = static_cast<std::uint32_t>(std::max(1.0, std::min(1000.0, std::ceil(rate_.PerSecond()))));
     fragmenter_.reset(new mp4::Fragmenter(limits));
-    clock_.reset(new SampleClock(trackClock_.sampleDuration, *fragmenter_));
+    clock_.reset(new SampleClock(*fragmenter_));
 }
 
 void Mp4Track::ReportLatePictures() {

@@ -19,17 +19,6 @@
 
 namespace h265split {
 
-// The ticks of an MP4 track: the frame rate's fraction when its frame
-// duration fits a sample's 32-bit times with room for reordering, else 90 kHz
-// ticks rounded to the nearest (a frame rate of a damaged VUI, such as
-// 2306716037/3783118293).
-struct TrackClock {
-    std::uint32_t timescale = 25;
-    std::uint32_t sampleDuration = 1;
-    bool approximated = false;
-};
-TrackClock ChooseTrackClock(const h265tools::FrameRate& rate);
-
 class Mp4Track {
 public:
     Mp4Track(const AccessUnitReader& pictures, Messages& messages) : pictures_(pictures), messages_(messages) {}

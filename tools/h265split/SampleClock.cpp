@@ -5,17 +5,14 @@
 
 namespace h265split {
 
-const std::uint32_t SampleClock::kMaxFrameTicks;
-
-SampleClock::SampleClock(std::uint32_t frameTicks, mp4::Fragmenter& fragmenter)
-    : frameTicks_(std::min(std::max(frameTicks, 1u), kMaxFrameTicks)), fragmenter_(fragmenter) {}
-
 void SampleClock::Order(const ClockPicture& picture) {
     h265tools::DecodedPicture decoded;
     decoded.id = slots_++;
     decoded.poc = picture.poc;
     decoded.startsSequence = picture.startsSequence;
     decoded.maxNumReorder = picture.reorder;
+    unplaced_.push_back(Unplaced{decoded.id, picture.ticks});
+    decodeTime_ += picture.ticks;
     order_.Add(decoded);
     TakeDecisions();
 }
@@ -23,17 +20,30 @@ void SampleClock::Order(const ClockPicture& picture) {
 void SampleClock::TakeDecisions() {
     h265tools::OutputPosition out;
     while (order_.Take(out)) {
+        // Presentation time runs in output order, each picture for its own
+        // ticks. The undecided pictures are few: the output order bounds
+        // how long a picture waits.
+        std::uint64_t ticks = 0;
+        for (auto u = unplaced_.begin(); u != unplaced_.end(); ++u) {
+            if (u->slot == out.id) {
+                ticks = u->ticks;
+                unplaced_.erase(u);
+                break;
+            }
+        }
         // A skipped picture has no entry; a waiting one is found from the
         // front, within the bounded wait.
         for (Waiting& w : waiting_) {
             if (w.slot == out.id) {
                 w.placed = true;
-                w.outputIndex = static_cast<std::int64_t>(out.index);
+                w.presentationTime = presentationTime_;
                 break;
             }
             if (w.slot > out.id)
                 break;
         }
+        if (out.output)
+            presentationTime_ += ticks;
     }
 }
 
@@ -43,6 +53,8 @@ void SampleClock::Add(std::vector<unsigned char>& sample, const ClockPicture& pi
     w.sample.swap(sample);
     w.sync = picture.sync;
     w.slot = slots_;
+    w.decodeTime = decodeTime_;
+    w.duration = picture.ticks;
     Order(picture);
     HandOn(false);
 }
@@ -50,7 +62,7 @@ void SampleClock::Add(std::vector<unsigned char>& sample, const ClockPicture& pi
 void SampleClock::Skip(const ClockPicture& picture) {
     if (waiting_.empty())
         throw std::logic_error("a skipped picture without a written picture before it");
-    ++waiting_.back().frames;
+    waiting_.back().duration += picture.ticks;
     Order(picture);
     HandOn(false);
 }
@@ -67,13 +79,12 @@ void SampleClock::HandOn(bool all) {
     while (!waiting_.empty() && waiting_.front().placed && (all || waiting_.size() > 1)) {
         const Waiting& w = waiting_.front();
         mp4::SampleTimes times;
-        times.decodeTime = w.slot * frameTicks_;
-        times.duration = w.frames * frameTicks_;
-        // Presentation time is the picture's index in output order times the
-        // frame duration. trun version 1 stores it as an offset from the
+        times.decodeTime = w.decodeTime;
+        times.duration = static_cast<std::uint32_t>(std::min<std::uint64_t>(w.duration, UINT32_MAX));
+        // trun version 1 stores the presentation time as an offset from the
         // decode time, negative for a picture shown before others decoded
         // ahead of it; the output order bounds how long a picture waits.
-        const std::int64_t offset = (w.outputIndex - static_cast<std::int64_t>(w.slot)) * frameTicks_;
+        const std::int64_t offset = static_cast<std::int64_t>(w.presentationTime) - static_cast<std::int64_t>(w.decodeTime);
         times.compositionOffset =
             static_cast<std::int32_t>(std::max<std::int64_t>(INT32_MIN, std::min<std::int64_t>(INT32_MAX, offset)));
         fragmenter_.Add(w.sample, times, w.sync);

@@ -1,6 +1,6 @@
 // The times of a recording's pictures as MP4 samples: every picture of the
-// input takes one frame of decoding time and, when a decoder of the whole
-// input outputs it, one frame of presentation time at its place in output
+// input takes its ticks of decoding time and, when a decoder of the whole
+// input outputs it, as many of presentation time at its place in output
 // order (C.5.2), also a picture that is not written (a RASL picture dropped
 // where a segment starts): its decoding time goes to the sample before it,
 // and the pictures after it are shown as late as in the input. A picture is
@@ -27,15 +27,13 @@ struct ClockPicture {
     bool startsSequence = false;
     // sps_max_num_reorder_pics of its SPS's highest sub-layer, or any larger number.
     unsigned int reorder = 16;
+    // Its frame in the track's ticks (RecordingClock), 1 to kMaxFrameTicks.
+    std::uint32_t ticks = 1;
 };
 
 class SampleClock {
 public:
-    // A frame lasts `frameTicks` ticks, at most kMaxFrameTicks, so that
-    // composition offsets of the bounded wait stay far inside 32 bits.
-    SampleClock(std::uint32_t frameTicks, mp4::Fragmenter& fragmenter);
-
-    static const std::uint32_t kMaxFrameTicks = 1u << 22;
+    explicit SampleClock(mp4::Fragmenter& fragmenter) : fragmenter_(fragmenter) {}
 
     // A written picture and its sample; `sample` is taken over.
     void Add(std::vector<unsigned char>& sample, const ClockPicture& picture);
@@ -54,20 +52,28 @@ private:
     struct Waiting {
         std::vector<unsigned char> sample;
         bool sync = false;
-        std::uint64_t slot = 0;   // in decoding order, skipped pictures included
-        std::uint32_t frames = 1; // its own and the skipped pictures' after it
+        std::uint64_t slot = 0;       // in decoding order, skipped pictures included
+        std::uint64_t decodeTime = 0; // in ticks
+        std::uint64_t duration = 0;   // its own ticks and the skipped pictures' after it
         bool placed = false;
-        std::int64_t outputIndex = 0;
+        std::uint64_t presentationTime = 0;
+    };
+    // A picture in output order whose position is not decided yet: its ticks.
+    struct Unplaced {
+        std::uint64_t slot;
+        std::uint32_t ticks;
     };
     void Order(const ClockPicture& picture);
     void TakeDecisions();
     void HandOn(bool all);
 
-    std::uint32_t frameTicks_;
     mp4::Fragmenter& fragmenter_;
     h265tools::OutputOrder order_;
     std::deque<Waiting> waiting_; // in decoding order
+    std::deque<Unplaced> unplaced_;
     std::uint64_t slots_ = 0;
+    std::uint64_t decodeTime_ = 0;       // of the next picture
+    std::uint64_t presentationTime_ = 0; // of the next picture in output order
 };
 
 } // namespace h265split

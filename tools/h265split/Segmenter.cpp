@@ -110,9 +110,10 @@ void Segmenter::PlaceHeld() {
 
 void Segmenter::Place(const AccessUnit& au, bool startsSegment) {
     if (au.key) {
-        if (lastKeyTime_ >= 0)
-            longestKeyInterval_ = std::max(longestKeyInterval_, presentedTime_ - lastKeyTime_);
-        lastKeyTime_ = presentedTime_;
+        if (sawKey_)
+            longestKeyInterval_ = std::max(longestKeyInterval_, presentedTicks_ - lastKeyTicks_);
+        sawKey_ = true;
+        lastKeyTicks_ = presentedTicks_;
     }
     if (au.key && (startsSegment || !file_) && CanStart(au)) {
         CloseSegment();
@@ -128,7 +129,7 @@ void Segmenter::Place(const AccessUnit& au, bool startsSegment) {
         countingLeading_ = false;
     }
     Write(au);
-    presentedTime_ += au.Duration();
+    presentedTicks_ += au.ShownTicks();
 }
 
 void Segmenter::Open(const AccessUnit& au) {
@@ -136,7 +137,7 @@ void Segmenter::Open(const AccessUnit& au) {
         PicturesIn(rules_.seconds, h265tools::FrameRate(), rules_.pictures); // a rate beyond counting: 25 instead
     file_ = output_.Open(segments_, au);
     record_ = SegmentRecord();
-    record_.startTime = presentedTime_;
+    startTicks_ = presentedTicks_;
     record_.file = file_->name();
     record_.firstByteOffset = au.Offset();
     record_.keyNalType = au.pictureNalUnitType;
@@ -216,7 +217,7 @@ void Segmenter::Write(const AccessUnit& au) {
     // before it, and decoded from the segment's start they are not output
     // (kept or not): the segment's first picture is shown after them.
     if (raslOfStart_ && h265tools::IsRasl(au.pictureNalUnitType))
-        record_.startTime += au.Duration();
+        startTicks_ += au.ShownTicks();
     if (droppedPicture) {
         ++record_.raslDropped;
         return;
@@ -244,12 +245,13 @@ void Segmenter::CloseSegment() {
     if (!file_)
         return;
     SegmentSpan span;
-    span.seconds = presentedTime_ - lastSegmentEnd_;
-    span.longestKeyInterval = longestKeyInterval_;
+    span.seconds = Seconds(presentedTicks_ - lastSegmentEnd_);
+    span.longestKeyInterval = Seconds(longestKeyInterval_);
     file_->Commit(span);
-    lastSegmentEnd_ = presentedTime_;
+    lastSegmentEnd_ = presentedTicks_;
     record_.bytes = file_->bytes();
-    record_.duration = presentedTime_ - record_.startTime;
+    record_.startTime = Seconds(startTicks_);
+    record_.duration = Seconds(presentedTicks_ - startTicks_);
     index_.Add(record_);
     file_.reset();
     ++segments_;

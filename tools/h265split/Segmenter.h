@@ -107,13 +107,17 @@ private:
     unsigned int segments_ = 0;
     std::uint64_t skippedPictures_ = 0;
     std::uint64_t skippedBytes_ = 0;
-    // Seconds of the output pictures placed so far, in the input's output
-    // order: the pictures that precede a key picture in decoding order
-    // precede it in output order.
-    double presentedTime_ = 0;
-    double lastSegmentEnd_ = 0;  // presentedTime_ when the last segment closed
-    double lastKeyTime_ = -1;    // presentedTime_ at the last key picture placed
-    double longestKeyInterval_ = 0;
+    // Ticks (RecordingClock) of the output pictures placed so far, in the
+    // input's output order: the pictures that precede a key picture in
+    // decoding order precede it in output order.
+    std::uint64_t presentedTicks_ = 0;
+    std::uint64_t lastSegmentEnd_ = 0;  // presentedTicks_ when the last segment closed
+    bool sawKey_ = false;
+    std::uint64_t lastKeyTicks_ = 0;    // presentedTicks_ at the last key picture placed
+    std::uint64_t longestKeyInterval_ = 0;
+    // Ticks of the segment's start: its first picture's presentation time.
+    std::uint64_t startTicks_ = 0;
+    double Seconds(std::uint64_t ticks) const { return pictures_.clock().Seconds(ticks); }
     std::string passedKeyReason_;
     std::uint64_t passedKeys_ = 0;
 };
