@@ -154,19 +154,21 @@ def not_h265():
 
 def write_error():
     # The third segment cannot be written: its temporary name leads to a
-    # full device, or the file size limit stops it.
+    # full device, or the file size limit stops it, or its flush to the
+    # device fails after every write went through.
     data = stream("x265_192x128_open_gop_cra.hevc")
-    for how in ("ENOSPC", "RLIMIT_FSIZE"):
+    for how in ("ENOSPC", "EIO", "RLIMIT_FSIZE"):
         outdir = os.path.join(work, "out")
         shutil.rmtree(outdir, ignore_errors=True)
         os.mkdir(outdir)
         limit, env = None, None
-        if how == "ENOSPC":
+        if how in ("ENOSPC", "EIO"):
             if not shim:
                 continue
-            env = dict(os.environ, LD_PRELOAD=shim, H265_FAIL_WRITE_NAME="seg-00002.265.tmp",
+            env = dict(os.environ, LD_PRELOAD=shim,
                        ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
-            reason = "No space left on device"
+            env["H265_FAIL_WRITE_NAME" if how == "ENOSPC" else "H265_FAIL_FSYNC_NAME"] = "seg-00002.265.tmp"
+            reason = "No space left on device" if how == "ENOSPC" else "Input/output error"
         else:
             limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (3000, 3000))
             reason = "File too large"
@@ -259,17 +261,19 @@ def mp4_write_error():
     # The third media segment cannot be written (a full disk, the file size
     # limit): the playlist names the two complete ones and is ended, so that
     # players do not wait for more; they play. A one-file recording keeps its
-    # complete fragments under its final name, and says so.
+    # complete fragments under its final name, and says so. A segment whose
+    # flush to the device fails (EIO from fsync) is not complete either.
     data = stream("x265_192x128_open_gop_cra.hevc")
     if not shim:
         print("SKIPPED: no write failure shim")
         sys.exit(77)
-    for code, reason in (("ENOSPC", "No space left on device"), ("EFBIG", "File too large")):
+    for code, reason in (("EIO", "Input/output error"), ("ENOSPC", "No space left on device"),
+                         ("EFBIG", "File too large")):
         outdir = os.path.join(work, "out")
         shutil.rmtree(outdir, ignore_errors=True)
-        env = dict(os.environ, LD_PRELOAD=shim, H265_FAIL_WRITE_NAME="seg-00002.m4s.tmp",
-                   H265_FAIL_WRITE_AFTER="100", H265_FAIL_WRITE_ERRNO=code,
+        env = dict(os.environ, LD_PRELOAD=shim, H265_FAIL_WRITE_AFTER="100", H265_FAIL_WRITE_ERRNO=code,
                    ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
+        env["H265_FAIL_FSYNC_NAME" if code == "EIO" else "H265_FAIL_WRITE_NAME"] = "seg-00002.m4s.tmp"
         status, err, _ = run(["--frames", "1", "--format", "fmp4"], data, outdir, env=env)
         expect(status == 1, "%s: exit %d: %s" % (code, status, err))
         expect(err.endswith("h265split: cannot write '%s/seg-00002.m4s.tmp': %s\n" % (outdir, reason)), err)
