@@ -213,6 +213,37 @@ def symlink():
     links = [n for n in os.listdir(outdir) if os.path.islink(os.path.join(outdir, n))]
     expect(sorted(links) == sorted(os.listdir(outdir)) == ["seg-00001.265.tmp", "seg-00002.265.tmp"], str(links))
 
+    # A file planted under the third segment's temporary name while the run
+    # goes on, after OUTDIR was searched for an earlier run's files (a live
+    # pipe that has given the first two key pictures; the second segment is
+    # being written): creating it fails, and the planted bytes stay as they
+    # were.
+    outdir = os.path.join(work, "live")
+    keys = [i for i, (_, t) in enumerate(units_of(data)) if 16 <= t <= 23]
+    fed = starts(data)[keys[2]]
+    process = subprocess.Popen([tool, "--frames", "1", "-", outdir], stdin=subprocess.PIPE,
+                               stderr=subprocess.PIPE, bufsize=0)
+    process.stdin.write(data[:fed])
+    for _ in range(100):
+        if os.path.exists(os.path.join(outdir, "seg-00001.265.tmp")):
+            break
+        time.sleep(0.1)
+    else:
+        process.kill()
+        fail("no seg-00001.265.tmp 10 s after the second key picture")
+    planted = os.path.join(outdir, "seg-00002.265.tmp")
+    open(planted, "wb").write(b"precious")
+    try:
+        err = process.communicate(data[fed:], timeout=10)[1].decode()
+    except subprocess.TimeoutExpired:
+        process.kill()
+        fail("still running 10 s after the end of its input")
+    expect(process.returncode == 1 and err.endswith("cannot create '%s': File exists\n" % planted),
+           "planted: exit %d: %s" % (process.returncode, err))
+    expect(open(planted, "rb").read() == b"precious", "the planted file was written over")
+    os.remove(planted)
+    expect(check_closed(outdir) == ["seg-00000.265", "seg-00001.265"], "planted: %s" % os.listdir(outdir))
+
 
 def leftovers():
     # What an earlier raw run left (a segment cut by a crash, the index) is
