@@ -531,6 +531,16 @@ def mp4_start():
         [u for u, _ in units[trailing:]]
     rows += [(new_pps, ["--format", "fmp4"], 0, "", ["init.mp4", "seg-00000.m4s"], True),
              (new_pps, ["--format", "mp4"], 0, "", ["rec-00000.mp4"], True)]
+    # The SPS cut inside its VUI: the library reads it (up to
+    # log2_diff_max_min_luma_coding_block_size), the tools' reader does not,
+    # and no picture has a picture order count. The two RADL pictures after
+    # the IDR_W_RADL picture are still its leading pictures, by their
+    # nal_unit_type: the key picture comes 8 pictures after the first one in
+    # output order, and the raw output cuts there, as with the whole SPS.
+    radl = stream("x265_192x128_idr_w_radl.hevc")
+    sps = next(u for u, t in units_of(radl) if t == 33)
+    rows += [(radl.replace(sps, sps[:34]), ["--frames", "7"], 0, "the timing of the pictures that use it is unknown",
+              ["seg-00000.265", "seg-00001.265"], False)]
     for fed, options, status, message, files, plays in rows:
         outdir = os.path.join(work, "out")
         shutil.rmtree(outdir, ignore_errors=True)
