@@ -114,7 +114,7 @@ x265_cli "$DATA/x265_160x96_repeat_headers_hrd.hevc" testsrc2 160x96 8 \
 # 30000/1001, a sample aspect ratio (4:3, aspect_ratio_idc 14) and full range;
 # HDR10 (PQ, BT.2020, mastering display and content light level SEI) and HLG,
 # both Main 10; field coding (field_seq_flag, pic_struct in picture timing
-# SEI); an open GOP with a B-pyramid at 30000/1001 (picture order count across
+# SEI), and frames with pic_struct (frame_field_info_present_flag alone); an open GOP with a B-pyramid at 30000/1001 (picture order count across
 # CRA pictures and RASL pictures); scaling_list_data() with every list coded
 # explicitly (all lists differ, so none is predicted from another).
 x265_cli "$DATA/x265_64x64_vui_sar_full_range.hevc" testsrc2 64x64 6 \
@@ -127,6 +127,7 @@ x265_cli "$DATA/x265_64x64_hlg_main10.hevc" testsrc2 64x64 4 \
   --preset ultrafast --crf 40 --output-depth 10 --profile main10 \
   --colorprim bt2020 --transfer arib-std-b67 --colormatrix bt2020nc
 x265_cli "$DATA/x265_64x64_interlace_tff.hevc" testsrc2 64x64 4 --preset ultrafast --crf 40 --interlace tff
+x265_cli "$DATA/x265_64x64_progressive_pic_struct.hevc" testsrc2 64x64 4 --preset ultrafast --crf 40 --pic-struct 0
 x265_cli "$DATA/x265_64x64_open_gop_b_pyramid.hevc" testsrc2 64x64 20 \
   --preset ultrafast --crf 40 --fps 30000/1001 --bframes 3 --b-pyramid --keyint 8 --open-gop
 scaling_lists=$(mktemp)

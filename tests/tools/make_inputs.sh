@@ -87,6 +87,10 @@ dependent_pps() { bytes 00 00 00 01 44 01 e0 40; }
 # flags), the TRAIL_R picture PPS 1 (two slice_reserved_flag, slice_type P, then slice_pic_order_cnt_lsb).
 { params; bytes 00 00 00 01 44 01 51 5c ad 08 90; idr; bytes 00 00 01 02 01 a1 40 08 80; } > two_pps.h265
 
+# Key pictures 3, 3, 1 and 1 pictures apart in output order (I B P, I B P,
+# I, I, I): a tie for the most common distance N.
+{ params; idr; trailr; trailn; idr; trailr; trailn; idr; idr; idr; } > gop_tie.h265
+
 # slice_type 5 in a first slice segment.
 { vps; sps; dependent_pps; bytes 00 00 01 02 01 cd 80; } > bad_slice_type.h265
 

@@ -154,19 +154,21 @@ def not_h265():
 
 def write_error():
     # The third segment cannot be written: its temporary name leads to a
-    # full device, or the file size limit stops it.
+    # full device, or the file size limit stops it, or its flush to the
+    # device fails after every write went through.
     data = stream("x265_192x128_open_gop_cra.hevc")
-    for how in ("ENOSPC", "RLIMIT_FSIZE"):
+    for how in ("ENOSPC", "EIO", "RLIMIT_FSIZE"):
         outdir = os.path.join(work, "out")
         shutil.rmtree(outdir, ignore_errors=True)
         os.mkdir(outdir)
         limit, env = None, None
-        if how == "ENOSPC":
+        if how in ("ENOSPC", "EIO"):
             if not shim:
                 continue
-            env = dict(os.environ, LD_PRELOAD=shim, H265_FAIL_WRITE_NAME="seg-00002.265.tmp",
+            env = dict(os.environ, LD_PRELOAD=shim,
                        ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
-            reason = "No space left on device"
+            env["H265_FAIL_WRITE_NAME" if how == "ENOSPC" else "H265_FAIL_FSYNC_NAME"] = "seg-00002.265.tmp"
+            reason = "No space left on device" if how == "ENOSPC" else "Input/output error"
         else:
             limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (3000, 3000))
             reason = "File too large"
@@ -210,6 +212,37 @@ def symlink():
     expect(open(victim, "rb").read() == b"precious", "the link was followed")
     links = [n for n in os.listdir(outdir) if os.path.islink(os.path.join(outdir, n))]
     expect(sorted(links) == sorted(os.listdir(outdir)) == ["seg-00001.265.tmp", "seg-00002.265.tmp"], str(links))
+
+    # A file planted under the third segment's temporary name while the run
+    # goes on, after OUTDIR was searched for an earlier run's files (a live
+    # pipe that has given the first two key pictures; the second segment is
+    # being written): creating it fails, and the planted bytes stay as they
+    # were.
+    outdir = os.path.join(work, "live")
+    keys = [i for i, (_, t) in enumerate(units_of(data)) if 16 <= t <= 23]
+    fed = starts(data)[keys[2]]
+    process = subprocess.Popen([tool, "--frames", "1", "-", outdir], stdin=subprocess.PIPE,
+                               stderr=subprocess.PIPE, bufsize=0)
+    process.stdin.write(data[:fed])
+    for _ in range(100):
+        if os.path.exists(os.path.join(outdir, "seg-00001.265.tmp")):
+            break
+        time.sleep(0.1)
+    else:
+        process.kill()
+        fail("no seg-00001.265.tmp 10 s after the second key picture")
+    planted = os.path.join(outdir, "seg-00002.265.tmp")
+    open(planted, "wb").write(b"precious")
+    try:
+        err = process.communicate(data[fed:], timeout=10)[1].decode()
+    except subprocess.TimeoutExpired:
+        process.kill()
+        fail("still running 10 s after the end of its input")
+    expect(process.returncode == 1 and err.endswith("cannot create '%s': File exists\n" % planted),
+           "planted: exit %d: %s" % (process.returncode, err))
+    expect(open(planted, "rb").read() == b"precious", "the planted file was written over")
+    os.remove(planted)
+    expect(check_closed(outdir) == ["seg-00000.265", "seg-00001.265"], "planted: %s" % os.listdir(outdir))
 
 
 def leftovers():
@@ -259,17 +292,19 @@ def mp4_write_error():
     # The third media segment cannot be written (a full disk, the file size
     # limit): the playlist names the two complete ones and is ended, so that
     # players do not wait for more; they play. A one-file recording keeps its
-    # complete fragments under its final name, and says so.
+    # complete fragments under its final name, and says so. A segment whose
+    # flush to the device fails (EIO from fsync) is not complete either.
     data = stream("x265_192x128_open_gop_cra.hevc")
     if not shim:
         print("SKIPPED: no write failure shim")
         sys.exit(77)
-    for code, reason in (("ENOSPC", "No space left on device"), ("EFBIG", "File too large")):
+    for code, reason in (("EIO", "Input/output error"), ("ENOSPC", "No space left on device"),
+                         ("EFBIG", "File too large")):
         outdir = os.path.join(work, "out")
         shutil.rmtree(outdir, ignore_errors=True)
-        env = dict(os.environ, LD_PRELOAD=shim, H265_FAIL_WRITE_NAME="seg-00002.m4s.tmp",
-                   H265_FAIL_WRITE_AFTER="100", H265_FAIL_WRITE_ERRNO=code,
+        env = dict(os.environ, LD_PRELOAD=shim, H265_FAIL_WRITE_AFTER="100", H265_FAIL_WRITE_ERRNO=code,
                    ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
+        env["H265_FAIL_FSYNC_NAME" if code == "EIO" else "H265_FAIL_WRITE_NAME"] = "seg-00002.m4s.tmp"
         status, err, _ = run(["--frames", "1", "--format", "fmp4"], data, outdir, env=env)
         expect(status == 1, "%s: exit %d: %s" % (code, status, err))
         expect(err.endswith("h265split: cannot write '%s/seg-00002.m4s.tmp': %s\n" % (outdir, reason)), err)
@@ -496,6 +531,16 @@ def mp4_start():
         [u for u, _ in units[trailing:]]
     rows += [(new_pps, ["--format", "fmp4"], 0, "", ["init.mp4", "seg-00000.m4s"], True),
              (new_pps, ["--format", "mp4"], 0, "", ["rec-00000.mp4"], True)]
+    # The SPS cut inside its VUI: the library reads it (up to
+    # log2_diff_max_min_luma_coding_block_size), the tools' reader does not,
+    # and no picture has a picture order count. The two RADL pictures after
+    # the IDR_W_RADL picture are still its leading pictures, by their
+    # nal_unit_type: the key picture comes 8 pictures after the first one in
+    # output order, and the raw output cuts there, as with the whole SPS.
+    radl = stream("x265_192x128_idr_w_radl.hevc")
+    sps = next(u for u, t in units_of(radl) if t == 33)
+    rows += [(radl.replace(sps, sps[:34]), ["--frames", "7"], 0, "the timing of the pictures that use it is unknown",
+              ["seg-00000.265", "seg-00001.265"], False)]
     for fed, options, status, message, files, plays in rows:
         outdir = os.path.join(work, "out")
         shutil.rmtree(outdir, ignore_errors=True)

@@ -1,7 +1,9 @@
 // Preloaded into h265split by faults.py: write() to a file whose name
 // contains $H265_FAIL_WRITE_NAME fails with $H265_FAIL_WRITE_ERRNO (ENOSPC or
 // EFBIG) once the file holds $H265_FAIL_WRITE_AFTER bytes (0 when unset),
-// after a short write up to that size, as a full disk does.
+// after a short write up to that size, as a full disk does. fsync() and
+// fdatasync() of a file whose name contains $H265_FAIL_FSYNC_NAME fail with
+// EIO, as on a device that lost the data.
 #include <dlfcn.h>
 #include <errno.h>
 #include <stdio.h>
@@ -12,8 +14,8 @@
 
 namespace {
 
-bool FailsHere(int fd) {
-    const char* name = getenv("H265_FAIL_WRITE_NAME");
+bool FailsHere(int fd, const char* variable = "H265_FAIL_WRITE_NAME") {
+    const char* name = getenv(variable);
     char link[64], target[4096];
     ssize_t n;
     if (!name || fd <= 2)
@@ -43,4 +45,24 @@ ssize_t write(int fd, const void* data, size_t size) {
         return -1;
     }
     return real_write(fd, data, size);
+}
+
+extern "C" int fsync(int fd) {
+    using Sync = int (*)(int);
+    static Sync real_fsync = reinterpret_cast<Sync>(dlsym(RTLD_NEXT, "fsync"));
+    if (FailsHere(fd, "H265_FAIL_FSYNC_NAME")) {
+        errno = EIO;
+        return -1;
+    }
+    return real_fsync(fd);
+}
+
+extern "C" int fdatasync(int fd) {
+    using Sync = int (*)(int);
+    static Sync real_fdatasync = reinterpret_cast<Sync>(dlsym(RTLD_NEXT, "fdatasync"));
+    if (FailsHere(fd, "H265_FAIL_FSYNC_NAME")) {
+        errno = EIO;
+        return -1;
+    }
+    return real_fdatasync(fd);
 }
