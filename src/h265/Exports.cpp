@@ -4,8 +4,6 @@
 #include "H265Parser.h"
 
 IVideoHeaderParser* CreateH265HeaderParser() {
-    // If the inner parser cannot be made, the new-expression frees the
-    // storage of the header parser before the exception leaves.
     return new CH265HeaderParser();
 }
 

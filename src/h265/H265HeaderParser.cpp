@@ -4,21 +4,19 @@
 
 using namespace h265headers;
 
-CH265HeaderParser::CH265HeaderParser() : m_parser(CreateH265Parser()) {}
+CH265HeaderParser::CH265HeaderParser() {}
 
-CH265HeaderParser::~CH265HeaderParser() {
-    ReleaseH265Parser(&m_parser);
-}
+CH265HeaderParser::~CH265HeaderParser() {}
 
 bool CH265HeaderParser::GetResolution(const unsigned char* data, int len, int* width, int* height) {
     // ParseSPS always installs a record, all zero where the parse did not
     // reach, so a buffer without an SPS reports 0 x 0.
-    m_parser->ParseSPS(data, static_cast<unsigned int>(len));
-    return m_parser->GetSPS()->GetPicSize(width, height);
+    m_parser.ParseSPS(data, static_cast<unsigned int>(len));
+    return m_parser.GetSPS()->GetPicSize(width, height);
 }
 
 int CH265HeaderParser::GetNaluType(const unsigned char* data, int len) {
-    // What m_parser->ParseNaluType answers (its unsigned length converts back
+    // What m_parser.ParseNaluType answers (its unsigned length converts back
     // to this int), without the call through the interface.
     if (!data)
         return -1;

@@ -2,6 +2,7 @@
 #ifndef H265HEADERS_H265_HEADER_PARSER_H
 #define H265HEADERS_H265_HEADER_PARSER_H
 
+#include "H265Parser.h"
 #include "h265headers.h"
 
 class CH265HeaderParser final : public IVideoHeaderParser {
@@ -18,7 +19,9 @@ private:
     CH265HeaderParser(const CH265HeaderParser&);
     CH265HeaderParser& operator=(const CH265HeaderParser&);
 
-    IH265Parser* m_parser; // owned, made by CreateH265Parser
+    // Its own H.265 parser, held by value: the header parser depends on the
+    // parser's class, not on the exported functions that make parsers.
+    CH265Parser m_parser;
 };
 
 #endif

@@ -333,7 +333,7 @@ TEST_F(AllocationFailure, CreateH265HeaderParser) {
                        EXPECT_EQ(nullptr, parser);
                        EXPECT_EQ(baseline, g_live);
                    },
-                   2);
+                   1); // the header parser holds its H.265 parser by value: one block
     ASSERT_NE(nullptr, parser);
     EXPECT_EQ(NALU_TYPE_VPS, parser->GetNaluType(stream.data(), static_cast<int>(stream.size())));
     ReleaseVideoHeaderParser(&parser);
