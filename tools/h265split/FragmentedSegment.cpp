@@ -62,6 +62,7 @@ void FragmentedSegment::EndAccessUnit(const AccessUnit& au, bool pictureDropped)
     picture.startsSequence = first_ || au.startsSequence;
     picture.reorder = au.reorderDepth;
     picture.ticks = au.ticks;
+    picture.output = au.output;
     // A RASL picture dropped at the segment's start, or one that no decoder
     // outputs (of a BLA picture), is no sample. Another picture keeps what
     // was written of it. One that a decoder of the whole input shows keeps

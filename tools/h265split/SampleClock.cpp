@@ -11,8 +11,9 @@ void SampleClock::Order(const ClockPicture& picture) {
     decoded.poc = picture.poc;
     decoded.startsSequence = picture.startsSequence;
     decoded.maxNumReorder = picture.reorder;
+    decoded.output = picture.output;
     unplaced_.push_back(Unplaced{decoded.id, picture.ticks});
-    decodeTime_ += picture.ticks;
+    decodeTime_ += picture.output ? picture.ticks : 0;
     order_.Add(decoded);
     TakeDecisions();
 }
@@ -54,7 +55,7 @@ void SampleClock::Add(std::vector<unsigned char>& sample, const ClockPicture& pi
     w.sync = picture.sync;
     w.slot = slots_;
     w.decodeTime = decodeTime_;
-    w.duration = picture.ticks;
+    w.duration = picture.output ? picture.ticks : 0;
     Order(picture);
     HandOn(false);
 }

@@ -3,7 +3,10 @@
 // input outputs it, as many of presentation time at its place in output
 // order (C.5.2), also a picture that is not written (a RASL picture dropped
 // where a segment starts): its decoding time goes to the sample before it,
-// and the pictures after it are shown as late as in the input. A picture is
+// and the pictures after it are shown as late as in the input. A picture
+// that a decoder decodes but does not output (PicOutputFlag 0) takes no time
+// in either: its sample lasts 0 ticks, and it is given the presentation time
+// of the next picture shown, which it never takes. A picture is
 // handed on, in decoding order, once its output position and its duration
 // are known, a bounded number of pictures later.
 #ifndef H265SPLIT_SAMPLE_CLOCK_H
@@ -29,6 +32,7 @@ struct ClockPicture {
     unsigned int reorder = 16;
     // Its frame in the track's ticks (RecordingClock), 1 to kMaxFrameTicks.
     std::uint32_t ticks = 1;
+    bool output = true; // PicOutputFlag
 };
 
 class SampleClock {
