@@ -1,5 +1,5 @@
 // The general profile, tier and level of an SPS, which its Dump listing does
-// not hold, read from the NAL unit bytes.
+// not hold, read from the NAL unit bytes with the tools' syntax reader.
 #ifndef H265TOOLS_GENERAL_PROFILE_TIER_LEVEL_H
 #define H265TOOLS_GENERAL_PROFILE_TIER_LEVEL_H
 
