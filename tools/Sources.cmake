@@ -21,7 +21,7 @@ set(H265_TOOLS_SUPPORT_SOURCES ${H265_TOOLS_SYNTAX_SOURCES}
   support/StreamInput.cpp support/NalUnitReader.cpp support/Progress.cpp support/Listing.cpp
   support/GeneralProfileTierLevel.cpp support/SpsDescription.cpp support/CommandLine.cpp support/FrameRate.cpp
   support/ColourNames.cpp support/SampleAspectRatio.cpp support/InputKind.cpp support/CountedNoun.cpp
-  support/PictureReader.cpp)
+  support/PictureReader.cpp support/UtcTime.cpp)
 
 # The fragmented MP4 and HLS writer, in memory (namespace mp4): ISO BMFF
 # boxes, hvcC and the codec string, init segments, movie fragments of samples

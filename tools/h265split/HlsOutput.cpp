@@ -75,7 +75,10 @@ void HlsOutput::Committed(const std::string& name, std::uint64_t bytes, const Se
     segment.uri = name;
     segment.seconds = span.seconds;
     segment.initUri = initName_;
-    if (!playlist_->Add(segment) && !reportedTarget_) {
+    std::string appended;
+    const bool fits = playlist_->Add(segment, appended);
+    playlistText_ += appended;
+    if (!fits && !reportedTarget_) {
         messages_.Say(name + " lasts " + h265tools::SecondsText(segment.seconds) +
                       " s, beyond the playlist's #EXT-X-TARGETDURATION of " +
                       std::to_string(playlist_->targetDuration()) +
@@ -93,7 +96,7 @@ void HlsOutput::Committed(const std::string& name, std::uint64_t bytes, const Se
 
 void HlsOutput::WritePlaylists(bool ended) {
     // The segment's file and name are on the disk before a playlist names it.
-    store_.Replace("index.m3u8", playlist_->Text(ended));
+    store_.Replace("index.m3u8", playlistText_ + (ended ? mp4::MediaPlaylist::EndText() : ""));
     mp4::StreamInfo info;
     info.bandwidth = maxBitsPerSecond_;
     const double seconds = playlist_->TotalSeconds();

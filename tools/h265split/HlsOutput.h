@@ -47,6 +47,7 @@ private:
     mp4::VideoTrackFormat format_;
     std::string initName_;
     std::unique_ptr<mp4::MediaPlaylist> playlist_;
+    std::string playlistText_;
     std::string codecs_;
     std::uint64_t maxBitsPerSecond_ = 0;
     std::uint64_t totalBytes_ = 0;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "ColourNames.h"
+#include "UtcTime.h"
 
 namespace mp4 {
 
@@ -15,32 +16,66 @@ unsigned int RoundedSeconds(double seconds) {
     return static_cast<unsigned int>(std::floor(seconds + 0.5));
 }
 
-bool MediaPlaylist::Add(const PlaylistSegment& segment) {
-    segments_.push_back(segment);
+std::string SegmentLines(const PlaylistSegment& s, bool recordingStart, bool playlistStart) {
+    std::string text;
+    if (s.discontinuity || (s.newInit && !recordingStart))
+        text += "#EXT-X-DISCONTINUITY\n";
+    if (s.newInit || playlistStart)
+        text += "#EXT-X-MAP:URI=\"" + s.initUri + "\"\n";
+    if (s.haveUtc)
+        text += "#EXT-X-PROGRAM-DATE-TIME:" + h265tools::UtcText(s.utcMillis) + "\n";
+    char duration[32];
+    std::snprintf(duration, sizeof duration, "%.3f", s.seconds);
+    return text + "#EXTINF:" + duration + ",\n" + s.uri + "\n";
+}
+
+namespace {
+
+std::string HeadLines(unsigned int targetDuration) {
+    return "#EXTM3U\n"
+           "#EXT-X-VERSION:7\n"
+           "#EXT-X-TARGETDURATION:" +
+           std::to_string(targetDuration) + "\n";
+}
+
+} // namespace
+
+std::string MediaPlaylist::Head() const {
+    // EVENT: segments are only appended; #EXT-X-ENDLIST closes it at the end.
+    return HeadLines(targetDuration_) + "#EXT-X-MEDIA-SEQUENCE:0\n#EXT-X-PLAYLIST-TYPE:EVENT\n" +
+           (independent_ ? "#EXT-X-INDEPENDENT-SEGMENTS\n" : "");
+}
+
+bool MediaPlaylist::Add(const PlaylistSegment& segment, std::string& appended) {
+    appended = segments_ == 0 ? Head() : std::string();
+    appended += SegmentLines(segment, segments_ == 0, segments_ == 0);
+    ++segments_;
     totalSeconds_ += segment.seconds;
     return RoundedSeconds(segment.seconds) <= targetDuration_;
 }
 
-std::string MediaPlaylist::Text(bool ended) const {
-    std::string text = "#EXTM3U\n"
-                       "#EXT-X-VERSION:7\n";
-    text += "#EXT-X-TARGETDURATION:" + std::to_string(targetDuration_) + "\n";
-    text += "#EXT-X-MEDIA-SEQUENCE:0\n";
-    // EVENT: segments are only appended; #EXT-X-ENDLIST closes it at the end.
-    text += "#EXT-X-PLAYLIST-TYPE:EVENT\n";
-    if (independent_)
-        text += "#EXT-X-INDEPENDENT-SEGMENTS\n";
-    char duration[32];
-    for (std::size_t i = 0; i < segments_.size(); ++i) {
-        const PlaylistSegment& s = segments_[i];
-        if (s.newInit) {
-            if (i > 0)
-                text += "#EXT-X-DISCONTINUITY\n";
-            text += "#EXT-X-MAP:URI=\"" + s.initUri + "\"\n";
-        }
-        std::snprintf(duration, sizeof duration, "%.3f", s.seconds);
-        text += std::string("#EXTINF:") + duration + ",\n" + s.uri + "\n";
+void LivePlaylist::Add(const PlaylistSegment& segment) {
+    segments_.push_back(segment);
+    while (segments_.size() > window_) {
+        // RFC 8216 6.2.2: a removed #EXT-X-DISCONTINUITY counts in
+        // #EXT-X-DISCONTINUITY-SEQUENCE.
+        const PlaylistSegment& removed = segments_.front();
+        if (removed.discontinuity || (removed.newInit && mediaSequence_ > 0))
+            ++discontinuitySequence_;
+        segments_.pop_front();
+        ++mediaSequence_;
     }
+}
+
+std::string LivePlaylist::Text(bool ended) const {
+    std::string text = HeadLines(targetDuration_) + "#EXT-X-MEDIA-SEQUENCE:" + std::to_string(mediaSequence_) +
+                       "\n#EXT-X-DISCONTINUITY-SEQUENCE:" + std::to_string(discontinuitySequence_) + "\n" +
+                       (independent_ ? "#EXT-X-INDEPENDENT-SEGMENTS\n" : "");
+    // Each segment keeps the lines it has in the whole recording, so that its
+    // discontinuity sequence number does not change as the window moves; the
+    // first one also names its init segment.
+    for (std::size_t i = 0; i < segments_.size(); ++i)
+        text += SegmentLines(segments_[i], mediaSequence_ + i == 0, i == 0);
     if (ended)
         text += "#EXT-X-ENDLIST\n";
     return text;

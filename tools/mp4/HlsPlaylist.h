@@ -1,9 +1,12 @@
-// The HLS playlists of a recording (RFC 8216): the media playlist index.m3u8,
-// rewritten after each segment, and the master playlist that names it.
+// The HLS playlists of a recording (RFC 8216): media playlists, the EVENT
+// playlist of the whole recording appended to and a live one of its last
+// segments, and the master playlist that names one.
 #ifndef MP4_HLS_PLAYLIST_H
 #define MP4_HLS_PLAYLIST_H
 
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -16,8 +19,23 @@ struct PlaylistSegment {
     // sets, a new picture size): #EXT-X-DISCONTINUITY and a new #EXT-X-MAP.
     bool newInit = false;
     std::string initUri;
+    // Time does not run on from the segment before (a restart, a gap):
+    // #EXT-X-DISCONTINUITY.
+    bool discontinuity = false;
+    // The UTC time of its first picture, in milliseconds since the epoch:
+    // #EXT-X-PROGRAM-DATE-TIME.
+    bool haveUtc = false;
+    std::int64_t utcMillis = 0;
 };
 
+// The lines of one segment in a media playlist. `recordingStart`: the
+// recording's first segment, whose init segment is no change;
+// `playlistStart`: the playlist's first, which names its #EXT-X-MAP.
+std::string SegmentLines(const PlaylistSegment& segment, bool recordingStart, bool playlistStart);
+
+// A media playlist that only grows (EVENT): the text of each segment is
+// appended to what the file holds, so the work per segment does not grow
+// with the recording, and nothing of the segments is kept in memory.
 class MediaPlaylist {
 public:
     // #EXT-X-TARGETDURATION may not change during a playlist's life (RFC 8216
@@ -29,18 +47,45 @@ public:
     MediaPlaylist(unsigned int targetDuration, bool independent)
         : targetDuration_(targetDuration), independent_(independent) {}
 
-    bool Add(const PlaylistSegment& segment);
+    // `appended` receives what the file takes for the segment: with the
+    // first one, the playlist's head before it.
+    bool Add(const PlaylistSegment& segment, std::string& appended);
     unsigned int targetDuration() const { return targetDuration_; }
-    // The playlist text: an EVENT playlist, with #EXT-X-ENDLIST when ended.
-    std::string Text(bool ended) const;
+    // What ends the playlist.
+    static const char* EndText() { return "#EXT-X-ENDLIST\n"; }
+    // The head of a playlist of this target, before any segment.
+    std::string Head() const;
 
     double TotalSeconds() const { return totalSeconds_; }
+    std::uint64_t segments() const { return segments_; }
 
 private:
     unsigned int targetDuration_;
     bool independent_;
-    std::vector<PlaylistSegment> segments_;
+    std::uint64_t segments_ = 0;
     double totalSeconds_ = 0;
+};
+
+// A live playlist (RFC 8216 6.2.2): the last `window` segments, rewritten
+// whole after each one, with #EXT-X-MEDIA-SEQUENCE and
+// #EXT-X-DISCONTINUITY-SEQUENCE counting what left it; no PLAYLIST-TYPE.
+class LivePlaylist {
+public:
+    LivePlaylist(unsigned int targetDuration, bool independent, std::size_t window)
+        : targetDuration_(targetDuration), independent_(independent), window_(window ? window : 1) {}
+
+    void Add(const PlaylistSegment& segment);
+    std::string Text(bool ended) const;
+    // The segments it names now, oldest first.
+    const std::deque<PlaylistSegment>& segments() const { return segments_; }
+
+private:
+    unsigned int targetDuration_;
+    bool independent_;
+    std::size_t window_;
+    std::deque<PlaylistSegment> segments_;
+    std::uint64_t mediaSequence_ = 0;
+    std::uint64_t discontinuitySequence_ = 0;
 };
 
 struct StreamInfo {
