@@ -29,7 +29,8 @@ set(H265_TOOLS_SUPPORT_SOURCES ${H265_TOOLS_SYNTAX_SOURCES}
 # the H.265 output order.
 set(H265_TOOLS_MP4_SOURCES
   mp4/BoxWriter.cpp mp4/HvcC.cpp mp4/CodecString.cpp mp4/InitSegment.cpp mp4/VisualDescription.cpp
-  mp4/MediaFragment.cpp mp4/SampleData.cpp mp4/Fragmenter.cpp mp4/HlsPlaylist.cpp)
+  mp4/MediaFragment.cpp mp4/SampleData.cpp mp4/Fragmenter.cpp mp4/HlsPlaylist.cpp
+  mp4/ProducerReferenceTime.cpp)
 
 # h265split without its main(): the walk, the cut rules, the outputs and the
 # file layer.
@@ -37,6 +38,6 @@ set(H265_SPLIT_SOURCES
   h265split/Options.cpp h265split/Messages.cpp h265split/OutputFiles.cpp h265split/EarlierRun.cpp
   h265split/TornRecording.cpp h265split/SegmentFile.cpp h265split/SegmentIndex.cpp
   h265split/AccessUnitAssembler.cpp h265split/AccessUnitReader.cpp h265split/Segmenter.cpp
-  h265split/TrackFormat.cpp h265split/FileStore.cpp h265split/RecordingClock.cpp h265split/SampleClock.cpp h265split/Mp4Track.cpp
+  h265split/TrackFormat.cpp h265split/WallClock.cpp h265split/FileStore.cpp h265split/RecordingClock.cpp h265split/SampleClock.cpp h265split/Mp4Track.cpp
   h265split/FragmentedSegment.cpp h265split/HlsOutput.cpp h265split/Mp4FileOutput.cpp
   h265split/FormatOutput.cpp h265split/Split.cpp)

@@ -18,7 +18,7 @@ public:
             output_.reset(new RawSegmentOutput(*store_));
             break;
         case OutputFormat::kHls:
-            output_.reset(new HlsOutput(*store_, options.rules, pictures, messages));
+            output_.reset(new HlsOutput(*store_, options.rules, options.liveSegments, pictures, messages));
             break;
         case OutputFormat::kMp4:
             output_.reset(new Mp4FileOutput(*store_, pictures, messages));

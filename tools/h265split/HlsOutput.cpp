@@ -19,8 +19,9 @@ std::string Numbered(const char* format, unsigned int number) {
 
 } // namespace
 
-HlsOutput::HlsOutput(FileStore& store, const SegmentRules& rules, const AccessUnitReader& pictures, Messages& messages)
-    : store_(store), rules_(rules), messages_(messages), track_(pictures, messages) {}
+HlsOutput::HlsOutput(FileStore& store, const SegmentRules& rules, std::size_t liveSegments,
+                     const AccessUnitReader& pictures, Messages& messages)
+    : store_(store), rules_(rules), messages_(messages), track_(pictures, messages), liveSegments_(liveSegments) {}
 
 std::unique_ptr<SegmentSink> HlsOutput::Open(unsigned int number, const AccessUnit& key) {
     mp4::VideoTrackFormat format = track_.Describe(key);
@@ -56,8 +57,10 @@ void HlsOutput::Committed(const std::string& name, std::uint64_t bytes, const Se
         const double rule = rules_.seconds > 0 ? rules_.seconds : track_.rate().Seconds(rules_.pictures);
         const double target = std::max(std::ceil(rule + span.longestKeyInterval - 1e-6),
                                        static_cast<double>(mp4::RoundedSeconds(span.seconds)));
-        playlist_.reset(new mp4::MediaPlaylist(static_cast<unsigned int>(std::max(1.0, std::min(86400.0, target))),
-                                               !rules_.keepRasl));
+        const unsigned int targetDuration = static_cast<unsigned int>(std::max(1.0, std::min(86400.0, target)));
+        playlist_.reset(new mp4::MediaPlaylist(targetDuration, !rules_.keepRasl));
+        if (liveSegments_ > 0)
+            live_.reset(new mp4::LivePlaylist(targetDuration, !rules_.keepRasl, liveSegments_));
     }
     // The init segment is written with the first segment that needs it, when
     // that segment's sample entry is known.
@@ -75,6 +78,10 @@ void HlsOutput::Committed(const std::string& name, std::uint64_t bytes, const Se
     segment.uri = name;
     segment.seconds = span.seconds;
     segment.initUri = initName_;
+    segment.haveUtc = span.haveUtc;
+    segment.utcMillis = span.utcMillis;
+    if (live_)
+        live_->Add(segment);
     std::string appended;
     const bool fits = playlist_->Add(segment, appended);
     playlistText_ += appended;
@@ -97,6 +104,8 @@ void HlsOutput::Committed(const std::string& name, std::uint64_t bytes, const Se
 void HlsOutput::WritePlaylists(bool ended) {
     // The segment's file and name are on the disk before a playlist names it.
     store_.Replace("index.m3u8", playlistText_ + (ended ? mp4::MediaPlaylist::EndText() : ""));
+    if (live_)
+        store_.Replace("live.m3u8", live_->Text(ended));
     mp4::StreamInfo info;
     info.bandwidth = maxBitsPerSecond_;
     const double seconds = playlist_->TotalSeconds();

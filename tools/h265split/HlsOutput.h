@@ -1,7 +1,8 @@
 // Segments as fragmented MP4 (ISO/IEC 14496-12 8.8, CMAF style) with HLS
 // playlists (RFC 8216): OUTDIR/init.mp4 and seg-00000.m4s, ...; the media
-// playlist index.m3u8 and the master playlist master.m3u8, both rewritten in
-// one step after each segment; a new init segment (init-NNNNN.mp4, written
+// playlist index.m3u8 of every segment, the master playlist master.m3u8 and,
+// when asked for, the live playlist live.m3u8 of the last few segments, all
+// rewritten in one step after each segment; a new init segment (init-NNNNN.mp4, written
 // with the first segment that needs it) when the sample entry changes. From
 // the first change of parameter sets on, every sample entry is hev1 and each
 // segment starts with its parameter sets in band.
@@ -24,7 +25,9 @@ class HlsOutput : public SegmentOutput {
 public:
     // `rules` give the playlist's target duration: their seconds, or their
     // pictures at the stream's rate; with keepRasl no segment is independent.
-    HlsOutput(FileStore& store, const SegmentRules& rules, const AccessUnitReader& pictures, Messages& messages);
+    // `liveSegments` above 0: also live.m3u8, of that many last segments.
+    HlsOutput(FileStore& store, const SegmentRules& rules, std::size_t liveSegments, const AccessUnitReader& pictures,
+              Messages& messages);
 
     std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override;
     bool CanStart(const AccessUnit& key, std::string& why) override { return track_.CanStart(key, why); }
@@ -47,6 +50,8 @@ private:
     mp4::VideoTrackFormat format_;
     std::string initName_;
     std::unique_ptr<mp4::MediaPlaylist> playlist_;
+    std::size_t liveSegments_;
+    std::unique_ptr<mp4::LivePlaylist> live_;
     std::string playlistText_;
     std::string codecs_;
     std::uint64_t maxBitsPerSecond_ = 0;

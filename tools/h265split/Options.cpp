@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "CommandLine.h"
+#include "UtcTime.h"
 
 namespace h265split {
 
@@ -69,7 +70,8 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
             options.json = true;
             continue;
         }
-        if (arg != "--format" && arg != "--frames" && arg != "--seconds" && arg != "--fps") {
+        if (arg != "--format" && arg != "--frames" && arg != "--seconds" && arg != "--fps" && arg != "--start-time" &&
+            arg != "--live") {
             error = h265tools::UnknownOption(arg);
             return Command::kUsageError;
         }
@@ -87,6 +89,27 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
                 error = "invalid value '" + value + "' for --format (raw, fmp4 or mp4)";
                 return Command::kUsageError;
             }
+            continue;
+        }
+        if (arg == "--start-time") {
+            if (value == "now") {
+                options.startTimeKind = Options::StartTime::kNow;
+            } else if (h265tools::ParseUtc(value, options.startTime)) {
+                options.startTimeKind = Options::StartTime::kGiven;
+            } else {
+                error = "invalid value '" + value +
+                        "' for --start-time (now, or a UTC time such as 2026-12-08T14:03:00Z)";
+                return Command::kUsageError;
+            }
+            continue;
+        }
+        if (arg == "--live") {
+            unsigned long long count = 0;
+            if (!ParseCount(value, count) || count > 100000) {
+                error = "invalid value '" + value + "' for --live (a number of segments, 1 to 100000)";
+                return Command::kUsageError;
+            }
+            options.liveSegments = static_cast<std::size_t>(count);
             continue;
         }
         haveFps = haveFps || arg == "--fps";
@@ -111,14 +134,14 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
         error = "--frames and --seconds are alternatives: give one";
         return Command::kUsageError;
     }
-    if (options.format == OutputFormat::kMp4 && (frames > 0 || haveSeconds)) {
-        error = std::string(frames > 0 ? "--frames" : "--seconds") +
-                " does not go with --format mp4: one file holds the whole recording";
+    if (options.liveSegments > 0 && options.format != OutputFormat::kHls) {
+        error = "--live goes with --format fmp4: it names HLS segments";
         return Command::kUsageError;
     }
-    if (options.format == OutputFormat::kMp4) {
-        // One MP4 file holds the whole recording: only a new picture size,
-        // which needs a new sample entry, starts another.
+    if (options.format == OutputFormat::kMp4 && frames == 0 && !haveSeconds) {
+        // Without --frames or --seconds one MP4 file holds the whole
+        // recording: only a new picture size or other parameter sets, which
+        // need a new sample entry, start another.
         options.rules.pictures = UINT64_MAX;
     } else if (frames > 0) {
         options.rules.pictures = frames;
@@ -136,13 +159,15 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
 
 const char* UsageText() {
     return "Usage: h265split [--frames N | --seconds S] [--fps F] [--keep-rasl] [--json]\n"
-           "                 [--format raw|fmp4|mp4] INPUT|- OUTDIR\n"
+           "                 [--format raw|fmp4|mp4] [--live N] [--start-time UTC]\n"
+           "                 INPUT|- OUTDIR\n"
            "       h265split --help\n";
 }
 
 const char* HelpText() {
     return "Usage: h265split [--frames N | --seconds S] [--fps F] [--keep-rasl] [--json]\n"
-           "                 [--format raw|fmp4|mp4] INPUT|- OUTDIR\n"
+           "                 [--format raw|fmp4|mp4] [--live N] [--start-time UTC]\n"
+           "                 INPUT|- OUTDIR\n"
            "       h265split --help\n"
            "\n"
            "Cuts an H.265/HEVC Annex B byte stream (a file, or standard input for '-')\n"
@@ -180,7 +205,8 @@ const char* HelpText() {
            "                 playlists index.m3u8 and master.m3u8; mp4: one fragmented\n"
            "                 MP4 file OUTDIR/rec-00000.mp4 for the whole recording (a new\n"
            "                 one at a new picture size), playable up to its last fragment\n"
-           "                 while it is written (--frames and --seconds do not apply).\n"
+           "                 while it is written; with --frames or --seconds, a new file\n"
+           "                 rec-NNNNN.mp4 at each cut.\n"
            "                 MP4 times come from the frame rate (see --fps) and the\n"
            "                 picture order count; dropped RASL pictures keep their time.\n"
            "                 #EXT-X-TARGETDURATION is fixed when index.m3u8 is first\n"
@@ -189,6 +215,17 @@ const char* HelpText() {
            "                 the first segment, rounded up, and at least the first\n"
            "                 segment's rounded duration; a later segment longer than\n"
            "                 that is reported\n"
+           "  --live N       with --format fmp4, also OUTDIR/live.m3u8: a live playlist\n"
+           "                 of the last N segments, rewritten after each (index.m3u8\n"
+           "                 keeps naming every segment)\n"
+           "  --start-time T the UTC time of the first picture, such as\n"
+           "                 2026-12-08T14:03:00.250Z or 2026-12-08T15:03:00+01:00, and\n"
+           "                 the stream's time from there; 'now' for live input: the\n"
+           "                 system clock when the first segment's key picture arrives,\n"
+           "                 then the stream's time, set again (and reported) when the\n"
+           "                 two differ by more than a second at a key picture. The UTC\n"
+           "                 times go into #EXT-X-PROGRAM-DATE-TIME, a 'prft' box before\n"
+           "                 each MP4 fragment and the utc column of index.csv\n"
            "  -h, --help     show this help\n"
            "\n"
            "Exit status:\n"

@@ -2,6 +2,8 @@
 #ifndef H265SPLIT_OPTIONS_H
 #define H265SPLIT_OPTIONS_H
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,13 @@ struct Options {
     SegmentRules rules;
     bool json = false;
     OutputFormat format = OutputFormat::kRaw;
+    // --start-time: the UTC time of the first picture, in milliseconds since
+    // the epoch; or "now", the system clock for live input.
+    enum class StartTime { kNone, kGiven, kNow };
+    StartTime startTimeKind = StartTime::kNone;
+    std::int64_t startTime = 0;
+    // --live N: also a live playlist of the last N segments (0: none).
+    std::size_t liveSegments = 0;
 };
 
 enum class Command { kSplit, kHelp, kUsageError };

@@ -5,6 +5,7 @@
 
 #include "FrameRate.h"
 #include "OutputFiles.h"
+#include "UtcTime.h"
 
 namespace h265split {
 
@@ -12,7 +13,7 @@ namespace {
 
 const char kCsvHeader[] = "file,first_byte_offset,bytes,pictures,i_pictures,p_pictures,b_pictures,coded_width,"
                           "coded_height,display_width,display_height,key_nal_type,parameter_sets_inserted,"
-                          "rasl_dropped,start_time,duration\n";
+                          "rasl_dropped,start_time,duration,utc\n";
 
 std::string CsvLine(const SegmentRecord& r) {
     using std::to_string;
@@ -21,7 +22,8 @@ std::string CsvLine(const SegmentRecord& r) {
            to_string(r.codedWidth) + "," + to_string(r.codedHeight) + "," + to_string(r.displayWidth) + "," +
            to_string(r.displayHeight) + "," + to_string(r.keyNalType) + "," +
            (r.parameterSetsInserted ? "yes" : "no") + "," + to_string(r.raslDropped) + "," +
-           h265tools::SecondsText(r.startTime, 6) + "," + h265tools::SecondsText(r.duration, 6) + "\n";
+           h265tools::SecondsText(r.startTime, 6) + "," + h265tools::SecondsText(r.duration, 6) + "," +
+           (r.haveUtc ? h265tools::UtcText(r.utcMillis) : std::string()) + "\n";
 }
 
 // The file name is ours ("seg-NNNNN.265") and needs no escaping.
@@ -36,7 +38,8 @@ std::string JsonObject(const SegmentRecord& r) {
            to_string(r.keyNalType) + ", \"parameter_sets_inserted\": " +
            (r.parameterSetsInserted ? "true" : "false") + ", \"rasl_dropped\": " + to_string(r.raslDropped) +
            ", \"start_time\": " + h265tools::SecondsText(r.startTime, 6) +
-           ", \"duration\": " + h265tools::SecondsText(r.duration, 6) + "}";
+           ", \"duration\": " + h265tools::SecondsText(r.duration, 6) +
+           ", \"utc\": " + (r.haveUtc ? "\"" + h265tools::UtcText(r.utcMillis) + "\"" : std::string("null")) + "}";
 }
 
 } // namespace

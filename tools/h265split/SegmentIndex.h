@@ -29,6 +29,9 @@ struct SegmentRecord {
     // picture for the last segment), in seconds.
     double startTime = 0;
     double duration = 0;
+    // The UTC time of its first picture, when the recording has a wall clock.
+    bool haveUtc = false;
+    std::int64_t utcMillis = 0;
 };
 
 class SegmentIndex {

@@ -26,6 +26,10 @@ struct SegmentSpan {
     double seconds = 0;
     // The longest time between two key pictures seen so far.
     double longestKeyInterval = 0;
+    // The UTC time of the segment's first picture, when the recording has a
+    // wall clock.
+    bool haveUtc = false;
+    std::int64_t utcMillis = 0;
 };
 
 class SegmentSink {

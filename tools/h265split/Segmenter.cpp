@@ -8,9 +8,10 @@
 namespace h265split {
 
 Segmenter::Segmenter(const std::string& directory, const SegmentRules& rules, bool jsonIndex,
-                     const AccessUnitReader& pictures, SegmentOutput& output, Messages& messages)
-    : directory_(directory), rules_(rules), index_(directory, jsonIndex), pictures_(pictures), messages_(messages),
-      output_(output) {}
+                     const AccessUnitReader& pictures, SegmentOutput& output, WallClock& wallClock,
+                     Messages& messages)
+    : directory_(directory), rules_(rules), index_(directory, jsonIndex), pictures_(pictures),
+      wallClock_(wallClock), messages_(messages), output_(output) {}
 
 namespace {
 
@@ -135,6 +136,9 @@ void Segmenter::Place(const AccessUnit& au, bool startsSegment) {
 void Segmenter::Open(const AccessUnit& au) {
     if (segments_ == 0 && rules_.seconds > 0 && !rules_.haveRate && !PicturesIn(rules_.seconds, au.rate, rules_.pictures))
         PicturesIn(rules_.seconds, h265tools::FrameRate(), rules_.pictures); // a rate beyond counting: 25 instead
+    // A live recording's UTC times are anchored, or checked, as the key
+    // picture arrives.
+    wallClock_.AtSegmentStart(Seconds(presentedTicks_));
     file_ = output_.Open(segments_, au);
     record_ = SegmentRecord();
     startTicks_ = presentedTicks_;
@@ -247,6 +251,8 @@ void Segmenter::CloseSegment() {
     SegmentSpan span;
     span.seconds = Seconds(presentedTicks_ - lastSegmentEnd_);
     span.longestKeyInterval = Seconds(longestKeyInterval_);
+    span.haveUtc = record_.haveUtc = wallClock_.known();
+    span.utcMillis = record_.utcMillis = wallClock_.At(Seconds(startTicks_));
     file_->Commit(span);
     lastSegmentEnd_ = presentedTicks_;
     record_.bytes = file_->bytes();

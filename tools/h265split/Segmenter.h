@@ -17,6 +17,7 @@
 #include "AccessUnitReader.h"
 #include "SegmentSink.h"
 #include "SegmentIndex.h"
+#include "WallClock.h"
 
 namespace h265split {
 
@@ -39,7 +40,7 @@ bool PicturesIn(double seconds, const h265tools::FrameRate& rate, std::uint64_t&
 class Segmenter {
 public:
     Segmenter(const std::string& directory, const SegmentRules& rules, bool jsonIndex, const AccessUnitReader& pictures,
-              SegmentOutput& output, Messages& messages);
+              SegmentOutput& output, WallClock& wallClock, Messages& messages);
 
     // Writes the access unit into the current segment, or into a new one
     // that it starts; may move from it. Throws WriteError.
@@ -87,6 +88,7 @@ private:
     SegmentRules rules_;
     SegmentIndex index_;
     const AccessUnitReader& pictures_;
+    WallClock& wallClock_;
     Messages& messages_;
 
     SegmentOutput& output_;

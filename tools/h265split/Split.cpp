@@ -8,6 +8,8 @@
 #include "NalUnitReader.h"
 #include "OutputFiles.h"
 #include "AccessUnitReader.h"
+#include "UtcTime.h"
+#include "WallClock.h"
 #include "Progress.h"
 
 namespace h265split {
@@ -59,6 +61,18 @@ std::unique_ptr<SegmentOutput> MakeOutput(const Options& options, const AccessUn
                             messages);
 }
 
+WallClock MakeWallClock(const Options& options, Messages& messages) {
+    switch (options.startTimeKind) {
+    case Options::StartTime::kGiven:
+        return WallClock::Given(options.startTime);
+    case Options::StartTime::kNow:
+        return WallClock::Live(h265tools::UtcNow, [&messages](const std::string& message) { messages.Say(message); });
+    case Options::StartTime::kNone:
+        break;
+    }
+    return WallClock();
+}
+
 class Walk {
 public:
     Walk(h265tools::StreamInput& input, const Options& options, OutputMaker makeOutput, void* context,
@@ -68,7 +82,8 @@ public:
           messages_(&progress_), rateOption_(options.rules.rate),
           pictures_(messages_, options.rules.haveRate ? &rateOption_ : nullptr),
           output_(makeOutput(options, pictures_, messages_, context)),
-          segmenter_(options.directory, options.rules, options.json, pictures_, *output_, messages_),
+          wallClock_(MakeWallClock(options, messages_)),
+          segmenter_(options.directory, options.rules, options.json, pictures_, *output_, wallClock_, messages_),
           reader_(input.fd()) {
         reader_.StopWhen(stop);
     }
@@ -95,6 +110,7 @@ private:
     const h265tools::FrameRate rateOption_;
     AccessUnitReader pictures_;
     std::unique_ptr<SegmentOutput> output_;
+    WallClock wallClock_;
     Segmenter segmenter_;
     h265tools::NalUnitReader reader_;
     AccessUnitAssembler assembler_;

@@ -564,9 +564,12 @@ def usage():
              (["--seconds", "x", "in", "out"], 2, "invalid value 'x' for --seconds"), (["in"], 2, "INPUT and OUTDIR"),
              (["--bogus", "in", "out"], 2, "unknown option '--bogus'"), (["--fps"], 2, "'--fps' needs a value"),
              (["--frames", "5", "--seconds", "2", "in", "out"], 2, "--frames and --seconds are alternatives"),
-             (["--format", "mp4", "--seconds", "2", "in", "out"], 2,
-              "--seconds does not go with --format mp4: one file holds the whole recording"),
-             (["--frames", "3", "--format", "mp4", "in", "out"], 2, "--frames does not go with --format mp4"),
+             (["--live", "6", "in", "out"], 2, "--live goes with --format fmp4"),
+             (["--format", "fmp4", "--live", "0", "in", "out"], 2, "invalid value '0' for --live"),
+             (["--start-time", "2026-12-08T14:03:00", "in", "out"], 2, "invalid value '2026-12-08T14:03:00' for --start-time"),
+             (["--start-time", "2026-02-30T00:00:00Z", "in", "out"], 2, "for --start-time"),
+             (["--format", "mp4", "--seconds", "2", "--start-time", "2026-12-08T14:03:00Z", "in", "out"], 1,
+              "cannot open 'in'"),
              (["--fps", "30", "--frames", "3", "in", "out"], 1, "cannot open 'in'")]
     for args, status, message in cases:
         result = subprocess.run([tool] + args, capture_output=True, text=True)

@@ -23,11 +23,15 @@ for a stream with independent readers:
     the raw segments (GStreamer skipped without its libav decoder);
   - durations: the #EXTINF add up to the input's duration, index.csv gives
     each segment the media time of its first picture, and the recordings,
-    each from 0, last as long as the input, within a frame.
+    each from 0, last as long as the input, within a frame;
+  - wall clock: with --start-time, each segment's #EXT-X-PROGRAM-DATE-TIME
+    and index.csv utc are that time plus the media time of its first
+    picture; --live 2 gives live.m3u8 of the last two segments.
 Exits 77 (skipped) without ffmpeg.
 
   prove_mp4.py H265SPLIT STREAM WORKDIR [h265split options...]
 """
+import datetime
 import fractions
 import functools
 import http.server
@@ -41,6 +45,7 @@ import threading
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 MP4BOX = os.path.join(HERE, "mp4box")
+START_TIME = "2026-12-08T23:59:59.950Z"  # a day ends during the first segment
 
 
 def fail(message):
@@ -225,6 +230,33 @@ def media_seconds(path):
     return min(starts) - float(delay), max(ends) - min(starts)
 
 
+def check_wall_clock(hls, starts):
+    """#EXT-X-PROGRAM-DATE-TIME of each segment is --start-time plus the
+    media time of its first picture (`starts`, by segment, from ffprobe), to
+    the millisecond; index.csv's utc says the same. live.m3u8 names the last
+    two segments, counted by #EXT-X-MEDIA-SEQUENCE."""
+    origin = datetime.datetime.fromisoformat(START_TIME.replace("Z", "+00:00"))
+    lines = open(os.path.join(hls, "index.m3u8")).read().splitlines()
+    dates = {}
+    for i, line in enumerate(lines):
+        if line.startswith("#EXT-X-PROGRAM-DATE-TIME:"):
+            dates[lines[i + 2]] = datetime.datetime.fromisoformat(line.split(":", 1)[1].replace("Z", "+00:00"))
+    rows = {r[0]: r[16] for r in (l.split(",") for l in open(os.path.join(hls, "index.csv")).read().splitlines()[1:])}
+    for seg, start in starts.items():
+        expected = origin + datetime.timedelta(seconds=start)
+        if seg not in dates or abs((dates[seg] - expected).total_seconds()) > 0.0015:
+            fail("%s: #EXT-X-PROGRAM-DATE-TIME %s, --start-time plus %.3f s is %s" %
+                 (seg, dates.get(seg), start, expected))
+        if datetime.datetime.fromisoformat(rows[seg].replace("Z", "+00:00")) != dates[seg]:
+            fail("%s: utc %s in index.csv, %s in the playlist" % (seg, rows[seg], dates[seg]))
+    live = open(os.path.join(hls, "live.m3u8")).read().splitlines()
+    named = [l for l in live if l.endswith(".m4s")]
+    sequence = int([l for l in live if l.startswith("#EXT-X-MEDIA-SEQUENCE:")][0].split(":")[1])
+    ordered = sorted(starts)
+    if named != ordered[-2:] or sequence != len(ordered) - len(named) or live[-1] != "#EXT-X-ENDLIST":
+        fail("live.m3u8 names %s from %d; the segments are %s" % (named, sequence, ordered))
+
+
 def check_durations(stream, hls, pairs, mp4, rate, work):
     """A recording lasts as long as the input, whatever its cuts leave out:
     the #EXTINF add up to the input's duration (its output pictures at its
@@ -239,10 +271,12 @@ def check_durations(stream, hls, pairs, mp4, rate, work):
     rows = [l.split(",") for l in open(os.path.join(hls, "index.csv")).read().splitlines()[1:]]
     inits = {seg: init for init, seg in pairs}
     joined = os.path.join(work, "joined_segment.mp4")
+    starts = {}
     for row in rows:
         with open(joined, "wb") as out:
             out.write(open(os.path.join(hls, inits[row[0]]), "rb").read() + open(os.path.join(hls, row[0]), "rb").read())
         start, _ = media_seconds(joined)
+        starts[row[0]] = start
         if abs(start - float(row[14])) > frame / 2:
             fail("%s starts at %s s in index.csv, its media at %.3f s" % (row[0], row[14], start))
     recorded = 0
@@ -253,6 +287,7 @@ def check_durations(stream, hls, pairs, mp4, rate, work):
         recorded += seconds
     if abs(recorded - source) > frame:
         fail("the recordings last %.3f s, the input %.3f s" % (recorded, source))
+    check_wall_clock(hls, starts)
 
 
 def hvcc(path):
@@ -366,7 +401,7 @@ def main():
     # The raw segments of the same cuts are the reference.
     raw, hls, mp4, raw_whole = (os.path.join(work, n) for n in ("raw", "hls", "mp4", "raw_whole"))
     split(tool, stream, raw, options)
-    split(tool, stream, hls, options + ["--format", "fmp4"])
+    split(tool, stream, hls, options + ["--format", "fmp4", "--start-time", START_TIME, "--live", "2"])
     # One file holds the whole recording: the cut options do not go with it.
     whole_options = [o for i, o in enumerate(options) if o != "--frames" and options[i - 1:i] != ["--frames"]]
     split(tool, stream, mp4, whole_options + ["--format", "mp4"])

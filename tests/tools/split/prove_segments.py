@@ -33,7 +33,7 @@ import subprocess
 import sys
 
 HEADER = ("file,first_byte_offset,bytes,pictures,i_pictures,p_pictures,b_pictures,coded_width,coded_height,"
-          "display_width,display_height,key_nal_type,parameter_sets_inserted,rasl_dropped,start_time,duration")
+          "display_width,display_height,key_nal_type,parameter_sets_inserted,rasl_dropped,start_time,duration,utc")
 VPS, SPS, PPS, AUD, CRA, BLA_W_LP = 32, 33, 34, 35, 21, 16
 
 
@@ -170,7 +170,8 @@ def main():
     names = sorted(n for n in os.listdir(outdir) if not n.startswith("index."))
     if "--json" in options:
         entries = json.load(open(os.path.join(outdir, "index.json")))
-        as_csv = [{k: ("yes" if v is True else "no" if v is False else "%.6f" % v if isinstance(v, float) else str(v))
+        as_csv = [{k: ("yes" if v is True else "no" if v is False else "" if v is None else
+                       "%.6f" % v if isinstance(v, float) else str(v))
                    for k, v in e.items()} for e in entries]
         if as_csv != index:
             fail("index.json and index.csv differ")
