@@ -468,6 +468,19 @@ def main():
             fail("GStreamer finds another number of pictures in " + rec)
         if has_mp4box and mp4box([path])[1] != coded:
             fail("mp4box.js finds another number of samples in " + rec)
+    if "--frames" in options or "--seconds" in options:
+        # Cut into one file per segment, a recording's files are the raw
+        # segments' pictures, each playing on its own from 0.
+        cut = os.path.join(work, "mp4_cut")
+        split(tool, stream, cut, [o for o in options if o != "--json"] + ["--format", "mp4"])
+        files = sorted(n for n in os.listdir(cut) if n.endswith(".mp4"))
+        if files != ["rec-%05d.mp4" % i for i in range(len(raw_segments))]:
+            fail("--format mp4 %s wrote %s for the raw segments %s" % (options, files, raw_segments))
+        for rec, raw_seg in zip(files, raw_segments):
+            if frame_md5s([os.path.join(cut, rec)], work) != frame_md5s([os.path.join(raw, raw_seg)], work):
+                fail("%s of --format mp4 %s decodes to other frames than %s" % (rec, options, raw_seg))
+            if abs(media_seconds(os.path.join(cut, rec))[0]) > 0.5 / float(rate):
+                fail("%s of --format mp4 %s does not start at 0" % (rec, options))
     check_description(stream, os.path.join(mp4, recordings[0]), work)
     check_durations(stream, hls, pairs, mp4, rate, work)
     if has_mp4box and len(recordings) == 1 and mp4box([os.path.join(mp4, recordings[0])])[0].lower() != codecs.lower():
