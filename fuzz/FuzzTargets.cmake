@@ -15,8 +15,8 @@ list(TRANSFORM H265_FUZZ_STREAM_SYNTAX_SOURCES PREPEND ${H265_FUZZ_TOOL_SUPPORT_
 # split runs h265split's walk with its output in memory: the tools' support
 # library and h265split without its main().
 set(H265_FUZZ_SPLIT_SOURCES
-  support/StreamInput.cpp support/NalUnitReader.cpp support/InputKind.cpp support/CountedNoun.cpp
-  support/Progress.cpp support/Listing.cpp
+  support/StreamInput.cpp support/NalUnitReader.cpp support/NalUnitReaderNeon.cpp support/InputKind.cpp
+  support/CountedNoun.cpp support/Progress.cpp support/Listing.cpp
   support/GeneralProfileTierLevel.cpp support/SpsDescription.cpp support/ParameterSets.cpp
   support/SlicePicParameterSetId.cpp support/CommandLine.cpp support/OutputOrder.cpp support/FrameRate.cpp
   support/ColourNames.cpp support/SampleAspectRatio.cpp support/StreamTiming.cpp support/SyntaxError.cpp

@@ -9,7 +9,20 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#define H265TOOLS_SKIP_SSE2 1
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define H265TOOLS_SKIP_AVX2 1
 #endif
+#elif (defined(__ARM_NEON) || defined(__ARM_NEON__)) && defined(__GNUC__) && defined(__BYTE_ORDER__) &&              \
+    __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+#define H265TOOLS_SKIP_NEON 1 // in every build for this target
+#elif H265TOOLS_NEON_RUNTIME && defined(__linux__)
+#include <sys/auxv.h>
+#define H265TOOLS_SKIP_NEON_RUNTIME 1
+#endif
+
+#include "NalUnitReaderNeon.h"
 
 namespace h265tools {
 
@@ -65,9 +78,9 @@ namespace {
 // The first p in [from, last] where b[p] and b[p + 1] are both zero, or
 // last + 1. Only there can a start code begin; a lone zero byte, about one
 // in 256 of coded slice data, is passed over without a stop.
-std::size_t FindZeroPair(const unsigned char* b, std::size_t from, std::size_t last) {
+std::size_t FindZeroPairIn(const unsigned char* b, std::size_t from, std::size_t last) {
     std::size_t i = from;
-#if defined(__SSE2__)
+#if H265TOOLS_SKIP_SSE2
     // 16 candidates at a time: the zero bytes of b[i..i+15] and of b[i+1..i+16].
     const __m128i zero = _mm_setzero_si128();
     while (i + 15 <= last) {
@@ -88,6 +101,94 @@ std::size_t FindZeroPair(const unsigned char* b, std::size_t from, std::size_t l
         if (b[i + 1] == 0)
             return i;
         i += 2;
+    }
+    return last + 1;
+}
+
+#if H265TOOLS_SKIP_AVX2
+// The same as SkipBlocks below in 128-byte blocks with AVX2, used where the
+// processor has it (the build targets plain x86-64). Reads p[0 .. 128].
+__attribute__((target("avx2"))) const unsigned char* SkipBlocksAvx2(const unsigned char* p,
+                                                                   const unsigned char* end) {
+    const __m256i zero = _mm256_setzero_si256();
+    while (end - p > 128) {
+        const __m256i* v = reinterpret_cast<const __m256i*>(p);
+        const __m256i* w = reinterpret_cast<const __m256i*>(p + 1);
+        const __m256i t0 = _mm256_or_si256(_mm256_loadu_si256(v), _mm256_loadu_si256(w));
+        const __m256i t1 = _mm256_or_si256(_mm256_loadu_si256(v + 1), _mm256_loadu_si256(w + 1));
+        const __m256i t2 = _mm256_or_si256(_mm256_loadu_si256(v + 2), _mm256_loadu_si256(w + 2));
+        const __m256i t3 = _mm256_or_si256(_mm256_loadu_si256(v + 3), _mm256_loadu_si256(w + 3));
+        const __m256i least = _mm256_min_epu8(_mm256_min_epu8(t0, t1), _mm256_min_epu8(t2, t3));
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(least, zero)) != 0)
+            break;
+        p += 128;
+    }
+    return p;
+}
+const bool kCpuHasAvx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
+#endif
+
+#if H265TOOLS_SKIP_SSE2
+// Skips 64-byte blocks that hold no zero pair: returns p, or the first block
+// with a pair at one of its 64 positions, or a position fewer than 65 bytes
+// before `end`. Reads p[0 .. 64] of every block it looks at.
+const unsigned char* SkipBlocks(const unsigned char* p, const unsigned char* end) {
+#if H265TOOLS_SKIP_AVX2
+    if (kCpuHasAvx2)
+        p = SkipBlocksAvx2(p, end);
+#endif
+    const __m128i zero = _mm_setzero_si128();
+    while (end - p > 64) {
+        const __m128i* v = reinterpret_cast<const __m128i*>(p);
+        const __m128i* w = reinterpret_cast<const __m128i*>(p + 1);
+        const __m128i t0 = _mm_or_si128(_mm_loadu_si128(v), _mm_loadu_si128(w));
+        const __m128i t1 = _mm_or_si128(_mm_loadu_si128(v + 1), _mm_loadu_si128(w + 1));
+        const __m128i t2 = _mm_or_si128(_mm_loadu_si128(v + 2), _mm_loadu_si128(w + 2));
+        const __m128i t3 = _mm_or_si128(_mm_loadu_si128(v + 3), _mm_loadu_si128(w + 3));
+        const __m128i least = _mm_min_epu8(_mm_min_epu8(t0, t1), _mm_min_epu8(t2, t3));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(least, zero)) != 0)
+            break;
+        p += 64;
+    }
+    return p;
+}
+const bool kSkipBlocks = true;
+#elif H265TOOLS_SKIP_NEON
+const unsigned char* SkipBlocks(const unsigned char* p, const unsigned char* end) {
+    return SkipBlocksWithoutStartCodeNeon(p, end);
+}
+const bool kSkipBlocks = true;
+#elif H265TOOLS_SKIP_NEON_RUNTIME
+// Debian's armhf builds without NEON, while most ARMv7 cores have it: the
+// kernel says whether this one does.
+const bool kSkipBlocks = (getauxval(AT_HWCAP) & HWCAP_ARM_NEON) != 0;
+const unsigned char* SkipBlocks(const unsigned char* p, const unsigned char* end) {
+    return SkipBlocksWithoutStartCodeNeon(p, end);
+}
+#else
+const bool kSkipBlocks = false;
+const unsigned char* SkipBlocks(const unsigned char* p, const unsigned char*) {
+    return p;
+}
+#endif
+
+// FindZeroPairIn over the whole range. Where whole blocks can be tested at
+// once, the blocks in which no start code begins are passed over, and the
+// positions of the block where that stops are looked at one by one.
+std::size_t FindZeroPair(const unsigned char* b, std::size_t from, std::size_t last) {
+    if (!kSkipBlocks)
+        return FindZeroPairIn(b, from, last);
+    std::size_t i = from;
+    while (i <= last) {
+        // b[last + 1] is the last byte that a pair at or before `last` reads.
+        i = static_cast<std::size_t>(SkipBlocks(b + i, b + last + 2) - b);
+        if (i > last)
+            break;
+        const std::size_t stop = last - i > 63 ? i + 63 : last;
+        const std::size_t pair = FindZeroPairIn(b, i, stop);
+        if (pair <= stop)
+            return pair;
+        i = stop + 1;
     }
     return last + 1;
 }
