@@ -3,6 +3,7 @@
 // codes and zero pairs fall on every position of the search's 16-byte steps
 // and of small read windows, and on sparse ones, whose long runs the search
 // skips in blocks.
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <tuple>
@@ -63,22 +64,31 @@ std::vector<unsigned char> RandomStream(std::mt19937& random, std::size_t size, 
     return bytes;
 }
 
-std::vector<Unit> Read(const std::vector<unsigned char>& bytes, std::size_t window) {
+struct Reading {
     std::vector<Unit> units;
+    std::vector<h265tools::NalUnitView> views; // with their windows, held to the end
+};
+
+// Every unit, and a copy of each `keep`-th view (0: none).
+Reading Read(const std::vector<unsigned char>& bytes, std::size_t window, std::size_t keep = 0) {
+    Reading reading;
     std::FILE* file = std::tmpfile();
     if (!file) {
         ADD_FAILURE() << "no temporary file";
-        return units;
+        return reading;
     }
     std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fflush(file);
     std::rewind(file);
     h265tools::NalUnitReader reader(fileno(file), window);
     h265tools::NalUnitView unit;
-    while (reader.Next(unit))
-        units.emplace_back(static_cast<std::size_t>(unit.offset), unit.size, unit.startCodeLength);
+    while (reader.Next(unit)) {
+        if (keep > 0 && reading.units.size() % keep == 0)
+            reading.views.push_back(unit);
+        reading.units.emplace_back(static_cast<std::size_t>(unit.offset), unit.size, unit.startCodeLength);
+    }
     std::fclose(file);
-    return units;
+    return reading;
 }
 
 TEST(NalUnitReader, FindsTheUnitsAByteByByteReadingFinds) {
@@ -95,8 +105,29 @@ TEST(NalUnitReader, FindsTheUnitsAByteByByteReadingFinds) {
             const std::vector<unsigned char> bytes = RandomStream(random, random() % kind.largest, kind.rarity);
             for (std::size_t window : {std::size_t(16), std::size_t(61), std::size_t(4099),
                                        h265tools::NalUnitReader::kDefaultWindow}) {
-                EXPECT_EQ(Read(bytes, window), ReadByteByByte(bytes))
+                const Reading reading = Read(bytes, window);
+                EXPECT_EQ(reading.units, ReadByteByByte(bytes))
                     << kind.name << " stream " << stream << ", window " << window;
+            }
+        }
+    }
+}
+
+// Units whose windows a caller holds keep their bytes while the reader goes
+// on through other windows; windows let go are used again.
+TEST(NalUnitReader, HeldUnitsKeepTheirBytes) {
+    std::mt19937 random(5);
+    for (unsigned rarity : {8u, 300u}) {
+        const std::vector<unsigned char> bytes = RandomStream(random, 100000, rarity);
+        for (std::size_t window : {std::size_t(61), std::size_t(4099)}) {
+            for (std::size_t keep : {1, 3, 50}) {
+                const Reading reading = Read(bytes, window, keep);
+                ASSERT_EQ(reading.units, ReadByteByByte(bytes));
+                for (const h265tools::NalUnitView& view : reading.views) {
+                    ASSERT_NE(view.window, nullptr);
+                    ASSERT_TRUE(std::equal(view.data, view.data + view.size, bytes.begin() + view.offset))
+                        << "unit at " << view.offset << ", window " << window << ", every " << keep << " kept";
+                }
             }
         }
     }

@@ -30,6 +30,10 @@ public:
 
     void Write(const unsigned char* data, std::size_t size) override { WriteAll(fd_, data, size, temporaryPath_); }
 
+    void WriteGathered(const struct iovec* pieces, std::size_t count) override {
+        WriteAllGathered(fd_, pieces, count, temporaryPath_);
+    }
+
     void Overwrite(std::uint64_t offset, const unsigned char* data, std::size_t size) override {
         while (size > 0) {
             const ssize_t n = ::pwrite(fd_, data, size, static_cast<off_t>(offset));

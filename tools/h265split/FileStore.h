@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <sys/uio.h>
 
 namespace h265split {
 
@@ -17,6 +18,12 @@ public:
     public:
         virtual ~File() = default;
         virtual void Write(const unsigned char* data, std::size_t size) = 0;
+        // Writes the pieces one after another, as one Write of their bytes
+        // together would, without gathering them first.
+        virtual void WriteGathered(const struct iovec* pieces, std::size_t count) {
+            for (std::size_t i = 0; i < count; ++i)
+                Write(static_cast<const unsigned char*>(pieces[i].iov_base), pieces[i].iov_len);
+        }
         // Replaces bytes already written, from `offset` on.
         virtual void Overwrite(std::uint64_t offset, const unsigned char* data, std::size_t size) = 0;
         // What is written so far reaches the disk (a recording that must play

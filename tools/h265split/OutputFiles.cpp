@@ -1,6 +1,8 @@
 #include "OutputFiles.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -107,6 +109,35 @@ void WriteAll(int fd, const void* data, std::size_t size, const std::string& pat
         }
         p += n;
         size -= static_cast<std::size_t>(n);
+    }
+}
+
+void WriteAllGathered(int fd, const struct iovec* pieces, std::size_t count, const std::string& path) {
+#ifdef IOV_MAX
+    const std::size_t kMostPieces = IOV_MAX;
+#else
+    const std::size_t kMostPieces = 16; // the least POSIX allows
+#endif
+    while (count > 0) {
+        const ssize_t n = ::writev(fd, pieces, static_cast<int>(std::min(count, kMostPieces)));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ThrowWriteError("write", path);
+        }
+        std::size_t written = static_cast<std::size_t>(n);
+        while (count > 0 && written >= pieces->iov_len) {
+            written -= pieces->iov_len;
+            ++pieces;
+            --count;
+        }
+        if (written > 0) {
+            // A short write ended inside this piece: its rest, then the pieces after it.
+            WriteAll(fd, static_cast<const unsigned char*>(pieces->iov_base) + written, pieces->iov_len - written,
+                     path);
+            ++pieces;
+            --count;
+        }
     }
 }
 

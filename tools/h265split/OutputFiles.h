@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <stdexcept>
 #include <string>
+#include <sys/uio.h>
 
 namespace h265split {
 
@@ -52,6 +53,10 @@ void ReplaceFile(const std::string& directory, const std::string& name, const st
 
 // Writes all bytes, resuming after short writes and EINTR; throws WriteError.
 void WriteAll(int fd, const void* data, std::size_t size, const std::string& path);
+
+// The same for the bytes of `count` pieces one after another, written with
+// writev: as many pieces a call as it takes.
+void WriteAllGathered(int fd, const struct iovec* pieces, std::size_t count, const std::string& path);
 
 // Closes the descriptor; a failure (a delayed write error) throws WriteError.
 void CloseFile(int fd, const std::string& path);

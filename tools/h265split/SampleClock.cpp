@@ -37,7 +37,7 @@ void SampleClock::TakeDecisions() {
     }
 }
 
-void SampleClock::Add(std::vector<unsigned char>& sample, const ClockPicture& picture) {
+void SampleClock::Add(mp4::SampleData& sample, const ClockPicture& picture) {
     waiting_.emplace_back();
     Waiting& w = waiting_.back();
     w.sample.swap(sample);
@@ -65,7 +65,7 @@ void SampleClock::HandOn(bool all) {
     // The last picture's duration grows with the pictures skipped after it
     // until another is written.
     while (!waiting_.empty() && waiting_.front().placed && (all || waiting_.size() > 1)) {
-        const Waiting& w = waiting_.front();
+        Waiting& w = waiting_.front();
         mp4::SampleTimes times;
         times.decodeTime = w.slot * frameTicks_;
         times.duration = w.frames * frameTicks_;

@@ -38,7 +38,7 @@ public:
     static const std::uint32_t kMaxFrameTicks = 1u << 22;
 
     // A written picture and its sample; `sample` is taken over.
-    void Add(std::vector<unsigned char>& sample, const ClockPicture& picture);
+    void Add(mp4::SampleData& sample, const ClockPicture& picture);
     // A picture of the input that is not written but that a decoder of the
     // whole input outputs. Needs a written picture before it.
     void Skip(const ClockPicture& picture);
@@ -52,7 +52,7 @@ public:
 
 private:
     struct Waiting {
-        std::vector<unsigned char> sample;
+        mp4::SampleData sample;
         bool sync = false;
         std::uint64_t slot = 0;   // in decoding order, skipped pictures included
         std::uint32_t frames = 1; // its own and the skipped pictures' after it

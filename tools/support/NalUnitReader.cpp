@@ -26,25 +26,36 @@
 
 namespace h265tools {
 
-NalUnitReader::NalUnitReader(int fd, std::size_t window) : fd_(fd), window_(std::max<std::size_t>(window, 16)) {
-    buffer_.resize(window_);
+namespace {
+
+// Windows given up while held, kept for use again.
+const std::size_t kSpareWindows = 3;
+
+std::shared_ptr<unsigned char> NewWindow(std::size_t size) {
+    // Not zeroed: only the bytes read into it are ever looked at.
+    return std::shared_ptr<unsigned char>(new unsigned char[size], std::default_delete<unsigned char[]>());
 }
+
+} // namespace
+
+NalUnitReader::NalUnitReader(int fd, std::size_t window)
+    : fd_(fd), window_(std::max<std::size_t>(window, 16)), buffer_(NewWindow(window_)), capacity_(window_) {}
 
 bool NalUnitReader::Fill() {
     if (eof_ || Stopped())
         return false;
-    if (end_ == buffer_.size()) {
+    if (end_ == capacity_) {
         // Only a NAL unit that outgrows the window gets here: the buffer holds
         // nothing but that unit.
-        if (buffer_.size() > buffer_.max_size() / 2)
+        if (capacity_ > static_cast<std::size_t>(-1) / 4)
             throw std::bad_alloc();
-        buffer_.resize(buffer_.size() * 2);
+        MoveTo(capacity_ * 2, 0);
     }
     for (;;) {
-        const ssize_t n = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+        const ssize_t n = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
         if (n > 0) {
             const std::size_t keep = std::min(static_cast<std::size_t>(n), kFirstBytes - firstBytes_.size());
-            firstBytes_.insert(firstBytes_.end(), buffer_.data() + end_, buffer_.data() + end_ + keep);
+            firstBytes_.insert(firstBytes_.end(), buffer_.get() + end_, buffer_.get() + end_ + keep);
             end_ += static_cast<std::size_t>(n);
             return true;
         }
@@ -59,17 +70,42 @@ bool NalUnitReader::Fill() {
     }
 }
 
+void NalUnitReader::MoveTo(std::size_t size, std::size_t keep) {
+    std::shared_ptr<unsigned char> next;
+    if (size == window_) {
+        for (std::size_t i = 0; i < spares_.size() && !next; ++i) {
+            if (spares_[i].use_count() == 1) {
+                next.swap(spares_[i]);
+                spares_.erase(spares_.begin() + static_cast<std::ptrdiff_t>(i));
+            }
+        }
+    }
+    if (!next)
+        next = NewWindow(size);
+    std::memcpy(next.get(), buffer_.get() + keep, end_ - keep);
+    // A held window of the default size is used again once it is free.
+    if (capacity_ == window_ && buffer_.use_count() > 1) {
+        if (spares_.size() == kSpareWindows)
+            spares_.erase(spares_.begin());
+        spares_.push_back(std::move(buffer_));
+    }
+    buffer_ = std::move(next);
+    capacity_ = size;
+    end_ -= keep;
+    bufferOffset_ += keep;
+}
+
 void NalUnitReader::Discard(std::size_t keep) {
-    if (keep > 0) {
-        std::memmove(buffer_.data(), buffer_.data() + keep, end_ - keep);
+    // Back to the window size once an oversized unit has gone.
+    if (capacity_ > window_ && end_ - keep <= window_ / 2) {
+        MoveTo(window_, keep);
+    } else if (keep > 0 && buffer_.use_count() > 1) {
+        // The units handed out stay as they are where they are held.
+        MoveTo(capacity_, keep);
+    } else if (keep > 0) {
+        std::memmove(buffer_.get(), buffer_.get() + keep, end_ - keep);
         end_ -= keep;
         bufferOffset_ += keep;
-    }
-    // Back to the window size once an oversized unit has gone.
-    if (buffer_.size() > window_ && end_ <= window_ / 2) {
-        std::vector<unsigned char> smaller(window_);
-        std::memcpy(smaller.data(), buffer_.data(), end_);
-        buffer_.swap(smaller);
     }
 }
 
@@ -196,7 +232,7 @@ std::size_t FindZeroPair(const unsigned char* b, std::size_t from, std::size_t l
 } // namespace
 
 std::size_t NalUnitReader::FindStartCode(std::size_t from, std::size_t floor) const {
-    const unsigned char* b = buffer_.data();
+    const unsigned char* b = buffer_.get();
     std::size_t i = from;
     while (i + 3 <= end_) {
         i = FindZeroPair(b, i, end_ - 3);
@@ -236,6 +272,9 @@ bool NalUnitReader::FindFirstUnit() {
 }
 
 bool NalUnitReader::Next(NalUnitView& unit) {
+    // The caller's last view no longer holds the window: only the copies it
+    // kept of NalUnitView::window do.
+    unit.window.reset();
     if (finished_ || Stopped())
         return false;
     if (!started_) {
@@ -245,16 +284,17 @@ bool NalUnitReader::Next(NalUnitView& unit) {
             return false;
         }
     }
-    const unsigned char* b = buffer_.data();
+    const unsigned char* b = buffer_.get();
     const int startCodeLength = b[current_ + 2] == 1 ? 3 : 4;
     std::size_t header = current_ + static_cast<std::size_t>(startCodeLength);
     for (;;) {
         const std::size_t next = FindStartCode(std::max(scan_, header), header);
         if (next != end_ || eof_) {
             unit.offset = bufferOffset_ + current_;
-            unit.data = buffer_.data() + current_;
+            unit.data = buffer_.get() + current_;
             unit.size = next - current_;
             unit.startCodeLength = startCodeLength;
+            unit.window = buffer_;
             current_ = next;
             scan_ = next;
             finished_ = next == end_;
