@@ -16,7 +16,18 @@ unsigned int RoundedSeconds(double seconds) {
 }
 
 bool MediaPlaylist::Add(const PlaylistSegment& segment) {
-    segments_.push_back(segment);
+    // The segment's lines are written once, here: the playlist is rewritten
+    // after every segment, and a recording of thousands would otherwise
+    // format every line again each time.
+    if (segment.newInit) {
+        if (segments_ > 0)
+            lines_ += "#EXT-X-DISCONTINUITY\n";
+        lines_ += "#EXT-X-MAP:URI=\"" + segment.initUri + "\"\n";
+    }
+    char duration[32];
+    std::snprintf(duration, sizeof duration, "%.3f", segment.seconds);
+    lines_ += std::string("#EXTINF:") + duration + ",\n" + segment.uri + "\n";
+    ++segments_;
     totalSeconds_ += segment.seconds;
     return RoundedSeconds(segment.seconds) <= targetDuration_;
 }
@@ -30,17 +41,7 @@ std::string MediaPlaylist::Text(bool ended) const {
     text += "#EXT-X-PLAYLIST-TYPE:EVENT\n";
     if (independent_)
         text += "#EXT-X-INDEPENDENT-SEGMENTS\n";
-    char duration[32];
-    for (std::size_t i = 0; i < segments_.size(); ++i) {
-        const PlaylistSegment& s = segments_[i];
-        if (s.newInit) {
-            if (i > 0)
-                text += "#EXT-X-DISCONTINUITY\n";
-            text += "#EXT-X-MAP:URI=\"" + s.initUri + "\"\n";
-        }
-        std::snprintf(duration, sizeof duration, "%.3f", s.seconds);
-        text += std::string("#EXTINF:") + duration + ",\n" + s.uri + "\n";
-    }
+    text += lines_;
     if (ended)
         text += "#EXT-X-ENDLIST\n";
     return text;

@@ -39,7 +39,8 @@ public:
 private:
     unsigned int targetDuration_;
     bool independent_;
-    std::vector<PlaylistSegment> segments_;
+    std::string lines_; // of the segments added
+    std::size_t segments_ = 0;
     double totalSeconds_ = 0;
 };
 
