@@ -10,6 +10,8 @@
 #include <string>
 #include <sys/uio.h>
 
+#include "OutputFiles.h"
+
 namespace h265split {
 
 class FileStore {
@@ -49,6 +51,8 @@ public:
 
 // Files in a directory, created with O_EXCL under NAME.tmp and renamed; the
 // directory is flushed after each rename, before a playlist names the file.
+// The directory is opened here (throws WriteError) and its files are reached
+// through it.
 class DirectoryStore : public FileStore {
 public:
     explicit DirectoryStore(const std::string& directory) : directory_(directory) {}
@@ -56,7 +60,7 @@ public:
     void Replace(const std::string& name, const std::string& content) override;
 
 private:
-    std::string directory_;
+    OutputDirectory directory_;
 };
 
 } // namespace h265split
