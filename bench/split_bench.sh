@@ -9,8 +9,10 @@
 # order. Both then cut at the first key picture 2 s or more after a segment's
 # start. The input is a real encoded 1080p
 # stream repeated until it reaches each size (concatenated Annex B streams
-# are a valid stream). A plain copy of the input (cp) shows the floor that
-# reading and writing every byte sets. Prints wall-clock time, throughput and
+# are a valid stream). A plain copy of the input shows the floor that
+# reading and writing every byte sets: cp, which may copy inside the kernel,
+# and dd bs=1M, which reads and writes through a buffer of its own as
+# h265split does; each tool's speed is also given as a share of dd's. Prints wall-clock time, throughput and
 # peak RSS (GNU time's %M) of each tool, medians of runs taken in turns, then
 # checks what ffmpeg's segments of the stream decode to, beside h265split's.
 # The fragmented MP4 output is measured the same way:
@@ -24,7 +26,7 @@
 #                    build/split-bench)
 #   H265_BENCH_TMP   where input and segments go (default: /dev/shm)
 #   H265_BENCH_RUNS  runs per size and tool; the median is reported (default 3)
-#   H265_BENCH_TOOLS the tools to take turns (default: h265split ffmpeg cp
+#   H265_BENCH_TOOLS the tools to take turns (default: h265split ffmpeg cp dd
 #                    h265split-fmp4 ffmpeg-hls)
 set -euo pipefail
 
@@ -47,10 +49,14 @@ SOURCE=$WORK/source.265
 ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=1920x1080:rate=25 -frames:v 600 -c:v libx265 -preset ultrafast \
   -x265-params keyint=50:min-keyint=50:bitrate=4000:log-level=error -f hevc -y "$SOURCE"
 
-# measure COMMAND...: "seconds peak_kib" of one run.
+# measure COMMAND...: "seconds peak_kib" of one run. GNU time's %e has
+# hundredths only, too coarse for a run of 0.05 s: the wall-clock time is
+# taken around it in microseconds.
 measure() {
-  /usr/bin/time -o "$WORK/time" -f "%e %M" "$@" >/dev/null 2>&1
-  cat "$WORK/time"
+  local start=$EPOCHREALTIME end
+  /usr/bin/time -o "$WORK/time" -f "%M" "$@" >/dev/null 2>&1
+  end=$EPOCHREALTIME
+  echo "$(echo "${end/,/.} - ${start/,/.}" | bc -l | awk '{ printf "%.3f", $1 }') $(cat "$WORK/time")"
 }
 
 # ffmpeg_segments INPUT OUTDIR: the command line of ffmpeg's run.
@@ -65,14 +71,14 @@ ffmpeg_hls() {
   echo ffmpeg -nostdin -v error -i "$1" -c copy -tag:v hvc1 -bsf:v 'setts=ts=N/(25*TB)' -f hls -hls_segment_type fmp4 \
     -hls_time 2 -hls_playlist_type event -hls_segment_filename "$2/seg%05d.m4s" "$2/index.m3u8"
 }
-TOOLS=${H265_BENCH_TOOLS:-h265split ffmpeg cp h265split-fmp4 ffmpeg-hls}
+TOOLS=${H265_BENCH_TOOLS:-h265split ffmpeg cp dd h265split-fmp4 ffmpeg-hls}
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 echo "h265split: $H265SPLIT"
 echo "$(ffmpeg -version | head -1)"
 echo "cpu: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores; load: $(cut -d' ' -f1-3 /proc/loadavg)"
-printf '%-10s %-14s %10s %12s %14s %12s\n' size tool seconds "MB/s" "peak RSS KiB" segments
+printf '%-10s %-14s %10s %12s %8s %14s %12s\n' size tool seconds "MB/s" "of dd" "peak RSS KiB" segments
 for mb in $SIZES; do
   input=$WORK/in_${mb}MB.265
   : > "$input"
@@ -98,6 +104,8 @@ for mb in $SIZES; do
         r=$(measure $(ffmpeg_hls "$input" "$out"))
       elif [ $tool = cp ]; then
         r=$(measure cp "$input" "$out/copy.265")
+      elif [ $tool = dd ]; then
+        r=$(measure dd if="$input" of="$out/copy.265" bs=1M status=none)
       else
         # shellcheck disable=SC2046 # the paths have no blanks (mktemp)
         r=$(measure $(ffmpeg_segments "$input" "$out"))
@@ -107,11 +115,16 @@ for mb in $SIZES; do
     done
   done
   rm -rf "$WORK/out"
+  # The share of dd's speed: dd's time over the tool's ("-" without dd).
+  dd_time=
+  case " $TOOLS " in *" dd "*) dd_time=$(printf '%s\n' ${times[dd]} | median) ;; esac
   for tool in $TOOLS; do
     t=$(printf '%s\n' ${times[$tool]} | median)
     m=$(printf '%s\n' ${rss[$tool]} | median)
-    printf '%-10s %-14s %10s %12.0f %14s %12s\n' "${mb}MB" $tool "$t" "$(echo "$bytes / 1000000 / $t" | bc -l)" "$m" \
-      "${segments[$tool]}"
+    share=-
+    [ -n "$dd_time" ] && share=$(printf '%.2f' "$(echo "$dd_time / $t" | bc -l)")
+    printf '%-10s %-14s %10s %12.0f %8s %14s %12s\n' "${mb}MB" $tool "$t" "$(echo "$bytes / 1000000 / $t" | bc -l)" \
+      "$share" "$m" "${segments[$tool]}"
   done
   rm -f "$input"
 done

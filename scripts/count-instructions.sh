@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Guest instructions per query on 32-bit ARM, counted under qemu-arm: the
 # counts do not depend on the host's load, so they can be compared across runs
-# and held to budgets.
+# and held to budgets. Beside the library's queries, whole runs of h265split
+# per byte of input.
 #
 #   bash scripts/count-instructions.sh                 the table for every flavour
 #   bash scripts/count-instructions.sh --check BUILD FLAVOUR...
 #                                   the library's counts of an ARM build (made
-#                                   with the flavour's toolchain and flags)
+#                                   with the flavour's toolchain and flags),
+#                                   and h265split's where the build has it,
 #                                   against bench/arm-budgets.txt
 #
 # Method: bench/h265_count runs one query K times and once with K = 0; a
@@ -14,6 +16,10 @@
 # run executes; (count(K) - count(0)) / (K * items) is the count per item
 # (per byte for the scans, per access unit otherwise). Both runs read the same
 # data and make the same first call, so start-up and lazy binding cancel out.
+# h265split (split/raw, split/fmp4: --format raw, fmp4) runs once on the
+# benchmark stream and once on two copies of it, one after the other; the
+# difference over the bytes of one copy is its count per byte of input, its
+# start-up cancelling out. The writes are system calls, done by the host.
 #
 # Flavours (build, qemu CPU):
 #   armhf         Debian's stock arm-linux-gnueabihf flags (ARMv7-A, Thumb-2,
@@ -44,6 +50,9 @@ BUDGETS=$ROOT/bench/arm-budgets.txt
 PLUGIN=$DATA/libinsn_count.so
 LIBRARY_QUERIES=(scan/h265headers nalu_type/h265headers parameter_sets/h265headers
   slice_type/h265headers resolution/h265headers)
+SPLIT_QUERIES=(split/raw split/fmp4)
+STREAM=x265_1920x1080_60f_slices4.hevc
+STREAM_TWICE=x265_1920x1080_60f_slices4_twice.hevc
 BASELINE_QUERIES=(scan/byte_loop scan/memchr)
 
 # flavour -> "toolchain|extra flags|qemu cpu|sysroot"
@@ -63,7 +72,11 @@ prepare_data() {
     cc -O2 -Wall -Wextra -shared -fPIC -o "$PLUGIN.tmp" "$ROOT/bench/insn_count_plugin.c"
     mv "$PLUGIN.tmp" "$PLUGIN"
   fi
-  bash "$ROOT/scripts/make-bench-stream.sh" "$DATA/x265_1920x1080_60f_slices4.hevc" 1920x1080 60 >&2
+  bash "$ROOT/scripts/make-bench-stream.sh" "$DATA/$STREAM" 1920x1080 60 >&2
+  if [ ! -f "$DATA/$STREAM_TWICE" ] || [ "$DATA/$STREAM" -nt "$DATA/$STREAM_TWICE" ]; then
+    cat "$DATA/$STREAM" "$DATA/$STREAM" > "$DATA/$STREAM_TWICE.tmp"
+    mv "$DATA/$STREAM_TWICE.tmp" "$DATA/$STREAM_TWICE"
+  fi
 }
 
 # library_path <build> <sysroot>: where the build's driver finds its
@@ -94,10 +107,36 @@ count() {
   rm -f "$out" "$out.stdout"
 }
 
-# per_item <build> <flavour> <query>: instructions per byte (scans, two
-# decimals) or per query (whole numbers).
+# split_count <build> <flavour> <format> <input>: instructions of one
+# h265split run, into an empty directory.
+split_count() {
+  local build=$1 format=$3 input=$4 setup cpu sysroot out
+  setup=$(flavour "$2")
+  IFS='|' read -r _ _ cpu sysroot <<< "$setup"
+  out=$(mktemp -d)
+  if ! qemu-arm -cpu "$cpu" -L "$sysroot" -E LD_LIBRARY_PATH="$(library_path "$build" "$sysroot")" \
+    -plugin "$PLUGIN,out=$out/count" "$build/tools/h265split" --format "$format" "$input" "$out/segments" \
+    > /dev/null 2> "$out/stderr"; then
+    echo "count-instructions: h265split --format $format failed:" >&2
+    cat "$out/stderr" >&2
+    rm -rf "$out"
+    return 1
+  fi
+  cat "$out/count"
+  rm -rf "$out"
+}
+
+# per_item <build> <flavour> <query>: instructions per byte (scans and
+# h265split, two decimals) or per query (whole numbers).
 per_item() {
   local reps=20 c0 c1 items
+  case $3 in
+    split/*)
+      c0=$(split_count "$1" "$2" "${3#split/}" "$DATA/$STREAM")
+      c1=$(split_count "$1" "$2" "${3#split/}" "$DATA/$STREAM_TWICE")
+      awk -v a="$c0" -v b="$c1" -v n="$(stat -c %s "$DATA/$STREAM")" 'BEGIN { printf "%.2f\n", (b - a) / n }'
+      return ;;
+  esac
   case $3 in
     # Start-up with FFmpeg's and GStreamer's hundred libraries varies by a
     # few hundred thousand instructions from run to run; 16 MiB of scanning
@@ -121,17 +160,22 @@ prepare_build_data() {
   IFS='|' read -r _ _ _ sysroot <<< "$setup"
   mkdir -p "$DATA/$(basename "$build")"
   qemu-arm -L "$sysroot" -E LD_LIBRARY_PATH="$(library_path "$build" "$sysroot")" "$build/bench/h265_count" prepare \
-    "$DATA/$(basename "$build")" "$DATA/x265_1920x1080_60f_slices4.hevc"
+    "$DATA/$(basename "$build")" "$DATA/$STREAM"
 }
 
-# build_flavour <flavour> <dir> [<peers root>]
+# build_flavour <flavour> <dir> [<peers root>]: h265_count, and h265split
+# in a build without the peers.
 build_flavour() {
-  local name=$1 dir=$2 peers=${3:-} setup toolchain flags
+  local name=$1 dir=$2 peers=${3:-} setup toolchain flags tools=ON targets=(h265_count h265split)
   setup=$(flavour "$name")
   IFS='|' read -r toolchain flags _ _ <<< "$setup"
+  if [ -n "$peers" ]; then
+    tools=OFF
+    targets=(h265_count)
+  fi
   cmake -S "$ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain" -DCMAKE_BUILD_TYPE=Release \
-    "-DCMAKE_CXX_FLAGS=$flags" -DH265_BUILD_TOOLS=OFF "-DH265_COUNT_PEERS_ROOT=$peers" > /dev/null
-  nice -n 10 cmake --build "$dir" -j"$JOBS" --target h265_count > /dev/null
+    "-DCMAKE_CXX_FLAGS=$flags" -DH265_BUILD_TOOLS=$tools "-DH265_COUNT_PEERS_ROOT=$peers" > /dev/null
+  nice -n 10 cmake --build "$dir" -j"$JOBS" --target "${targets[@]}" > /dev/null
 }
 
 if [ "${1:-}" = "--check" ]; then
@@ -139,9 +183,15 @@ if [ "${1:-}" = "--check" ]; then
   shift 2
   prepare_data
   failed=0
+  # h265split's runs are counted where the build has it (not with
+  # H265_BUILD_TOOLS=OFF, as the arm-bench stage builds).
+  queries=("${LIBRARY_QUERIES[@]}")
+  if [ -x "$build/tools/h265split" ]; then
+    queries+=("${SPLIT_QUERIES[@]}")
+  fi
   for name in "$@"; do
     prepare_build_data "$build" "$name"
-    for query in "${LIBRARY_QUERIES[@]}"; do
+    for query in "${queries[@]}"; do
       budget=$(awk -v f="$name" -v q="$query" '$1 == f && $2 == q { print $3 }' "$BUDGETS")
       if [ -z "$budget" ]; then
         echo "no budget for $name $query in $BUDGETS" >&2
@@ -185,7 +235,8 @@ else
   PEER_QUERIES=()
 fi
 
-echo "instructions per query (per byte for the scans), $(git -C "$ROOT" log -1 --format=%h 2>/dev/null || echo '')"
+echo "instructions per query (per byte of input for the scans and h265split's runs)," \
+  "$(git -C "$ROOT" log -1 --format=%h 2>/dev/null || echo '')"
 echo
 echo "| query | $(IFS='|'; echo "${FLAVOURS[*]}" | sed 's/|/ | /g') |"
 echo "| --- |$(for _ in "${FLAVOURS[@]}"; do printf ' ---: |'; done)"
@@ -198,7 +249,7 @@ table_row() {
   done
   echo "$row"
 }
-for query in "${LIBRARY_QUERIES[@]}" "${BASELINE_QUERIES[@]}"; do
+for query in "${LIBRARY_QUERIES[@]}" "${BASELINE_QUERIES[@]}" "${SPLIT_QUERIES[@]}"; do
   table_row "$query" BUILD_OF
 done
 for query in "${PEER_QUERIES[@]}"; do

@@ -18,7 +18,7 @@ set(H265_TOOLS_SYNTAX_SOURCES
 # through a bounded window, a progress line, the library's listings, and the
 # picture reader both tools read each NAL unit with.
 set(H265_TOOLS_SUPPORT_SOURCES ${H265_TOOLS_SYNTAX_SOURCES}
-  support/StreamInput.cpp support/NalUnitReader.cpp support/Progress.cpp support/Listing.cpp
+  support/StreamInput.cpp support/NalUnitReader.cpp support/NalUnitReaderNeon.cpp support/Progress.cpp support/Listing.cpp
   support/GeneralProfileTierLevel.cpp support/SpsDescription.cpp support/CommandLine.cpp support/FrameRate.cpp
   support/ColourNames.cpp support/SampleAspectRatio.cpp support/InputKind.cpp support/CountedNoun.cpp
   support/PictureReader.cpp support/UtcTime.cpp)

@@ -33,6 +33,50 @@ TEST(RbspBits, StepsOverEmulationPreventionBytes) {
     EXPECT_FALSE(bits.MoreRbspData());
 }
 
+// The bits after the read position, one at a time, up to the end of the unit.
+std::string RestOf(RbspBits& bits) {
+    std::string rest;
+    try {
+        for (;;)
+            rest += bits.flag() ? '1' : '0';
+    } catch (const SyntaxError&) {
+    }
+    return rest;
+}
+
+// Skip(n) goes where reads of n bits go, from every bit of a byte, over
+// emulation prevention bytes (also one right after a skip's last byte), and
+// to the unit's end as they do.
+TEST(RbspBits, SkipGoesWhereReadsGo) {
+    const Bytes unit = Unit(Hex("00 00 03 01 00 00 03 03 80 ff 00 00 03 00 12 34 56 00 00 03 01 00 00 03"));
+    for (int before = 0; before < 8; ++before) {
+        for (std::uint64_t n = 0; n <= 8 * unit.size(); ++n) {
+            SCOPED_TRACE("after " + std::to_string(before) + " bits, " + std::to_string(n) + " skipped");
+            RbspBits skipped(unit.data(), unit.size());
+            RbspBits read(unit.data(), unit.size());
+            skipped.u(before);
+            read.u(before);
+            bool skipEnded = false, readEnded = false;
+            try {
+                skipped.Skip(n);
+            } catch (const SyntaxError&) {
+                skipEnded = true;
+            }
+            try {
+                for (std::uint64_t left = n; left > 0; left -= std::min<std::uint64_t>(left, 32))
+                    read.u(static_cast<int>(std::min<std::uint64_t>(left, 32)));
+            } catch (const SyntaxError&) {
+                readEnded = true;
+            }
+            ASSERT_EQ(skipEnded, readEnded);
+            if (skipEnded)
+                continue;
+            EXPECT_EQ(skipped.Position(), read.Position());
+            EXPECT_EQ(RestOf(skipped), RestOf(read));
+        }
+    }
+}
+
 TEST(RbspBits, ExpGolombCodesUpToTheirLimit) {
     struct Case {
         const char* name;

@@ -5,14 +5,61 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "FrameRate.h"
+#include "NalUnitReader.h"
 #include "NalUnitTypes.h"
 #include "ParameterSets.h"
 
 namespace h265split {
 
+// The bytes of an access unit's NAL units, one after another. Where they lie
+// one after another in the reader's window, as they do but where a window
+// ends or bytes that are no NAL unit were skipped, they stay there and the
+// window is kept; else they are copied once, into a buffer of their own.
+// Whoever writes them later keeps owner() instead of copying them.
+class AccessUnitBytes {
+public:
+    const unsigned char* data() const { return data_; }
+    std::size_t size() const { return size_; }
+    // What keeps data() valid: the reader's window, or the copy.
+    const std::shared_ptr<const void>& owner() const { return owner_; }
+
+    void Append(const h265tools::NalUnitView& unit) {
+        if (!copy_ && unit.window && (size_ == 0 || (unit.window == owner_ && unit.data == data_ + size_))) {
+            if (size_ == 0) {
+                data_ = unit.data;
+                owner_ = unit.window;
+            }
+            size_ += unit.size;
+            return;
+        }
+        if (!copy_) {
+            copy_ = std::make_shared<std::vector<unsigned char>>();
+            copy_->reserve(size_ + unit.size);
+            copy_->assign(data_, data_ + size_);
+            owner_ = copy_;
+        }
+        copy_->insert(copy_->end(), unit.data, unit.data + unit.size);
+        data_ = copy_->data();
+        size_ = copy_->size();
+    }
+
+    void clear() {
+        data_ = nullptr;
+        size_ = 0;
+        owner_.reset();
+        copy_.reset();
+    }
+
+private:
+    const unsigned char* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::shared_ptr<const void> owner_;
+    std::shared_ptr<std::vector<unsigned char>> copy_; // when the bytes are copied
+};
 
 struct UnitInAccessUnit {
     std::size_t begin = 0;    // in AccessUnit::bytes, at the start code
@@ -23,7 +70,7 @@ struct UnitInAccessUnit {
 };
 
 struct AccessUnit {
-    std::vector<unsigned char> bytes;
+    AccessUnitBytes bytes;
     std::vector<UnitInAccessUnit> units;
 
     bool HasPicture() const { return pictureNalUnitType >= 0; }

@@ -31,7 +31,7 @@ void AccessUnitAssembler::Add(const h265tools::NalUnitView& unit, const UnitHead
     entry.nalUnitType = header.nalUnitType;
     entry.firstSliceSegment = header.firstSliceSegment;
     current_.units.push_back(entry);
-    current_.bytes.insert(current_.bytes.end(), unit.data, unit.data + unit.size);
+    current_.bytes.Append(unit);
     sawVcl_ = sawVcl_ || h265tools::IsVcl(header.nalUnitType);
 }
 

@@ -12,10 +12,10 @@ namespace {
 
 class DirectoryFile : public FileStore::File {
 public:
-    DirectoryFile(const std::string& directory, const std::string& name, bool keepPartial)
-        : directory_(directory), path_(directory + "/" + name), temporaryPath_(path_ + ".tmp"),
-          keepPartial_(keepPartial) {
-        fd_ = CreateTemporaryFile(temporaryPath_);
+    DirectoryFile(const OutputDirectory& directory, const std::string& name, bool keepPartial)
+        : directory_(directory), name_(name), temporaryName_(name + ".tmp"),
+          temporaryPath_(directory.PathOf(temporaryName_)), keepPartial_(keepPartial) {
+        fd_ = directory_.CreateTemporaryFile(temporaryName_);
     }
 
     ~DirectoryFile() override {
@@ -25,10 +25,14 @@ public:
         // A partial recording that was not kept stays under its temporary
         // name, where the next run finds it.
         if (!keepPartial_)
-            ::unlink(temporaryPath_.c_str());
+            directory_.Remove(temporaryName_);
     }
 
     void Write(const unsigned char* data, std::size_t size) override { WriteAll(fd_, data, size, temporaryPath_); }
+
+    void WriteGathered(const struct iovec* pieces, std::size_t count) override {
+        WriteAllGathered(fd_, pieces, count, temporaryPath_);
+    }
 
     void Overwrite(std::uint64_t offset, const unsigned char* data, std::size_t size) override {
         while (size > 0) {
@@ -54,8 +58,8 @@ public:
         const int fd = fd_;
         fd_ = -1;
         CloseFile(fd, temporaryPath_);
-        CommitName(temporaryPath_, path_);
-        SyncDirectory(directory_);
+        directory_.CommitName(temporaryName_, name_);
+        directory_.Sync();
     }
 
     bool Keep(std::uint64_t bytes) override {
@@ -64,17 +68,17 @@ public:
         if (bytes == 0) {
             ::close(fd_);
             fd_ = -1;
-            return ::unlink(temporaryPath_.c_str()) == 0;
+            return directory_.Remove(temporaryName_);
         }
         // The bytes after `bytes` (a fragment cut short) play nowhere.
         const bool kept = ::ftruncate(fd_, static_cast<off_t>(bytes)) == 0 && ::fsync(fd_) == 0;
         const int fd = fd_;
         fd_ = -1;
         ::close(fd);
-        if (!kept || !RenameNoReplace(temporaryPath_, path_))
+        if (!kept || !directory_.RenameNoReplace(temporaryName_, name_))
             return false;
         try {
-            SyncDirectory(directory_);
+            directory_.Sync();
         } catch (const WriteError&) {
             // The name is there; only its flush to the device is in doubt.
         }
@@ -82,8 +86,9 @@ public:
     }
 
 private:
-    std::string directory_;
-    std::string path_;
+    const OutputDirectory& directory_;
+    std::string name_;
+    std::string temporaryName_;
     std::string temporaryPath_;
     bool keepPartial_;
     int fd_ = -1;
@@ -96,7 +101,7 @@ std::unique_ptr<FileStore::File> DirectoryStore::Create(const std::string& name,
 }
 
 void DirectoryStore::Replace(const std::string& name, const std::string& content) {
-    ReplaceFile(directory_, name, content);
+    directory_.Replace(name, content);
 }
 
 } // namespace h265split

@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <sys/uio.h>
+
+#include "OutputFiles.h"
 
 namespace h265split {
 
@@ -17,6 +20,12 @@ public:
     public:
         virtual ~File() = default;
         virtual void Write(const unsigned char* data, std::size_t size) = 0;
+        // Writes the pieces one after another, as one Write of their bytes
+        // together would, without gathering them first.
+        virtual void WriteGathered(const struct iovec* pieces, std::size_t count) {
+            for (std::size_t i = 0; i < count; ++i)
+                Write(static_cast<const unsigned char*>(pieces[i].iov_base), pieces[i].iov_len);
+        }
         // Replaces bytes already written, from `offset` on.
         virtual void Overwrite(std::uint64_t offset, const unsigned char* data, std::size_t size) = 0;
         // What is written so far reaches the disk (a recording that must play
@@ -42,6 +51,8 @@ public:
 
 // Files in a directory, created with O_EXCL under NAME.tmp and renamed; the
 // directory is flushed after each rename, before a playlist names the file.
+// The directory is opened here (throws WriteError) and its files are reached
+// through it.
 class DirectoryStore : public FileStore {
 public:
     explicit DirectoryStore(const std::string& directory) : directory_(directory) {}
@@ -49,7 +60,7 @@ public:
     void Replace(const std::string& name, const std::string& content) override;
 
 private:
-    std::string directory_;
+    OutputDirectory directory_;
 };
 
 } // namespace h265split

@@ -32,10 +32,9 @@ FragmentedSegment::~FragmentedSegment() {
         messages_.Say("the " + pictures + " written of " + name_ + " are left in " + name_ + ".tmp");
 }
 
-void FragmentedSegment::Write(const unsigned char* data, std::size_t size) {
-    const mp4::NalUnitSpan nal = mp4::NalUnitOf(data, size);
+bool FragmentedSegment::InSample(const mp4::NalUnitSpan& nal) {
     if (!nal.data)
-        return;
+        return false;
     // hvc1 samples carry no parameter sets: those of the sample entry are
     // left out. One the entry does not hold (a PPS sent later, under a new id
     // or with new content) must stay in the sample, where a decoder finds
@@ -43,12 +42,24 @@ void FragmentedSegment::Write(const unsigned char* data, std::size_t size) {
     // in a one-file recording.
     if (h265tools::IsParameterSet(mp4::NalUnitTypeOf(nal)) && !track_.entryInBand()) {
         if (track_.InEntry(nal))
-            return;
+            return false;
         const std::vector<unsigned char>& init = track_.CarryParameterSets();
         if (oneFile_)
             file_->Overwrite(0, init.data(), init.size());
     }
-    mp4::AppendLengthPrefixed(sample_, nal);
+    return true;
+}
+
+void FragmentedSegment::Write(const unsigned char* data, std::size_t size) {
+    const mp4::NalUnitSpan nal = mp4::NalUnitOf(data, size);
+    if (InSample(nal))
+        sample_.AppendCopy(nal);
+}
+
+void FragmentedSegment::WriteUnit(const AccessUnit& au, const UnitInAccessUnit& unit) {
+    const mp4::NalUnitSpan nal = mp4::NalUnitOf(au.bytes.data() + unit.begin, unit.size);
+    if (InSample(nal))
+        sample_.Append(nal, au.bytes.owner());
 }
 
 void FragmentedSegment::EndAccessUnit(const AccessUnit& au, bool pictureDropped) {
@@ -78,10 +89,15 @@ void FragmentedSegment::EndAccessUnit(const AccessUnit& au, bool pictureDropped)
     sample_.clear();
 }
 
-void FragmentedSegment::TakeFragment(const std::vector<unsigned char>& header,
-                                     const std::vector<unsigned char>& payload, std::uint32_t samples) {
-    WriteBytes(header);
-    WriteBytes(payload);
+void FragmentedSegment::TakeFragment(const std::vector<mp4::ByteSpan>& pieces, std::uint32_t samples) {
+    pieces_.clear();
+    std::uint64_t bytes = 0;
+    for (const mp4::ByteSpan& piece : pieces) {
+        pieces_.push_back(iovec{const_cast<unsigned char*>(piece.data), piece.size});
+        bytes += piece.size;
+    }
+    file_->WriteGathered(pieces_.data(), pieces_.size());
+    bytes_ += bytes;
     if (oneFile_)
         file_->Sync();
     completeBytes_ = bytes_;

@@ -30,9 +30,11 @@ public:
     ~FragmentedSegment() override;
 
     void Write(const unsigned char* data, std::size_t size) override;
+    void WriteUnit(const AccessUnit& au, const UnitInAccessUnit& unit) override;
     void EndAccessUnit(const AccessUnit& au, bool pictureDropped) override;
-    void TakeFragment(const std::vector<unsigned char>& header, const std::vector<unsigned char>& payload,
-                      std::uint32_t samples) override;
+    // Writes the fragment's pieces with one system call (a few, for a very
+    // large fragment).
+    void TakeFragment(const std::vector<mp4::ByteSpan>& pieces, std::uint32_t samples) override;
     void Commit(const SegmentSpan& span) override;
 
     const std::string& name() const override { return name_; }
@@ -40,6 +42,9 @@ public:
 
 private:
     void WriteBytes(const std::vector<unsigned char>& bytes);
+    // Whether the NAL unit goes into the sample: not a parameter set that the
+    // sample entry holds.
+    bool InSample(const mp4::NalUnitSpan& nal);
 
     Mp4Track& track_;
     std::string name_;
@@ -52,7 +57,8 @@ private:
     std::uint64_t fragmentPictures_ = 0; // the pictures of the fragments written
     bool first_ = true;
     bool done_ = false;
-    std::vector<unsigned char> sample_;
+    mp4::SampleData sample_;
+    std::vector<struct iovec> pieces_;
 };
 
 } // namespace h265split

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <stdexcept>
 #include <string>
+#include <sys/uio.h>
 
 namespace h265split {
 
@@ -28,30 +29,58 @@ public:
 // link (O_EXCL): another user's link cannot redirect the write. Throws WriteError.
 int CreateFile(const std::string& path);
 
-// As CreateFile, for a temporary name. A file already there, such as one an
-// earlier run left when it stopped, is never removed: creating fails.
-int CreateTemporaryFile(const std::string& path);
-
 // Gives the file FROM the name TO unless TO exists: renameat2 with
 // RENAME_NOREPLACE, else link() then unlink(), so that a file that appears
 // under TO between a check and the rename is never replaced. False with
 // errno set (EEXIST when TO exists) and FROM as it was.
 bool RenameNoReplace(const std::string& from, const std::string& to);
 
-// Renames a complete file from its temporary name to its final name, which
-// must be free. Throws WriteError.
-void CommitName(const std::string& temporary, const std::string& path);
-
 // Flushes the directory's entries (new names, renames) to the device.
 void SyncDirectory(const std::string& directory);
 
-// Replaces the file's content in one step: written to PATH.tmp, flushed,
-// renamed over PATH, the directory flushed. A reader sees the old or the new
-// content, never a part. Throws WriteError.
-void ReplaceFile(const std::string& directory, const std::string& name, const std::string& content);
+// OUTDIR, open while its files are written: they are made, renamed and
+// flushed relative to it, in the directory that the run locked whatever
+// becomes of its path, and without a path lookup or an open of the
+// directory each time. Messages name the files by their paths.
+class OutputDirectory {
+public:
+    // Throws WriteError.
+    explicit OutputDirectory(const std::string& path);
+    ~OutputDirectory();
+    OutputDirectory(const OutputDirectory&) = delete;
+    OutputDirectory& operator=(const OutputDirectory&) = delete;
+
+    // PATH/NAME.
+    std::string PathOf(const std::string& name) const { return path_ + "/" + name; }
+
+    // As CreateFile, for a temporary name. A file already there, such as one
+    // an earlier run left when it stopped, is never removed: creating fails.
+    int CreateTemporaryFile(const std::string& name) const;
+    // As RenameNoReplace.
+    bool RenameNoReplace(const std::string& from, const std::string& to) const;
+    // Renames a complete file from its temporary name to its final name,
+    // which must be free. Throws WriteError.
+    void CommitName(const std::string& temporary, const std::string& name) const;
+    // False with errno set when the file could not be removed.
+    bool Remove(const std::string& name) const;
+    // As SyncDirectory.
+    void Sync() const;
+    // Replaces the file's content in one step: written to NAME.tmp, flushed,
+    // renamed over NAME, the directory flushed. A reader sees the old or the
+    // new content, never a part. Throws WriteError.
+    void Replace(const std::string& name, const std::string& content) const;
+
+private:
+    std::string path_;
+    int fd_;
+};
 
 // Writes all bytes, resuming after short writes and EINTR; throws WriteError.
 void WriteAll(int fd, const void* data, std::size_t size, const std::string& path);
+
+// The same for the bytes of `count` pieces one after another, written with
+// writev: as many pieces a call as it takes.
+void WriteAllGathered(int fd, const struct iovec* pieces, std::size_t count, const std::string& path);
 
 // Closes the descriptor; a failure (a delayed write error) throws WriteError.
 void CloseFile(int fd, const std::string& path);

@@ -48,7 +48,7 @@ void SampleClock::TakeDecisions() {
     }
 }
 
-void SampleClock::Add(std::vector<unsigned char>& sample, const ClockPicture& picture) {
+void SampleClock::Add(mp4::SampleData& sample, const ClockPicture& picture) {
     waiting_.emplace_back();
     Waiting& w = waiting_.back();
     w.sample.swap(sample);
@@ -78,7 +78,7 @@ void SampleClock::HandOn(bool all) {
     // The last picture's duration grows with the pictures skipped after it
     // until another is written.
     while (!waiting_.empty() && waiting_.front().placed && (all || waiting_.size() > 1)) {
-        const Waiting& w = waiting_.front();
+        Waiting& w = waiting_.front();
         mp4::SampleTimes times;
         times.decodeTime = w.decodeTime;
         times.duration = static_cast<std::uint32_t>(std::min<std::uint64_t>(w.duration, UINT32_MAX));

@@ -40,7 +40,7 @@ public:
     explicit SampleClock(mp4::Fragmenter& fragmenter) : fragmenter_(fragmenter) {}
 
     // A written picture and its sample; `sample` is taken over.
-    void Add(std::vector<unsigned char>& sample, const ClockPicture& picture);
+    void Add(mp4::SampleData& sample, const ClockPicture& picture);
     // A picture of the input that is not written but that a decoder of the
     // whole input outputs. Needs a written picture before it.
     void Skip(const ClockPicture& picture);
@@ -54,7 +54,7 @@ public:
 
 private:
     struct Waiting {
-        std::vector<unsigned char> sample;
+        mp4::SampleData sample;
         bool sync = false;
         std::uint64_t slot = 0;       // in decoding order, skipped pictures included
         std::uint64_t decodeTime = 0; // in ticks

@@ -26,9 +26,12 @@ public:
     SegmentFile(const SegmentFile&) = delete;
     SegmentFile& operator=(const SegmentFile&) = delete;
 
-    // Collects the bytes and writes them in large blocks: an access unit of a
-    // few KiB each would otherwise cost a system call of its own.
+    // Collects the NAL units and writes them in large blocks, each with one
+    // system call: an access unit of a few KiB each would otherwise cost a
+    // system call of its own. The access units' bytes are written from where
+    // they lie, the inserted parameter sets from a copy.
     void Write(const unsigned char* data, std::size_t size) override;
+    void WriteUnit(const AccessUnit& au, const UnitInAccessUnit& unit) override;
     // Writes what is collected, flushes the data to the device and gives the
     // file its final name.
     void Commit(const SegmentSpan& span) override;
@@ -38,12 +41,18 @@ public:
 
 private:
     static const std::size_t kBlock = 256u << 10;
+    void Add(const unsigned char* data, std::size_t size);
     void Flush();
 
     std::string name_;
     std::unique_ptr<FileStore::File> file_;
     std::uint64_t bytes_ = 0;
-    std::vector<unsigned char> block_;
+    // What is collected: the pieces to write, what holds their bytes, and
+    // how many bytes they have.
+    std::vector<struct iovec> pieces_;
+    std::vector<std::shared_ptr<const void>> owners_;
+    std::vector<std::vector<unsigned char>> copies_;
+    std::size_t collected_ = 0;
 };
 
 } // namespace h265split

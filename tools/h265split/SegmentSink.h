@@ -35,8 +35,13 @@ struct SegmentSpan {
 class SegmentSink {
 public:
     virtual ~SegmentSink() = default;
-    // One NAL unit, start code included, as the segment holds it.
+    // One NAL unit, start code included, as the segment holds it, that is
+    // not the access unit's own: a parameter set inserted where the segment
+    // starts. The sink copies what it keeps of it.
     virtual void Write(const unsigned char* data, std::size_t size) = 0;
+    // The NAL unit `unit` of the access unit `au` as the segment holds it. A
+    // sink that writes it later keeps au.bytes.owner(), not a copy.
+    virtual void WriteUnit(const AccessUnit& au, const UnitInAccessUnit& unit) = 0;
     // The NAL units written since the last call make up the access unit
     // `au`, whose picture was dropped when `pictureDropped` (a RASL picture
     // that cannot be decoded from the segment's start).

@@ -207,7 +207,7 @@ void Segmenter::Write(const AccessUnit& au) {
             droppedPicture = true;
             continue;
         }
-        file_->Write(au.bytes.data() + unit.begin, unit.size);
+        file_->WriteUnit(au, unit);
     }
     file_->EndAccessUnit(au, droppedPicture);
     if (!au.HasPicture())

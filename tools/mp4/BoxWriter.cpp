@@ -4,19 +4,27 @@
 
 namespace mp4 {
 
+// Fields go in with one append each: a fragment's trun has four for every
+// sample.
 void BoxWriter::U16(unsigned int value) {
-    U8(value >> 8);
-    U8(value);
+    const unsigned char bytes[2] = {static_cast<unsigned char>((value >> 8) & 0xFFu),
+                                    static_cast<unsigned char>(value & 0xFFu)};
+    Bytes(bytes, 2);
 }
 
 void BoxWriter::U24(std::uint32_t value) {
-    U8(value >> 16);
-    U16(value & 0xFFFFu);
+    const unsigned char bytes[3] = {static_cast<unsigned char>((value >> 16) & 0xFFu),
+                                    static_cast<unsigned char>((value >> 8) & 0xFFu),
+                                    static_cast<unsigned char>(value & 0xFFu)};
+    Bytes(bytes, 3);
 }
 
 void BoxWriter::U32(std::uint32_t value) {
-    U16(value >> 16);
-    U16(value & 0xFFFFu);
+    const unsigned char bytes[4] = {static_cast<unsigned char>(value >> 24),
+                                    static_cast<unsigned char>((value >> 16) & 0xFFu),
+                                    static_cast<unsigned char>((value >> 8) & 0xFFu),
+                                    static_cast<unsigned char>(value & 0xFFu)};
+    Bytes(bytes, 4);
 }
 
 void BoxWriter::U64(std::uint64_t value) {
@@ -39,8 +47,7 @@ void BoxWriter::Zeros(std::size_t count) {
 }
 
 void BoxWriter::FourCc(const char* code) {
-    for (int i = 0; i < 4; ++i)
-        U8(static_cast<unsigned char>(code[i]));
+    Bytes(reinterpret_cast<const unsigned char*>(code), 4);
 }
 
 std::size_t BoxWriter::Begin(const char* type) {

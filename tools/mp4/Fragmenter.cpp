@@ -4,7 +4,7 @@
 
 namespace mp4 {
 
-void Fragmenter::Add(const std::vector<unsigned char>& sample, const SampleTimes& times, bool sync) {
+void Fragmenter::Add(SampleData& sample, const SampleTimes& times, bool sync) {
     if (sample.size() > 0xFFFFFFFFu - 8u)
         throw std::length_error("picture over 4 GiB");
     if (samples_.empty())
@@ -15,8 +15,10 @@ void Fragmenter::Add(const std::vector<unsigned char>& sample, const SampleTimes
     s.compositionOffset = times.compositionOffset;
     s.sync = sync;
     samples_.push_back(s);
-    payload_.insert(payload_.end(), sample.begin(), sample.end());
-    if (samples_.size() >= limits_.samples || payload_.size() >= limits_.bytes)
+    payload_ += sample.size();
+    data_.emplace_back();
+    data_.back().swap(sample);
+    if (samples_.size() >= limits_.samples || payload_ >= limits_.bytes)
         HandOn();
 }
 
@@ -27,10 +29,16 @@ void Fragmenter::Flush() {
 
 void Fragmenter::HandOn() {
     const std::vector<unsigned char> header = MakeFragmentHeader(nextSequenceNumber_++, baseDecodeTime_, samples_);
-    if (consumer_)
-        consumer_->TakeFragment(header, payload_, static_cast<std::uint32_t>(samples_.size()));
+    if (consumer_) {
+        pieces_.clear();
+        pieces_.push_back(ByteSpan{header.data(), header.size()});
+        for (const SampleData& sample : data_)
+            sample.AppendTo(pieces_);
+        consumer_->TakeFragment(pieces_, static_cast<std::uint32_t>(samples_.size()));
+    }
     samples_.clear();
-    payload_.clear();
+    data_.clear();
+    payload_ = 0;
 }
 
 } // namespace mp4

@@ -11,15 +11,17 @@
 #include <vector>
 
 #include "MediaFragment.h"
+#include "SampleData.h"
 
 namespace mp4 {
 
 class FragmentConsumer {
 public:
     virtual ~FragmentConsumer() = default;
-    // moof with the mdat header, then the mdat payload.
-    virtual void TakeFragment(const std::vector<unsigned char>& header, const std::vector<unsigned char>& payload,
-                              std::uint32_t samples) = 0;
+    // The fragment's bytes, to be written one piece after another: moof with
+    // the mdat header, then the mdat payload. They stay valid until the call
+    // returns.
+    virtual void TakeFragment(const std::vector<ByteSpan>& pieces, std::uint32_t samples) = 0;
 };
 
 struct FragmentLimits {
@@ -40,8 +42,9 @@ public:
 
     void SetConsumer(FragmentConsumer* consumer) { consumer_ = consumer; }
 
-    // One sample (4-byte length-prefixed NAL units), in decoding order.
-    void Add(const std::vector<unsigned char>& sample, const SampleTimes& times, bool sync);
+    // One sample, in decoding order; its bytes are taken over, and `sample`
+    // is left empty.
+    void Add(SampleData& sample, const SampleTimes& times, bool sync);
     // Hands on the fragment being filled: the next sample starts a new one.
     void Flush();
 
@@ -53,7 +56,9 @@ private:
     std::uint32_t nextSequenceNumber_ = 1;
     std::uint64_t baseDecodeTime_ = 0;
     std::vector<FragmentSample> samples_;
-    std::vector<unsigned char> payload_;
+    std::vector<SampleData> data_; // of samples_
+    std::size_t payload_ = 0;      // their bytes
+    std::vector<ByteSpan> pieces_;
 };
 
 } // namespace mp4

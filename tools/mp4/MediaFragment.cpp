@@ -64,6 +64,7 @@ std::size_t WriteTrun(BoxWriter& box, const std::vector<FragmentSample>& samples
 std::vector<unsigned char> MakeFragmentHeader(std::uint32_t sequenceNumber, std::uint64_t baseMediaDecodeTime,
                                               const std::vector<FragmentSample>& samples) {
     std::vector<unsigned char> bytes;
+    bytes.reserve(120 + 16 * samples.size()); // the boxes below
     BoxWriter box(bytes);
     const std::size_t moof = box.Begin("moof");
     WriteMfhd(box, sequenceNumber);

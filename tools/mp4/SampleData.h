@@ -5,6 +5,7 @@
 #define MP4_SAMPLE_DATA_H
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "HvcC.h"
@@ -24,8 +25,44 @@ NalUnitSpan NalUnitOf(const unsigned char* annexB, std::size_t size);
 // nal_unit_type of a NAL unit of two bytes or more.
 inline int NalUnitTypeOf(const NalUnitSpan& nal) { return (nal.data[0] >> 1) & 0x3F; }
 
-// Appends the length-prefixed NAL unit to `sample`.
-void AppendLengthPrefixed(std::vector<unsigned char>& sample, const NalUnitSpan& nal);
+// Bytes to be written, where they lie.
+struct ByteSpan {
+    const unsigned char* data;
+    std::size_t size;
+};
+
+// A sample as it is gathered: its NAL units, each after its 4-byte length,
+// left where they lie. The sample holds what keeps them there, so that they
+// are copied nowhere before they are written.
+class SampleData {
+public:
+    // Appends the NAL unit; `owner` keeps its bytes valid.
+    void Append(const NalUnitSpan& nal, const std::shared_ptr<const void>& owner);
+    // Appends a copy of the NAL unit.
+    void AppendCopy(const NalUnitSpan& nal);
+
+    // Bytes in mdat: the lengths and the NAL units.
+    std::size_t size() const { return size_; }
+    void clear();
+    void swap(SampleData& other);
+
+    // Appends the sample's bytes to `pieces`, in order.
+    void AppendTo(std::vector<ByteSpan>& pieces) const;
+
+private:
+    struct Unit {
+        unsigned char length[4]; // big-endian
+        const unsigned char* data;
+        std::size_t size;
+    };
+    void Add(const unsigned char* data, std::size_t size);
+
+    std::vector<Unit> units_;
+    std::shared_ptr<const void> owner_;                // of the first unit
+    std::vector<std::shared_ptr<const void>> owners_; // of later units, where others
+    std::vector<std::vector<unsigned char>> copies_;
+    std::size_t size_ = 0;
+};
 
 } // namespace mp4
 

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace h265tools {
@@ -13,12 +14,15 @@ namespace h265tools {
 // One NAL unit as found in the stream: its start code (3 or 4 bytes), the NAL
 // unit header and the payload, up to the next start code or the end of the
 // stream.
-// The bytes belong to the reader and stay valid until its next Next() call.
+// The bytes lie in the reader's read window and stay valid until its next
+// Next() call; a copy of `window` keeps them valid for as long as it is held,
+// without copying them.
 struct NalUnitView {
     std::uint64_t offset = 0; // stream offset of the first byte of the start code
     const unsigned char* data = nullptr;
     std::size_t size = 0; // start code included
     int startCodeLength = 0;
+    std::shared_ptr<const unsigned char> window; // holds `data`; null for a unit from elsewhere
 };
 
 // Reads the file descriptor sequentially, never seeking, in windows of
@@ -26,7 +30,9 @@ struct NalUnitView {
 // next window so that a unit spanning a window boundary comes out whole; a
 // unit larger than the window grows the buffer for as long as that unit lasts.
 // Memory use is thus bounded by the window and the largest NAL unit, not by
-// the length of the stream, and a pipe reads like a file.
+// the length of the stream, and a pipe reads like a file. A window that a
+// caller still holds (NalUnitView::window) is left as it is: the next window
+// is another buffer, one no longer held when there is one.
 //
 // A start code is 00 00 01; a zero byte right before it (and after the header
 // of the preceding unit) makes it the four-byte form 00 00 00 01. Any further
@@ -62,8 +68,13 @@ private:
     // Appends what the stream has next, growing the buffer when it is full.
     // False at the end of the stream.
     bool Fill();
-    // Drops the bytes before `keep`, moving the rest to the front.
+    // Drops the bytes before `keep`, moving the rest to the front, or to the
+    // front of another window when a caller holds this one.
     void Discard(std::size_t keep);
+    // Makes a window of `size` bytes, which no caller holds (a spare one when
+    // it has the default size), the read window, with the bytes [keep, end_)
+    // of the current one at its front.
+    void MoveTo(std::size_t size, std::size_t keep);
     // Position of the next start code that begins at or after `from` and
     // whose 00 00 01 lies within [from, end_), or end_ when there is none.
     // `floor` is the lowest position a four-byte start code's leading zero
@@ -74,7 +85,11 @@ private:
     int fd_;
     std::size_t window_;
     const volatile std::sig_atomic_t* stop_ = nullptr;
-    std::vector<unsigned char> buffer_;
+    std::shared_ptr<unsigned char> buffer_; // the read window
+    std::size_t capacity_ = 0;              // its size
+    // Windows of the default size given up while callers held them, to be
+    // used again once they are free; a few, so that memory stays bounded.
+    std::vector<std::shared_ptr<unsigned char>> spares_;
     std::vector<unsigned char> firstBytes_;
     std::size_t end_ = 0;            // bytes of buffer_ in use
     std::uint64_t bufferOffset_ = 0; // stream offset of buffer_[0]

@@ -87,11 +87,21 @@ std::int32_t RbspBits::se(const char* name) {
 void RbspBits::Skip(std::uint64_t bits, const char* name) {
     if (bits > BitsLeft())
         Truncated(name);
-    while (bits > 0) {
-        const int step = bits > 32 ? 32 : static_cast<int>(bits);
-        u(step, name);
-        bits -= static_cast<std::uint64_t>(step);
+    // The rest of the current byte, whole bytes without assembling their
+    // bits (an SEI payload of some KiB), then the first bits of the last.
+    if (bit_ > 0) {
+        const int rest = 8 - bit_;
+        const int take = bits < static_cast<std::uint64_t>(rest) ? static_cast<int>(bits) : rest;
+        u(take, name);
+        bits -= static_cast<std::uint64_t>(take);
     }
+    for (; bits >= 8; bits -= 8) {
+        if (byte_ >= size_)
+            Truncated(name);
+        position_ += 8;
+        NextByte();
+    }
+    u(static_cast<int>(bits), name);
 }
 
 std::uint64_t RbspBits::BitsLeft() const {

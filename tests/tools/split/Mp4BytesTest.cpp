@@ -10,6 +10,7 @@
 // the largest negative offset); mp4box.js gives hvc1.2.4.L30.90 and three
 // samples.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -103,9 +104,9 @@ const char kInitSegment[] =
 struct Captured : mp4::FragmentConsumer {
     Bytes bytes;
     std::uint32_t samples = 0;
-    void TakeFragment(const Bytes& header, const Bytes& payload, std::uint32_t count) override {
-        bytes.insert(bytes.end(), header.begin(), header.end());
-        bytes.insert(bytes.end(), payload.begin(), payload.end());
+    void TakeFragment(const std::vector<mp4::ByteSpan>& pieces, std::uint32_t count) override {
+        for (const mp4::ByteSpan& piece : pieces)
+            bytes.insert(bytes.end(), piece.data, piece.data + piece.size);
         samples += count;
     }
 };
@@ -136,7 +137,9 @@ TEST(Mp4Bytes, HvcCProfileByte) {
 }
 
 // An I picture, then a P picture decoded before the B picture shown ahead
-// of it: presentation order 0, 2, 1.
+// of it: presentation order 0, 2, 1. The NAL units of the first two samples
+// stay where they are, in buffers that their samples keep once the caller
+// has let them go; the third sample's is copied.
 TEST(Mp4Bytes, FragmentOfThreeSamples) {
     mp4::FragmentLimits limits;
     limits.samples = 3;
@@ -149,7 +152,16 @@ TEST(Mp4Bytes, FragmentOfThreeSamples) {
         times.decodeTime = static_cast<std::uint64_t>(i);
         times.duration = 1;
         times.compositionOffset = offsets[i];
-        fragmenter.Add(FromHex(i == 0 ? "0000000326010a" : "00000003020112"), times, i == 0);
+        const std::shared_ptr<Bytes> unit =
+            std::make_shared<Bytes>(FromHex(i == 0 ? "0000000126010a" : "000001020112"));
+        const mp4::NalUnitSpan nal = mp4::NalUnitOf(unit->data(), unit->size());
+        mp4::SampleData sample;
+        if (i < 2)
+            sample.Append(nal, unit);
+        else
+            sample.AppendCopy(nal);
+        fragmenter.Add(sample, times, i == 0);
+        EXPECT_EQ(sample.size(), 0u);
     }
     EXPECT_EQ(out.samples, 3u);
     EXPECT_EQ(ToHex(out.bytes), kFragment);

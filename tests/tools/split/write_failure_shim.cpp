@@ -1,4 +1,4 @@
-// Preloaded into h265split by faults.py: write() to a file whose name
+// Preloaded into h265split by faults.py: write() or writev() to a file whose name
 // contains $H265_FAIL_WRITE_NAME fails with $H265_FAIL_WRITE_ERRNO (ENOSPC or
 // EFBIG) once the file holds $H265_FAIL_WRITE_AFTER bytes (0 when unset),
 // after a short write up to that size, as a full disk does. fsync() and
@@ -10,6 +10,8 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/types.h>
+#include <sys/uio.h>
+#include <limits.h>
 #include <unistd.h>
 
 namespace {
@@ -28,23 +30,47 @@ bool FailsHere(int fd, const char* variable = "H265_FAIL_WRITE_NAME") {
     return strstr(target, name) != nullptr;
 }
 
+// Bytes that may still be written to fd, or -1 when the write fails; for
+// files that do not fail, SSIZE_MAX.
+ssize_t Room(int fd) {
+    if (!FailsHere(fd))
+        return SSIZE_MAX;
+    const char* after = getenv("H265_FAIL_WRITE_AFTER");
+    const char* code = getenv("H265_FAIL_WRITE_ERRNO");
+    const off_t limit = after ? static_cast<off_t>(strtoll(after, nullptr, 10)) : 0;
+    const off_t at = lseek(fd, 0, SEEK_CUR);
+    if (at >= 0 && at < limit)
+        return static_cast<ssize_t>(limit - at);
+    errno = code && strcmp(code, "EFBIG") == 0 ? EFBIG : ENOSPC;
+    return -1;
+}
+
 } // namespace
 
-extern "C" 
-ssize_t write(int fd, const void* data, size_t size) {
+extern "C" ssize_t write(int fd, const void* data, size_t size) {
     using Write = ssize_t (*)(int, const void*, size_t);
     static Write real_write = reinterpret_cast<Write>(dlsym(RTLD_NEXT, "write"));
-    if (FailsHere(fd)) {
-        const char* after = getenv("H265_FAIL_WRITE_AFTER");
-        const char* code = getenv("H265_FAIL_WRITE_ERRNO");
-        const off_t limit = after ? static_cast<off_t>(strtoll(after, nullptr, 10)) : 0;
-        const off_t at = lseek(fd, 0, SEEK_CUR);
-        if (at >= 0 && at < limit)
-            return real_write(fd, data, static_cast<size_t>(limit - at) < size ? static_cast<size_t>(limit - at) : size);
-        errno = code && strcmp(code, "EFBIG") == 0 ? EFBIG : ENOSPC;
+    const ssize_t room = Room(fd);
+    if (room < 0)
         return -1;
-    }
-    return real_write(fd, data, size);
+    return real_write(fd, data, static_cast<size_t>(room) < size ? static_cast<size_t>(room) : size);
+}
+
+extern "C" ssize_t writev(int fd, const struct iovec* pieces, int count) {
+    using Writev = ssize_t (*)(int, const struct iovec*, int);
+    static Writev real_writev = reinterpret_cast<Writev>(dlsym(RTLD_NEXT, "writev"));
+    const ssize_t room = Room(fd);
+    if (room < 0)
+        return -1;
+    if (room == SSIZE_MAX)
+        return real_writev(fd, pieces, count);
+    // A short write up to the limit: the first piece, or as much of it as fits.
+    if (count == 0)
+        return 0;
+    using Write = ssize_t (*)(int, const void*, size_t);
+    static Write real_write = reinterpret_cast<Write>(dlsym(RTLD_NEXT, "write"));
+    const size_t size = pieces[0].iov_len;
+    return real_write(fd, pieces[0].iov_base, static_cast<size_t>(room) < size ? static_cast<size_t>(room) : size);
 }
 
 extern "C" int fsync(int fd) {
