@@ -130,9 +130,10 @@ private:
 };
 
 std::unique_ptr<SegmentOutput> MakeMemoryOutput(const Options& options, const AccessUnitReader& pictures,
-                                                Messages& messages, void* context) {
+                                                const WallClock& wallClock, Messages& messages, void* context) {
     MemoryFiles& files = *static_cast<MemoryFiles*>(context);
-    return MakeFormatOutput(options, std::unique_ptr<FileStore>(new MemoryStore(files)), pictures, messages);
+    return MakeFormatOutput(options, std::unique_ptr<FileStore>(new MemoryStore(files)), pictures, wallClock,
+                            messages);
 }
 
 // --- Reading the MP4 files back.

@@ -11,17 +11,17 @@ namespace {
 class StoredOutput : public SegmentOutput {
 public:
     StoredOutput(std::unique_ptr<FileStore> store, const Options& options, const AccessUnitReader& pictures,
-                 Messages& messages)
+                 const WallClock& wallClock, Messages& messages)
         : store_(std::move(store)) {
         switch (options.format) {
         case OutputFormat::kRaw:
             output_.reset(new RawSegmentOutput(*store_));
             break;
         case OutputFormat::kHls:
-            output_.reset(new HlsOutput(*store_, options.rules, options.liveSegments, pictures, messages));
+            output_.reset(new HlsOutput(*store_, options.rules, options.liveSegments, pictures, wallClock, messages));
             break;
         case OutputFormat::kMp4:
-            output_.reset(new Mp4FileOutput(*store_, pictures, messages));
+            output_.reset(new Mp4FileOutput(*store_, pictures, wallClock, messages));
             break;
         }
     }
@@ -39,8 +39,9 @@ private:
 } // namespace
 
 std::unique_ptr<SegmentOutput> MakeFormatOutput(const Options& options, std::unique_ptr<FileStore> store,
-                                                const AccessUnitReader& pictures, Messages& messages) {
-    return std::unique_ptr<SegmentOutput>(new StoredOutput(std::move(store), options, pictures, messages));
+                                                const AccessUnitReader& pictures, const WallClock& wallClock,
+                                                Messages& messages) {
+    return std::unique_ptr<SegmentOutput>(new StoredOutput(std::move(store), options, pictures, wallClock, messages));
 }
 
 } // namespace h265split

@@ -11,12 +11,14 @@
 #include "Options.h"
 #include "AccessUnitReader.h"
 #include "SegmentSink.h"
+#include "WallClock.h"
 
 namespace h265split {
 
 // The output keeps `store`.
 std::unique_ptr<SegmentOutput> MakeFormatOutput(const Options& options, std::unique_ptr<FileStore> store,
-                                                const AccessUnitReader& pictures, Messages& messages);
+                                                const AccessUnitReader& pictures, const WallClock& wallClock,
+                                                Messages& messages);
 
 } // namespace h265split
 

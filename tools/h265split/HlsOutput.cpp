@@ -20,13 +20,18 @@ std::string Numbered(const char* format, unsigned int number) {
 } // namespace
 
 HlsOutput::HlsOutput(FileStore& store, const SegmentRules& rules, std::size_t liveSegments,
-                     const AccessUnitReader& pictures, Messages& messages)
-    : store_(store), rules_(rules), messages_(messages), track_(pictures, messages), liveSegments_(liveSegments) {}
+                     const AccessUnitReader& pictures, const WallClock& wallClock, Messages& messages)
+    : store_(store), rules_(rules), messages_(messages), track_(pictures, messages), wallClock_(wallClock),
+      liveSegments_(liveSegments) {}
 
 std::unique_ptr<SegmentSink> HlsOutput::Open(unsigned int number, const AccessUnit& key) {
     mp4::VideoTrackFormat format = track_.Describe(key);
     if (!track_.started())
         track_.NewTimeline(); // one timeline for the whole recording
+    // Media time 0 is the recording's start, whose UTC time follows the
+    // clock's anchor (a live one may be set again at a key picture).
+    if (wallClock_.known() && number == 0)
+        track_.fragmenter().SetUtcReference(format.timescale, [this] { return wallClock_.At(0); });
     // Players that read one HLS stream through a single MP4 reader (ffmpeg,
     // GStreamer's playbin) keep the first init segment's parameter sets
     // after a new #EXT-X-MAP. From the first change on, segments carry

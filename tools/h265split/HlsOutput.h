@@ -18,6 +18,7 @@
 #include "Mp4Track.h"
 #include "SegmentSink.h"
 #include "Segmenter.h"
+#include "WallClock.h"
 
 namespace h265split {
 
@@ -27,7 +28,7 @@ public:
     // pictures at the stream's rate; with keepRasl no segment is independent.
     // `liveSegments` above 0: also live.m3u8, of that many last segments.
     HlsOutput(FileStore& store, const SegmentRules& rules, std::size_t liveSegments, const AccessUnitReader& pictures,
-              Messages& messages);
+              const WallClock& wallClock, Messages& messages);
 
     std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override;
     bool CanStart(const AccessUnit& key, std::string& why) override { return track_.CanStart(key, why); }
@@ -41,6 +42,7 @@ private:
     SegmentRules rules_;
     Messages& messages_;
     Mp4Track track_;
+    const WallClock& wallClock_;
     unsigned int segmentNumber_ = 0;
     // The last hvc1 init segment made, to tell a change of parameter sets.
     std::vector<unsigned char> lastHvc1Init_;

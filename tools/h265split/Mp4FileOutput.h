@@ -11,13 +11,14 @@
 #include "FileStore.h"
 #include "Mp4Track.h"
 #include "SegmentSink.h"
+#include "WallClock.h"
 
 namespace h265split {
 
 class Mp4FileOutput : public SegmentOutput {
 public:
-    Mp4FileOutput(FileStore& store, const AccessUnitReader& pictures, Messages& messages)
-        : store_(store), messages_(messages), track_(pictures, messages) {}
+    Mp4FileOutput(FileStore& store, const AccessUnitReader& pictures, const WallClock& wallClock, Messages& messages)
+        : store_(store), messages_(messages), track_(pictures, messages), wallClock_(wallClock) {}
 
     std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override;
     bool CanStart(const AccessUnit& key, std::string& why) override { return track_.CanStart(key, why); }
@@ -27,6 +28,7 @@ private:
     FileStore& store_;
     Messages& messages_;
     Mp4Track track_;
+    const WallClock& wallClock_;
 };
 
 } // namespace h265split

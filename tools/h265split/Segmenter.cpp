@@ -220,8 +220,10 @@ void Segmenter::Write(const AccessUnit& au) {
     // In output order the RASL pictures of the segment's key picture come
     // before it, and decoded from the segment's start they are not output
     // (kept or not): the segment's first picture is shown after them.
-    if (raslOfStart_ && h265tools::IsRasl(au.pictureNalUnitType))
+    if (raslOfStart_ && h265tools::IsRasl(au.pictureNalUnitType)) {
         startTicks_ += au.ShownTicks();
+        wallClock_.SegmentStartsAt(Seconds(startTicks_));
+    }
     if (droppedPicture) {
         ++record_.raslDropped;
         return;

@@ -55,10 +55,10 @@ const char* Unfinished(const AccessUnit& au, bool endsCutOff) {
     return nullptr;
 }
 
-std::unique_ptr<SegmentOutput> MakeOutput(const Options& options, const AccessUnitReader& pictures, Messages& messages,
-                                          void*) {
+std::unique_ptr<SegmentOutput> MakeOutput(const Options& options, const AccessUnitReader& pictures,
+                                          const WallClock& wallClock, Messages& messages, void*) {
     return MakeFormatOutput(options, std::unique_ptr<FileStore>(new DirectoryStore(options.directory)), pictures,
-                            messages);
+                            wallClock, messages);
 }
 
 WallClock MakeWallClock(const Options& options, Messages& messages) {
@@ -81,8 +81,8 @@ public:
           progress_("h265split", input.description(), input.size(), h265tools::Progress::Rows::kNoRows),
           messages_(&progress_), rateOption_(options.rules.rate),
           pictures_(messages_, options.rules.haveRate ? &rateOption_ : nullptr),
-          output_(makeOutput(options, pictures_, messages_, context)),
           wallClock_(MakeWallClock(options, messages_)),
+          output_(makeOutput(options, pictures_, wallClock_, messages_, context)),
           segmenter_(options.directory, options.rules, options.json, pictures_, *output_, wallClock_, messages_),
           reader_(input.fd()) {
         reader_.StopWhen(stop);
@@ -109,8 +109,8 @@ private:
     Messages messages_;
     const h265tools::FrameRate rateOption_;
     AccessUnitReader pictures_;
-    std::unique_ptr<SegmentOutput> output_;
     WallClock wallClock_;
+    std::unique_ptr<SegmentOutput> output_;
     Segmenter segmenter_;
     h265tools::NalUnitReader reader_;
     AccessUnitAssembler assembler_;

@@ -27,7 +27,8 @@ SplitResult Split(h265tools::StreamInput& input, const Options& options, const v
 // empty options.directory writes no index.
 class AccessUnitReader;
 class Messages;
-using OutputMaker = std::unique_ptr<SegmentOutput> (*)(const Options&, const AccessUnitReader&, Messages&, void* context);
+using OutputMaker = std::unique_ptr<SegmentOutput> (*)(const Options&, const AccessUnitReader&, const WallClock&,
+                                                       Messages&, void* context);
 SplitResult Split(h265tools::StreamInput& input, const Options& options, OutputMaker makeOutput, void* context,
                   const volatile std::sig_atomic_t* stop);
 

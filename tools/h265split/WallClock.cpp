@@ -43,6 +43,11 @@ std::int64_t WallClock::At(double seconds) const {
 }
 
 std::int64_t WallClock::AtSegmentStart(double seconds) {
+    segmentStart_ = Anchor(seconds);
+    return segmentStart_;
+}
+
+std::int64_t WallClock::Anchor(double seconds) {
     if (mode_ != Mode::kLive)
         return At(seconds);
     const std::int64_t now = now_();

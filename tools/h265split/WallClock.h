@@ -34,6 +34,10 @@ public:
     std::int64_t AtSegmentStart(double seconds);
     // The UTC time of any other moment of stream time, on the same anchor.
     std::int64_t At(double seconds) const;
+    // The UTC time of the open segment's first picture shown: at first its
+    // key picture's, later than that by the leading pictures it drops.
+    std::int64_t segmentStart() const { return segmentStart_; }
+    void SegmentStartsAt(double seconds) { segmentStart_ = At(seconds); }
     // How often a live anchor was set again.
     unsigned int reanchors() const { return reanchors_; }
 
@@ -42,6 +46,8 @@ public:
     static const std::int64_t kMaxDriftMillis = 1000;
 
 private:
+    std::int64_t Anchor(double seconds);
+
     enum class Mode { kNone, kGiven, kLive };
     Mode mode_ = Mode::kNone;
     Now now_;
@@ -49,6 +55,7 @@ private:
     bool anchored_ = false;
     std::int64_t anchorMillis_ = 0; // UTC of stream time 0
     unsigned int reanchors_ = 0;
+    std::int64_t segmentStart_ = 0;
 };
 
 } // namespace h265split

@@ -2,6 +2,9 @@
 
 #include <stdexcept>
 
+#include "InitSegment.h"
+#include "ProducerReferenceTime.h"
+
 namespace mp4 {
 
 void Fragmenter::Add(SampleData& sample, const SampleTimes& times, bool sync) {
@@ -27,10 +30,23 @@ void Fragmenter::Flush() {
         HandOn();
 }
 
+void Fragmenter::SetUtcReference(std::uint32_t timescale, UtcAtZero utcAtZero) {
+    utc_ = static_cast<bool>(utcAtZero);
+    timescale_ = timescale ? timescale : 1;
+    utcAtZero_ = std::move(utcAtZero);
+}
+
 void Fragmenter::HandOn() {
     const std::vector<unsigned char> header = MakeFragmentHeader(nextSequenceNumber_++, baseDecodeTime_, samples_);
     if (consumer_) {
         pieces_.clear();
+        if (utc_) {
+            // The UTC time of the fragment's decode start, to the millisecond.
+            prft_.clear();
+            const std::uint64_t millis = baseDecodeTime_ / timescale_ * 1000 + baseDecodeTime_ % timescale_ * 1000 / timescale_;
+            AppendProducerReferenceTime(prft_, kTrackId, utcAtZero_() + static_cast<std::int64_t>(millis), baseDecodeTime_);
+            pieces_.push_back(ByteSpan{prft_.data(), prft_.size()});
+        }
         pieces_.push_back(ByteSpan{header.data(), header.size()});
         for (const SampleData& sample : data_)
             sample.AppendTo(pieces_);

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "MediaFragment.h"
@@ -47,6 +48,11 @@ public:
     void Add(SampleData& sample, const SampleTimes& times, bool sync);
     // Hands on the fragment being filled: the next sample starts a new one.
     void Flush();
+    // From the next fragment on, each starts with a 'prft' box: media time 0
+    // of the track (of `timescale` ticks a second) is `utcAtZero()`
+    // milliseconds after the epoch, asked as each fragment is handed on.
+    using UtcAtZero = std::function<std::int64_t()>;
+    void SetUtcReference(std::uint32_t timescale, UtcAtZero utcAtZero);
 
 private:
     void HandOn();
@@ -59,6 +65,10 @@ private:
     std::vector<SampleData> data_; // of samples_
     std::size_t payload_ = 0;      // their bytes
     std::vector<ByteSpan> pieces_;
+    bool utc_ = false;
+    std::uint32_t timescale_ = 1;
+    UtcAtZero utcAtZero_;
+    std::vector<unsigned char> prft_;
 };
 
 } // namespace mp4

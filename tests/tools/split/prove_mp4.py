@@ -26,7 +26,8 @@ for a stream with independent readers:
     each from 0, last as long as the input, within a frame;
   - wall clock: with --start-time, each segment's #EXT-X-PROGRAM-DATE-TIME
     and index.csv utc are that time plus the media time of its first
-    picture; --live 2 gives live.m3u8 of the last two segments.
+    picture, as is the 'prft' box of each file cut with --format mp4;
+    --live 2 gives live.m3u8 of the last two segments.
 Exits 77 (skipped) without ffmpeg.
 
   prove_mp4.py H265SPLIT STREAM WORKDIR [h265split options...]
@@ -178,6 +179,21 @@ def fragment_samples(path):
                 samples.append((types, offset))
         at += size
     return samples
+
+
+def producer_reference(path):
+    """(UTC, media time) of the file's first top-level 'prft' box (ISO/IEC
+    14496-12 8.16.5, version 1: a 64-bit NTP time and media time)."""
+    data, at = open(path, "rb").read(), 0
+    while at + 8 <= len(data):
+        size = int.from_bytes(data[at:at + 4], "big")
+        if data[at + 4:at + 8] == b"prft" and data[at + 8] == 1:
+            ntp = int.from_bytes(data[at + 16:at + 24], "big")
+            seconds = (ntp >> 32) - 2208988800 + (ntp & 0xFFFFFFFF) / 2 ** 32
+            return (datetime.datetime.fromtimestamp(seconds, datetime.timezone.utc),
+                    int.from_bytes(data[at + 24:at + 32], "big"))
+        at += max(size, 8)
+    fail(path + " holds no prft box")
 
 
 def check_parameter_sets_in_samples(path, entry):
@@ -472,7 +488,10 @@ def main():
         # Cut into one file per segment, a recording's files are the raw
         # segments' pictures, each playing on its own from 0.
         cut = os.path.join(work, "mp4_cut")
-        split(tool, stream, cut, [o for o in options if o != "--json"] + ["--format", "mp4"])
+        split(tool, stream, cut, [o for o in options if o != "--json"] + ["--format", "mp4", "--start-time", START_TIME])
+        origin = datetime.datetime.fromisoformat(START_TIME.replace("Z", "+00:00"))
+        starts = {r[0]: float(r[14]) for r in
+                  (l.split(",") for l in open(os.path.join(cut, "index.csv")).read().splitlines()[1:])}
         files = sorted(n for n in os.listdir(cut) if n.endswith(".mp4"))
         if files != ["rec-%05d.mp4" % i for i in range(len(raw_segments))]:
             fail("--format mp4 %s wrote %s for the raw segments %s" % (options, files, raw_segments))
@@ -481,6 +500,13 @@ def main():
                 fail("%s of --format mp4 %s decodes to other frames than %s" % (rec, options, raw_seg))
             if abs(media_seconds(os.path.join(cut, rec))[0]) > 0.5 / float(rate):
                 fail("%s of --format mp4 %s does not start at 0" % (rec, options))
+            # Its first 'prft' box: media time 0 is --start-time plus the
+            # stream time of its first picture.
+            utc, media_time = producer_reference(os.path.join(cut, rec))
+            expected = origin + datetime.timedelta(seconds=starts[rec])
+            if media_time != 0 or abs((utc - expected).total_seconds()) > 0.0015:
+                fail("%s: prft says %s at media time %d, --start-time plus %.3f s is %s" %
+                     (rec, utc, media_time, starts[rec], expected))
     check_description(stream, os.path.join(mp4, recordings[0]), work)
     check_durations(stream, hls, pairs, mp4, rate, work)
     if has_mp4box and len(recordings) == 1 and mp4box([os.path.join(mp4, recordings[0])])[0].lower() != codecs.lower():
