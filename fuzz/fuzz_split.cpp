@@ -124,6 +124,10 @@ public:
     void Replace(const std::string& name, const std::string& content) override {
         files_.files[name] = Bytes(content.begin(), content.end());
     }
+    void Append(const std::string& name, const std::string& content) override {
+        Bytes& file = files_.files[name];
+        file.insert(file.end(), content.begin(), content.end());
+    }
 
 private:
     MemoryFiles& files_;

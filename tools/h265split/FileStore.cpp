@@ -104,4 +104,22 @@ void DirectoryStore::Replace(const std::string& name, const std::string& content
     directory_.Replace(name, content);
 }
 
+void DirectoryStore::Append(const std::string& name, const std::string& content) {
+    auto open = appended_.find(name);
+    if (open == appended_.end()) {
+        directory_.Replace(name, content);
+        appended_[name] = directory_.OpenForAppend(name);
+        return;
+    }
+    const std::string path = directory_.PathOf(name);
+    WriteAll(open->second, content.data(), content.size(), path);
+    if (::fdatasync(open->second) != 0)
+        ThrowWriteError("write", path);
+}
+
+DirectoryStore::~DirectoryStore() {
+    for (const auto& file : appended_)
+        ::close(file.second);
+}
+
 } // namespace h265split

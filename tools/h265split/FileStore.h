@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <sys/uio.h>
@@ -47,6 +48,10 @@ public:
     virtual std::unique_ptr<File> Create(const std::string& name, bool keepPartial) = 0;
     // Replaces NAME's content in one step (a playlist, an init segment).
     virtual void Replace(const std::string& name, const std::string& content) = 0;
+    // Adds `content` to the end of NAME, made by the first call in one step
+    // as Replace makes it, and flushes it: a file that only grows (an EVENT
+    // playlist) costs the same whatever its length. Throws WriteError.
+    virtual void Append(const std::string& name, const std::string& content) = 0;
 };
 
 // Files in a directory, created with O_EXCL under NAME.tmp and renamed; the
@@ -58,9 +63,13 @@ public:
     explicit DirectoryStore(const std::string& directory) : directory_(directory) {}
     std::unique_ptr<File> Create(const std::string& name, bool keepPartial) override;
     void Replace(const std::string& name, const std::string& content) override;
+    void Append(const std::string& name, const std::string& content) override;
+    ~DirectoryStore() override;
 
 private:
     OutputDirectory directory_;
+    // The files appended to, kept open: a few playlists.
+    std::map<std::string, int> appended_;
 };
 
 } // namespace h265split

@@ -87,9 +87,7 @@ void HlsOutput::Committed(const std::string& name, std::uint64_t bytes, const Se
     segment.utcMillis = span.utcMillis;
     if (live_)
         live_->Add(segment);
-    std::string appended;
-    const bool fits = playlist_->Add(segment, appended);
-    playlistText_ += appended;
+    const bool fits = playlist_->Add(segment, appended_);
     if (!fits && !reportedTarget_) {
         messages_.Say(name + " lasts " + h265tools::SecondsText(segment.seconds) +
                       " s, beyond the playlist's #EXT-X-TARGETDURATION of " +
@@ -108,7 +106,15 @@ void HlsOutput::Committed(const std::string& name, std::uint64_t bytes, const Se
 
 void HlsOutput::WritePlaylists(bool ended) {
     // The segment's file and name are on the disk before a playlist names it.
-    store_.Replace("index.m3u8", playlistText_ + (ended ? mp4::MediaPlaylist::EndText() : ""));
+    // index.m3u8 only grows: each segment's lines are appended, so that its
+    // cost does not grow with the recording.
+    if (!appended_.empty())
+        store_.Append("index.m3u8", appended_);
+    appended_.clear();
+    if (ended && !ended_) {
+        store_.Append("index.m3u8", mp4::MediaPlaylist::EndText());
+        ended_ = true;
+    }
     if (live_)
         store_.Replace("live.m3u8", live_->Text(ended));
     mp4::StreamInfo info;

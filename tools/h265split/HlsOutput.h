@@ -54,7 +54,8 @@ private:
     std::unique_ptr<mp4::MediaPlaylist> playlist_;
     std::size_t liveSegments_;
     std::unique_ptr<mp4::LivePlaylist> live_;
-    std::string playlistText_;
+    std::string appended_; // the lines index.m3u8 takes next
+    bool ended_ = false;   // #EXT-X-ENDLIST is written
     std::string codecs_;
     std::uint64_t maxBitsPerSecond_ = 0;
     std::uint64_t totalBytes_ = 0;

@@ -138,6 +138,13 @@ void OutputDirectory::Replace(const std::string& name, const std::string& conten
     Sync();
 }
 
+int OutputDirectory::OpenForAppend(const std::string& name) const {
+    const int fd = ::openat(fd_, name.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        ThrowWriteError("open to append to", PathOf(name));
+    return fd;
+}
+
 void WriteAll(int fd, const void* data, std::size_t size, const std::string& path) {
     const unsigned char* p = static_cast<const unsigned char*>(data);
     while (size > 0) {

@@ -69,6 +69,9 @@ public:
     // renamed over NAME, the directory flushed. A reader sees the old or the
     // new content, never a part. Throws WriteError.
     void Replace(const std::string& name, const std::string& content) const;
+    // Opens NAME, which Replace made, to append to it (O_APPEND, never
+    // following a link). Throws WriteError.
+    int OpenForAppend(const std::string& name) const;
 
 private:
     std::string path_;
