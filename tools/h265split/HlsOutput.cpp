@@ -129,7 +129,17 @@ void HlsOutput::WritePlaylists(bool ended) {
     info.transferCharacteristics = format_.visual.transfer_characteristics;
     info.uri = "index.m3u8";
     info.independentSegments = !rules_.keepRasl;
-    store_.Replace("master.m3u8", mp4::MasterPlaylistText(info));
+    // The master playlist is rewritten when what a player chooses by
+    // changes (the peak bandwidth, the codecs, the picture size) and at the
+    // end; AVERAGE-BANDWIDTH, which moves with every segment, is brought up
+    // to date then, so that its cost stays off most segments.
+    const std::string master = mp4::MasterPlaylistText(info);
+    info.averageBandwidth = 0;
+    const std::string key = mp4::MasterPlaylistText(info);
+    if (ended || key != masterKey_) {
+        store_.Replace("master.m3u8", master);
+        masterKey_ = key;
+    }
 }
 
 void HlsOutput::Finish() {

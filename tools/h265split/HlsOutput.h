@@ -56,6 +56,7 @@ private:
     std::unique_ptr<mp4::LivePlaylist> live_;
     std::string appended_; // the lines index.m3u8 takes next
     bool ended_ = false;   // #EXT-X-ENDLIST is written
+    std::string masterKey_; // master.m3u8 as last written, without its average bandwidth
     std::string codecs_;
     std::uint64_t maxBitsPerSecond_ = 0;
     std::uint64_t totalBytes_ = 0;
