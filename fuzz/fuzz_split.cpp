@@ -12,7 +12,8 @@
 //     length-prefixed NAL units to the byte; the fragments' NAL units are a
 //     subsequence of the raw segments'; sequence numbers and decode times run
 //     on without a gap; the presentation times of all samples are exactly
-//     0, 1, 2, ... frame durations (every picture shown once, one frame apart);
+//     0, 1, 2, ... frame durations where every sample lasts a frame (every
+//     picture shown once, one frame apart), and distinct where none lasts 0;
 //   - a segment starts with a sync sample, and index.m3u8 names every
 //     segment and ends with #EXT-X-ENDLIST.
 #include <sys/mman.h>
@@ -152,6 +153,10 @@ struct Timeline {
     std::uint32_t nextSequence = 1;
     std::uint64_t decodeTime = 0;
     std::uint32_t duration = 0;
+    // Every sample lasts exactly the track's frame (one frame rate, no
+    // picture dropped or hidden); none lasts 0 (a picture decoded, not shown).
+    bool frameDurations = true;
+    bool zeroDurations = false;
     std::vector<std::int64_t> presentation;
     std::vector<Bytes> units;
 };
@@ -192,9 +197,11 @@ void ReadFragments(const Bytes& file, bool withInit, Timeline& t) {
             const std::uint32_t duration = U32(file, entry), size = U32(file, entry + 4);
             const std::uint32_t flags = U32(file, entry + 8);
             const std::int32_t offset = static_cast<std::int32_t>(U32(file, entry + 12));
-            // A sample lasts its frame, and the frames of the pictures
-            // skipped after it (dropped RASL pictures keep their time).
-            FUZZ_CHECK(duration >= t.duration && duration % t.duration == 0);
+            // A sample lasts its picture's ticks and those of the pictures
+            // skipped after it (dropped RASL pictures keep their time), at
+            // the rate of each; 0 for a picture that is not shown.
+            t.frameDurations = t.frameDurations && duration == t.duration;
+            t.zeroDurations = t.zeroDurations || duration == 0;
             if (withInit || !firstInFile || i > 0)
                 FUZZ_CHECK(flags == 0x02000000u || flags == 0x01010000u);
             else
@@ -221,15 +228,18 @@ void ReadFragments(const Bytes& file, bool withInit, Timeline& t) {
     }
 }
 
-// Pictures are shown one or more frames apart (a gap where pictures were
-// dropped), from 0 when `contiguous`.
+// Pictures are shown from 0 when `contiguous`, one frame apart where every
+// sample lasts a frame; each at its own time (later where pictures were
+// dropped) unless a picture that is not shown shares the time of the next.
 void CheckPresentation(Timeline& t, bool contiguous) {
     std::sort(t.presentation.begin(), t.presentation.end());
     for (size_t i = 0; i < t.presentation.size(); ++i) {
-        FUZZ_CHECK(t.presentation[i] >= 0 && t.presentation[i] % t.duration == 0);
-        if (contiguous)
+        FUZZ_CHECK(t.presentation[i] >= 0);
+        if (contiguous && t.frameDurations)
             FUZZ_CHECK(t.presentation[i] == static_cast<std::int64_t>(i) * t.duration);
-        else if (i > 0)
+        else if (contiguous && i == 0)
+            FUZZ_CHECK(t.presentation[i] == 0);
+        if (i > 0 && !t.zeroDurations)
             FUZZ_CHECK(t.presentation[i] > t.presentation[i - 1]);
     }
 }
