@@ -119,13 +119,11 @@ bool Inspector::ReadSet(const h265tools::UnitReading& reading, UnitRecord& recor
 void Inspector::InspectSps(const h265tools::UnitReading& reading, UnitRecord& record) {
     if (!ReadSet(reading, record, "SPS", "is too short to hold an SPS"))
         return;
-    if (reading.set == h265tools::SetReading::kRepeated) {
-        // The same bytes as the last SPS: the same listing once more.
-        AddListing(summary_.spsListings, seenSps_, record, lastSpsListing_, ListingFields());
-        return;
-    }
+    // A repeated SPS, the same bytes as the last one, counts once more under
+    // the same listing.
     AddListing(summary_.spsListings, seenSps_, record, reading.listing, reading.fields);
-    lastSpsListing_ = reading.listing;
+    if (reading.set == h265tools::SetReading::kRepeated)
+        return;
     if (reading.resolutionTruncated)
         Fail(record, "SPS " + At(record) + " ends before GetResolution finds its picture size (truncated)");
     if (!summary_.haveSps) // until a picture names its SPS
@@ -135,12 +133,7 @@ void Inspector::InspectSps(const h265tools::UnitReading& reading, UnitRecord& re
 void Inspector::InspectPps(const h265tools::UnitReading& reading, UnitRecord& record) {
     if (!ReadSet(reading, record, "PPS", "has no payload"))
         return;
-    if (reading.set == h265tools::SetReading::kRepeated) {
-        AddListing(summary_.ppsListings, seenPps_, record, lastPpsListing_, ListingFields());
-        return;
-    }
     AddListing(summary_.ppsListings, seenPps_, record, reading.listing, reading.fields);
-    lastPpsListing_ = reading.listing;
 }
 
 const KeptSps* Inspector::InspectSlice(const NalUnitView& unit, UnitRecord& record) {

@@ -62,9 +62,6 @@ private:
     std::vector<unsigned char> prefix_; // the stream up to its first VCL NAL unit
     std::map<std::string, std::size_t> seenSps_;
     std::map<std::string, std::size_t> seenPps_;
-    // The listings of the last SPS and PPS read, for their repetitions.
-    std::string lastSpsListing_;
-    std::string lastPpsListing_;
 };
 
 } // namespace h265info

@@ -53,13 +53,13 @@ public:
     unsigned int targetDuration() const { return targetDuration_; }
     // What ends the playlist.
     static const char* EndText() { return "#EXT-X-ENDLIST\n"; }
+
+    double TotalSeconds() const { return totalSeconds_; }
+
+private:
     // The head of a playlist of this target, before any segment.
     std::string Head() const;
 
-    double TotalSeconds() const { return totalSeconds_; }
-    std::uint64_t segments() const { return segments_; }
-
-private:
     unsigned int targetDuration_;
     bool independent_;
     std::uint64_t segments_ = 0;
@@ -76,8 +76,6 @@ public:
 
     void Add(const PlaylistSegment& segment);
     std::string Text(bool ended) const;
-    // The segments it names now, oldest first.
-    const std::deque<PlaylistSegment>& segments() const { return segments_; }
 
 private:
     unsigned int targetDuration_;

@@ -124,6 +124,7 @@ UnitReading PictureReader::Read(const NalUnitView& unit) {
         // Streams repeat their parameter sets, mostly unchanged.
         if (Repeats(type, unit)) {
             reading.set = SetReading::kRepeated;
+            reading.listing = last_[SetIndex(type)].listing;
             return reading;
         }
         last_[SetIndex(type)].bytes.clear();
@@ -139,8 +140,10 @@ UnitReading PictureReader::Read(const NalUnitView& unit) {
     }
     const bool kept = reading.set == SetReading::kKept && !reading.resolutionTruncated;
     if (parameterSet && kept && reading.note.empty() &&
-        (type != kSpsNut || sets_.Sps(last_[1].id)) && (type != kPpsNut || sets_.Pps(last_[2].id)))
+        (type != kSpsNut || sets_.Sps(last_[1].id)) && (type != kPpsNut || sets_.Pps(last_[2].id))) {
         last_[SetIndex(type)].bytes.assign(unit.data + h, unit.data + unit.size);
+        last_[SetIndex(type)].listing = reading.listing;
+    }
     return reading;
 }
 

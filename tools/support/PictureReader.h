@@ -34,7 +34,8 @@ enum class SetReading {
 
 struct UnitReading {
     SetReading set = SetReading::kNone;
-    // The library's listing of an SPS or PPS kept now, and its fields.
+    // The library's listing of an SPS or PPS kept now or repeated, and (kept
+    // now) its fields.
     std::string listing;
     ListingFields fields;
     // An SPS read now: its id, what it says, its picture size (GetResolution;
@@ -113,6 +114,7 @@ private:
     struct LastSet {
         std::vector<unsigned char> bytes;
         unsigned int id = 0;
+        std::string listing; // the library's, of an SPS or PPS
     };
     LastSet last_[3];
 };
