@@ -125,9 +125,18 @@ public:
     void Replace(const std::string& name, const std::string& content) override {
         files_.files[name] = Bytes(content.begin(), content.end());
     }
-    void Append(const std::string& name, const std::string& content) override {
+    using FileStore::Append;
+    void Append(const std::string& name, const std::string& content, std::size_t replacingLast) override {
         Bytes& file = files_.files[name];
+        file.resize(file.size() - std::min(replacingLast, file.size()));
         file.insert(file.end(), content.begin(), content.end());
+    }
+    bool Remove(const std::string& name) override { return files_.files.erase(name) > 0; }
+    std::uint64_t Usage() const override {
+        std::uint64_t bytes = 0;
+        for (const auto& file : files_.files)
+            bytes += file.second.size();
+        return bytes;
     }
 
 private:

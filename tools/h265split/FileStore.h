@@ -50,8 +50,20 @@ public:
     virtual void Replace(const std::string& name, const std::string& content) = 0;
     // Adds `content` to the end of NAME, made by the first call in one step
     // as Replace makes it, and flushes it: a file that only grows (an EVENT
-    // playlist) costs the same whatever its length. Throws WriteError.
-    virtual void Append(const std::string& name, const std::string& content) = 0;
+    // playlist) costs the same whatever its length. `replacingLast` bytes at
+    // the end go first (the closing bracket of a JSON array). Throws
+    // WriteError.
+    virtual void Append(const std::string& name, const std::string& content, std::size_t replacingLast) = 0;
+    void Append(const std::string& name, const std::string& content) { Append(name, content, 0); }
+    // No more is appended to NAME (a closed playlist): what it holds open goes.
+    virtual void EndAppend(const std::string& name) { (void)name; }
+    // Removes the complete file NAME; false when it could not (errno set).
+    virtual bool Remove(const std::string& name) = 0;
+    // The bytes of the files made, appended to and removed through the
+    // store so far, the one being written included.
+    virtual std::uint64_t Usage() const = 0;
+    // What a write that finds the device full calls (see RoomMaker).
+    virtual void SetRoomMaker(RoomMaker room) { (void)room; }
 };
 
 // Files in a directory, created with O_EXCL under NAME.tmp and renamed; the
@@ -63,13 +75,24 @@ public:
     explicit DirectoryStore(const std::string& directory) : directory_(directory) {}
     std::unique_ptr<File> Create(const std::string& name, bool keepPartial) override;
     void Replace(const std::string& name, const std::string& content) override;
-    void Append(const std::string& name, const std::string& content) override;
+    using FileStore::Append;
+    void Append(const std::string& name, const std::string& content, std::size_t replacingLast) override;
+    void EndAppend(const std::string& name) override;
+    bool Remove(const std::string& name) override;
+    std::uint64_t Usage() const override { return usage_; }
+    void SetRoomMaker(RoomMaker room) override { directory_.SetRoomMaker(std::move(room)); }
     ~DirectoryStore() override;
 
 private:
     OutputDirectory directory_;
-    // The files appended to, kept open: a few playlists.
-    std::map<std::string, int> appended_;
+    // The files appended to, kept open, with their sizes: a few playlists
+    // and indexes.
+    struct Appended {
+        int fd;
+        std::uint64_t size;
+    };
+    std::map<std::string, Appended> appended_;
+    std::uint64_t usage_ = 0;
 };
 
 } // namespace h265split

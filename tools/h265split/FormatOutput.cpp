@@ -1,5 +1,6 @@
 #include "FormatOutput.h"
 
+#include "Archive.h"
 #include "HlsOutput.h"
 #include "Mp4FileOutput.h"
 
@@ -12,13 +13,19 @@ class StoredOutput : public SegmentOutput {
 public:
     StoredOutput(std::unique_ptr<FileStore> store, const Options& options, const AccessUnitReader& pictures,
                  const WallClock& wallClock, Messages& messages)
-        : store_(std::move(store)) {
+        : store_(std::move(store)),
+          archive_(*store_, options.retention, options.format == OutputFormat::kHls, options.json, messages) {
+        // A recording with a budget loops over its oldest chapters when the
+        // device fills up.
+        if (archive_.chaptered())
+            store_->SetRoomMaker([this] { return archive_.MakeRoom(); });
         switch (options.format) {
         case OutputFormat::kRaw:
             output_.reset(new RawSegmentOutput(*store_));
             break;
         case OutputFormat::kHls:
-            output_.reset(new HlsOutput(*store_, options.rules, options.liveSegments, pictures, wallClock, messages));
+            output_.reset(new HlsOutput(*store_, archive_, options.rules, options.liveSegments, pictures, wallClock,
+                                        messages));
             break;
         case OutputFormat::kMp4:
             output_.reset(new Mp4FileOutput(*store_, pictures, wallClock, messages));
@@ -30,9 +37,12 @@ public:
     }
     bool CanStart(const AccessUnit& key, std::string& why) override { return output_->CanStart(key, why); }
     void Finish() override { output_->Finish(); }
+    FileStore* store() override { return store_.get(); }
+    Archive* archive() override { return &archive_; }
 
 private:
     std::unique_ptr<FileStore> store_;
+    Archive archive_;
     std::unique_ptr<SegmentOutput> output_;
 };
 

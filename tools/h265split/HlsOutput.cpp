@@ -19,9 +19,9 @@ std::string Numbered(const char* format, unsigned int number) {
 
 } // namespace
 
-HlsOutput::HlsOutput(FileStore& store, const SegmentRules& rules, std::size_t liveSegments,
+HlsOutput::HlsOutput(FileStore& store, Archive& archive, const SegmentRules& rules, std::size_t liveSegments,
                      const AccessUnitReader& pictures, const WallClock& wallClock, Messages& messages)
-    : store_(store), rules_(rules), messages_(messages), track_(pictures, messages), wallClock_(wallClock),
+    : store_(store), archive_(archive), rules_(rules), messages_(messages), track_(pictures, messages), wallClock_(wallClock),
       liveSegments_(liveSegments) {}
 
 std::unique_ptr<SegmentSink> HlsOutput::Open(unsigned int number, const AccessUnit& key) {
@@ -54,7 +54,7 @@ void HlsOutput::Committed(const std::string& name, std::uint64_t bytes, const Se
     // A sample that had to carry a parameter set made the sample entry hev1,
     // and so every later one.
     inBand_ = inBand_ || track_.entryInBand();
-    if (!playlist_) {
+    if (targetDuration_ == 0) {
         // RFC 8216 4.3.3.1: every rounded #EXTINF is at most the target, which
         // never changes. A segment ends at the first key picture the rule
         // allows, so it lasts less than the rule's time plus the time between
@@ -62,11 +62,11 @@ void HlsOutput::Committed(const std::string& name, std::uint64_t bytes, const Se
         const double rule = rules_.seconds > 0 ? rules_.seconds : track_.rate().Seconds(rules_.pictures);
         const double target = std::max(std::ceil(rule + span.longestKeyInterval - 1e-6),
                                        static_cast<double>(mp4::RoundedSeconds(span.seconds)));
-        const unsigned int targetDuration = static_cast<unsigned int>(std::max(1.0, std::min(86400.0, target)));
-        playlist_.reset(new mp4::MediaPlaylist(targetDuration, !rules_.keepRasl));
+        targetDuration_ = static_cast<unsigned int>(std::max(1.0, std::min(86400.0, target)));
         if (liveSegments_ > 0)
-            live_.reset(new mp4::LivePlaylist(targetDuration, !rules_.keepRasl, liveSegments_));
+            live_.reset(new mp4::LivePlaylist(targetDuration_, !rules_.keepRasl, liveSegments_));
     }
+    FollowChapter();
     // The init segment is written with the first segment that needs it, when
     // that segment's sample entry is known.
     mp4::PlaylistSegment segment;
@@ -85,8 +85,12 @@ void HlsOutput::Committed(const std::string& name, std::uint64_t bytes, const Se
     segment.initUri = initName_;
     segment.haveUtc = span.haveUtc;
     segment.utcMillis = span.utcMillis;
-    if (live_)
+    archive_.UsesInit(initName_);
+    if (live_) {
         live_->Add(segment);
+        archive_.KeepFrom(segmentNumber_ >= liveSegments_ ? segmentNumber_ - static_cast<unsigned int>(liveSegments_ - 1)
+                                                          : 0);
+    }
     const bool fits = playlist_->Add(segment, appended_);
     if (!fits && !reportedTarget_) {
         messages_.Say(name + " lasts " + h265tools::SecondsText(segment.seconds) +
@@ -96,6 +100,7 @@ void HlsOutput::Committed(const std::string& name, std::uint64_t bytes, const Se
         reportedTarget_ = true;
     }
     totalBytes_ += bytes;
+    totalSeconds_ += segment.seconds;
     if (segment.seconds > 0) {
         const double bits = std::ceil(static_cast<double>(bytes) * 8.0 / segment.seconds);
         if (bits > static_cast<double>(maxBitsPerSecond_))
@@ -104,30 +109,42 @@ void HlsOutput::Committed(const std::string& name, std::uint64_t bytes, const Se
     WritePlaylists(false);
 }
 
+void HlsOutput::FollowChapter() {
+    if (playlist_ && archive_.playlist() == playlistName_)
+        return;
+    if (playlist_) {
+        store_.Append(playlistName_, mp4::MediaPlaylist::EndText());
+        store_.EndAppend(playlistName_);
+    }
+    playlistName_ = archive_.playlist();
+    playlist_.reset(new mp4::MediaPlaylist(targetDuration_, !rules_.keepRasl, archive_.chaptered() ? segmentNumber_ : 0));
+}
+
 void HlsOutput::WritePlaylists(bool ended) {
     // The segment's file and name are on the disk before a playlist names it.
-    // index.m3u8 only grows: each segment's lines are appended, so that its
-    // cost does not grow with the recording.
+    // The media playlist only grows: each segment's lines are appended, so
+    // that its cost does not grow with the recording.
     if (!appended_.empty())
-        store_.Append("index.m3u8", appended_);
+        store_.Append(playlistName_, appended_);
     appended_.clear();
     if (ended && !ended_) {
-        store_.Append("index.m3u8", mp4::MediaPlaylist::EndText());
+        store_.Append(playlistName_, mp4::MediaPlaylist::EndText());
         ended_ = true;
     }
     if (live_)
         store_.Replace("live.m3u8", live_->Text(ended));
     mp4::StreamInfo info;
     info.bandwidth = maxBitsPerSecond_;
-    const double seconds = playlist_->TotalSeconds();
     info.averageBandwidth =
-        seconds > 0 ? static_cast<std::uint64_t>(std::min(std::ceil(totalBytes_ * 8.0 / seconds), 1e18)) : 0;
+        totalSeconds_ > 0 ? static_cast<std::uint64_t>(std::min(std::ceil(totalBytes_ * 8.0 / totalSeconds_), 1e18))
+                          : 0;
     info.width = format_.width;
     info.height = format_.height;
     info.frameRate = track_.rate().PerSecond();
     info.codecs = codecs_;
     info.transferCharacteristics = format_.visual.transfer_characteristics;
-    info.uri = "index.m3u8";
+    // Chapters end and go: players follow a recording with a budget live.
+    info.uri = archive_.chaptered() ? "live.m3u8" : playlistName_;
     info.independentSegments = !rules_.keepRasl;
     // The master playlist is rewritten when what a player chooses by
     // changes (the peak bandwidth, the codecs, the picture size) and at the

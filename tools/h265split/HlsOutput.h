@@ -1,8 +1,9 @@
 // Segments as fragmented MP4 (ISO/IEC 14496-12 8.8, CMAF style) with HLS
 // playlists (RFC 8216): OUTDIR/init.mp4 and seg-00000.m4s, ...; the media
-// playlist index.m3u8 of every segment, the master playlist master.m3u8 and,
-// when asked for, the live playlist live.m3u8 of the last few segments, all
-// rewritten in one step after each segment; a new init segment (init-NNNNN.mp4, written
+// playlist index.m3u8 of every segment (or one per chapter of the Archive),
+// appended to after each segment; the master playlist master.m3u8 and,
+// when asked for, the live playlist live.m3u8 of the last few segments,
+// rewritten in one step; a new init segment (init-NNNNN.mp4, written
 // with the first segment that needs it) when the sample entry changes. From
 // the first change of parameter sets on, every sample entry is hev1 and each
 // segment starts with its parameter sets in band.
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "Archive.h"
 #include "FileStore.h"
 #include "HlsPlaylist.h"
 #include "Mp4Track.h"
@@ -27,8 +29,8 @@ public:
     // `rules` give the playlist's target duration: their seconds, or their
     // pictures at the stream's rate; with keepRasl no segment is independent.
     // `liveSegments` above 0: also live.m3u8, of that many last segments.
-    HlsOutput(FileStore& store, const SegmentRules& rules, std::size_t liveSegments, const AccessUnitReader& pictures,
-              const WallClock& wallClock, Messages& messages);
+    HlsOutput(FileStore& store, Archive& archive, const SegmentRules& rules, std::size_t liveSegments,
+              const AccessUnitReader& pictures, const WallClock& wallClock, Messages& messages);
 
     std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override;
     bool CanStart(const AccessUnit& key, std::string& why) override { return track_.CanStart(key, why); }
@@ -38,7 +40,12 @@ private:
     void Committed(const std::string& name, std::uint64_t bytes, const SegmentSpan& span);
     void WritePlaylists(bool ended);
 
+    // The media playlist of the archive's open chapter, started with the
+    // chapter's first segment; the one before is ended.
+    void FollowChapter();
+
     FileStore& store_;
+    Archive& archive_;
     SegmentRules rules_;
     Messages& messages_;
     Mp4Track track_;
@@ -52,6 +59,9 @@ private:
     mp4::VideoTrackFormat format_;
     std::string initName_;
     std::unique_ptr<mp4::MediaPlaylist> playlist_;
+    std::string playlistName_; // the file playlist_ is appended to
+    unsigned int targetDuration_ = 0;
+    double totalSeconds_ = 0;
     std::size_t liveSegments_;
     std::unique_ptr<mp4::LivePlaylist> live_;
     std::string appended_; // the lines index.m3u8 takes next

@@ -42,6 +42,39 @@ bool ParsePositive(const std::string& text, double& value) {
     return errno == 0 && *end == '\0' && std::isfinite(value) && value > 0;
 }
 
+// A size in bytes: a whole number, with K, M, G or T for powers of 1024.
+bool ParseBytes(const std::string& text, std::uint64_t& bytes) {
+    std::string digits = text;
+    std::uint64_t unit = 1;
+    const std::string units = "KMGT";
+    const std::size_t power = digits.empty() ? std::string::npos : units.find(digits.back());
+    if (power != std::string::npos) {
+        digits.pop_back();
+        unit = std::uint64_t(1) << (10 * (power + 1));
+    }
+    unsigned long long count = 0;
+    if (!ParseCount(digits, count) || count > UINT64_MAX / unit)
+        return false;
+    bytes = count * unit;
+    return true;
+}
+
+// A time: a number of seconds, or of minutes, hours or days with m, h or d.
+bool ParseAge(const std::string& text, double& seconds) {
+    std::string number = text;
+    double unit = 1;
+    if (!number.empty()) {
+        const char last = number.back();
+        unit = last == 'd' ? 86400 : last == 'h' ? 3600 : last == 'm' ? 60 : 1;
+        if (last == 'd' || last == 'h' || last == 'm' || last == 's')
+            number.pop_back();
+    }
+    return ParsePositive(number, seconds) && std::isfinite(seconds *= unit);
+}
+
+// A live window of this many segments goes with a budget when none is asked for.
+const std::size_t kLiveWithBudget = 6;
+
 } // namespace
 
 Command ParseArguments(const std::vector<std::string>& args, Options& options, std::string& error) {
@@ -71,7 +104,7 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
             continue;
         }
         if (arg != "--format" && arg != "--frames" && arg != "--seconds" && arg != "--fps" && arg != "--start-time" &&
-            arg != "--live") {
+            arg != "--live" && arg != "--keep-bytes" && arg != "--keep-age") {
             error = h265tools::UnknownOption(arg);
             return Command::kUsageError;
         }
@@ -99,6 +132,20 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
             } else {
                 error = "invalid value '" + value +
                         "' for --start-time (now, or a UTC time such as 2026-12-08T14:03:00Z)";
+                return Command::kUsageError;
+            }
+            continue;
+        }
+        if (arg == "--keep-bytes") {
+            if (!ParseBytes(value, options.retention.bytes)) {
+                error = "invalid value '" + value + "' for --keep-bytes (a number of bytes, such as 500M or 32G)";
+                return Command::kUsageError;
+            }
+            continue;
+        }
+        if (arg == "--keep-age") {
+            if (!ParseAge(value, options.retention.seconds)) {
+                error = "invalid value '" + value + "' for --keep-age (a time, such as 3600, 90m, 12h or 7d)";
                 return Command::kUsageError;
             }
             continue;
@@ -138,6 +185,17 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
         error = "--live goes with --format fmp4: it names HLS segments";
         return Command::kUsageError;
     }
+    if (options.retention.active() && options.format == OutputFormat::kMp4 && frames == 0 && !haveSeconds) {
+        error = "--keep-bytes and --keep-age with --format mp4 need --seconds or --frames: the budget deletes whole files";
+        return Command::kUsageError;
+    }
+    if (options.retention.seconds > 0 && frames == 0 && options.retention.seconds < seconds) {
+        error = "--keep-age is shorter than a segment (--seconds)";
+        return Command::kUsageError;
+    }
+    // With a budget, players follow the recording through the live playlist.
+    if (options.retention.active() && options.format == OutputFormat::kHls && options.liveSegments == 0)
+        options.liveSegments = kLiveWithBudget;
     if (options.format == OutputFormat::kMp4 && frames == 0 && !haveSeconds) {
         // Without --frames or --seconds one MP4 file holds the whole
         // recording: only a new picture size or other parameter sets, which

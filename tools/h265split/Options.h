@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Archive.h"
 #include "Segmenter.h"
 #include "SegmentSink.h"
 
@@ -25,6 +26,8 @@ struct Options {
     std::int64_t startTime = 0;
     // --live N: also a live playlist of the last N segments (0: none).
     std::size_t liveSegments = 0;
+    // --keep-bytes, --keep-age: what of the recording is kept.
+    RetentionRules retention;
 };
 
 enum class Command { kSplit, kHelp, kUsageError };

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace h265split {
@@ -107,6 +108,13 @@ void OutputDirectory::CommitName(const std::string& temporary, const std::string
     ThrowWriteError("rename to its final name", PathOf(temporary));
 }
 
+std::uint64_t OutputDirectory::SizeOf(const std::string& name) const {
+    struct stat status;
+    if (::fstatat(fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 || status.st_size < 0)
+        return 0;
+    return static_cast<std::uint64_t>(status.st_size);
+}
+
 bool OutputDirectory::Remove(const std::string& name) const {
     return ::unlinkat(fd_, name.c_str(), 0) == 0;
 }
@@ -120,9 +128,8 @@ void OutputDirectory::Replace(const std::string& name, const std::string& conten
     const std::string temporaryPath = PathOf(temporary);
     const int fd = CreateTemporaryFile(temporary);
     try {
-        WriteAll(fd, content.data(), content.size(), temporaryPath);
-        if (::fsync(fd) != 0)
-            ThrowWriteError("write", temporaryPath);
+        WriteAll(fd, content.data(), content.size(), temporaryPath, room());
+        SyncFile(fd, false, temporaryPath, room());
     } catch (...) {
         ::close(fd);
         Remove(temporary);
@@ -145,12 +152,34 @@ int OutputDirectory::OpenForAppend(const std::string& name) const {
     return fd;
 }
 
-void WriteAll(int fd, const void* data, std::size_t size, const std::string& path) {
+namespace {
+
+// After a failed call: whether to try it again.
+bool TryAgain(const RoomMaker* room) {
+    if (errno == EINTR)
+        return true;
+    if (errno != ENOSPC || !room)
+        return false;
+    const int error = errno;
+    const bool freed = (*room)();
+    errno = error;
+    return freed;
+}
+
+} // namespace
+
+void SyncFile(int fd, bool dataOnly, const std::string& path, const RoomMaker* room) {
+    while ((dataOnly ? ::fdatasync(fd) : ::fsync(fd)) != 0)
+        if (!TryAgain(room))
+            ThrowWriteError("write", path);
+}
+
+void WriteAll(int fd, const void* data, std::size_t size, const std::string& path, const RoomMaker* room) {
     const unsigned char* p = static_cast<const unsigned char*>(data);
     while (size > 0) {
         const ssize_t n = ::write(fd, p, size);
         if (n < 0) {
-            if (errno == EINTR)
+            if (TryAgain(room))
                 continue;
             ThrowWriteError("write", path);
         }
@@ -159,7 +188,8 @@ void WriteAll(int fd, const void* data, std::size_t size, const std::string& pat
     }
 }
 
-void WriteAllGathered(int fd, const struct iovec* pieces, std::size_t count, const std::string& path) {
+void WriteAllGathered(int fd, const struct iovec* pieces, std::size_t count, const std::string& path,
+                      const RoomMaker* room) {
 #ifdef IOV_MAX
     const std::size_t kMostPieces = IOV_MAX;
 #else
@@ -168,7 +198,7 @@ void WriteAllGathered(int fd, const struct iovec* pieces, std::size_t count, con
     while (count > 0) {
         const ssize_t n = ::writev(fd, pieces, static_cast<int>(std::min(count, kMostPieces)));
         if (n < 0) {
-            if (errno == EINTR)
+            if (TryAgain(room))
                 continue;
             ThrowWriteError("write", path);
         }
@@ -181,7 +211,7 @@ void WriteAllGathered(int fd, const struct iovec* pieces, std::size_t count, con
         if (written > 0) {
             // A short write ended inside this piece: its rest, then the pieces after it.
             WriteAll(fd, static_cast<const unsigned char*>(pieces->iov_base) + written, pieces->iov_len - written,
-                     path);
+                     path, room);
             ++pieces;
             --count;
         }

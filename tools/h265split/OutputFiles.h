@@ -4,6 +4,8 @@
 #define H265SPLIT_OUTPUT_FILES_H
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <sys/uio.h>
@@ -38,6 +40,11 @@ bool RenameNoReplace(const std::string& from, const std::string& to);
 // Flushes the directory's entries (new names, renames) to the device.
 void SyncDirectory(const std::string& directory);
 
+// Called when a write finds the device full (ENOSPC): true when it freed
+// space (a recording that loops over its oldest data), and the write is
+// tried again; false leaves the failure as it is.
+using RoomMaker = std::function<bool()>;
+
 // OUTDIR, open while its files are written: they are made, renamed and
 // flushed relative to it, in the directory that the run locked whatever
 // becomes of its path, and without a path lookup or an open of the
@@ -65,6 +72,11 @@ public:
     bool Remove(const std::string& name) const;
     // As SyncDirectory.
     void Sync() const;
+    // What writes in the directory call when the device is full; none by default.
+    void SetRoomMaker(RoomMaker room) { room_ = std::move(room); }
+    const RoomMaker* room() const { return room_ ? &room_ : nullptr; }
+    // The size of NAME, 0 when there is none.
+    std::uint64_t SizeOf(const std::string& name) const;
     // Replaces the file's content in one step: written to NAME.tmp, flushed,
     // renamed over NAME, the directory flushed. A reader sees the old or the
     // new content, never a part. Throws WriteError.
@@ -76,14 +88,21 @@ public:
 private:
     std::string path_;
     int fd_;
+    RoomMaker room_;
 };
 
-// Writes all bytes, resuming after short writes and EINTR; throws WriteError.
-void WriteAll(int fd, const void* data, std::size_t size, const std::string& path);
+// Writes all bytes, resuming after short writes and EINTR, and after ENOSPC
+// when `room` frees space; throws WriteError.
+void WriteAll(int fd, const void* data, std::size_t size, const std::string& path, const RoomMaker* room = nullptr);
 
 // The same for the bytes of `count` pieces one after another, written with
 // writev: as many pieces a call as it takes.
-void WriteAllGathered(int fd, const struct iovec* pieces, std::size_t count, const std::string& path);
+void WriteAllGathered(int fd, const struct iovec* pieces, std::size_t count, const std::string& path,
+                      const RoomMaker* room = nullptr);
+
+// fsync (or fdatasync when `dataOnly`), tried again after ENOSPC when `room`
+// frees space; throws WriteError.
+void SyncFile(int fd, bool dataOnly, const std::string& path, const RoomMaker* room = nullptr);
 
 // Closes the descriptor; a failure (a delayed write error) throws WriteError.
 void CloseFile(int fd, const std::string& path);

@@ -1,10 +1,8 @@
 #include "SegmentIndex.h"
 
-#include <sys/types.h>
-#include <unistd.h>
-
+#include "Archive.h"
+#include "FileStore.h"
 #include "FrameRate.h"
-#include "OutputFiles.h"
 #include "UtcTime.h"
 
 namespace h265split {
@@ -44,41 +42,30 @@ std::string JsonObject(const SegmentRecord& r) {
 
 } // namespace
 
-SegmentIndex::SegmentIndex(const std::string& directory, bool json)
-    : csvPath_(directory + "/index.csv"), jsonPath_(json ? directory + "/index.json" : std::string()),
-      enabled_(!directory.empty()) {}
-
-SegmentIndex::~SegmentIndex() {
-    if (csv_ >= 0)
-        ::close(csv_);
-    if (json_ >= 0)
-        ::close(json_);
-}
-
 void SegmentIndex::Add(const SegmentRecord& record) {
-    if (!enabled_)
+    if (!store_ || !archive_)
         return;
-    if (csv_ < 0) {
-        csv_ = CreateFile(csvPath_);
-        WriteAll(csv_, kCsvHeader, sizeof kCsvHeader - 1, csvPath_);
+    // A new chapter: its files start, and the last one's are complete.
+    if (archive_->csvIndex() != csv_) {
+        if (!csv_.empty())
+            store_->EndAppend(csv_);
+        csv_ = archive_->csvIndex();
+        store_->Append(csv_, kCsvHeader + CsvLine(record));
+    } else {
+        store_->Append(csv_, CsvLine(record));
     }
-    const std::string line = CsvLine(record);
-    WriteAll(csv_, line.data(), line.size(), csvPath_);
-    if (jsonPath_.empty())
+    if (archive_->jsonIndex().empty())
         return;
     // The document stays a complete JSON array after every entry: a new one
-    // overwrites the closing "\n]\n" of the last and closes the array again.
-    std::string text;
-    if (json_ < 0) {
-        json_ = CreateFile(jsonPath_);
-        text = "[\n";
+    // replaces the closing "\n]\n" of the last and closes the array again.
+    if (archive_->jsonIndex() != json_) {
+        if (!json_.empty())
+            store_->EndAppend(json_);
+        json_ = archive_->jsonIndex();
+        store_->Append(json_, "[\n" + JsonObject(record) + "\n]\n");
     } else {
-        if (::lseek(json_, -3, SEEK_END) < 0)
-            ThrowWriteError("write", jsonPath_);
-        text = ",\n";
+        store_->Append(json_, ",\n" + JsonObject(record) + "\n]\n", 3);
     }
-    text += JsonObject(record) + "\n]\n";
-    WriteAll(json_, text.data(), text.size(), jsonPath_);
 }
 
 } // namespace h265split

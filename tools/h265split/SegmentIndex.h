@@ -1,6 +1,7 @@
-// OUTDIR/index.csv (and with --json OUTDIR/index.json): one entry per
-// segment, written as the segment closes so that a reader can follow a live
-// recording. Neither file exists before the first segment closes.
+// OUTDIR/index.csv (and with --json OUTDIR/index.json), or the open
+// chapter's index (Archive): one entry per segment, written as the segment
+// closes so that a reader can follow a live recording. Neither file exists
+// before the first segment closes.
 #ifndef H265SPLIT_SEGMENT_INDEX_H
 #define H265SPLIT_SEGMENT_INDEX_H
 
@@ -34,23 +35,23 @@ struct SegmentRecord {
     std::int64_t utcMillis = 0;
 };
 
+class Archive;
+class FileStore;
+
 class SegmentIndex {
 public:
-    // An empty directory keeps no index (a run in memory).
-    SegmentIndex(const std::string& directory, bool json);
-    ~SegmentIndex();
-    SegmentIndex(const SegmentIndex&) = delete;
-    SegmentIndex& operator=(const SegmentIndex&) = delete;
+    // Without a store, no index is kept (a run in memory).
+    SegmentIndex(FileStore* store, const Archive* archive) : store_(store), archive_(archive) {}
 
-    // Appends the segment's entry. Throws WriteError.
+    // Appends the segment's entry to the files the archive names now.
+    // Throws WriteError.
     void Add(const SegmentRecord& record);
 
 private:
-    std::string csvPath_;
-    std::string jsonPath_; // empty without --json
-    int csv_ = -1;
-    int json_ = -1;
-    bool enabled_;
+    FileStore* store_;
+    const Archive* archive_;
+    std::string csv_; // the files appended to
+    std::string json_;
 };
 
 } // namespace h265split

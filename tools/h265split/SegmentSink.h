@@ -13,6 +13,9 @@
 
 namespace h265split {
 
+class Archive;
+class FileStore;
+
 // Raw .265 segments; fragmented MP4 segments with HLS playlists; one
 // fragmented MP4 file per recording.
 enum class OutputFormat { kRaw, kHls, kMp4 };
@@ -71,10 +74,13 @@ public:
 
     // After the last segment was committed.
     virtual void Finish() {}
+    // The files the output writes to and the archive that lists them; none
+    // for an output of a test's own.
+    virtual FileStore* store() { return nullptr; }
+    virtual Archive* archive() { return nullptr; }
 };
 
 // Raw .265 segments (SegmentFile) in a file store.
-class FileStore;
 class RawSegmentOutput : public SegmentOutput {
 public:
     explicit RawSegmentOutput(FileStore& store) : store_(store) {}

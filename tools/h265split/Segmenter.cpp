@@ -2,16 +2,16 @@
 
 #include <algorithm>
 
+#include "Archive.h"
 #include "SpsDescription.h"
 #include "h265headers.h"
 
 namespace h265split {
 
-Segmenter::Segmenter(const std::string& directory, const SegmentRules& rules, bool jsonIndex,
-                     const AccessUnitReader& pictures, SegmentOutput& output, WallClock& wallClock,
-                     Messages& messages)
-    : directory_(directory), rules_(rules), index_(directory, jsonIndex), pictures_(pictures),
-      wallClock_(wallClock), messages_(messages), output_(output) {}
+Segmenter::Segmenter(const std::string& directory, const SegmentRules& rules, const AccessUnitReader& pictures,
+                     SegmentOutput& output, WallClock& wallClock, Messages& messages)
+    : directory_(directory), rules_(rules), index_(directory.empty() ? nullptr : output.store(), output.archive()),
+      pictures_(pictures), wallClock_(wallClock), messages_(messages), output_(output) {}
 
 namespace {
 
@@ -139,6 +139,9 @@ void Segmenter::Open(const AccessUnit& au) {
     // A live recording's UTC times are anchored, or checked, as the key
     // picture arrives.
     wallClock_.AtSegmentStart(Seconds(presentedTicks_));
+    if (Archive* archive = output_.archive())
+        archive->SegmentStarts(segments_, Seconds(presentedTicks_), wallClock_.known(),
+                               wallClock_.At(Seconds(presentedTicks_)));
     file_ = output_.Open(segments_, au);
     record_ = SegmentRecord();
     startTicks_ = presentedTicks_;
@@ -262,6 +265,8 @@ void Segmenter::CloseSegment() {
     record_.duration = Seconds(presentedTicks_ - startTicks_);
     index_.Add(record_);
     file_.reset();
+    if (Archive* archive = output_.archive())
+        archive->Kept(segments_, record_.file, record_.bytes, Seconds(presentedTicks_));
     ++segments_;
 }
 

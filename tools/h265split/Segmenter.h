@@ -39,7 +39,8 @@ bool PicturesIn(double seconds, const h265tools::FrameRate& rate, std::uint64_t&
 
 class Segmenter {
 public:
-    Segmenter(const std::string& directory, const SegmentRules& rules, bool jsonIndex, const AccessUnitReader& pictures,
+    // The index goes to the output's store, unless `directory` is empty.
+    Segmenter(const std::string& directory, const SegmentRules& rules, const AccessUnitReader& pictures,
               SegmentOutput& output, WallClock& wallClock, Messages& messages);
 
     // Writes the access unit into the current segment, or into a new one

@@ -1,6 +1,7 @@
 #include "Split.h"
 
 #include "AccessUnitAssembler.h"
+#include "Archive.h"
 #include "CountedNoun.h"
 #include "FormatOutput.h"
 #include "InputKind.h"
@@ -83,7 +84,7 @@ public:
           pictures_(messages_, options.rules.haveRate ? &rateOption_ : nullptr),
           wallClock_(MakeWallClock(options, messages_)),
           output_(makeOutput(options, pictures_, wallClock_, messages_, context)),
-          segmenter_(options.directory, options.rules, options.json, pictures_, *output_, wallClock_, messages_),
+          segmenter_(options.directory, options.rules, pictures_, *output_, wallClock_, messages_),
           reader_(input.fd()) {
         reader_.StopWhen(stop);
     }
@@ -160,6 +161,10 @@ SplitResult Walk::Run() {
         messages_.Say(e.what());
         Abandon();
         throw ReportedWriteError(e.what());
+    } catch (const BudgetError& e) {
+        messages_.Say(e.what());
+        Abandon();
+        throw;
     } catch (...) {
         Abandon();
         throw;
@@ -254,6 +259,9 @@ void Walk::Finish(bool stopped) {
     segmenter_.Finish();
     if (segmenter_.segments() > 0)
         output_->Finish();
+    if (const Archive* archive = output_->archive())
+        if (!archive->Summary().empty())
+            messages_.Say(archive->Summary());
     if (segmenter_.skippedBytes() > 0 && segmenter_.segments() > 0)
         messages_.Say("skipped " + h265tools::CountedNoun(segmenter_.skippedPictures(), "picture", "pictures") + " (" +
                       Bytes(segmenter_.skippedBytes()) + ") before the first key picture");

@@ -14,6 +14,7 @@
 #include <system_error>
 #include <vector>
 
+#include "Archive.h"
 #include "CountedNoun.h"
 #include "EarlierRun.h"
 #include "Messages.h"
@@ -117,6 +118,9 @@ int main(int argc, char** argv) {
         return Fail(e.what());
     } catch (const ReportedWriteError&) {
         return kExitFailure;
+    } catch (const BudgetError&) {
+        return kExitUsage; // reported, with what was kept
+
     } catch (const WriteError& e) {
         return Fail(e.what());
     } catch (const std::system_error& e) {

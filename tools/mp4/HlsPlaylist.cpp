@@ -42,7 +42,8 @@ std::string HeadLines(unsigned int targetDuration) {
 
 std::string MediaPlaylist::Head() const {
     // EVENT: segments are only appended; #EXT-X-ENDLIST closes it at the end.
-    return HeadLines(targetDuration_) + "#EXT-X-MEDIA-SEQUENCE:0\n#EXT-X-PLAYLIST-TYPE:EVENT\n" +
+    return HeadLines(targetDuration_) + "#EXT-X-MEDIA-SEQUENCE:" + std::to_string(mediaSequence_) +
+           "\n#EXT-X-PLAYLIST-TYPE:EVENT\n" +
            (independent_ ? "#EXT-X-INDEPENDENT-SEGMENTS\n" : "");
 }
 
@@ -50,7 +51,6 @@ bool MediaPlaylist::Add(const PlaylistSegment& segment, std::string& appended) {
     appended = segments_ == 0 ? Head() : std::string();
     appended += SegmentLines(segment, segments_ == 0, segments_ == 0);
     ++segments_;
-    totalSeconds_ += segment.seconds;
     return RoundedSeconds(segment.seconds) <= targetDuration_;
 }
 

@@ -44,8 +44,9 @@ public:
     // later than any before): the target stays, and the caller says so.
     // `independent`: every segment starts with a picture that decodes on its
     // own and carries no picture that needs one before it.
-    MediaPlaylist(unsigned int targetDuration, bool independent)
-        : targetDuration_(targetDuration), independent_(independent) {}
+    // `mediaSequence`: the number of its first segment (#EXT-X-MEDIA-SEQUENCE).
+    MediaPlaylist(unsigned int targetDuration, bool independent, std::uint64_t mediaSequence = 0)
+        : targetDuration_(targetDuration), independent_(independent), mediaSequence_(mediaSequence) {}
 
     // `appended` receives what the file takes for the segment: with the
     // first one, the playlist's head before it.
@@ -54,16 +55,14 @@ public:
     // What ends the playlist.
     static const char* EndText() { return "#EXT-X-ENDLIST\n"; }
 
-    double TotalSeconds() const { return totalSeconds_; }
-
 private:
     // The head of a playlist of this target, before any segment.
     std::string Head() const;
 
     unsigned int targetDuration_;
     bool independent_;
+    std::uint64_t mediaSequence_;
     std::uint64_t segments_ = 0;
-    double totalSeconds_ = 0;
 };
 
 // A live playlist (RFC 8216 6.2.2): the last `window` segments, rewritten
