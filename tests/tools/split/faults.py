@@ -5,7 +5,7 @@ feeds the tool and what must come of it.
   faults.py H265SPLIT DATA_DIR WORKDIR CASE
 CASE: garbage, truncated, no_key_picture, not_h265, write_error, short_writes,
 symlink, sigterm, usage, mp4_write_error, mp4_sigterm, mp4_cut, mp4_start,
-mp4_restart, leftovers, unrelated_files. short_writes exits 77 (skipped)
+mp4_restart, leftovers, unrelated_files, retention. short_writes exits 77 (skipped)
 without H265SPLIT_WRITE_SHIM, the path of the write shim (short_writes.cpp);
 H265SPLIT_WRITE_SHIM_SKIP says why. The write failure
 shim (write_failure_shim.cpp) is H265SPLIT_FAIL_SHIM; without it the cases
@@ -570,6 +570,104 @@ def mp4_start():
                    "%s: the sample entry that carries a PPS is not hev1" % options)
 
 
+def one_key_a_second(seconds):
+    """64x64 pictures at 5 per second, a key picture each second."""
+    source = os.path.join(work, "seconds.hevc")
+    subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=64x64:rate=5",
+                    "-frames:v", str(5 * seconds), "-c:v", "libx265", "-x265-params", "keyint=5:log-level=error",
+                    "-f", "hevc", source], check=True)
+    return open(source, "rb").read()
+
+
+def check_archive(outdir, fmt):
+    """Every list, playlist and index names existing files only, the kept
+    segments are the newest ones, without a gap; returns them."""
+    files = set(os.listdir(outdir))
+    expect(not [n for n in files if n.endswith(".tmp")], "temporary files: %s" % sorted(files))
+    rows = [l.split(",") for l in open(os.path.join(outdir, "archive.csv")).read().splitlines()[1:]]
+    extension = {"fmp4": ".m4s", "raw": ".265", "mp4": ".mp4"}[fmt]
+    kept = sorted(n for n in files if n.endswith(extension) and n[:4] in ("seg-", "rec-"))
+    listed = []
+    for first, _, _, playlist, index in rows:
+        expect(index in files and (playlist in files) == (fmt == "fmp4"), "archive.csv names %s %s" % (playlist, index))
+        lines = open(os.path.join(outdir, index)).read().splitlines()[1:]
+        expect(lines and lines[0].split(",")[0] == first, "%s starts with %s" % (index, lines[:1]))
+        listed += [l.split(",")[0] for l in lines]
+        if playlist:
+            text = open(os.path.join(outdir, playlist)).read()
+            named = [l for l in text.splitlines() if l and not l.startswith("#")]
+            maps = [l.split('"')[1] for l in text.splitlines() if l.startswith("#EXT-X-MAP")]
+            expect(named == [l.split(",")[0] for l in lines], "%s names %s" % (playlist, named))
+            expect(all(m in files for m in maps), "%s maps %s" % (playlist, maps))
+    expect(listed == kept, "indexes list %s, OUTDIR holds %s" % (listed, kept))
+    chapters = sorted(n for n in files if n.startswith("index-"))
+    expect(chapters == sorted([n for r in rows for n in r[3:] if n] +
+                              [r[4][:-3] + "json" for r in rows if r[4][:-3] + "json" in files]),
+           "chapter files %s, archive.csv %s" % (chapters, rows))
+    numbers = [int(n[4:9]) for n in kept]
+    expect(numbers == list(range(numbers[0], numbers[0] + len(numbers))), "kept %s" % kept)
+    if fmt == "fmp4":
+        live = [l for l in open(os.path.join(outdir, "live.m3u8")).read().splitlines() if l.endswith(".m4s")]
+        expect(live and set(live) <= set(kept) and live[-1] == kept[-1], "live.m3u8 names %s" % live)
+    return kept
+
+
+def retention():
+    # A budget by bytes deletes the oldest chapters whole, and nothing of
+    # what any playlist or index names: the directory never holds more than
+    # the budget and the segment being written. A budget by age keeps at
+    # least that much recording time. A full device frees the oldest chapter
+    # and the recording goes on. A budget that cannot hold one segment is a
+    # usage error.
+    data = one_key_a_second(90)
+    if not shim:
+        print("SKIPPED: no write failure shim")
+        sys.exit(77)
+    budget = 40000
+    for fmt, extra in (("fmp4", ["--json"]), ("raw", []), ("mp4", [])):
+        outdir, log = os.path.join(work, "out"), os.path.join(work, "watch.log")
+        shutil.rmtree(outdir, ignore_errors=True)
+        os.mkdir(outdir)
+        env = dict(os.environ, LD_PRELOAD=shim, H265_WATCH_DIR=outdir, H265_WATCH_LOG=log,
+                   ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
+        status, err, _ = run(["--format", fmt, "--seconds", "1", "--keep-bytes", str(budget)] + extra, data,
+                             outdir, env=env)
+        expect(status == 0 and "oldest chapters to stay within the budget" in err, "%s: exit %d: %s" % (fmt, status, err))
+        kept = check_archive(outdir, fmt)
+        expect(kept[-1].endswith("00089" + kept[-1][9:]), "%s: the newest kept is %s" % (fmt, kept[-1]))
+        peaks = [tuple(map(int, l.split())) for l in open(log).read().splitlines()]
+        os.remove(log)
+        expect(max(b - largest for b, largest in peaks) <= budget, "%s: OUTDIR held %s" % (fmt, peaks[-1]))
+        if fmt == "fmp4":
+            decodes(os.path.join(outdir, "live.m3u8"), "live.m3u8")
+            decodes(os.path.join(outdir, open(os.path.join(outdir, "archive.csv")).read().split(",")[7]),
+                    "the oldest chapter")
+        else:
+            decodes(os.path.join(outdir, kept[0]), kept[0])
+
+    # By age: at least 20 s of the 90 are kept, and not more than a chapter
+    # (a sixteenth of the age) over.
+    shutil.rmtree(outdir)
+    status, err, _ = run(["--format", "fmp4", "--seconds", "1", "--keep-age", "20s"], data, outdir)
+    kept = check_archive(outdir, "fmp4")
+    expect(status == 0 and 20 <= len(kept) <= 22, "by age: exit %d, %d segments: %s" % (status, len(kept), err))
+
+    # A device of 60000 bytes under a budget of 200000 (chapters of 12500).
+    shutil.rmtree(outdir)
+    os.mkdir(outdir)
+    env = dict(os.environ, LD_PRELOAD=shim, H265_DEVICE_DIR=outdir, H265_DEVICE_BYTES="60000",
+               ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
+    status, err, _ = run(["--format", "fmp4", "--seconds", "1", "--keep-bytes", "200000"], data, outdir, env=env)
+    expect(status == 0 and "the device is full: deleted the oldest chapter" in err, "full: exit %d: %s" % (status, err))
+    kept = check_archive(outdir, "fmp4")
+    expect(kept[-1] == "seg-00089.m4s", "full: the newest kept is %s" % kept[-1])
+    decodes(os.path.join(outdir, "live.m3u8"), "full: live.m3u8")
+
+    shutil.rmtree(outdir)
+    status, err, _ = run(["--format", "raw", "--seconds", "1", "--keep-bytes", "300"], data, outdir)
+    expect(status == 2 and "--keep-bytes 300 cannot hold seg-00000.265" in err, "small: exit %d: %s" % (status, err))
+
+
 def usage():
     cases = [(["--format", "avi", "in", "out"], 2, "invalid value 'avi' for --format (raw, fmp4 or mp4)"),(["--help"], 0, ""), (["--frames", "0", "in", "out"], 2, "invalid value '0' for --frames"),
              (["--seconds", "x", "in", "out"], 2, "invalid value 'x' for --seconds"), (["in"], 2, "INPUT and OUTDIR"),
@@ -581,7 +679,13 @@ def usage():
              (["--start-time", "2026-02-30T00:00:00Z", "in", "out"], 2, "for --start-time"),
              (["--format", "mp4", "--seconds", "2", "--start-time", "2026-12-08T14:03:00Z", "in", "out"], 1,
               "cannot open 'in'"),
-             (["--fps", "30", "--frames", "3", "in", "out"], 1, "cannot open 'in'")]
+             (["--fps", "30", "--frames", "3", "in", "out"], 1, "cannot open 'in'"),
+             (["--keep-bytes", "12X", "in", "out"], 2, "invalid value '12X' for --keep-bytes"),
+             (["--keep-bytes", "16777216T", "in", "out"], 2, "invalid value '16777216T' for --keep-bytes"),
+             (["--keep-age", "-1d", "in", "out"], 2, "invalid value '-1d' for --keep-age"),
+             (["--keep-age", "1", "--seconds", "2", "in", "out"], 2, "--keep-age is shorter than a segment"),
+             (["--format", "mp4", "--keep-bytes", "1G", "in", "out"], 2, "need --seconds or --frames"),
+             (["--format", "fmp4", "--keep-age", "7d", "--keep-bytes", "32G", "in", "out"], 1, "cannot open 'in'")]
     for args, status, message in cases:
         result = subprocess.run([tool] + args, capture_output=True, text=True)
         expect(result.returncode == status and message in result.stderr, "%s: %d %s" % (args, result.returncode,

@@ -3,8 +3,16 @@
 // EFBIG) once the file holds $H265_FAIL_WRITE_AFTER bytes (0 when unset),
 // after a short write up to that size, as a full disk does. fsync() and
 // fdatasync() of a file whose name contains $H265_FAIL_FSYNC_NAME fail with
-// EIO, as on a device that lost the data.
+// EIO, as on a device that lost the data. With $H265_DEVICE_DIR and
+// $H265_DEVICE_BYTES, that directory is a device of that size: a write to a
+// file in it fails with ENOSPC (after a short write) when the directory's
+// files hold that many bytes. With $H265_WATCH_DIR and $H265_WATCH_LOG, each
+// rename in that directory appends "BYTES LARGEST" to the log when the
+// directory holds more bytes than ever before (LARGEST: its largest file).
+#include <dirent.h>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -30,11 +38,64 @@ bool FailsHere(int fd, const char* variable = "H265_FAIL_WRITE_NAME") {
     return strstr(target, name) != nullptr;
 }
 
+// The bytes of the regular files in `directory`, and the largest one's.
+long long DirectoryBytes(const char* directory, long long* largest) {
+    long long total = 0;
+    *largest = 0;
+    DIR* dir = opendir(directory);
+    if (!dir)
+        return 0;
+    while (const dirent* entry = readdir(dir)) {
+        struct stat status;
+        if (fstatat(dirfd(dir), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(status.st_mode)) {
+            total += status.st_size;
+            if (status.st_size > *largest)
+                *largest = status.st_size;
+        }
+    }
+    closedir(dir);
+    return total;
+}
+
+// Bytes the device directory still has room for when fd is a file in it;
+// SSIZE_MAX otherwise.
+ssize_t DeviceRoom(int fd) {
+    const char* directory = getenv("H265_DEVICE_DIR");
+    const char* size = getenv("H265_DEVICE_BYTES");
+    if (!directory || !size || !FailsHere(fd, "H265_DEVICE_DIR"))
+        return SSIZE_MAX;
+    long long largest;
+    const long long room = strtoll(size, nullptr, 10) - DirectoryBytes(directory, &largest);
+    return room > 0 ? static_cast<ssize_t>(room) : 0;
+}
+
+void WatchRename() {
+    static long long peak = 0;
+    const char* directory = getenv("H265_WATCH_DIR");
+    const char* log = getenv("H265_WATCH_LOG");
+    if (!directory || !log)
+        return;
+    long long largest;
+    const long long bytes = DirectoryBytes(directory, &largest);
+    if (bytes <= peak)
+        return;
+    peak = bytes;
+    if (FILE* file = fopen(log, "a")) {
+        fprintf(file, "%lld %lld\n", bytes, largest);
+        fclose(file);
+    }
+}
+
 // Bytes that may still be written to fd, or -1 when the write fails; for
 // files that do not fail, SSIZE_MAX.
 ssize_t Room(int fd) {
+    const ssize_t device = DeviceRoom(fd);
+    if (device == 0) {
+        errno = ENOSPC;
+        return -1;
+    }
     if (!FailsHere(fd))
-        return SSIZE_MAX;
+        return device;
     const char* after = getenv("H265_FAIL_WRITE_AFTER");
     const char* code = getenv("H265_FAIL_WRITE_ERRNO");
     const off_t limit = after ? static_cast<off_t>(strtoll(after, nullptr, 10)) : 0;
@@ -91,4 +152,20 @@ extern "C" int fdatasync(int fd) {
         return -1;
     }
     return real_fdatasync(fd);
+}
+
+extern "C" int renameat(int from_dir, const char* from, int to_dir, const char* to) {
+    using Rename = int (*)(int, const char*, int, const char*);
+    static Rename real_renameat = reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "renameat"));
+    const int result = real_renameat(from_dir, from, to_dir, to);
+    WatchRename();
+    return result;
+}
+
+extern "C" int renameat2(int from_dir, const char* from, int to_dir, const char* to, unsigned int flags) {
+    using Rename = int (*)(int, const char*, int, const char*, unsigned int);
+    static Rename real_renameat2 = reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "renameat2"));
+    const int result = real_renameat2(from_dir, from, to_dir, to, flags);
+    WatchRename();
+    return result;
 }
