@@ -36,6 +36,8 @@ TEST_PACKAGES=(
   gstreamer1.0-tools gstreamer1.0-plugins-good gstreamer1.0-plugins-bad nodejs mediainfo
   # GStreamer's H.265 decoder, for playbin and playbin3 on the HLS playlists
   gstreamer1.0-libav
+  # GNU time: the peak memory of a long recording
+  time
 )
 # qemu-user-binfmt is deliberately not installed: the cross build names its
 # emulator explicitly (CMAKE_CROSSCOMPILING_EMULATOR), and binfmt_misc cannot

@@ -1,5 +1,6 @@
 #include "Archive.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -52,6 +53,7 @@ Archive::Archive(FileStore& store, const RetentionRules& rules, bool playlists, 
 void Archive::SegmentStarts(unsigned int number, double seconds, bool haveUtc, std::int64_t utcMillis) {
     if (!chaptered())
         return;
+    usageAtStart_ = store_.Usage();
     const std::int64_t hour =
         haveUtc ? FloorDiv(utcMillis, kMillisInHour) : static_cast<std::int64_t>(std::floor(seconds / 3600));
     if (!chapters_.empty()) {
@@ -115,8 +117,11 @@ void Archive::Kept(unsigned int number, const std::string& name, std::uint64_t b
     }
     if (listPending_)
         WriteList();
-    // Room for the next segment, which is about as large as this one.
-    while (rules_.bytes > 0 && store_.Usage() + bytes > rules_.bytes)
+    // Room for the next segment and what the playlists and indexes grow by
+    // with it: as much as the most any segment took so far.
+    const std::uint64_t usage = store_.Usage();
+    largestGrowth_ = std::max(largestGrowth_, usage > usageAtStart_ ? usage - usageAtStart_ : 0);
+    while (rules_.bytes > 0 && store_.Usage() + largestGrowth_ > rules_.bytes)
         if (!DeleteOldest())
             break;
     while (rules_.seconds > 0 && chapters_.size() > 1 && endSeconds - chapters_.front().endSeconds > rules_.seconds)

@@ -102,6 +102,8 @@ private:
     std::string jsonIndex_;
     std::string segmentExample_; // a segment's name, for the names of the others
     unsigned int keepFrom_ = ~0u;
+    std::uint64_t usageAtStart_ = 0; // the store's, when the open segment started
+    std::uint64_t largestGrowth_ = 0; // of the store's usage by one segment
     bool inRoom_ = false;      // MakeRoom is deleting
     bool listWritten_ = false; // archive.csv is made and appended to
     bool listPending_ = false; // archive.csv is to be written again

@@ -6,9 +6,12 @@
 // EIO, as on a device that lost the data. With $H265_DEVICE_DIR and
 // $H265_DEVICE_BYTES, that directory is a device of that size: a write to a
 // file in it fails with ENOSPC (after a short write) when the directory's
-// files hold that many bytes. With $H265_WATCH_DIR and $H265_WATCH_LOG, each
-// rename in that directory appends "BYTES LARGEST" to the log when the
-// directory holds more bytes than ever before (LARGEST: its largest file).
+// files hold that many bytes. With $H265_WATCH_DIR and $H265_WATCH_LOG, the
+// bytes of that directory are counted as its files are written, truncated,
+// renamed over and removed; after each rename into it, "BYTES COMPLETED"
+// goes to the log when BYTES less COMPLETED, the size of the last file given
+// its final name with renameat2 (a segment), is more than ever before: what
+// the directory holds besides the segment just completed.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -69,19 +72,43 @@ ssize_t DeviceRoom(int fd) {
     return room > 0 ? static_cast<ssize_t>(room) : 0;
 }
 
-void WatchRename() {
-    static long long peak = 0;
-    const char* directory = getenv("H265_WATCH_DIR");
-    const char* log = getenv("H265_WATCH_LOG");
-    if (!directory || !log)
+// The watched directory's bytes, counted from a first look on.
+long long watched = -1;
+
+bool Watching(int fd) {
+    if (!getenv("H265_WATCH_DIR") || !getenv("H265_WATCH_LOG") || !FailsHere(fd, "H265_WATCH_DIR"))
+        return false;
+    if (watched < 0) {
+        long long largest;
+        watched = DirectoryBytes(getenv("H265_WATCH_DIR"), &largest);
+    }
+    return true;
+}
+
+long long SizeAt(int directory, const char* name) {
+    struct stat status;
+    return fstatat(directory, name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(status.st_mode) ? status.st_size : 0;
+}
+
+long long SizeOf(int fd) {
+    struct stat status;
+    return fstat(fd, &status) == 0 ? status.st_size : 0;
+}
+
+void Wrote(int fd, ssize_t bytes) {
+    if (bytes > 0 && Watching(fd))
+        watched += bytes;
+}
+
+long long completed = 0;
+
+void LogPeak() {
+    static long long peak = -1;
+    if (watched - completed <= peak)
         return;
-    long long largest;
-    const long long bytes = DirectoryBytes(directory, &largest);
-    if (bytes <= peak)
-        return;
-    peak = bytes;
-    if (FILE* file = fopen(log, "a")) {
-        fprintf(file, "%lld %lld\n", bytes, largest);
+    peak = watched - completed;
+    if (FILE* file = fopen(getenv("H265_WATCH_LOG"), "a")) {
+        fprintf(file, "%lld %lld\n", watched, completed);
         fclose(file);
     }
 }
@@ -114,7 +141,9 @@ extern "C" ssize_t write(int fd, const void* data, size_t size) {
     const ssize_t room = Room(fd);
     if (room < 0)
         return -1;
-    return real_write(fd, data, static_cast<size_t>(room) < size ? static_cast<size_t>(room) : size);
+    const ssize_t n = real_write(fd, data, static_cast<size_t>(room) < size ? static_cast<size_t>(room) : size);
+    Wrote(fd, n);
+    return n;
 }
 
 extern "C" ssize_t writev(int fd, const struct iovec* pieces, int count) {
@@ -123,15 +152,21 @@ extern "C" ssize_t writev(int fd, const struct iovec* pieces, int count) {
     const ssize_t room = Room(fd);
     if (room < 0)
         return -1;
-    if (room == SSIZE_MAX)
-        return real_writev(fd, pieces, count);
+    if (room == SSIZE_MAX) {
+        const ssize_t n = real_writev(fd, pieces, count);
+        Wrote(fd, n);
+        return n;
+    }
     // A short write up to the limit: the first piece, or as much of it as fits.
     if (count == 0)
         return 0;
     using Write = ssize_t (*)(int, const void*, size_t);
     static Write real_write = reinterpret_cast<Write>(dlsym(RTLD_NEXT, "write"));
     const size_t size = pieces[0].iov_len;
-    return real_write(fd, pieces[0].iov_base, static_cast<size_t>(room) < size ? static_cast<size_t>(room) : size);
+    const ssize_t n =
+        real_write(fd, pieces[0].iov_base, static_cast<size_t>(room) < size ? static_cast<size_t>(room) : size);
+    Wrote(fd, n);
+    return n;
 }
 
 extern "C" int fsync(int fd) {
@@ -157,15 +192,45 @@ extern "C" int fdatasync(int fd) {
 extern "C" int renameat(int from_dir, const char* from, int to_dir, const char* to) {
     using Rename = int (*)(int, const char*, int, const char*);
     static Rename real_renameat = reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "renameat"));
+    const bool watching = Watching(to_dir);
+    const long long replaced = watching ? SizeAt(to_dir, to) : 0;
     const int result = real_renameat(from_dir, from, to_dir, to);
-    WatchRename();
+    if (result == 0 && watching) {
+        watched -= replaced;
+        LogPeak();
+    }
     return result;
 }
 
 extern "C" int renameat2(int from_dir, const char* from, int to_dir, const char* to, unsigned int flags) {
     using Rename = int (*)(int, const char*, int, const char*, unsigned int);
     static Rename real_renameat2 = reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "renameat2"));
-    const int result = real_renameat2(from_dir, from, to_dir, to, flags);
-    WatchRename();
+    const int result = real_renameat2(from_dir, from, to_dir, to, flags); // RENAME_NOREPLACE: nothing replaced
+    if (result == 0 && Watching(to_dir)) {
+        completed = SizeAt(to_dir, to);
+        LogPeak();
+    }
+    return result;
+}
+
+extern "C" int unlinkat(int directory, const char* name, int flags) {
+    using Unlink = int (*)(int, const char*, int);
+    static Unlink real_unlinkat = reinterpret_cast<Unlink>(dlsym(RTLD_NEXT, "unlinkat"));
+    const bool watching = Watching(directory);
+    const long long size = watching ? SizeAt(directory, name) : 0;
+    const int result = real_unlinkat(directory, name, flags);
+    if (result == 0 && watching)
+        watched -= size;
+    return result;
+}
+
+extern "C" int ftruncate(int fd, off_t length) {
+    using Truncate = int (*)(int, off_t);
+    static Truncate real_ftruncate = reinterpret_cast<Truncate>(dlsym(RTLD_NEXT, "ftruncate"));
+    const bool watching = Watching(fd);
+    const long long before = watching ? SizeOf(fd) : 0;
+    const int result = real_ftruncate(fd, length);
+    if (result == 0 && watching)
+        watched += SizeOf(fd) - before;
     return result;
 }
