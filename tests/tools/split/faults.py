@@ -580,6 +580,12 @@ def one_key_a_second(seconds):
     return open(source, "rb").read()
 
 
+def brief(items):
+    """A long list's first and last few, for a message."""
+    items = list(items)
+    return items if len(items) <= 8 else items[:4] + ["... %d more ..." % (len(items) - 8)] + items[-4:]
+
+
 def check_archive(outdir, fmt):
     """Every list, playlist and index names existing files only, the kept
     segments are the newest ones, without a gap; returns them."""
@@ -587,7 +593,8 @@ def check_archive(outdir, fmt):
     expect(not [n for n in files if n.endswith(".tmp")], "temporary files: %s" % sorted(files))
     rows = [l.split(",") for l in open(os.path.join(outdir, "archive.csv")).read().splitlines()[1:]]
     extension = {"fmp4": ".m4s", "raw": ".265", "mp4": ".mp4"}[fmt]
-    kept = sorted(n for n in files if n.endswith(extension) and n[:4] in ("seg-", "rec-"))
+    number = lambda name: int(name[4:].split(".")[0])
+    kept = sorted((n for n in files if n.endswith(extension) and n[:4] in ("seg-", "rec-")), key=number)
     listed = []
     for first, _, _, playlist, index in rows:
         expect(index in files and (playlist in files) == (fmt == "fmp4"), "archive.csv names %s %s" % (playlist, index))
@@ -598,18 +605,18 @@ def check_archive(outdir, fmt):
             text = open(os.path.join(outdir, playlist)).read()
             named = [l for l in text.splitlines() if l and not l.startswith("#")]
             maps = [l.split('"')[1] for l in text.splitlines() if l.startswith("#EXT-X-MAP")]
-            expect(named == [l.split(",")[0] for l in lines], "%s names %s" % (playlist, named))
+            expect(named == [l.split(",")[0] for l in lines], "%s names %s" % (playlist, brief(named)))
             expect(all(m in files for m in maps), "%s maps %s" % (playlist, maps))
-    expect(listed == kept, "indexes list %s, OUTDIR holds %s" % (listed, kept))
+    expect(listed == kept, "indexes list %s, OUTDIR holds %s" % (brief(listed), brief(kept)))
     chapters = sorted(n for n in files if n.startswith("index-"))
     expect(chapters == sorted([n for r in rows for n in r[3:] if n] +
                               [r[4][:-3] + "json" for r in rows if r[4][:-3] + "json" in files]),
-           "chapter files %s, archive.csv %s" % (chapters, rows))
-    numbers = [int(n[4:9]) for n in kept]
-    expect(numbers == list(range(numbers[0], numbers[0] + len(numbers))), "kept %s" % kept)
+           "chapter files %s, archive.csv %s" % (brief(chapters), brief(rows)))
+    numbers = [number(n) for n in kept]
+    expect(numbers == list(range(numbers[0], numbers[0] + len(numbers))), "kept %s" % brief(kept))
     if fmt == "fmp4":
         live = [l for l in open(os.path.join(outdir, "live.m3u8")).read().splitlines() if l.endswith(".m4s")]
-        expect(live and set(live) <= set(kept) and live[-1] == kept[-1], "live.m3u8 names %s" % live)
+        expect(live and set(live) <= set(kept) and live[-1] == kept[-1], "live.m3u8 names %s" % brief(live))
     return kept
 
 
