@@ -684,8 +684,11 @@ def played_by_gstreamer(outdir, playlist):
     import threading
     if not shutil.which("gst-launch-1.0"):
         return
-    handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=outdir)
-    handler.log_message = lambda *args: None
+    class Quiet(http.server.SimpleHTTPRequestHandler):
+        def log_message(self, *args):
+            pass
+
+    handler = functools.partial(Quiet, directory=outdir)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     try:
