@@ -17,7 +17,7 @@ namespace {
 
 // The names this tool writes, each also as NAME.tmp while it is written.
 const char* const kOurNames[] = {"seg-[0-9]*.265", "seg-[0-9]*.m4s", "init.mp4", "init-[0-9]*.mp4", "rec-[0-9]*.mp4",
-                                 "index.csv", "index.json", "index.m3u8", "master.m3u8"};
+                                 "index.csv", "index.json", "index.m3u8", "master.m3u8", "live.m3u8"};
 const char kTornRecording[] = "rec-[0-9]*.mp4.tmp";
 const std::string kTemporary = ".tmp";
 // The refusal names this many files and counts the others.

@@ -117,6 +117,11 @@ void DirectoryStore::Append(const std::string& name, const std::string& content)
         ThrowWriteError("write", path);
 }
 
+void DirectoryStore::ContinueAppending(const std::string& name) {
+    if (appended_.find(name) == appended_.end())
+        appended_[name] = directory_.OpenForAppend(name);
+}
+
 DirectoryStore::~DirectoryStore() {
     for (const auto& file : appended_)
         ::close(file.second);

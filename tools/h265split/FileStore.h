@@ -52,6 +52,9 @@ public:
     // as Replace makes it, and flushes it: a file that only grows (an EVENT
     // playlist) costs the same whatever its length. Throws WriteError.
     virtual void Append(const std::string& name, const std::string& content) = 0;
+    // NAME, which an earlier run made, is appended to by the first Append
+    // too (a resumed run). Throws WriteError.
+    virtual void ContinueAppending(const std::string& name) { (void)name; }
 };
 
 // Files in a directory, created with O_EXCL under NAME.tmp and renamed; the
@@ -64,6 +67,7 @@ public:
     std::unique_ptr<File> Create(const std::string& name, bool keepPartial) override;
     void Replace(const std::string& name, const std::string& content) override;
     void Append(const std::string& name, const std::string& content) override;
+    void ContinueAppending(const std::string& name) override;
     ~DirectoryStore() override;
 
 private:

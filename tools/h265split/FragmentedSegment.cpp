@@ -107,6 +107,8 @@ void FragmentedSegment::TakeFragment(const std::vector<mp4::ByteSpan>& pieces, s
 void FragmentedSegment::Commit(const SegmentSpan& span) {
     track_.clock().Flush();
     track_.fragmenter().Flush();
+    if (completing_)
+        completing_();
     file_->Commit();
     done_ = true;
     if (committed_)

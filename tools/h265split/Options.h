@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ResumedRun.h"
 #include "Segmenter.h"
 #include "SegmentSink.h"
 
@@ -25,6 +26,10 @@ struct Options {
     std::int64_t startTime = 0;
     // --live N: also a live playlist of the last N segments (0: none).
     std::size_t liveSegments = 0;
+    // --resume: go on with the recording of an earlier run in OUTDIR, which
+    // is otherwise refused; where it ended, once OUTDIR is repaired.
+    bool resume = false;
+    ResumePoint resumePoint;
 };
 
 enum class Command { kSplit, kHelp, kUsageError };

@@ -2,6 +2,9 @@
 
 #include <sys/types.h>
 #include <unistd.h>
+#include <fcntl.h>
+
+#include <cerrno>
 
 #include "FrameRate.h"
 #include "OutputFiles.h"
@@ -15,8 +18,13 @@ const char kCsvHeader[] = "file,first_byte_offset,bytes,pictures,i_pictures,p_pi
                           "coded_height,display_width,display_height,key_nal_type,parameter_sets_inserted,"
                           "rasl_dropped,start_time,duration,utc\n";
 
+} // namespace
+
 std::string CsvLine(const SegmentRecord& r) {
     using std::to_string;
+    if (r.recovered)
+        return r.file + ",," + to_string(r.bytes) + "," + to_string(r.pictures) + ",,,,,,,,,,," +
+               h265tools::SecondsText(r.startTime, 6) + "," + h265tools::SecondsText(r.duration, 6) + ",\n";
     return r.file + "," + to_string(r.firstByteOffset) + "," + to_string(r.bytes) + "," + to_string(r.pictures) + "," +
            to_string(r.iPictures) + "," + to_string(r.pPictures) + "," + to_string(r.bPictures) + "," +
            to_string(r.codedWidth) + "," + to_string(r.codedHeight) + "," + to_string(r.displayWidth) + "," +
@@ -29,6 +37,14 @@ std::string CsvLine(const SegmentRecord& r) {
 // The file name is ours ("seg-NNNNN.265") and needs no escaping.
 std::string JsonObject(const SegmentRecord& r) {
     using std::to_string;
+    if (r.recovered)
+        return "  {\"file\": \"" + r.file + "\", \"first_byte_offset\": null, \"bytes\": " + to_string(r.bytes) +
+               ", \"pictures\": " + to_string(r.pictures) +
+               ", \"i_pictures\": null, \"p_pictures\": null, \"b_pictures\": null, \"coded_width\": null, "
+               "\"coded_height\": null, \"display_width\": null, \"display_height\": null, \"key_nal_type\": null, "
+               "\"parameter_sets_inserted\": null, \"rasl_dropped\": null, \"start_time\": " +
+               h265tools::SecondsText(r.startTime, 6) + ", \"duration\": " + h265tools::SecondsText(r.duration, 6) +
+               ", \"utc\": null}";
     return "  {\"file\": \"" + r.file + "\", \"first_byte_offset\": " + to_string(r.firstByteOffset) +
            ", \"bytes\": " + to_string(r.bytes) + ", \"pictures\": " + to_string(r.pictures) +
            ", \"i_pictures\": " + to_string(r.iPictures) + ", \"p_pictures\": " + to_string(r.pPictures) +
@@ -41,8 +57,6 @@ std::string JsonObject(const SegmentRecord& r) {
            ", \"duration\": " + h265tools::SecondsText(r.duration, 6) +
            ", \"utc\": " + (r.haveUtc ? "\"" + h265tools::UtcText(r.utcMillis) + "\"" : std::string("null")) + "}";
 }
-
-} // namespace
 
 SegmentIndex::SegmentIndex(const std::string& directory, bool json)
     : csvPath_(directory + "/index.csv"), jsonPath_(json ? directory + "/index.json" : std::string()),
@@ -58,12 +72,20 @@ SegmentIndex::~SegmentIndex() {
 void SegmentIndex::Add(const SegmentRecord& record) {
     if (!enabled_)
         return;
+    AddCsv(record);
+    AddJson(record);
+}
+
+void SegmentIndex::AddCsv(const SegmentRecord& record) {
     if (csv_ < 0) {
         csv_ = CreateFile(csvPath_);
         WriteAll(csv_, kCsvHeader, sizeof kCsvHeader - 1, csvPath_);
     }
     const std::string line = CsvLine(record);
     WriteAll(csv_, line.data(), line.size(), csvPath_);
+}
+
+void SegmentIndex::AddJson(const SegmentRecord& record) {
     if (jsonPath_.empty())
         return;
     // The document stays a complete JSON array after every entry: a new one
@@ -79,6 +101,34 @@ void SegmentIndex::Add(const SegmentRecord& record) {
     }
     text += JsonObject(record) + "\n]\n";
     WriteAll(json_, text.data(), text.size(), jsonPath_);
+}
+
+} // namespace h265split
+
+namespace h265split {
+
+void SegmentIndex::Continue() {
+    if (!enabled_)
+        return;
+    // Opened only when there: a missing file is made by the first entry.
+    csv_ = ::open(csvPath_.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+    if (csv_ < 0 && errno != ENOENT)
+        ThrowWriteError("open to append to", csvPath_);
+    if (jsonPath_.empty())
+        return;
+    // Written at its end with lseek(), as Add does: no O_APPEND.
+    json_ = ::open(jsonPath_.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (json_ < 0 && errno != ENOENT)
+        ThrowWriteError("open to append to", jsonPath_);
+}
+
+void SegmentIndex::AddTo(const SegmentRecord& record, bool csv, bool json) {
+    if (!enabled_)
+        return;
+    if (csv)
+        AddCsv(record);
+    if (json)
+        AddJson(record);
 }
 
 } // namespace h265split

@@ -32,7 +32,15 @@ struct SegmentRecord {
     // The UTC time of its first picture, when the recording has a wall clock.
     bool haveUtc = false;
     std::int64_t utcMillis = 0;
+    // Read back from a segment file a crashed run left without its entry:
+    // its file, bytes, pictures and times are known, the input's offsets,
+    // picture types, sizes and key picture are not (empty, or null in JSON).
+    bool recovered = false;
 };
+
+// The entry of the segment in index.csv and in index.json.
+std::string CsvLine(const SegmentRecord& record);
+std::string JsonObject(const SegmentRecord& record);
 
 class SegmentIndex {
 public:
@@ -45,7 +53,17 @@ public:
     // Appends the segment's entry. Throws WriteError.
     void Add(const SegmentRecord& record);
 
+    // A resumed run: the files that an earlier run left, repaired to end
+    // with a whole entry (ResumedRun), are added to rather than made.
+    void Continue();
+    // Adds the entry to index.csv or to index.json only (a resumed run
+    // completes the index of a crashed one). Throws WriteError.
+    void AddTo(const SegmentRecord& record, bool csv, bool json);
+
 private:
+    void AddCsv(const SegmentRecord& record);
+    void AddJson(const SegmentRecord& record);
+
     std::string csvPath_;
     std::string jsonPath_; // empty without --json
     int csv_ = -1;

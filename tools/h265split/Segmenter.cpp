@@ -139,7 +139,7 @@ void Segmenter::Open(const AccessUnit& au) {
     // A live recording's UTC times are anchored, or checked, as the key
     // picture arrives.
     wallClock_.AtSegmentStart(Seconds(presentedTicks_));
-    file_ = output_.Open(segments_, au);
+    file_ = output_.Open(firstNumber_ + segments_, au);
     record_ = SegmentRecord();
     startTicks_ = presentedTicks_;
     record_.file = file_->name();
@@ -237,6 +237,12 @@ void Segmenter::Write(const AccessUnit& au) {
         ++record_.bPictures;
 }
 
+void Segmenter::ContinueAfter(unsigned int firstNumber, double startSeconds) {
+    firstNumber_ = firstNumber;
+    startSeconds_ = startSeconds;
+    index_.Continue();
+}
+
 void Segmenter::Finish() {
     Settle();
     CloseSegment();
@@ -258,7 +264,7 @@ void Segmenter::CloseSegment() {
     file_->Commit(span);
     lastSegmentEnd_ = presentedTicks_;
     record_.bytes = file_->bytes();
-    record_.startTime = Seconds(startTicks_);
+    record_.startTime = startSeconds_ + Seconds(startTicks_);
     record_.duration = Seconds(presentedTicks_ - startTicks_);
     index_.Add(record_);
     file_.reset();

@@ -86,6 +86,8 @@ public:
           segmenter_(options.directory, options.rules, options.json, pictures_, *output_, wallClock_, messages_),
           reader_(input.fd()) {
         reader_.StopWhen(stop);
+        if (options.resumePoint.resumed)
+            segmenter_.ContinueAfter(options.resumePoint.nextNumber, options.resumePoint.endSeconds);
     }
 
     SplitResult Run();

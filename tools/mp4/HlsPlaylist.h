@@ -55,6 +55,12 @@ public:
     static const char* EndText() { return "#EXT-X-ENDLIST\n"; }
 
     double TotalSeconds() const { return totalSeconds_; }
+    // The file already holds a head and `segments` segments of `seconds`
+    // (an earlier run's): what is appended follows them.
+    void ContinueAfter(std::uint64_t segments, double seconds) {
+        segments_ = segments;
+        totalSeconds_ = seconds;
+    }
 
 private:
     // The head of a playlist of this target, before any segment.
