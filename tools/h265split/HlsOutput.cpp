@@ -57,20 +57,23 @@ std::unique_ptr<SegmentSink> HlsOutput::Open(unsigned int number, const AccessUn
     std::unique_ptr<FragmentedSegment> segment(new FragmentedSegment(
         track_, store_, Numbered("seg-%05u.m4s", number), false, messages_,
         [this](const std::string& name, std::uint64_t bytes, const SegmentSpan& span) { Committed(name, bytes, span); }));
-    segment->BeforeCommit([this] { WriteInit(); });
+    segment->BeforeWriting([this] { WriteInit(); });
     return std::unique_ptr<SegmentSink>(segment.release());
 }
 
 void HlsOutput::WriteInit() {
-    // The init segment is written with the first segment that needs it, when
-    // that segment's sample entry is known, and before that segment has its
-    // name: after a power cut no segment is there without its init segment.
-    newInit_ = track_.entryInit() != init_;
+    // The init segment is written with the first segment that needs it,
+    // before that segment's first fragment and again, when its sample entry
+    // changed (a parameter set carried in band), before it has its name:
+    // after a crash or a power cut no fragment is there without its init
+    // segment.
     format_ = track_.entry(); // the same as the last init segment's when that is not new
-    if (!newInit_)
+    if (track_.entryInit() == init_)
         return;
     init_ = track_.entryInit();
-    initName_ = initName_.empty() ? "init.mp4" : Numbered("init-%05u.mp4", segmentNumber_);
+    if (!newInit_)
+        initName_ = initName_.empty() ? "init.mp4" : Numbered("init-%05u.mp4", segmentNumber_);
+    newInit_ = true;
     store_.Replace(initName_, std::string(init_.begin(), init_.end()));
     const std::string codec = mp4::HevcCodecString(format_.sampleEntry, format_.config);
     if (("," + codecs_ + ",").find("," + codec + ",") == std::string::npos)
@@ -96,6 +99,7 @@ void HlsOutput::Committed(const std::string& name, std::uint64_t bytes, const Se
     }
     mp4::PlaylistSegment segment;
     segment.newInit = newInit_;
+    newInit_ = false;
     segment.discontinuity = discontinuity_;
     discontinuity_ = false;
     segment.uri = name;

@@ -69,7 +69,7 @@ private:
     std::uint64_t maxBitsPerSecond_ = 0;
     std::uint64_t totalBytes_ = 0;
     bool reportedTarget_ = false;
-    bool newInit_ = false;        // WriteInit wrote one for the segment being committed
+    bool newInit_ = false;        // WriteInit wrote one for the segment being written
     bool discontinuity_ = false;  // the first segment after an earlier run's
     double timelineStart_ = 0;    // seconds: the earlier run's end
 };

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -183,19 +184,36 @@ std::uint32_t TimescaleOf(const unsigned char* p, std::uint64_t begin, std::uint
     return at + 4 <= mdhd.end ? static_cast<std::uint32_t>(Be(p + at, 4)) : 0;
 }
 
-// Samples and their ticks in a moof body: each traf's trun (8.8.8) sample
-// durations, else its tfhd's default_sample_duration (8.8.7).
-void CountFragment(const unsigned char* p, std::uint64_t size, std::uint64_t& samples, std::uint64_t& ticks) {
+// The samples of a moof body and the presentation times they cover: each
+// traf's base decode time (tfdt, 8.8.12) and trun (8.8.8) sample durations,
+// else its tfhd's default_sample_duration (8.8.7), and composition offsets.
+// A fragment cut from its successors may show a picture after the last
+// decode time: what it covers is where the next picture may be shown.
+struct Presentation {
+    std::uint64_t samples = 0;
+    bool any = false;
+    std::int64_t first = 0; // ticks
+    std::int64_t end = 0;
+};
+
+void CountFragment(const unsigned char* p, std::uint64_t size, Presentation& shown) {
     Box traf;
     for (std::uint64_t at = 0; BoxAt(p, size, at, traf); at = traf.end) {
         if (traf.type != "traf")
             continue;
         std::uint64_t defaultDuration = 0;
+        std::int64_t decodeTime = 0;
         Box box;
         for (std::uint64_t in = traf.body; BoxAt(p, traf.end, in, box); in = box.end) {
             if (box.end - box.body < 8)
                 continue;
+            const bool version1 = p[box.body] == 1;
             const std::uint32_t flags = static_cast<std::uint32_t>(Be(p + box.body + 1, 3));
+            if (box.type == "tfdt") {
+                if (box.end - box.body >= (version1 ? 12u : 8u))
+                    decodeTime = static_cast<std::int64_t>(Be(p + box.body + 4, version1 ? 8 : 4) & INT64_MAX);
+                continue;
+            }
             if (box.type == "tfhd") {
                 std::uint64_t field = box.body + 8 + ((flags & 0x1) ? 8 : 0) + ((flags & 0x2) ? 4 : 0);
                 if ((flags & 0x8) && field + 4 <= box.end)
@@ -206,15 +224,30 @@ void CountFragment(const unsigned char* p, std::uint64_t size, std::uint64_t& sa
                 continue;
             const std::uint64_t count = Be(p + box.body + 4, 4);
             std::uint64_t field = box.body + 8 + ((flags & 0x1) ? 4 : 0) + ((flags & 0x4) ? 4 : 0);
-            const std::uint64_t each = 4 * (((flags >> 8) & 1) + ((flags >> 9) & 1) + ((flags >> 10) & 1) +
-                                            ((flags >> 11) & 1));
-            samples += count;
-            if (!(flags & 0x100)) {
-                ticks += count * defaultDuration;
-                continue;
+            for (std::uint64_t i = 0; i < count; ++i) {
+                std::int64_t duration = static_cast<std::int64_t>(defaultDuration);
+                std::int64_t offset = 0;
+                if (flags & 0x100) {
+                    if (field + 4 > box.end)
+                        break;
+                    duration = static_cast<std::int64_t>(Be(p + field, 4));
+                    field += 4;
+                }
+                field += ((flags & 0x200) ? 4 : 0) + ((flags & 0x400) ? 4 : 0);
+                if (flags & 0x800) {
+                    if (field + 4 > box.end)
+                        break;
+                    const std::uint32_t value = static_cast<std::uint32_t>(Be(p + field, 4));
+                    offset = version1 ? static_cast<std::int32_t>(value) : static_cast<std::int64_t>(value);
+                    field += 4;
+                }
+                const std::int64_t shown1 = decodeTime + offset;
+                shown.first = shown.any ? std::min(shown.first, shown1) : shown1;
+                shown.end = shown.any ? std::max(shown.end, shown1 + duration) : shown1 + duration;
+                shown.any = true;
+                ++shown.samples;
+                decodeTime += duration;
             }
-            for (std::uint64_t i = 0; i < count && field + 4 <= box.end; ++i, field += each)
-                ticks += Be(p + field, 4);
         }
     }
 }
@@ -238,12 +271,13 @@ std::size_t ReadAt(int fd, unsigned char* data, std::size_t size, std::uint64_t 
 // its mdat is whole. Only box headers, moov and moof are read, so a long
 // one-file recording costs little.
 struct Fragments {
-    std::uint32_t timescale = 0; // of the moov, when the file holds one
+    bool movie = false;          // the file holds a whole moov
+    std::uint32_t timescale = 0; // of the moov
     std::uint64_t wholeBytes = 0; // up to the end of the last whole fragment
     std::uint64_t fragments = 0;
-    std::uint64_t samples = 0;
-    std::uint64_t ticks = 0;
+    Presentation shown; // of the whole fragments
     std::uint64_t size = 0;
+    std::uint64_t ticks() const { return shown.any ? static_cast<std::uint64_t>(shown.end - shown.first) : 0; }
 };
 
 // A moov or moof larger than this is not read.
@@ -256,7 +290,7 @@ Fragments WalkFragments(const std::string& path) {
     if (file.fd < 0 || ::fstat(file.fd, &status) != 0)
         ThrowWriteError("open", path);
     walk.size = static_cast<std::uint64_t>(status.st_size);
-    std::uint64_t samples = 0, ticks = 0;
+    Presentation fragment;
     bool inFragment = false;
     unsigned char header[16];
     Box box;
@@ -284,17 +318,16 @@ Fragments WalkFragments(const std::string& path) {
         if (read && ReadAt(file.fd, content.data(), content.size(), at + body, path) != content.size())
             break;
         if (box.type == "moov") {
+            walk.movie = true;
             walk.timescale = TimescaleOf(content.data(), 0, content.size());
         } else if (box.type == "moof") {
-            samples = 0;
-            ticks = 0;
-            CountFragment(content.data(), content.size(), samples, ticks);
+            fragment = walk.shown;
+            CountFragment(content.data(), content.size(), fragment);
             inFragment = true;
             continue;
         } else if (box.type == "mdat" && inFragment) {
             ++walk.fragments;
-            walk.samples += samples;
-            walk.ticks += ticks;
+            walk.shown = fragment;
             walk.wholeBytes = box.end;
         }
         inFragment = false;
@@ -399,6 +432,7 @@ private:
     void CheckFormat(const std::vector<std::string>& names);
     void RepairTemporaries(const std::vector<std::string>& names);
     void KeepSegment(const std::string& name, std::uint64_t bytes, std::uint64_t size, const std::string& what);
+    void NumberAfter(const std::vector<std::string>& names);
     void FindSegments();
     void RepairCsv();
     void RepairJson();
@@ -483,7 +517,12 @@ void Resumption::RepairTemporaries(const std::vector<std::string>& names) {
             Remove(directory_, name);
             messages_.Say("removed " + name + ", an incomplete copy an earlier run was writing");
         } else if (NumberOf(written, "rec-", ".mp4", number)) {
-            KeepTornRecording(directory_, name, messages_);
+            // The moov is written before any fragment: without a whole one
+            // the file holds no picture.
+            if (WalkFragments(PathOf(name)).movie)
+                KeepTornRecording(directory_, name, messages_);
+            else
+                KeepSegment(name, 0, WalkFragments(PathOf(name)).size, "moov box");
         } else if (NumberOf(written, "seg-", ".m4s", number)) {
             const Fragments walk = WalkFragments(PathOf(name));
             KeepSegment(name, walk.wholeBytes, walk.size, "movie fragment");
@@ -497,20 +536,23 @@ void Resumption::RepairTemporaries(const std::vector<std::string>& names) {
     }
 }
 
+void Resumption::NumberAfter(const std::vector<std::string>& names) {
+    // Temporaries count too: no new file takes the name of one a reader
+    // may have seen being written, even when it was removed.
+    unsigned int number = 0;
+    for (std::string name : names) {
+        if (EndsWith(name, kTemporary))
+            name.resize(name.size() - kTemporary.size());
+        if (SegmentNumber(name, number) || NumberOf(name, "init-", ".mp4", number))
+            point_.nextNumber = std::max(point_.nextNumber, number + 1);
+    }
+}
+
 void Resumption::FindSegments() {
     unsigned int number = 0;
-    bool any = false;
-    unsigned int highest = 0;
-    for (const std::string& name : Names(directory_)) {
-        const bool segment = SegmentNumber(name, number);
-        if (segment)
+    for (const std::string& name : Names(directory_))
+        if (SegmentNumber(name, number))
             segments_[number] = name;
-        if (segment || NumberOf(name, "init-", ".mp4", number)) {
-            highest = any ? std::max(highest, number) : number;
-            any = true;
-        }
-    }
-    point_.nextNumber = any ? highest + 1 : 0;
 }
 
 void Resumption::RepairCsv() {
@@ -708,7 +750,7 @@ SegmentRecord Resumption::Recovered(const std::string& name, double start) {
     }
     const Fragments walk = WalkFragments(PathOf(name));
     record.bytes = walk.size;
-    record.pictures = walk.samples;
+    record.pictures = walk.shown.samples;
     std::uint32_t timescale = walk.timescale;
     if (timescale == 0 && NumberOf(name, "seg-", ".m4s", number)) {
         const std::string own = "init-" + name.substr(4, name.size() - 8) + ".mp4";
@@ -716,7 +758,7 @@ SegmentRecord Resumption::Recovered(const std::string& name, double start) {
         if (timescale == 0)
             timescale = InitTimescale(PathOf(point_.initName.empty() ? "init.mp4" : point_.initName));
     }
-    record.duration = timescale ? static_cast<double>(walk.ticks) / timescale : 0;
+    record.duration = timescale ? static_cast<double>(walk.ticks()) / timescale : 0;
     return record;
 }
 
@@ -815,6 +857,7 @@ void Resumption::CompletePlaylist() {
 ResumePoint Resumption::Run() {
     const std::vector<std::string> names = Names(directory_);
     CheckFormat(names);
+    NumberAfter(names);
     RepairTemporaries(names);
     FindSegments();
     RepairCsv();

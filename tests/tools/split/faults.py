@@ -5,7 +5,7 @@ feeds the tool and what must come of it.
   faults.py H265SPLIT DATA_DIR WORKDIR CASE
 CASE: garbage, truncated, no_key_picture, not_h265, write_error, short_writes,
 symlink, sigterm, usage, mp4_write_error, mp4_sigterm, mp4_cut, mp4_start,
-mp4_restart, leftovers, unrelated_files. short_writes exits 77 (skipped)
+mp4_restart, leftovers, unrelated_files, crash_resume, resume. short_writes exits 77 (skipped)
 without H265SPLIT_WRITE_SHIM, the path of the write shim (short_writes.cpp);
 H265SPLIT_WRITE_SHIM_SKIP says why. The write failure
 shim (write_failure_shim.cpp) is H265SPLIT_FAIL_SHIM; without it the cases
@@ -13,6 +13,7 @@ that need it are skipped or left out.
 """
 import os
 import random
+import re
 import resource
 import shutil
 import signal
@@ -568,6 +569,152 @@ def mp4_start():
             init = os.path.join(outdir, files[0])
             expect(b"hev1" in open(init, "rb").read() and b"hvc1" not in open(init, "rb").read()[40:],
                    "%s: the sample entry that carries a PPS is not hev1" % options)
+
+
+def crash_env(**extra):
+    env = dict(os.environ, LD_PRELOAD=shim, ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") +
+               ":verify_asan_link_order=0")
+    env.update({key: str(value) for key, value in extra.items()})
+    return env
+
+
+SEGMENT = re.compile(r"^(seg|rec|init)-(\d+)\.(265|m4s|mp4)$")
+
+
+def number_of(name):
+    m = SEGMENT.match(name[:-4] if name.endswith(".tmp") else name)
+    return int(m.group(2)) if m else None
+
+
+def ours(outdir):
+    """The segment files with their final names, in the order of their numbers."""
+    return sorted((n for n in os.listdir(outdir) if SEGMENT.match(n) and not n.startswith("init-")),
+                  key=number_of)
+
+
+def m3u8_entries(path):
+    """(uri, tags before it) of each segment of a media playlist, and the text."""
+    text, entries, tags = open(path).read(), [], []
+    for line in text.splitlines():
+        if line.startswith("#"):
+            tags.append(line)
+        elif line:
+            entries.append((line, tags))
+            tags = []
+    return entries, text
+
+
+def first_tfdt(path):
+    data = open(path, "rb").read()
+    at = data.index(b"tfdt")
+    return int.from_bytes(data[at + 8:at + 16], "big")
+
+
+def check_resumed(outdir, args, before, what):
+    """What a resumed run must leave: every file the crashed run left under
+    its final name, byte for byte; no temporary file; every segment listed
+    once, in order, in index.csv (index.json) and index.m3u8, which name no
+    missing file; numbers after the crashed run's; the playlists and every
+    file decode; times that grow."""
+    names = os.listdir(outdir)
+    expect(not [n for n in names if n.endswith(".tmp")], "%s: left %s" % (what, names))
+    for name, data in before["files"].items():
+        expect(os.path.exists(os.path.join(outdir, name)) and open(os.path.join(outdir, name), "rb").read() == data,
+               "%s: %s changed or is gone" % (what, name))
+    segs = ours(outdir)
+    salvaged = [n for n in segs if n + ".tmp" in before["temporary"]]
+    new = [n for n in segs if n not in before["files"] and n not in salvaged]
+    expect(new and all(number_of(n) > before["highest"] for n in new),
+           "%s: new segments %s, the crashed run's highest number %d" % (what, new, before["highest"]))
+    lines = open(os.path.join(outdir, "index.csv")).read().splitlines()
+    expect(lines[0].startswith("file,first_byte_offset,") and [l.split(",")[0] for l in lines[1:]] == segs,
+           "%s: index.csv %s, segments %s" % (what, [l.split(",")[0] for l in lines[1:]], segs))
+    starts_at = [float(l.split(",")[14]) for l in lines[1:]]
+    expect(starts_at == sorted(starts_at), "%s: start times %s" % (what, starts_at))
+    if "--json" in args:
+        import json
+        expect([e["file"] for e in json.load(open(os.path.join(outdir, "index.json")))] == segs,
+               "%s: index.json" % what)
+    if "fmp4" in args:
+        entries, text = m3u8_entries(os.path.join(outdir, "index.m3u8"))
+        uris = [u for u, _ in entries]
+        expect(uris == segs and text.endswith("#EXT-X-ENDLIST\n"), "%s: index.m3u8 %s, segments %s" % (what, uris,
+                                                                                                        segs))
+        maps = re.findall(r'#EXT-X-MAP:URI="([^"]+)"', text)
+        expect(all(os.path.exists(os.path.join(outdir, m)) for m in maps), "%s: maps %s" % (what, maps))
+        # The first new segment follows an #EXT-X-DISCONTINUITY, after the
+        # crashed run's segments.
+        old = len(segs) - len(new)
+        cuts = [i for i, (_, tags) in enumerate(entries) if "#EXT-X-DISCONTINUITY" in tags]
+        expect(cuts == ([old] if old else []), "%s: discontinuities before %s, %d old segments" % (what, cuts, old))
+        times = [first_tfdt(os.path.join(outdir, u)) for u in uris]
+        expect(times == sorted(set(times)), "%s: baseMediaDecodeTime %s" % (what, times))
+        if "--live" in args:
+            window = int(args[args.index("--live") + 1])
+            live, live_text = m3u8_entries(os.path.join(outdir, "live.m3u8"))
+            first = len(entries) - len(live)
+            expected = "#EXT-X-MEDIA-SEQUENCE:%d\n#EXT-X-DISCONTINUITY-SEQUENCE:%d\n" % (
+                first, sum(1 for i in cuts if i < first))
+            expect([u for u, _ in live] == uris[-window:] and expected in live_text,
+                   "%s: live.m3u8 %s, expected %s" % (what, live_text, expected))
+        decodes(os.path.join(outdir, "index.m3u8"), what + ": index.m3u8")
+    else:
+        for name in segs:
+            decodes(os.path.join(outdir, name), "%s: %s" % (what, name))
+
+
+def crash_snapshot(outdir):
+    names = os.listdir(outdir) if os.path.isdir(outdir) else []
+    numbers = [number_of(n) for n in names if number_of(n) is not None]
+    return {"files": {n: open(os.path.join(outdir, n), "rb").read() for n in names if SEGMENT.match(n)},
+            "temporary": [n for n in names if n.endswith(".tmp")], "highest": max(numbers) if numbers else -1}
+
+
+def crash_resume():
+    # The process is killed at each call that writes, names or flushes
+    # (write_failure_shim.cpp), then run again with --resume on the whole
+    # input: what the crash left is kept and the recording goes on
+    # (check_resumed). A segment of 50 pictures holds two movie fragments,
+    # so a crash can leave a media segment with one whole fragment.
+    if not shim or not shutil.which("ffmpeg"):
+        print("SKIPPED: needs the write failure shim and ffmpeg")
+        sys.exit(77)
+    small, generated = stream("x265_192x128_open_gop_cra.hevc"), generated_source()
+    configs = [(small, ["--frames", "1", "--format", "fmp4", "--live", "2", "--json"]),
+               (generated, ["--frames", "50", "--format", "fmp4", "--live", "1"]),
+               (generated, ["--frames", "50", "--format", "mp4"]),
+               (generated, ["--format", "mp4"]),
+               (small, ["--frames", "1", "--json"])]
+    crashes, kinds_seen = 0, set()
+    for data, args in configs:
+        log = os.path.join(work, "calls")
+        shutil.rmtree(os.path.join(work, "count"), ignore_errors=True)
+        if os.path.exists(log):
+            os.remove(log)
+        status, err, _ = run(args, data, os.path.join(work, "count"), env=crash_env(H265_CRASH_LOG=log))
+        calls = open(log).read().split()
+        expect(status == 0 and calls, "%s: counting run: exit %d: %s" % (args, status, err))
+        kinds_seen.update(calls)
+        # Every call up to 60, else 60 spread over the run with the first and
+        # last of each kind.
+        ks = set(range(1, len(calls) + 1))
+        if len(ks) > 60:
+            ks = {1 + i * len(calls) // 60 for i in range(60)}
+            for kind in set(calls):
+                at = [i + 1 for i, c in enumerate(calls) if c == kind]
+                ks.update((at[0], at[-1]))
+        for k in sorted(ks):
+            what = "%s, killed at call %d (%s)" % (" ".join(args), k, calls[k - 1])
+            outdir = os.path.join(work, "out")
+            shutil.rmtree(outdir, ignore_errors=True)
+            status, err, _ = run(args, data, outdir, env=crash_env(H265_CRASH_AT=k))
+            expect(status == -signal.SIGKILL, "%s: exit %d: %s" % (what, status, err))
+            before = crash_snapshot(outdir)
+            status, err, _ = run(args + ["--resume"], data, outdir)
+            expect(status == 0, "%s: resumed: exit %d: %s" % (what, status, err))
+            check_resumed(outdir, args, before, what)
+            crashes += 1
+    print("%d crashes, at calls of kinds %s" % (crashes, " ".join(sorted(kinds_seen))))
 
 
 def usage():
