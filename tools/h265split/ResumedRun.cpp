@@ -476,6 +476,13 @@ void Resumption::CheckFormat(const std::vector<std::string>& names) {
         if (found[i] && formats[i] != options_.format)
             throw WriteError("'" + directory_ + "' holds a recording in --format " + FormatName(formats[i]) +
                              "; --resume goes on with it only in that format");
+    // The head of index.m3u8 cannot change; a claim of independent
+    // segments would be false for segments that keep RASL pictures.
+    std::string text;
+    if (options_.rules.keepRasl && ReadWhole(PathOf("index.m3u8"), text) &&
+        text.find("#EXT-X-INDEPENDENT-SEGMENTS\n") != std::string::npos)
+        throw WriteError("index.m3u8 in '" + directory_ +
+                         "' claims independent segments, which --keep-rasl would break; resume without it");
 }
 
 void Resumption::KeepSegment(const std::string& name, std::uint64_t bytes, std::uint64_t size,
@@ -663,9 +670,6 @@ void Resumption::ReadPlaylist() {
     point_.targetDuration =
         at == std::string::npos ? 1 : static_cast<unsigned int>(std::strtoul(text.c_str() + at + target.size(), nullptr, 10));
     point_.independent = text.find("#EXT-X-INDEPENDENT-SEGMENTS\n") != std::string::npos;
-    if (point_.independent && options_.rules.keepRasl)
-        throw WriteError("index.m3u8 in '" + directory_ +
-                         "' claims independent segments, which --keep-rasl would break; resume without it");
     if (options_.liveSegments > 0)
         point_.live.reset(new mp4::LivePlaylist(point_.targetDuration, point_.independent, options_.liveSegments));
     mp4::PlaylistSegment entry;
@@ -708,7 +712,7 @@ void Resumption::ReadPlaylist() {
     // player that read the playlist already knows it.
     if (!missing.empty())
         messages_.Say("index.m3u8 names " + Listed(missing) +
-                      ", not in OUTDIR (removed by someone else?); the playlist keeps naming them");
+                      ", not in OUTDIR (removed by someone else?); its entries are kept");
 }
 
 void Resumption::ReadMaster() {

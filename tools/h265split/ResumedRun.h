@@ -53,7 +53,8 @@ struct ResumePoint {
 // #EXT-X-ENDLIST too), and a complete segment that they do not list yet (the
 // run stopped between writing the segment and its entry) is added to them.
 // Throws WriteError, also for an OUTDIR of another --format or, for fmp4,
-// --keep-rasl where the earlier run claimed independent segments.
+// --keep-rasl where the earlier run claimed independent segments: refused
+// before anything in OUTDIR changes.
 ResumePoint ResumeEarlierRun(const std::string& directory, const Options& options, Messages& messages);
 
 } // namespace h265split

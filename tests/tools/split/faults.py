@@ -717,6 +717,102 @@ def crash_resume():
     print("%d crashes, at calls of kinds %s" % (crashes, " ".join(sorted(kinds_seen))))
 
 
+def resume():
+    # --resume after what a crash or a power cut leaves, made by hand: each
+    # row runs the tool, damages OUTDIR, resumes and says what must come of
+    # it. A torn row must keep every whole picture and list it (check_resumed).
+    if not shutil.which("ffmpeg"):
+        print("SKIPPED: ffmpeg is not installed")
+        sys.exit(77)
+    small, generated = stream("x265_192x128_open_gop_cra.hevc"), generated_source()
+    outdir = os.path.join(work, "out")
+    path = lambda name: os.path.join(outdir, name)
+    read = lambda name: open(path(name), "rb").read()
+
+    def write(name, data, mode="wb"):
+        open(path(name), mode).write(data)
+
+    def tear_raw():
+        # The last segment cut inside its last access unit, before its
+        # entries were written; index.csv and index.json end inside an entry.
+        whole = read("seg-00002.265")
+        os.remove(path("seg-00002.265"))
+        write("seg-00002.265.tmp", whole[:-10])
+        lines = read("index.csv").splitlines(True)
+        write("index.csv", b"".join(lines[:-1]) + lines[-1][:20])
+        json_text = read("index.json")
+        write("index.json", json_text[:json_text.rindex(b",\n")] + b",\n  {\"file\": \"seg-0")
+        pictures = int(lines[-1].split(b",")[3])
+
+        def kept():
+            # A prefix of the segment that ends where a NAL unit starts and
+            # holds every picture but the cut one, as its index.csv entry says.
+            got = read("seg-00002.265")
+            entry = read("index.csv").decode().splitlines()[3].split(",")
+            frames = subprocess.run(["ffmpeg", "-v", "error", "-i", path("seg-00002.265"), "-f", "framemd5", "-"],
+                                    capture_output=True, text=True).stdout
+            expect(whole.startswith(got) and whole[len(got):].lstrip(b"\0").startswith(b"\1") and
+                   sum(1 for l in frames.splitlines() if not l.startswith("#")) == pictures - 1 and
+                   entry[:4] == ["seg-00002.265", "", str(len(got)), str(pictures - 1)],
+                   "kept %d of %d bytes; entry %s" % (len(got), len(whole), entry))
+        return kept
+
+    def tear_fmp4():
+        # seg-00001.m4s cut inside its second fragment, before it was named;
+        # seg-00002.m4s never made; index.m3u8 ends inside an entry; copies
+        # of playlists being written are left.
+        whole = read("seg-00001.m4s")
+        for name in ("seg-00001.m4s", "seg-00002.m4s"):
+            os.remove(path(name))
+        mdats = [e for t, _, e in top_boxes(whole) if t == "mdat"]
+        expect(len(mdats) == 2, "%d fragments" % len(mdats))
+        write("seg-00001.m4s.tmp", whole[:mdats[1] - 100])
+        text = read("index.m3u8")
+        write("index.m3u8", text[:text.index(b"seg-00001.m4s")] + b"seg-0")
+        write("index.csv", b"".join(read("index.csv").splitlines(True)[:2]))
+        for name in ("live.m3u8.tmp", "master.m3u8.tmp", "init-00009.mp4.tmp"):
+            write(name, b"#EXTM3U\n")
+        return lambda: expect(read("seg-00001.m4s") == whole[:mdats[0]], "the kept fragment")
+
+    def remove_named():
+        os.remove(path("seg-00001.m4s"))
+
+    fmp4 = ["--frames", "50", "--format", "fmp4", "--live", "2"]
+    # (input, first run, damage, resumed run, exit status, message, whether check_resumed holds)
+    rows = [(small, None, None, ["--frames", "1", "--resume"], 0, "", False),
+            (small, ["--frames", "1"], None, ["--frames", "1"], 1, "use another OUTDIR", False),
+            (small, ["--frames", "1"], None, ["--resume", "--format", "fmp4"], 1,
+             "holds a recording in --format raw; --resume goes on with it only in that format", False),
+            (small, ["--format", "fmp4"], None, ["--format", "fmp4", "--keep-rasl", "--resume"], 1,
+             "claims independent segments", False),
+            (small, ["--frames", "1", "--json"], tear_raw, ["--frames", "1", "--json", "--resume"], 0,
+             "kept seg-00002.265.tmp, cut by an earlier run, as seg-00002.265 (the ", True),
+            (generated, fmp4, tear_fmp4, fmp4 + ["--resume"], 0,
+             "kept seg-00001.m4s.tmp, cut by an earlier run, as seg-00001.m4s (the ", True),
+            (generated, fmp4, remove_named, fmp4 + ["--resume"], 0, "index.m3u8 names seg-00001.m4s, not in OUTDIR",
+             False)]
+    for data, first, damage, resumed, status, message, holds in rows:
+        shutil.rmtree(outdir, ignore_errors=True)
+        os.mkdir(outdir)
+        check = None
+        if first:
+            code, err, _ = run(first, data, outdir)
+            expect(code == 0, "%s: exit %d: %s" % (first, code, err))
+        if damage:
+            check = damage()
+        before = crash_snapshot(outdir)
+        everything = {n: read(n) for n in os.listdir(outdir)}
+        code, err, _ = run(resumed, data, outdir)
+        expect(code == status and message in err, "%s after %s: exit %d: %s" % (resumed, first, code, err))
+        if code != 0:
+            expect({n: read(n) for n in os.listdir(outdir)} == everything, "%s: OUTDIR changed" % resumed)
+        if holds:
+            check_resumed(outdir, resumed, before, " ".join(resumed))
+            check()
+        if damage is remove_named:
+            expect("seg-00001.m4s" in [u for u, _ in m3u8_entries(path("index.m3u8"))[0]], "the entry was dropped")
+
+
 def usage():
     cases = [(["--format", "avi", "in", "out"], 2, "invalid value 'avi' for --format (raw, fmp4 or mp4)"),(["--help"], 0, ""), (["--frames", "0", "in", "out"], 2, "invalid value '0' for --frames"),
              (["--seconds", "x", "in", "out"], 2, "invalid value 'x' for --seconds"), (["in"], 2, "INPUT and OUTDIR"),
