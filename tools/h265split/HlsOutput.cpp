@@ -183,6 +183,15 @@ void HlsOutput::ContinueEarlierRun(const ResumePoint& earlier) {
 
 void HlsOutput::Finish() {
     track_.ReportLatePictures();
+    if (playlist_ && !track_.started()) {
+        // Resumed without a segment of this run: the earlier run's segments
+        // are all there is, and the playlists end with them; master.m3u8
+        // stays as it was.
+        store_.Append("index.m3u8", mp4::MediaPlaylist::EndText());
+        if (live_)
+            store_.Replace("live.m3u8", live_->Text(true));
+        return;
+    }
     if (playlist_)
         WritePlaylists(true);
 }

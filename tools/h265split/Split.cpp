@@ -84,9 +84,9 @@ public:
           wallClock_(MakeWallClock(options, messages_)),
           output_(makeOutput(options, pictures_, wallClock_, messages_, context)),
           segmenter_(options.directory, options.rules, options.json, pictures_, *output_, wallClock_, messages_),
-          reader_(input.fd()) {
+          reader_(input.fd()), resumed_(options.resumePoint.resumed) {
         reader_.StopWhen(stop);
-        if (options.resumePoint.resumed)
+        if (resumed_)
             segmenter_.ContinueAfter(options.resumePoint.nextNumber, options.resumePoint.endSeconds);
     }
 
@@ -123,6 +123,7 @@ private:
     bool pendingSkip_ = false;
     std::uint64_t pendingOffset_ = 0;
     std::uint64_t pendingSize_ = 0;
+    bool resumed_; // going on with an earlier run's recording
 };
 
 void Walk::NoteSkip(const NalUnitView& unit) {
@@ -254,7 +255,9 @@ void Walk::Finish(bool stopped) {
         }
     }
     segmenter_.Finish();
-    if (segmenter_.segments() > 0)
+    // A resumed run ends the earlier run's playlists even without a segment
+    // of its own: the recording stops here.
+    if (segmenter_.segments() > 0 || resumed_)
         output_->Finish();
     if (segmenter_.skippedBytes() > 0 && segmenter_.segments() > 0)
         messages_.Say("skipped " + h265tools::CountedNoun(segmenter_.skippedPictures(), "picture", "pictures") + " (" +
