@@ -275,6 +275,9 @@ struct Fragments {
     std::uint32_t timescale = 0; // of the moov
     std::uint64_t wholeBytes = 0; // up to the end of the last whole fragment
     std::uint64_t fragments = 0;
+    // The mfhd sequence_number (8.8.5) of the first fragment: 1 where a
+    // run's timeline starts (Mp4Track::NewTimeline), at its first segment.
+    std::uint64_t firstSequenceNumber = 0;
     Presentation shown; // of the whole fragments
     std::uint64_t size = 0;
     std::uint64_t ticks() const { return shown.any ? static_cast<std::uint64_t>(shown.end - shown.first) : 0; }
@@ -323,6 +326,10 @@ Fragments WalkFragments(const std::string& path) {
         } else if (box.type == "moof") {
             fragment = walk.shown;
             CountFragment(content.data(), content.size(), fragment);
+            Box mfhd;
+            if (walk.fragments == 0 && Child(content.data(), 0, content.size(), "mfhd", mfhd) &&
+                mfhd.end - mfhd.body >= 8)
+                walk.firstSequenceNumber = Be(content.data() + mfhd.body + 4, 4);
             inFragment = true;
             continue;
         } else if (box.type == "mdat" && inFragment) {
@@ -829,6 +836,9 @@ void Resumption::CompletePlaylist() {
             point_.initName = Exists(PathOf(own)) ? own : "init.mp4";
         }
         entry.initUri = point_.initName;
+        // The first segment of a run (a resumed one too) after segments of
+        // an earlier run: the input starts again there.
+        entry.discontinuity = point_.playlistSegments > 0 && WalkFragments(PathOf(entry.uri)).firstSequenceNumber == 1;
         if (!playlist) {
             if (!point_.havePlaylist) {
                 point_.targetDuration = std::max(1u, static_cast<unsigned int>(std::ceil(options_.rules.seconds)));

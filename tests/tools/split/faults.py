@@ -610,7 +610,7 @@ def first_tfdt(path):
     return int.from_bytes(data[at + 8:at + 16], "big")
 
 
-def check_resumed(outdir, args, before, what):
+def check_resumed(outdir, args, before, what, twice=False):
     """What a resumed run must leave: every file the crashed run left under
     its final name, byte for byte; no temporary file; every segment listed
     once, in order, in index.csv (index.json) and index.m3u8, which name no
@@ -646,7 +646,9 @@ def check_resumed(outdir, args, before, what):
         # crashed run's segments.
         old = len(segs) - len(new)
         cuts = [i for i, (_, tags) in enumerate(entries) if "#EXT-X-DISCONTINUITY" in tags]
-        expect(cuts == ([old] if old else []), "%s: discontinuities before %s, %d old segments" % (what, cuts, old))
+        # A resumed run killed in turn adds its own.
+        expect(cuts == ([old] if old else []) or (twice and len(cuts) <= 2 and (cuts[0] == old if old else True)),
+               "%s: discontinuities before %s, %d old segments" % (what, cuts, old))
         times = [first_tfdt(os.path.join(outdir, u)) for u in uris]
         expect(times == sorted(set(times)), "%s: baseMediaDecodeTime %s" % (what, times))
         if "--live" in args:
@@ -675,7 +677,8 @@ def crash_resume():
     # (write_failure_shim.cpp), then run again with --resume on the whole
     # input: what the crash left is kept and the recording goes on
     # (check_resumed). A segment of 50 pictures holds two movie fragments,
-    # so a crash can leave a media segment with one whole fragment.
+    # so a crash can leave a media segment with one whole fragment. Some
+    # resumed runs are killed in turn, and resumed again.
     if not shim or not shutil.which("ffmpeg"):
         print("SKIPPED: needs the write failure shim and ffmpeg")
         sys.exit(77)
@@ -714,6 +717,21 @@ def crash_resume():
             expect(status == 0, "%s: resumed: exit %d: %s" % (what, status, err))
             check_resumed(outdir, args, before, what)
             crashes += 1
+            if args is not configs[0][1] or k % 6 != 1:
+                continue
+            # The resumed run killed in turn, while it repairs and as it
+            # writes its first segment; a third run goes on.
+            for j in range(1, 9):
+                shutil.rmtree(outdir, ignore_errors=True)
+                run(args, data, outdir, env=crash_env(H265_CRASH_AT=k))
+                status, err, _ = run(args + ["--resume"], data, outdir, env=crash_env(H265_CRASH_AT=j))
+                if status == 0:
+                    break
+                expect(status == -signal.SIGKILL, "%s, resumed and killed at %d: exit %d: %s" % (what, j, status, err))
+                status, err, _ = run(args + ["--resume"], data, outdir)
+                expect(status == 0, "%s, resumed and killed at %d: exit %d: %s" % (what, j, status, err))
+                check_resumed(outdir, args, before, "%s, resumed and killed at %d" % (what, j), twice=True)
+                crashes += 1
     print("%d crashes, at calls of kinds %s" % (crashes, " ".join(sorted(kinds_seen))))
 
 
