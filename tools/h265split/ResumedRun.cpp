@@ -448,6 +448,9 @@ private:
     void ReadMaster();
     // The index entry of a complete segment file that no entry names.
     SegmentRecord Recovered(const std::string& name, double start);
+    // Adds the entry to index.csv, to index.json, made when missing.
+    void AppendCsv(const SegmentRecord& record);
+    void AppendJson(const SegmentRecord& record);
     void CompleteIndex();
     void CompletePlaylist();
     void NoteEntry(const mp4::PlaylistSegment& entry);
@@ -525,9 +528,11 @@ void Resumption::RepairTemporaries(const std::vector<std::string>& names) {
             continue;
         const std::string written = name.substr(0, name.size() - kTemporary.size());
         if (written == "index.m3u8" || written == "master.m3u8" || written == "live.m3u8" ||
-            written == "init.mp4" || NumberOf(written, "init-", ".mp4", number)) {
-            // A copy being written in one step (OutputDirectory::Replace):
-            // the file it replaces, or none, is what was named.
+            written == "init.mp4" || NumberOf(written, "init-", ".mp4", number) || written == "index.csv" ||
+            written == "index.json") {
+            // A copy being written in one step (OutputDirectory::Replace; an
+            // index made by a resumed run): the file it replaces, or none,
+            // is what was named.
             Remove(directory_, name);
             messages_.Say("removed " + name + ", an incomplete copy an earlier run was writing");
         } else if (NumberOf(written, "rec-", ".mp4", number)) {
@@ -773,6 +778,29 @@ SegmentRecord Resumption::Recovered(const std::string& name, double start) {
     return record;
 }
 
+void Resumption::AppendCsv(const SegmentRecord& record) {
+    if (!csvExists_)
+        OutputDirectory(directory_).Replace("index.csv", kCsvHeader);
+    csvExists_ = true;
+    AppendFlushed(PathOf("index.csv"), CsvLine(record));
+}
+
+void Resumption::AppendJson(const SegmentRecord& record) {
+    const std::string entry = JsonObject(record) + "\n]\n";
+    if (!jsonExists_) {
+        OutputDirectory(directory_).Replace("index.json", "[\n" + entry);
+        jsonExists_ = true;
+        return;
+    }
+    // The entry takes the place of the closing "\n]\n" (RepairJson ended
+    // the array so); cut short here, the next run cuts it back again.
+    struct stat status;
+    if (::stat(PathOf("index.json").c_str(), &status) != 0 || status.st_size < 3)
+        ThrowWriteError("read", PathOf("index.json"));
+    CutBack(PathOf("index.json"), static_cast<std::uint64_t>(status.st_size) - 3);
+    AppendFlushed(PathOf("index.json"), ",\n" + entry);
+}
+
 void Resumption::CompleteIndex() {
     // Entries are written in the order of the segments: those after the
     // last one each file names are what a crash kept from it. index.json
@@ -790,23 +818,22 @@ void Resumption::CompleteIndex() {
             jsonAny = true;
         }
     const bool json = options_.json;
-    SegmentIndex index(directory_, json);
-    index.Continue();
     if (json && !jsonExists_)
         jsonAny = false;
     // index.csv entries that index.json lacks.
     if (json)
-        for (const SegmentRecord& r : csv_) {
+        for (const SegmentRecord& r : csv_)
             if (SegmentNumber(r.file, number) && (!jsonAny || number > jsonAfter))
-                index.AddTo(r, false, true);
-        }
+                AppendJson(r);
     double end = csv_.empty() ? 0 : csv_.back().startTime + csv_.back().duration;
     for (const auto& segment : segments_) {
         if (csvAny && segment.first <= csvAfter)
             continue;
         const SegmentRecord r = Recovered(segment.second, end);
         end = r.startTime + r.duration;
-        index.AddTo(r, true, json && (!jsonAny || segment.first > jsonAfter));
+        AppendCsv(r);
+        if (json && (!jsonAny || segment.first > jsonAfter))
+            AppendJson(r);
         csv_.push_back(r);
         recovered_[segment.first] = r;
         messages_.Say("index.csv: " + r.file + ", complete but not listed when an earlier run stopped, added");

@@ -12,13 +12,9 @@
 
 namespace h265split {
 
-namespace {
-
 const char kCsvHeader[] = "file,first_byte_offset,bytes,pictures,i_pictures,p_pictures,b_pictures,coded_width,"
                           "coded_height,display_width,display_height,key_nal_type,parameter_sets_inserted,"
                           "rasl_dropped,start_time,duration,utc\n";
-
-} // namespace
 
 std::string CsvLine(const SegmentRecord& r) {
     using std::to_string;
@@ -72,20 +68,12 @@ SegmentIndex::~SegmentIndex() {
 void SegmentIndex::Add(const SegmentRecord& record) {
     if (!enabled_)
         return;
-    AddCsv(record);
-    AddJson(record);
-}
-
-void SegmentIndex::AddCsv(const SegmentRecord& record) {
     if (csv_ < 0) {
         csv_ = CreateFile(csvPath_);
         WriteAll(csv_, kCsvHeader, sizeof kCsvHeader - 1, csvPath_);
     }
     const std::string line = CsvLine(record);
     WriteAll(csv_, line.data(), line.size(), csvPath_);
-}
-
-void SegmentIndex::AddJson(const SegmentRecord& record) {
     if (jsonPath_.empty())
         return;
     // The document stays a complete JSON array after every entry: a new one
@@ -120,15 +108,6 @@ void SegmentIndex::Continue() {
     json_ = ::open(jsonPath_.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
     if (json_ < 0 && errno != ENOENT)
         ThrowWriteError("open to append to", jsonPath_);
-}
-
-void SegmentIndex::AddTo(const SegmentRecord& record, bool csv, bool json) {
-    if (!enabled_)
-        return;
-    if (csv)
-        AddCsv(record);
-    if (json)
-        AddJson(record);
 }
 
 } // namespace h265split

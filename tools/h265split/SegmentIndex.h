@@ -38,7 +38,9 @@ struct SegmentRecord {
     bool recovered = false;
 };
 
-// The entry of the segment in index.csv and in index.json.
+// The head line of index.csv, and the entry of the segment in index.csv and
+// in index.json.
+extern const char kCsvHeader[];
 std::string CsvLine(const SegmentRecord& record);
 std::string JsonObject(const SegmentRecord& record);
 
@@ -56,14 +58,7 @@ public:
     // A resumed run: the files that an earlier run left, repaired to end
     // with a whole entry (ResumedRun), are added to rather than made.
     void Continue();
-    // Adds the entry to index.csv or to index.json only (a resumed run
-    // completes the index of a crashed one). Throws WriteError.
-    void AddTo(const SegmentRecord& record, bool csv, bool json);
-
 private:
-    void AddCsv(const SegmentRecord& record);
-    void AddJson(const SegmentRecord& record);
-
     std::string csvPath_;
     std::string jsonPath_; // empty without --json
     int csv_ = -1;
