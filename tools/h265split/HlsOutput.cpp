@@ -177,7 +177,8 @@ void HlsOutput::ContinueEarlierRun(const ResumePoint& earlier) {
     initName_ = earlier.initName;
     codecs_ = earlier.codecs;
     maxBitsPerSecond_ = earlier.bandwidth;
-    totalBytes_ = static_cast<std::uint64_t>(static_cast<double>(earlier.averageBandwidth) * earlier.playlistSeconds / 8);
+    totalBytes_ =
+        static_cast<std::uint64_t>(static_cast<double>(earlier.averageBandwidth) * earlier.playlistSeconds / 8);
     store_.ContinueAppending("index.m3u8");
 }
 

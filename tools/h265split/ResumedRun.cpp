@@ -146,7 +146,7 @@ struct Box {
 };
 
 bool BoxAt(const unsigned char* p, std::uint64_t size, std::uint64_t at, Box& box) {
-    if (size - at < 8 || at > size)
+    if (at > size || size - at < 8)
         return false;
     std::uint64_t length = Be(p + at, 4);
     box.type.assign(p + at + 4, p + at + 8);
@@ -189,6 +189,8 @@ std::uint32_t TimescaleOf(const unsigned char* p, std::uint64_t begin, std::uint
 // else its tfhd's default_sample_duration (8.8.7), and composition offsets.
 // A fragment cut from its successors may show a picture after the last
 // decode time: what it covers is where the next picture may be shown.
+const std::int64_t kTimeMask = (std::int64_t(1) << 52) - 1;
+
 struct Presentation {
     std::uint64_t samples = 0;
     bool any = false;
@@ -211,7 +213,8 @@ void CountFragment(const unsigned char* p, std::uint64_t size, Presentation& sho
             const std::uint32_t flags = static_cast<std::uint32_t>(Be(p + box.body + 1, 3));
             if (box.type == "tfdt") {
                 if (box.end - box.body >= (version1 ? 12u : 8u))
-                    decodeTime = static_cast<std::int64_t>(Be(p + box.body + 4, version1 ? 8 : 4) & INT64_MAX);
+                    // Bounded far from overflow whatever a damaged box says.
+                    decodeTime = static_cast<std::int64_t>(Be(p + box.body + 4, version1 ? 8 : 4) & kTimeMask);
                 continue;
             }
             if (box.type == "tfhd") {
@@ -224,7 +227,22 @@ void CountFragment(const unsigned char* p, std::uint64_t size, Presentation& sho
                 continue;
             const std::uint64_t count = Be(p + box.body + 4, 4);
             std::uint64_t field = box.body + 8 + ((flags & 0x1) ? 4 : 0) + ((flags & 0x4) ? 4 : 0);
-            for (std::uint64_t i = 0; i < count; ++i) {
+            const std::uint64_t each = 4 * (((flags >> 8) & 1) + ((flags >> 9) & 1) + ((flags >> 10) & 1) +
+                                            ((flags >> 11) & 1));
+            if (each == 0 || field > box.end) {
+                // No per-sample fields: the samples follow each other.
+                const std::uint64_t samples = field > box.end ? 0 : count;
+                if (samples > 0) {
+                    const std::int64_t end =
+                        decodeTime + static_cast<std::int64_t>(samples * defaultDuration & kTimeMask);
+                    shown.first = shown.any ? std::min(shown.first, decodeTime) : decodeTime;
+                    shown.end = shown.any ? std::max(shown.end, end) : end;
+                    shown.any = true;
+                    shown.samples += samples;
+                }
+                continue;
+            }
+            for (std::uint64_t i = 0; i < count && field + each <= box.end; ++i) {
                 std::int64_t duration = static_cast<std::int64_t>(defaultDuration);
                 std::int64_t offset = 0;
                 if (flags & 0x100) {
@@ -679,8 +697,9 @@ void Resumption::ReadPlaylist() {
     point_.havePlaylist = true;
     const std::string target = "#EXT-X-TARGETDURATION:";
     const std::size_t at = text.find(target);
-    point_.targetDuration =
-        at == std::string::npos ? 1 : static_cast<unsigned int>(std::strtoul(text.c_str() + at + target.size(), nullptr, 10));
+    point_.targetDuration = at == std::string::npos ? 1
+                                                    : static_cast<unsigned int>(
+                                                          std::strtoul(text.c_str() + at + target.size(), nullptr, 10));
     point_.independent = text.find("#EXT-X-INDEPENDENT-SEGMENTS\n") != std::string::npos;
     if (options_.liveSegments > 0)
         point_.live.reset(new mp4::LivePlaylist(point_.targetDuration, point_.independent, options_.liveSegments));
@@ -838,7 +857,8 @@ void Resumption::CompleteIndex() {
         recovered_[segment.first] = r;
         messages_.Say("index.csv: " + r.file + ", complete but not listed when an earlier run stopped, added");
     }
-    point_.endSeconds = end;
+    // A damaged entry's time cannot throw the new run's times out of range.
+    point_.endSeconds = end >= 0 && end < 1e9 ? end : 0;
 }
 
 void Resumption::CompletePlaylist() {
