@@ -165,6 +165,15 @@ bool DirectoryStore::Remove(const std::string& name) {
     return true;
 }
 
+bool DirectoryStore::ContinueAppending(const std::string& name) {
+    if (appended_.find(name) != appended_.end())
+        return true;
+    if (!directory_.Exists(name))
+        return false;
+    appended_[name] = Appended{directory_.OpenForAppend(name), directory_.SizeOf(name)};
+    return true;
+}
+
 DirectoryStore::~DirectoryStore() {
     for (const auto& file : appended_)
         ::close(file.second.fd);

@@ -55,6 +55,13 @@ public:
     // WriteError.
     virtual void Append(const std::string& name, const std::string& content, std::size_t replacingLast) = 0;
     void Append(const std::string& name, const std::string& content) { Append(name, content, 0); }
+    // NAME, which an earlier run made, is appended to by the first Append
+    // too (a resumed run); false when there is no NAME, which the first
+    // Append then makes. Throws WriteError.
+    virtual bool ContinueAppending(const std::string& name) {
+        (void)name;
+        return false;
+    }
     // No more is appended to NAME (a closed playlist): what it holds open goes.
     virtual void EndAppend(const std::string& name) { (void)name; }
     // Removes the complete file NAME; false when it could not (errno set).
@@ -77,6 +84,7 @@ public:
     void Replace(const std::string& name, const std::string& content) override;
     using FileStore::Append;
     void Append(const std::string& name, const std::string& content, std::size_t replacingLast) override;
+    bool ContinueAppending(const std::string& name) override;
     void EndAppend(const std::string& name) override;
     bool Remove(const std::string& name) override;
     std::uint64_t Usage() const override { return usage_; }

@@ -24,9 +24,14 @@ public:
             output_.reset(new RawSegmentOutput(*store_));
             break;
         case OutputFormat::kHls:
-            output_.reset(new HlsOutput(*store_, archive_, options.rules, options.liveSegments, pictures, wallClock,
-                                        messages));
+        {
+            std::unique_ptr<HlsOutput> hls(new HlsOutput(*store_, archive_, options.rules, options.liveSegments,
+                                                         pictures, wallClock, messages));
+            if (options.resumePoint.resumed)
+                hls->ContinueEarlierRun(options.resumePoint);
+            output_.reset(hls.release());
             break;
+        }
         case OutputFormat::kMp4:
             output_.reset(new Mp4FileOutput(*store_, pictures, wallClock, messages));
             break;

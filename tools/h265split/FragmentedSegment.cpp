@@ -96,6 +96,8 @@ void FragmentedSegment::TakeFragment(const std::vector<mp4::ByteSpan>& pieces, s
         pieces_.push_back(iovec{const_cast<unsigned char*>(piece.data), piece.size});
         bytes += piece.size;
     }
+    if (prepare_ && completeBytes_ == 0)
+        prepare_();
     file_->WriteGathered(pieces_.data(), pieces_.size());
     bytes_ += bytes;
     if (oneFile_)
@@ -107,6 +109,8 @@ void FragmentedSegment::TakeFragment(const std::vector<mp4::ByteSpan>& pieces, s
 void FragmentedSegment::Commit(const SegmentSpan& span) {
     track_.clock().Flush();
     track_.fragmenter().Flush();
+    if (prepare_)
+        prepare_();
     file_->Commit();
     done_ = true;
     if (committed_)

@@ -28,6 +28,10 @@ public:
     FragmentedSegment(Mp4Track& track, FileStore& store, const std::string& name, bool oneFile,
                       Messages& messages, Committed committed);
     ~FragmentedSegment() override;
+    // Called before the first fragment is written and again before the file
+    // is flushed and named: what a player needs to play the segment (a new
+    // init segment) is on the disk before any of it is, also after a crash.
+    void BeforeWriting(std::function<void()> prepare) { prepare_ = std::move(prepare); }
 
     void Write(const unsigned char* data, std::size_t size) override;
     void WriteUnit(const AccessUnit& au, const UnitInAccessUnit& unit) override;
@@ -51,6 +55,7 @@ private:
     bool oneFile_;
     Messages& messages_;
     Committed committed_;
+    std::function<void()> prepare_;
     std::unique_ptr<FileStore::File> file_;
     std::uint64_t bytes_ = 0;
     std::uint64_t completeBytes_ = 0;    // up to the end of the last fragment written

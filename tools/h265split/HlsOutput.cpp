@@ -26,12 +26,21 @@ HlsOutput::HlsOutput(FileStore& store, Archive& archive, const SegmentRules& rul
 
 std::unique_ptr<SegmentSink> HlsOutput::Open(unsigned int number, const AccessUnit& key) {
     mp4::VideoTrackFormat format = track_.Describe(key);
-    if (!track_.started())
+    const bool first = !track_.started();
+    std::int64_t startMillis = 0;
+    if (first) {
         track_.NewTimeline(); // one timeline for the whole recording
-    // Media time 0 is the recording's start, whose UTC time follows the
-    // clock's anchor (a live one may be set again at a key picture).
-    if (wallClock_.known() && number == 0)
-        track_.fragmenter().SetUtcReference(format.timescale, [this] { return wallClock_.At(0); });
+        // A resumed recording's media times go on from the earlier run's end.
+        const std::uint64_t startTicks = static_cast<std::uint64_t>(std::llround(timelineStart_ * format.timescale));
+        track_.clock().StartAt(startTicks);
+        startMillis = static_cast<std::int64_t>(startTicks * 1000 / format.timescale);
+    }
+    // Media time 0 is the recording's start (this run's, less the earlier
+    // run's time before it), whose UTC time follows the clock's anchor (a
+    // live one may be set again at a key picture).
+    if (wallClock_.known() && first)
+        track_.fragmenter().SetUtcReference(format.timescale,
+                                            [this, startMillis] { return wallClock_.At(0) - startMillis; });
     // Players that read one HLS stream through a single MP4 reader (ffmpeg,
     // GStreamer's playbin) keep the first init segment's parameter sets
     // after a new #EXT-X-MAP. From the first change on, segments carry
@@ -45,9 +54,30 @@ std::unique_ptr<SegmentSink> HlsOutput::Open(unsigned int number, const AccessUn
         Mp4Track::CarryInBand(format);
     track_.SetEntry(format);
     segmentNumber_ = number;
-    return std::unique_ptr<SegmentSink>(new FragmentedSegment(
+    std::unique_ptr<FragmentedSegment> segment(new FragmentedSegment(
         track_, store_, Numbered("seg-%05u.m4s", number), false, messages_,
         [this](const std::string& name, std::uint64_t bytes, const SegmentSpan& span) { Committed(name, bytes, span); }));
+    segment->BeforeWriting([this] { WriteInit(); });
+    return std::unique_ptr<SegmentSink>(segment.release());
+}
+
+void HlsOutput::WriteInit() {
+    // The init segment is written with the first segment that needs it,
+    // before that segment's first fragment and again, when its sample entry
+    // changed (a parameter set carried in band), before it has its name:
+    // after a crash or a power cut no fragment is there without its init
+    // segment.
+    format_ = track_.entry(); // the same as the last init segment's when that is not new
+    if (track_.entryInit() == init_)
+        return;
+    init_ = track_.entryInit();
+    if (!newInit_)
+        initName_ = initName_.empty() ? "init.mp4" : Numbered("init-%05u.mp4", segmentNumber_);
+    newInit_ = true;
+    store_.Replace(initName_, std::string(init_.begin(), init_.end()));
+    const std::string codec = mp4::HevcCodecString(format_.sampleEntry, format_.config);
+    if (("," + codecs_ + ",").find("," + codec + ",") == std::string::npos)
+        codecs_ += (codecs_.empty() ? "" : ",") + codec;
 }
 
 void HlsOutput::Committed(const std::string& name, std::uint64_t bytes, const SegmentSpan& span) {
@@ -67,19 +97,11 @@ void HlsOutput::Committed(const std::string& name, std::uint64_t bytes, const Se
             live_.reset(new mp4::LivePlaylist(targetDuration_, !rules_.keepRasl, liveSegments_));
     }
     FollowChapter();
-    // The init segment is written with the first segment that needs it, when
-    // that segment's sample entry is known.
     mp4::PlaylistSegment segment;
-    segment.newInit = track_.entryInit() != init_;
-    if (segment.newInit) {
-        init_ = track_.entryInit();
-        format_ = track_.entry();
-        initName_ = initName_.empty() ? "init.mp4" : Numbered("init-%05u.mp4", segmentNumber_);
-        store_.Replace(initName_, std::string(init_.begin(), init_.end()));
-        const std::string codec = mp4::HevcCodecString(format_.sampleEntry, format_.config);
-        if (("," + codecs_ + ",").find("," + codec + ",") == std::string::npos)
-            codecs_ += (codecs_.empty() ? "" : ",") + codec;
-    }
+    segment.newInit = newInit_;
+    newInit_ = false;
+    segment.discontinuity = discontinuity_;
+    discontinuity_ = false;
     segment.uri = name;
     segment.seconds = span.seconds;
     segment.initUri = initName_;
@@ -159,8 +181,38 @@ void HlsOutput::WritePlaylists(bool ended) {
     }
 }
 
+void HlsOutput::ContinueEarlierRun(const ResumePoint& earlier) {
+    timelineStart_ = earlier.endSeconds;
+    if (!earlier.havePlaylist)
+        return; // nothing named yet: the first segment starts the playlists
+    discontinuity_ = true;
+    targetDuration_ = earlier.targetDuration;
+    playlistName_ = archive_.playlist();
+    playlist_.reset(new mp4::MediaPlaylist(earlier.targetDuration, earlier.independent));
+    playlist_->ContinueAfter(earlier.playlistSegments);
+    totalSeconds_ = earlier.playlistSeconds;
+    if (liveSegments_ > 0 && earlier.live)
+        live_.reset(new mp4::LivePlaylist(*earlier.live));
+    init_ = earlier.init;
+    initName_ = earlier.initName;
+    codecs_ = earlier.codecs;
+    maxBitsPerSecond_ = earlier.bandwidth;
+    totalBytes_ =
+        static_cast<std::uint64_t>(static_cast<double>(earlier.averageBandwidth) * earlier.playlistSeconds / 8);
+    store_.ContinueAppending(playlistName_);
+}
+
 void HlsOutput::Finish() {
     track_.ReportLatePictures();
+    if (playlist_ && !track_.started()) {
+        // Resumed without a segment of this run: the earlier run's segments
+        // are all there is, and the playlists end with them; master.m3u8
+        // stays as it was.
+        store_.Append(playlistName_, mp4::MediaPlaylist::EndText());
+        if (live_)
+            store_.Replace("live.m3u8", live_->Text(true));
+        return;
+    }
     if (playlist_)
         WritePlaylists(true);
 }

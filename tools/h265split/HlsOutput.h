@@ -18,6 +18,7 @@
 #include "FileStore.h"
 #include "HlsPlaylist.h"
 #include "Mp4Track.h"
+#include "ResumedRun.h"
 #include "SegmentSink.h"
 #include "Segmenter.h"
 #include "WallClock.h"
@@ -36,7 +37,14 @@ public:
     bool CanStart(const AccessUnit& key, std::string& why) override { return track_.CanStart(key, why); }
     void Finish() override;
 
+    // Goes on with the recording of an earlier run (--resume): its playlists
+    // grow, the first new segment after #EXT-X-DISCONTINUITY, and media
+    // times run on from its end.
+    void ContinueEarlierRun(const ResumePoint& earlier);
+
 private:
+    // Writes the open segment's init segment when it is new.
+    void WriteInit();
     void Committed(const std::string& name, std::uint64_t bytes, const SegmentSpan& span);
     void WritePlaylists(bool ended);
 
@@ -71,6 +79,9 @@ private:
     std::uint64_t maxBitsPerSecond_ = 0;
     std::uint64_t totalBytes_ = 0;
     bool reportedTarget_ = false;
+    bool newInit_ = false;        // WriteInit wrote one for the segment being written
+    bool discontinuity_ = false;  // the first segment after an earlier run's
+    double timelineStart_ = 0;    // seconds: the earlier run's end
 };
 
 } // namespace h265split

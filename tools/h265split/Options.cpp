@@ -103,6 +103,10 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
             options.json = true;
             continue;
         }
+        if (arg == "--resume") {
+            options.resume = true;
+            continue;
+        }
         if (arg != "--format" && arg != "--frames" && arg != "--seconds" && arg != "--fps" && arg != "--start-time" &&
             arg != "--live" && arg != "--keep-bytes" && arg != "--keep-age") {
             error = h265tools::UnknownOption(arg);
@@ -218,14 +222,16 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
 const char* UsageText() {
     return "Usage: h265split [--frames N | --seconds S] [--fps F] [--keep-rasl] [--json]\n"
            "                 [--format raw|fmp4|mp4] [--live N] [--start-time UTC]\n"
-           "                 [--keep-bytes SIZE] [--keep-age TIME] INPUT|- OUTDIR\n"
+           "                 [--keep-bytes SIZE] [--keep-age TIME] [--resume]\n"
+           "                 INPUT|- OUTDIR\n"
            "       h265split --help\n";
 }
 
 const char* HelpText() {
     return "Usage: h265split [--frames N | --seconds S] [--fps F] [--keep-rasl] [--json]\n"
            "                 [--format raw|fmp4|mp4] [--live N] [--start-time UTC]\n"
-           "                 [--keep-bytes SIZE] [--keep-age TIME] INPUT|- OUTDIR\n"
+           "                 [--keep-bytes SIZE] [--keep-age TIME] [--resume]\n"
+           "                 INPUT|- OUTDIR\n"
            "       h265split --help\n"
            "\n"
            "Cuts an H.265/HEVC Annex B byte stream (a file, or standard input for '-')\n"
@@ -243,8 +249,8 @@ const char* HelpText() {
            "complete. OUTDIR/index.csv gets a line per segment as it closes, with\n"
            "the presentation time of its first picture and its duration. SIGINT\n"
            "and SIGTERM close the current segment and end the run. An OUTDIR that\n"
-           "holds files of an earlier run is refused; a recording a crash left there\n"
-           "as rec-NNNNN.mp4.tmp is first kept under a name that plays.\n"
+           "holds files of an earlier run is refused (see --resume); a recording a\n"
+           "crash left there as rec-NNNNN.mp4.tmp is first kept under a name that plays.\n"
            "\n"
            "Options:\n"
            "  --frames N     start a segment at a key picture N or more pictures after\n"
@@ -303,6 +309,27 @@ const char* HelpText() {
            "                 such as 7d): a chapter goes once its end is that long before\n"
            "                 the newest segment's; at least that much is kept, and at\n"
            "                 most a sixteenth of it more. With --keep-bytes, both hold\n"
+           "  --resume       go on with the recording of an earlier run in OUTDIR (a\n"
+           "                 recorder restarted after a crash or a power cut), in the\n"
+           "                 same --format: segment numbers go on after the highest\n"
+           "                 one there, index times after its last segment's end, and\n"
+           "                 the fmp4 media times too. index.m3u8 keeps what it names\n"
+           "                 and its #EXT-X-TARGETDURATION; its #EXT-X-ENDLIST is cut\n"
+           "                 off and the first new segment follows an\n"
+           "                 #EXT-X-DISCONTINUITY, with a new init segment unless the\n"
+           "                 last one is the same. What the crash left is repaired\n"
+           "                 first: index.csv, index.json and index.m3u8 are cut back\n"
+           "                 to their last whole entry; seg-NNNNN.m4s.tmp keeps its\n"
+           "                 whole movie fragments, seg-NNNNN.265.tmp what comes before\n"
+           "                 its last access unit (which may be cut short), under the\n"
+           "                 final name, and is listed (removed when nothing whole is\n"
+           "                 left); a complete segment without its entries is listed.\n"
+           "                 Such an entry in index.csv has empty columns for what only\n"
+           "                 the input tells (offsets, picture types, sizes), and a raw\n"
+           "                 one's duration is counted at the rate of the segment\n"
+           "                 before it. Temporary copies of playlists and init segments\n"
+           "                 are removed. An entry that names a missing file is\n"
+           "                 reported and kept. Without an earlier run: a new one\n"
            "  -h, --help     show this help\n"
            "\n"
            "Exit status:\n"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Archive.h"
+#include "ResumedRun.h"
 #include "Segmenter.h"
 #include "SegmentSink.h"
 
@@ -28,6 +29,10 @@ struct Options {
     std::size_t liveSegments = 0;
     // --keep-bytes, --keep-age: what of the recording is kept.
     RetentionRules retention;
+    // --resume: go on with the recording of an earlier run in OUTDIR, which
+    // is otherwise refused; where it ended, once OUTDIR is repaired.
+    bool resume = false;
+    ResumePoint resumePoint;
 };
 
 enum class Command { kSplit, kHelp, kUsageError };

@@ -108,6 +108,11 @@ void OutputDirectory::CommitName(const std::string& temporary, const std::string
     ThrowWriteError("rename to its final name", PathOf(temporary));
 }
 
+bool OutputDirectory::Exists(const std::string& name) const {
+    struct stat status;
+    return ::fstatat(fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
 std::uint64_t OutputDirectory::SizeOf(const std::string& name) const {
     struct stat status;
     if (::fstatat(fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 || status.st_size < 0)

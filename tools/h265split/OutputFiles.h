@@ -75,6 +75,8 @@ public:
     // What writes in the directory call when the device is full; none by default.
     void SetRoomMaker(RoomMaker room) { room_ = std::move(room); }
     const RoomMaker* room() const { return room_ ? &room_ : nullptr; }
+    // Whether there is a file (or any entry) NAME.
+    bool Exists(const std::string& name) const;
     // The size of NAME, 0 when there is none.
     std::uint64_t SizeOf(const std::string& name) const;
     // Replaces the file's content in one step: written to NAME.tmp, flushed,

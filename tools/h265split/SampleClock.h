@@ -39,6 +39,9 @@ class SampleClock {
 public:
     explicit SampleClock(mp4::Fragmenter& fragmenter) : fragmenter_(fragmenter) {}
 
+    // Before the first picture: the timeline starts at `ticks` (a resumed
+    // recording's times run on from the earlier run's end).
+    void StartAt(std::uint64_t ticks) { decodeTime_ = presentationTime_ = ticks; }
     // A written picture and its sample; `sample` is taken over.
     void Add(mp4::SampleData& sample, const ClockPicture& picture);
     // A picture of the input that is not written but that a decoder of the

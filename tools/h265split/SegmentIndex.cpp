@@ -7,14 +7,15 @@
 
 namespace h265split {
 
-namespace {
-
 const char kCsvHeader[] = "file,first_byte_offset,bytes,pictures,i_pictures,p_pictures,b_pictures,coded_width,"
                           "coded_height,display_width,display_height,key_nal_type,parameter_sets_inserted,"
                           "rasl_dropped,start_time,duration,utc\n";
 
 std::string CsvLine(const SegmentRecord& r) {
     using std::to_string;
+    if (r.recovered)
+        return r.file + ",," + to_string(r.bytes) + "," + to_string(r.pictures) + ",,,,,,,,,,," +
+               h265tools::SecondsText(r.startTime, 6) + "," + h265tools::SecondsText(r.duration, 6) + ",\n";
     return r.file + "," + to_string(r.firstByteOffset) + "," + to_string(r.bytes) + "," + to_string(r.pictures) + "," +
            to_string(r.iPictures) + "," + to_string(r.pPictures) + "," + to_string(r.bPictures) + "," +
            to_string(r.codedWidth) + "," + to_string(r.codedHeight) + "," + to_string(r.displayWidth) + "," +
@@ -27,6 +28,14 @@ std::string CsvLine(const SegmentRecord& r) {
 // The file name is ours ("seg-NNNNN.265") and needs no escaping.
 std::string JsonObject(const SegmentRecord& r) {
     using std::to_string;
+    if (r.recovered)
+        return "  {\"file\": \"" + r.file + "\", \"first_byte_offset\": null, \"bytes\": " + to_string(r.bytes) +
+               ", \"pictures\": " + to_string(r.pictures) +
+               ", \"i_pictures\": null, \"p_pictures\": null, \"b_pictures\": null, \"coded_width\": null, "
+               "\"coded_height\": null, \"display_width\": null, \"display_height\": null, \"key_nal_type\": null, "
+               "\"parameter_sets_inserted\": null, \"rasl_dropped\": null, \"start_time\": " +
+               h265tools::SecondsText(r.startTime, 6) + ", \"duration\": " + h265tools::SecondsText(r.duration, 6) +
+               ", \"utc\": null}";
     return "  {\"file\": \"" + r.file + "\", \"first_byte_offset\": " + to_string(r.firstByteOffset) +
            ", \"bytes\": " + to_string(r.bytes) + ", \"pictures\": " + to_string(r.pictures) +
            ", \"i_pictures\": " + to_string(r.iPictures) + ", \"p_pictures\": " + to_string(r.pPictures) +
@@ -40,7 +49,6 @@ std::string JsonObject(const SegmentRecord& r) {
            ", \"utc\": " + (r.haveUtc ? "\"" + h265tools::UtcText(r.utcMillis) + "\"" : std::string("null")) + "}";
 }
 
-} // namespace
 
 void SegmentIndex::Add(const SegmentRecord& record) {
     if (!store_ || !archive_)
@@ -66,6 +74,17 @@ void SegmentIndex::Add(const SegmentRecord& record) {
     } else {
         store_->Append(json_, ",\n" + JsonObject(record) + "\n]\n", 3);
     }
+}
+
+void SegmentIndex::Continue() {
+    if (!store_ || !archive_)
+        return;
+    // The files an earlier run left, repaired to end with a whole entry, are
+    // added to; one that is not there is made by the first entry.
+    if (store_->ContinueAppending(archive_->csvIndex()))
+        csv_ = archive_->csvIndex();
+    if (!archive_->jsonIndex().empty() && store_->ContinueAppending(archive_->jsonIndex()))
+        json_ = archive_->jsonIndex();
 }
 
 } // namespace h265split

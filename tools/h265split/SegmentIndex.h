@@ -33,7 +33,17 @@ struct SegmentRecord {
     // The UTC time of its first picture, when the recording has a wall clock.
     bool haveUtc = false;
     std::int64_t utcMillis = 0;
+    // Read back from a segment file a crashed run left without its entry:
+    // its file, bytes, pictures and times are known, the input's offsets,
+    // picture types, sizes and key picture are not (empty, or null in JSON).
+    bool recovered = false;
 };
+
+// The head line of index.csv, and the entry of the segment in index.csv and
+// in index.json.
+extern const char kCsvHeader[];
+std::string CsvLine(const SegmentRecord& record);
+std::string JsonObject(const SegmentRecord& record);
 
 class Archive;
 class FileStore;
@@ -47,6 +57,9 @@ public:
     // Throws WriteError.
     void Add(const SegmentRecord& record);
 
+    // A resumed run: the files that an earlier run left, repaired to end
+    // with a whole entry (ResumedRun), are added to rather than made.
+    void Continue();
 private:
     FileStore* store_;
     const Archive* archive_;

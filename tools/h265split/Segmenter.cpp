@@ -140,9 +140,9 @@ void Segmenter::Open(const AccessUnit& au) {
     // picture arrives.
     wallClock_.AtSegmentStart(Seconds(presentedTicks_));
     if (Archive* archive = output_.archive())
-        archive->SegmentStarts(segments_, Seconds(presentedTicks_), wallClock_.known(),
+        archive->SegmentStarts(firstNumber_ + segments_, startSeconds_ + Seconds(presentedTicks_), wallClock_.known(),
                                wallClock_.At(Seconds(presentedTicks_)));
-    file_ = output_.Open(segments_, au);
+    file_ = output_.Open(firstNumber_ + segments_, au);
     record_ = SegmentRecord();
     startTicks_ = presentedTicks_;
     record_.file = file_->name();
@@ -240,6 +240,12 @@ void Segmenter::Write(const AccessUnit& au) {
         ++record_.bPictures;
 }
 
+void Segmenter::ContinueAfter(unsigned int firstNumber, double startSeconds) {
+    firstNumber_ = firstNumber;
+    startSeconds_ = startSeconds;
+    index_.Continue();
+}
+
 void Segmenter::Finish() {
     Settle();
     CloseSegment();
@@ -261,7 +267,7 @@ void Segmenter::CloseSegment() {
     file_->Commit(span);
     lastSegmentEnd_ = presentedTicks_;
     record_.bytes = file_->bytes();
-    record_.startTime = Seconds(startTicks_);
+    record_.startTime = startSeconds_ + Seconds(startTicks_);
     record_.duration = Seconds(presentedTicks_ - startTicks_);
     index_.Add(record_);
     file_.reset();

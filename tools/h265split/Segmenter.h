@@ -54,6 +54,10 @@ public:
     // were when it came.
     void Settle();
 
+    // A resumed run: segments are numbered from `firstNumber` and their
+    // index times run on from `startSeconds`; the index files are added to.
+    void ContinueAfter(unsigned int firstNumber, double startSeconds);
+
     unsigned int segments() const { return segments_; }
     // Pictures and bytes before the first key picture, which no segment holds.
     std::uint64_t skippedPictures() const { return skippedPictures_; }
@@ -108,6 +112,8 @@ private:
     bool raslOfStart_ = false;             // RASL pictures now are those of the segment's CRA or BLA picture
     bool insertPending_ = false;
     unsigned int segments_ = 0;
+    unsigned int firstNumber_ = 0;
+    double startSeconds_ = 0;
     std::uint64_t skippedPictures_ = 0;
     std::uint64_t skippedBytes_ = 0;
     // Ticks (RecordingClock) of the output pictures placed so far, in the

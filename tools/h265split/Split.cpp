@@ -85,8 +85,10 @@ public:
           wallClock_(MakeWallClock(options, messages_)),
           output_(makeOutput(options, pictures_, wallClock_, messages_, context)),
           segmenter_(options.directory, options.rules, pictures_, *output_, wallClock_, messages_),
-          reader_(input.fd()) {
+          reader_(input.fd()), resumed_(options.resumePoint.resumed) {
         reader_.StopWhen(stop);
+        if (resumed_)
+            segmenter_.ContinueAfter(options.resumePoint.nextNumber, options.resumePoint.endSeconds);
     }
 
     SplitResult Run();
@@ -122,6 +124,7 @@ private:
     bool pendingSkip_ = false;
     std::uint64_t pendingOffset_ = 0;
     std::uint64_t pendingSize_ = 0;
+    bool resumed_; // going on with an earlier run's recording
 };
 
 void Walk::NoteSkip(const NalUnitView& unit) {
@@ -257,7 +260,9 @@ void Walk::Finish(bool stopped) {
         }
     }
     segmenter_.Finish();
-    if (segmenter_.segments() > 0)
+    // A resumed run ends the earlier run's playlists even without a segment
+    // of its own: the recording stops here.
+    if (segmenter_.segments() > 0 || resumed_)
         output_->Finish();
     if (const Archive* archive = output_->archive())
         if (!archive->Summary().empty())

@@ -20,6 +20,7 @@
 #include "Messages.h"
 #include "Options.h"
 #include "OutputFiles.h"
+#include "ResumedRun.h"
 #include "Split.h"
 #include "StreamInput.h"
 
@@ -67,8 +68,10 @@ void LockDirectory(const std::string& directory) {
 // Makes OUTDIR when it does not exist; true when it was made here. Refuses a
 // directory that holds the files of an earlier run, whose segments would
 // otherwise mix with this run's, after keeping a recording that run left
-// under its temporary name.
-bool PrepareDirectory(const std::string& directory) {
+// under its temporary name; with --resume, repairs them and notes where that
+// run ended instead.
+bool PrepareDirectory(h265split::Options& options) {
+    const std::string& directory = options.directory;
     bool made = true;
     if (::mkdir(directory.c_str(), 0777) != 0) {
         if (errno != EEXIST)
@@ -80,7 +83,10 @@ bool PrepareDirectory(const std::string& directory) {
     }
     LockDirectory(directory);
     h265split::Messages messages;
-    h265split::RefuseEarlierRun(directory, messages);
+    if (options.resume)
+        options.resumePoint = h265split::ResumeEarlierRun(directory, options, messages);
+    else
+        h265split::RefuseEarlierRun(directory, messages);
     return made;
 }
 
@@ -106,7 +112,7 @@ int main(int argc, char** argv) {
     bool madeDirectory = false;
     try {
         h265tools::StreamInput input(options.input);
-        madeDirectory = PrepareDirectory(options.directory);
+        madeDirectory = PrepareDirectory(options);
         const SplitResult result = Split(input, options, &stopRequested);
         if (result.stopped)
             std::cerr << "h265split: stopped by a signal after "

@@ -55,6 +55,10 @@ public:
     // What ends the playlist.
     static const char* EndText() { return "#EXT-X-ENDLIST\n"; }
 
+    // The file already holds a head and `segments` segments (an earlier
+    // run's): what is appended follows them.
+    void ContinueAfter(std::uint64_t segments) { segments_ = segments; }
+
 private:
     // The head of a playlist of this target, before any segment.
     std::string Head() const;

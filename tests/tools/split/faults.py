@@ -5,7 +5,8 @@ feeds the tool and what must come of it.
   faults.py H265SPLIT DATA_DIR WORKDIR CASE
 CASE: garbage, truncated, no_key_picture, not_h265, write_error, short_writes,
 symlink, sigterm, usage, mp4_write_error, mp4_sigterm, mp4_cut, mp4_start,
-mp4_restart, leftovers, unrelated_files, retention, long_recording. short_writes exits 77 (skipped)
+mp4_restart, leftovers, unrelated_files, retention, long_recording, crash_resume,
+resume. short_writes exits 77 (skipped)
 without H265SPLIT_WRITE_SHIM, the path of the write shim (short_writes.cpp);
 H265SPLIT_WRITE_SHIM_SKIP says why. The write failure
 shim (write_failure_shim.cpp) is H265SPLIT_FAIL_SHIM; without it the cases
@@ -14,6 +15,7 @@ that need it are skipped or left out.
 import calendar
 import os
 import random
+import re
 import resource
 import shutil
 import signal
@@ -776,6 +778,270 @@ def long_recording():
         played_by_gstreamer(outdir, archived)
     finally:
         shutil.rmtree(outdir, ignore_errors=True)
+def crash_env(**extra):
+    env = dict(os.environ, LD_PRELOAD=shim, ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") +
+               ":verify_asan_link_order=0")
+    env.update({key: str(value) for key, value in extra.items()})
+    return env
+
+
+SEGMENT = re.compile(r"^(seg|rec|init)-(\d+)\.(265|m4s|mp4)$")
+
+
+def number_of(name):
+    m = SEGMENT.match(name[:-4] if name.endswith(".tmp") else name)
+    return int(m.group(2)) if m else None
+
+
+def ours(outdir):
+    """The segment files with their final names, in the order of their numbers."""
+    return sorted((n for n in os.listdir(outdir) if SEGMENT.match(n) and not n.startswith("init-")),
+                  key=number_of)
+
+
+def m3u8_entries(path):
+    """(uri, tags before it) of each segment of a media playlist, and the text."""
+    text, entries, tags = open(path).read(), [], []
+    for line in text.splitlines():
+        if line.startswith("#"):
+            tags.append(line)
+        elif line:
+            entries.append((line, tags))
+            tags = []
+    return entries, text
+
+
+def first_tfdt(path):
+    data = open(path, "rb").read()
+    at = data.index(b"tfdt")
+    return int.from_bytes(data[at + 8:at + 16], "big")
+
+
+def check_resumed(outdir, args, before, what, twice=False):
+    """What a resumed run must leave: every file the crashed run left under
+    its final name, byte for byte; no temporary file; every segment listed
+    once, in order, in index.csv (index.json) and index.m3u8, which name no
+    missing file; numbers after the crashed run's; the playlists and every
+    file decode; times that grow."""
+    names = os.listdir(outdir)
+    expect(not [n for n in names if n.endswith(".tmp")], "%s: left %s" % (what, names))
+    for name, data in before["files"].items():
+        expect(os.path.exists(os.path.join(outdir, name)) and open(os.path.join(outdir, name), "rb").read() == data,
+               "%s: %s changed or is gone" % (what, name))
+    segs = ours(outdir)
+    salvaged = [n for n in segs if n + ".tmp" in before["temporary"]]
+    new = [n for n in segs if n not in before["files"] and n not in salvaged]
+    expect(new and all(number_of(n) > before["highest"] for n in new),
+           "%s: new segments %s, the crashed run's highest number %d" % (what, new, before["highest"]))
+    lines = open(os.path.join(outdir, "index.csv")).read().splitlines()
+    expect(lines[0].startswith("file,first_byte_offset,") and [l.split(",")[0] for l in lines[1:]] == segs,
+           "%s: index.csv %s, segments %s" % (what, [l.split(",")[0] for l in lines[1:]], segs))
+    starts_at = [float(l.split(",")[14]) for l in lines[1:]]
+    expect(starts_at == sorted(starts_at), "%s: start times %s" % (what, starts_at))
+    if "--json" in args:
+        import json
+        expect([e["file"] for e in json.load(open(os.path.join(outdir, "index.json")))] == segs,
+               "%s: index.json" % what)
+    if "fmp4" in args:
+        entries, text = m3u8_entries(os.path.join(outdir, "index.m3u8"))
+        uris = [u for u, _ in entries]
+        expect(uris == segs and text.endswith("#EXT-X-ENDLIST\n"), "%s: index.m3u8 %s, segments %s" % (what, uris,
+                                                                                                        segs))
+        maps = re.findall(r'#EXT-X-MAP:URI="([^"]+)"', text)
+        expect(all(os.path.exists(os.path.join(outdir, m)) for m in maps), "%s: maps %s" % (what, maps))
+        # The first new segment follows an #EXT-X-DISCONTINUITY, after the
+        # crashed run's segments.
+        old = len(segs) - len(new)
+        cuts = [i for i, (_, tags) in enumerate(entries) if "#EXT-X-DISCONTINUITY" in tags]
+        # A resumed run killed in turn adds its own.
+        expect(cuts == ([old] if old else []) or (twice and len(cuts) <= 2 and (cuts[0] == old if old else True)),
+               "%s: discontinuities before %s, %d old segments" % (what, cuts, old))
+        times = [first_tfdt(os.path.join(outdir, u)) for u in uris]
+        expect(times == sorted(set(times)), "%s: baseMediaDecodeTime %s" % (what, times))
+        if "--live" in args:
+            window = int(args[args.index("--live") + 1])
+            live, live_text = m3u8_entries(os.path.join(outdir, "live.m3u8"))
+            first = len(entries) - len(live)
+            expected = "#EXT-X-MEDIA-SEQUENCE:%d\n#EXT-X-DISCONTINUITY-SEQUENCE:%d\n" % (
+                first, sum(1 for i in cuts if i < first))
+            expect([u for u, _ in live] == uris[-window:] and expected in live_text,
+                   "%s: live.m3u8 %s, expected %s" % (what, live_text, expected))
+        decodes(os.path.join(outdir, "index.m3u8"), what + ": index.m3u8")
+    else:
+        for name in segs:
+            decodes(os.path.join(outdir, name), "%s: %s" % (what, name))
+
+
+def crash_snapshot(outdir):
+    names = os.listdir(outdir) if os.path.isdir(outdir) else []
+    numbers = [number_of(n) for n in names if number_of(n) is not None]
+    return {"files": {n: open(os.path.join(outdir, n), "rb").read() for n in names if SEGMENT.match(n)},
+            "temporary": [n for n in names if n.endswith(".tmp")], "highest": max(numbers) if numbers else -1}
+
+
+def crash_resume():
+    # The process is killed at each call that writes, names or flushes
+    # (write_failure_shim.cpp), then run again with --resume on the whole
+    # input: what the crash left is kept and the recording goes on
+    # (check_resumed). A segment of 50 pictures holds two movie fragments,
+    # so a crash can leave a media segment with one whole fragment. Some
+    # resumed runs are killed in turn, and resumed again.
+    if not shim or not shutil.which("ffmpeg"):
+        print("SKIPPED: needs the write failure shim and ffmpeg")
+        sys.exit(77)
+    small, generated = stream("x265_192x128_open_gop_cra.hevc"), generated_source()
+    configs = [(small, ["--frames", "1", "--format", "fmp4", "--live", "2", "--json"]),
+               (generated, ["--frames", "50", "--format", "fmp4", "--live", "1"]),
+               (generated, ["--frames", "50", "--format", "mp4"]),
+               (generated, ["--format", "mp4"]),
+               (small, ["--frames", "1", "--json"])]
+    crashes, kinds_seen = 0, set()
+    for data, args in configs:
+        log = os.path.join(work, "calls")
+        shutil.rmtree(os.path.join(work, "count"), ignore_errors=True)
+        if os.path.exists(log):
+            os.remove(log)
+        status, err, _ = run(args, data, os.path.join(work, "count"), env=crash_env(H265_CRASH_LOG=log))
+        calls = open(log).read().split()
+        expect(status == 0 and calls, "%s: counting run: exit %d: %s" % (args, status, err))
+        kinds_seen.update(calls)
+        # Every call up to 60, else 60 spread over the run with the first and
+        # last of each kind.
+        ks = set(range(1, len(calls) + 1))
+        if len(ks) > 60:
+            ks = {1 + i * len(calls) // 60 for i in range(60)}
+            for kind in set(calls):
+                at = [i + 1 for i, c in enumerate(calls) if c == kind]
+                ks.update((at[0], at[-1]))
+        for k in sorted(ks):
+            what = "%s, killed at call %d (%s)" % (" ".join(args), k, calls[k - 1])
+            outdir = os.path.join(work, "out")
+            shutil.rmtree(outdir, ignore_errors=True)
+            status, err, _ = run(args, data, outdir, env=crash_env(H265_CRASH_AT=k))
+            expect(status == -signal.SIGKILL, "%s: exit %d: %s" % (what, status, err))
+            before = crash_snapshot(outdir)
+            status, err, _ = run(args + ["--resume"], data, outdir)
+            expect(status == 0, "%s: resumed: exit %d: %s" % (what, status, err))
+            check_resumed(outdir, args, before, what)
+            crashes += 1
+            if args is not configs[0][1] or k % 6 != 1:
+                continue
+            # The resumed run killed in turn, while it repairs and as it
+            # writes its first segment; a third run goes on.
+            for j in range(1, 9):
+                shutil.rmtree(outdir, ignore_errors=True)
+                run(args, data, outdir, env=crash_env(H265_CRASH_AT=k))
+                status, err, _ = run(args + ["--resume"], data, outdir, env=crash_env(H265_CRASH_AT=j))
+                if status == 0:
+                    break
+                expect(status == -signal.SIGKILL, "%s, resumed and killed at %d: exit %d: %s" % (what, j, status, err))
+                status, err, _ = run(args + ["--resume"], data, outdir)
+                expect(status == 0, "%s, resumed and killed at %d: exit %d: %s" % (what, j, status, err))
+                check_resumed(outdir, args, before, "%s, resumed and killed at %d" % (what, j), twice=True)
+                crashes += 1
+    print("%d crashes, at calls of kinds %s" % (crashes, " ".join(sorted(kinds_seen))))
+
+
+def resume():
+    # --resume after what a crash or a power cut leaves, made by hand: each
+    # row runs the tool, damages OUTDIR, resumes and says what must come of
+    # it. A torn row must keep every whole picture and list it (check_resumed).
+    if not shutil.which("ffmpeg"):
+        print("SKIPPED: ffmpeg is not installed")
+        sys.exit(77)
+    small, generated = stream("x265_192x128_open_gop_cra.hevc"), generated_source()
+    outdir = os.path.join(work, "out")
+    path = lambda name: os.path.join(outdir, name)
+    read = lambda name: open(path(name), "rb").read()
+
+    def write(name, data, mode="wb"):
+        open(path(name), mode).write(data)
+
+    def tear_raw():
+        # The last segment cut inside its last access unit, before its
+        # entries were written; index.csv and index.json end inside an entry.
+        whole = read("seg-00002.265")
+        os.remove(path("seg-00002.265"))
+        write("seg-00002.265.tmp", whole[:-10])
+        lines = read("index.csv").splitlines(True)
+        write("index.csv", b"".join(lines[:-1]) + lines[-1][:20])
+        json_text = read("index.json")
+        write("index.json", json_text[:json_text.rindex(b",\n")] + b",\n  {\"file\": \"seg-0")
+        pictures = int(lines[-1].split(b",")[3])
+
+        def kept():
+            # A prefix of the segment that ends where a NAL unit starts and
+            # holds every picture but the cut one, as its index.csv entry says.
+            got = read("seg-00002.265")
+            entry = read("index.csv").decode().splitlines()[3].split(",")
+            frames = subprocess.run(["ffmpeg", "-v", "error", "-i", path("seg-00002.265"), "-f", "framemd5", "-"],
+                                    capture_output=True, text=True).stdout
+            expect(whole.startswith(got) and whole[len(got):].lstrip(b"\0").startswith(b"\1") and
+                   sum(1 for l in frames.splitlines() if not l.startswith("#")) == pictures - 1 and
+                   entry[:4] == ["seg-00002.265", "", str(len(got)), str(pictures - 1)],
+                   "kept %d of %d bytes; entry %s" % (len(got), len(whole), entry))
+        return kept
+
+    def tear_fmp4():
+        # seg-00001.m4s cut inside its second fragment, before it was named;
+        # seg-00002.m4s never made; index.m3u8 ends inside an entry; copies
+        # of playlists being written are left.
+        whole = read("seg-00001.m4s")
+        for name in ("seg-00001.m4s", "seg-00002.m4s"):
+            os.remove(path(name))
+        mdats = [e for t, _, e in top_boxes(whole) if t == "mdat"]
+        expect(len(mdats) == 2, "%d fragments" % len(mdats))
+        write("seg-00001.m4s.tmp", whole[:mdats[1] - 100])
+        text = read("index.m3u8")
+        write("index.m3u8", text[:text.index(b"seg-00001.m4s")] + b"seg-0")
+        write("index.csv", b"".join(read("index.csv").splitlines(True)[:2]))
+        for name in ("live.m3u8.tmp", "master.m3u8.tmp", "init-00009.mp4.tmp"):
+            write(name, b"#EXTM3U\n")
+        return lambda: expect(read("seg-00001.m4s") == whole[:mdats[0]], "the kept fragment")
+
+    def remove_named():
+        os.remove(path("seg-00001.m4s"))
+
+    fmp4 = ["--frames", "50", "--format", "fmp4", "--live", "2"]
+    # (input, first run, damage, resumed run, exit status, message, whether check_resumed holds)
+    rows = [(small, None, None, ["--frames", "1", "--resume"], 0, "", False),
+            (small, ["--frames", "1"], None, ["--frames", "1"], 1, "use another OUTDIR", False),
+            (small, ["--frames", "1"], None, ["--resume", "--format", "fmp4"], 1,
+             "holds a recording in --format raw; --resume goes on with it only in that format", False),
+            (small, ["--format", "fmp4"], None, ["--format", "fmp4", "--keep-rasl", "--resume"], 1,
+             "claims independent segments", False),
+            (small, ["--frames", "1", "--json"], tear_raw, ["--frames", "1", "--json", "--resume"], 0,
+             "kept seg-00002.265.tmp, cut by an earlier run, as seg-00002.265 (the ", True),
+            (generated, fmp4, tear_fmp4, fmp4 + ["--resume"], 0,
+             "kept seg-00001.m4s.tmp, cut by an earlier run, as seg-00001.m4s (the ", True),
+            (generated, fmp4, remove_named, fmp4 + ["--resume"], 0, "index.m3u8 names seg-00001.m4s, not in OUTDIR",
+             False),
+            # Resumed on input without a key picture: no segment, and the
+            # playlists end as the earlier run ended them.
+            ((small, small[starts(small)[12]:]), fmp4, None, fmp4 + ["--resume"], 1, "no key picture", False)]
+    for data, first, damage, resumed, status, message, holds in rows:
+        data, again = data if isinstance(data, tuple) else (data, data)
+        shutil.rmtree(outdir, ignore_errors=True)
+        os.mkdir(outdir)
+        check = None
+        if first:
+            code, err, _ = run(first, data, outdir)
+            expect(code == 0, "%s: exit %d: %s" % (first, code, err))
+        if damage:
+            check = damage()
+        before = crash_snapshot(outdir)
+        everything = {n: read(n) for n in os.listdir(outdir)}
+        code, err, _ = run(resumed, again, outdir)
+        expect(code == status and message in err, "%s after %s: exit %d: %s" % (resumed, first, code, err))
+        if again is not data:
+            expect({n: read(n) for n in os.listdir(outdir)} == everything, "no key picture: OUTDIR changed")
+        elif code != 0:
+            expect({n: read(n) for n in os.listdir(outdir)} == everything, "%s: OUTDIR changed" % resumed)
+        if holds:
+            check_resumed(outdir, resumed, before, " ".join(resumed))
+            check()
+        if damage is remove_named:
+            expect("seg-00001.m4s" in [u for u, _ in m3u8_entries(path("index.m3u8"))[0]], "the entry was dropped")
 
 
 def usage():

@@ -12,9 +12,17 @@
 // goes to the log when BYTES less COMPLETED, the size of the last file given
 // its final name with renameat2 (a segment), is more than ever before: what
 // the directory holds besides the segment just completed.
+//
+// A crash: with $H265_CRASH_AT = k the process kills itself (SIGKILL, no
+// flush, no destructor) at the k-th call, counted from 1 over every call that
+// changes a file or a name: write, writev, pwrite, rename, renameat,
+// renameat2, linkat, unlinkat, ftruncate, fsync and fdatasync, not those to
+// standard output or error. $H265_CRASH_LOG names a file that gets a line
+// per such call, its kind, so that a test knows how many there are.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <errno.h>
 #include <stdio.h>
@@ -133,11 +141,60 @@ ssize_t Room(int fd) {
     return -1;
 }
 
+// Counts the call; the k-th kills the process before it is made.
+void Crash(const char* kind, int fd = -1) {
+    if (fd >= 0 && fd <= 2)
+        return;
+    static long calls = 0;
+    ++calls;
+    if (const char* log = getenv("H265_CRASH_LOG")) {
+        using Write = ssize_t (*)(int, const void*, size_t);
+        static Write real_write = reinterpret_cast<Write>(dlsym(RTLD_NEXT, "write"));
+        const int out = open(log, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        if (out >= 0) {
+            char line[64];
+            const int n = snprintf(line, sizeof line, "%s\n", kind);
+            real_write(out, line, static_cast<size_t>(n));
+            close(out);
+        }
+    }
+    const char* at = getenv("H265_CRASH_AT");
+    if (at && strtol(at, nullptr, 10) == calls)
+        kill(getpid(), SIGKILL);
+}
+
+template <typename Function>
+Function Real(const char* name) {
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
 } // namespace
+
+extern "C" ssize_t pwrite(int fd, const void* data, size_t size, off_t offset) {
+    using Pwrite = ssize_t (*)(int, const void*, size_t, off_t);
+    static Pwrite real = Real<Pwrite>("pwrite");
+    Crash("pwrite", fd);
+    return real(fd, data, size, offset);
+}
+
+extern "C" int rename(const char* from, const char* to) {
+    using Rename = int (*)(const char*, const char*);
+    static Rename real = Real<Rename>("rename");
+    Crash("rename");
+    return real(from, to);
+}
+
+extern "C" int linkat(int fromDir, const char* from, int toDir, const char* to, int flags) {
+    using Linkat = int (*)(int, const char*, int, const char*, int);
+    static Linkat real = Real<Linkat>("linkat");
+    Crash("linkat");
+    return real(fromDir, from, toDir, to, flags);
+}
 
 extern "C" ssize_t write(int fd, const void* data, size_t size) {
     using Write = ssize_t (*)(int, const void*, size_t);
     static Write real_write = reinterpret_cast<Write>(dlsym(RTLD_NEXT, "write"));
+    Crash("write", fd);
     const ssize_t room = Room(fd);
     if (room < 0)
         return -1;
@@ -149,6 +206,7 @@ extern "C" ssize_t write(int fd, const void* data, size_t size) {
 extern "C" ssize_t writev(int fd, const struct iovec* pieces, int count) {
     using Writev = ssize_t (*)(int, const struct iovec*, int);
     static Writev real_writev = reinterpret_cast<Writev>(dlsym(RTLD_NEXT, "writev"));
+    Crash("writev", fd);
     const ssize_t room = Room(fd);
     if (room < 0)
         return -1;
@@ -172,6 +230,7 @@ extern "C" ssize_t writev(int fd, const struct iovec* pieces, int count) {
 extern "C" int fsync(int fd) {
     using Sync = int (*)(int);
     static Sync real_fsync = reinterpret_cast<Sync>(dlsym(RTLD_NEXT, "fsync"));
+    Crash("fsync");
     if (FailsHere(fd, "H265_FAIL_FSYNC_NAME")) {
         errno = EIO;
         return -1;
@@ -182,6 +241,7 @@ extern "C" int fsync(int fd) {
 extern "C" int fdatasync(int fd) {
     using Sync = int (*)(int);
     static Sync real_fdatasync = reinterpret_cast<Sync>(dlsym(RTLD_NEXT, "fdatasync"));
+    Crash("fdatasync");
     if (FailsHere(fd, "H265_FAIL_FSYNC_NAME")) {
         errno = EIO;
         return -1;
@@ -192,6 +252,7 @@ extern "C" int fdatasync(int fd) {
 extern "C" int renameat(int from_dir, const char* from, int to_dir, const char* to) {
     using Rename = int (*)(int, const char*, int, const char*);
     static Rename real_renameat = reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "renameat"));
+    Crash("renameat");
     const bool watching = Watching(to_dir);
     const long long replaced = watching ? SizeAt(to_dir, to) : 0;
     const int result = real_renameat(from_dir, from, to_dir, to);
@@ -205,6 +266,7 @@ extern "C" int renameat(int from_dir, const char* from, int to_dir, const char* 
 extern "C" int renameat2(int from_dir, const char* from, int to_dir, const char* to, unsigned int flags) {
     using Rename = int (*)(int, const char*, int, const char*, unsigned int);
     static Rename real_renameat2 = reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "renameat2"));
+    Crash("renameat2");
     const int result = real_renameat2(from_dir, from, to_dir, to, flags); // RENAME_NOREPLACE: nothing replaced
     if (result == 0 && Watching(to_dir)) {
         completed = SizeAt(to_dir, to);
@@ -216,6 +278,7 @@ extern "C" int renameat2(int from_dir, const char* from, int to_dir, const char*
 extern "C" int unlinkat(int directory, const char* name, int flags) {
     using Unlink = int (*)(int, const char*, int);
     static Unlink real_unlinkat = reinterpret_cast<Unlink>(dlsym(RTLD_NEXT, "unlinkat"));
+    Crash("unlinkat");
     const bool watching = Watching(directory);
     const long long size = watching ? SizeAt(directory, name) : 0;
     const int result = real_unlinkat(directory, name, flags);
@@ -227,6 +290,7 @@ extern "C" int unlinkat(int directory, const char* name, int flags) {
 extern "C" int ftruncate(int fd, off_t length) {
     using Truncate = int (*)(int, off_t);
     static Truncate real_ftruncate = reinterpret_cast<Truncate>(dlsym(RTLD_NEXT, "ftruncate"));
+    Crash("ftruncate", fd);
     const bool watching = Watching(fd);
     const long long before = watching ? SizeOf(fd) : 0;
     const int result = real_ftruncate(fd, length);

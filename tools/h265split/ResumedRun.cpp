@@ -1,0 +1,953 @@
+#include "ResumedRun.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdint>
+#include <cstdlib>
+#include <map>
+#include <memory>
+
+#include "FrameRate.h"
+#include "Options.h"
+#include "OutputFiles.h"
+#include "SegmentIndex.h"
+#include "TornRecording.h"
+#include "UtcTime.h"
+
+namespace h265split {
+
+namespace {
+
+const std::string kTemporary = ".tmp";
+// A resumed run names this many missing files and counts the others.
+const std::size_t kMissingShown = 4;
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// NAME is PREFIX, digits, SUFFIX: the digits' number.
+bool NumberOf(const std::string& name, const std::string& prefix, const std::string& suffix, unsigned int& number) {
+    if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+        !EndsWith(name, suffix))
+        return false;
+    const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    number = static_cast<unsigned int>(std::strtoul(digits.c_str(), nullptr, 10));
+    return true;
+}
+
+// The number of a segment file: seg-NNNNN.265, seg-NNNNN.m4s, rec-NNNNN.mp4.
+bool SegmentNumber(const std::string& name, unsigned int& number) {
+    return NumberOf(name, "seg-", ".265", number) || NumberOf(name, "seg-", ".m4s", number) ||
+           NumberOf(name, "rec-", ".mp4", number);
+}
+
+std::vector<std::string> Names(const std::string& directory) {
+    DIR* dir = ::opendir(directory.c_str());
+    if (!dir)
+        ThrowWriteError("read the directory", directory);
+    std::vector<std::string> names;
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        names.push_back(entry->d_name);
+        errno = 0;
+    }
+    const int error = errno;
+    ::closedir(dir);
+    if (error != 0) {
+        errno = error;
+        ThrowWriteError("read the directory", directory);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool Exists(const std::string& path) {
+    struct stat status;
+    return ::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+// Closes the descriptor on every path out.
+struct Descriptor {
+    explicit Descriptor(int descriptor) : fd(descriptor) {}
+    ~Descriptor() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    int fd;
+};
+
+// The whole file into `content`; false when there is no such file.
+bool ReadWhole(const std::string& path, std::string& content) {
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (file.fd < 0 && errno == ENOENT)
+        return false;
+    if (file.fd < 0)
+        ThrowWriteError("open", path);
+    content.clear();
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            ThrowWriteError("read", path);
+        if (n == 0)
+            return true;
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+// Cuts the file to `size` bytes and flushes it: O(1) whatever its length.
+void CutBack(const std::string& path, std::uint64_t size) {
+    Descriptor file(::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (file.fd < 0 || ::ftruncate(file.fd, static_cast<off_t>(size)) != 0)
+        ThrowWriteError("cut back", path);
+    if (::fsync(file.fd) != 0)
+        ThrowWriteError("write", path);
+}
+
+void AppendFlushed(const std::string& path, const std::string& text) {
+    Descriptor file(::open(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC));
+    if (file.fd < 0)
+        ThrowWriteError("open to append to", path);
+    WriteAll(file.fd, text.data(), text.size(), path);
+    if (::fdatasync(file.fd) != 0)
+        ThrowWriteError("write", path);
+}
+
+void Remove(const std::string& directory, const std::string& name) {
+    if (::unlink((directory + "/" + name).c_str()) != 0)
+        ThrowWriteError("remove", directory + "/" + name);
+}
+
+std::uint64_t Be(const unsigned char* p, int bytes) {
+    std::uint64_t value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value = value << 8 | p[i];
+    return value;
+}
+
+// A box (ISO/IEC 14496-12 4.2) inside `size` bytes at `p`: its type, and
+// where its body starts and ends; false when it is not whole.
+struct Box {
+    std::string type;
+    std::uint64_t body = 0;
+    std::uint64_t end = 0;
+};
+
+bool BoxAt(const unsigned char* p, std::uint64_t size, std::uint64_t at, Box& box) {
+    if (at > size || size - at < 8)
+        return false;
+    std::uint64_t length = Be(p + at, 4);
+    box.type.assign(p + at + 4, p + at + 8);
+    box.body = at + 8;
+    if (length == 1) {
+        if (size - at < 16)
+            return false;
+        length = Be(p + at + 8, 8);
+        box.body = at + 16;
+    }
+    if (length < box.body - at || length > size - at)
+        return false;
+    box.end = at + length;
+    return true;
+}
+
+// The body of the first child box of that type in [begin, end).
+bool Child(const unsigned char* p, std::uint64_t begin, std::uint64_t end, const char* type, Box& found) {
+    Box box;
+    for (std::uint64_t at = begin; BoxAt(p, end, at, box); at = box.end)
+        if (box.type == type) {
+            found = box;
+            return true;
+        }
+    return false;
+}
+
+// The timescale of the first track's mdhd (8.4.2) in a moov body.
+std::uint32_t TimescaleOf(const unsigned char* p, std::uint64_t begin, std::uint64_t end) {
+    Box trak, mdia, mdhd;
+    if (!Child(p, begin, end, "trak", trak) || !Child(p, trak.body, trak.end, "mdia", mdia) ||
+        !Child(p, mdia.body, mdia.end, "mdhd", mdhd))
+        return 0;
+    const std::uint64_t at = mdhd.body + (p[mdhd.body] == 1 ? 20 : 12); // version, flags, times
+    return at + 4 <= mdhd.end ? static_cast<std::uint32_t>(Be(p + at, 4)) : 0;
+}
+
+// The samples of a moof body and the presentation times they cover: each
+// traf's base decode time (tfdt, 8.8.12) and trun (8.8.8) sample durations,
+// else its tfhd's default_sample_duration (8.8.7), and composition offsets.
+// A fragment cut from its successors may show a picture after the last
+// decode time: what it covers is where the next picture may be shown.
+const std::int64_t kTimeMask = (std::int64_t(1) << 52) - 1;
+
+struct Presentation {
+    std::uint64_t samples = 0;
+    bool any = false;
+    std::int64_t first = 0; // ticks
+    std::int64_t end = 0;
+};
+
+void CountFragment(const unsigned char* p, std::uint64_t size, Presentation& shown) {
+    Box traf;
+    for (std::uint64_t at = 0; BoxAt(p, size, at, traf); at = traf.end) {
+        if (traf.type != "traf")
+            continue;
+        std::uint64_t defaultDuration = 0;
+        std::int64_t decodeTime = 0;
+        Box box;
+        for (std::uint64_t in = traf.body; BoxAt(p, traf.end, in, box); in = box.end) {
+            if (box.end - box.body < 8)
+                continue;
+            const bool version1 = p[box.body] == 1;
+            const std::uint32_t flags = static_cast<std::uint32_t>(Be(p + box.body + 1, 3));
+            if (box.type == "tfdt") {
+                if (box.end - box.body >= (version1 ? 12u : 8u))
+                    // Bounded far from overflow whatever a damaged box says.
+                    decodeTime = static_cast<std::int64_t>(Be(p + box.body + 4, version1 ? 8 : 4) & kTimeMask);
+                continue;
+            }
+            if (box.type == "tfhd") {
+                std::uint64_t field = box.body + 8 + ((flags & 0x1) ? 8 : 0) + ((flags & 0x2) ? 4 : 0);
+                if ((flags & 0x8) && field + 4 <= box.end)
+                    defaultDuration = Be(p + field, 4);
+                continue;
+            }
+            if (box.type != "trun")
+                continue;
+            const std::uint64_t count = Be(p + box.body + 4, 4);
+            std::uint64_t field = box.body + 8 + ((flags & 0x1) ? 4 : 0) + ((flags & 0x4) ? 4 : 0);
+            const std::uint64_t each = 4 * (((flags >> 8) & 1) + ((flags >> 9) & 1) + ((flags >> 10) & 1) +
+                                            ((flags >> 11) & 1));
+            if (each == 0 || field > box.end) {
+                // No per-sample fields: the samples follow each other.
+                const std::uint64_t samples = field > box.end ? 0 : count;
+                if (samples > 0) {
+                    const std::int64_t end =
+                        decodeTime + static_cast<std::int64_t>(samples * defaultDuration & kTimeMask);
+                    shown.first = shown.any ? std::min(shown.first, decodeTime) : decodeTime;
+                    shown.end = shown.any ? std::max(shown.end, end) : end;
+                    shown.any = true;
+                    shown.samples += samples;
+                }
+                continue;
+            }
+            for (std::uint64_t i = 0; i < count && field + each <= box.end; ++i) {
+                std::int64_t duration = static_cast<std::int64_t>(defaultDuration);
+                std::int64_t offset = 0;
+                if (flags & 0x100) {
+                    if (field + 4 > box.end)
+                        break;
+                    duration = static_cast<std::int64_t>(Be(p + field, 4));
+                    field += 4;
+                }
+                field += ((flags & 0x200) ? 4 : 0) + ((flags & 0x400) ? 4 : 0);
+                if (flags & 0x800) {
+                    if (field + 4 > box.end)
+                        break;
+                    const std::uint32_t value = static_cast<std::uint32_t>(Be(p + field, 4));
+                    offset = version1 ? static_cast<std::int32_t>(value) : static_cast<std::int64_t>(value);
+                    field += 4;
+                }
+                const std::int64_t shown1 = decodeTime + offset;
+                shown.first = shown.any ? std::min(shown.first, shown1) : shown1;
+                shown.end = shown.any ? std::max(shown.end, shown1 + duration) : shown1 + duration;
+                shown.any = true;
+                ++shown.samples;
+                decodeTime += duration;
+            }
+        }
+    }
+}
+
+std::size_t ReadAt(int fd, unsigned char* data, std::size_t size, std::uint64_t offset, const std::string& path) {
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::pread(fd, data + got, size - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            ThrowWriteError("read", path);
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    return got;
+}
+
+// What the whole top-level boxes of an fMP4 file hold: a moof counts once
+// its mdat is whole. Only box headers, moov and moof are read, so a long
+// one-file recording costs little.
+struct Fragments {
+    bool movie = false;          // the file holds a whole moov
+    std::uint32_t timescale = 0; // of the moov
+    std::uint64_t wholeBytes = 0; // up to the end of the last whole fragment
+    std::uint64_t fragments = 0;
+    // The mfhd sequence_number (8.8.5) of the first fragment: 1 where a
+    // run's timeline starts (Mp4Track::NewTimeline), at its first segment.
+    std::uint64_t firstSequenceNumber = 0;
+    Presentation shown; // of the whole fragments
+    std::uint64_t size = 0;
+    std::uint64_t ticks() const { return shown.any ? static_cast<std::uint64_t>(shown.end - shown.first) : 0; }
+};
+
+// A moov or moof larger than this is not read.
+const std::uint64_t kLargestReadBox = 1u << 26;
+
+Fragments WalkFragments(const std::string& path) {
+    Fragments walk;
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat status;
+    if (file.fd < 0 || ::fstat(file.fd, &status) != 0)
+        ThrowWriteError("open", path);
+    walk.size = static_cast<std::uint64_t>(status.st_size);
+    Presentation fragment;
+    bool inFragment = false;
+    unsigned char header[16];
+    Box box;
+    for (std::uint64_t at = 0; at < walk.size; at = box.end) {
+        const std::size_t got = ReadAt(file.fd, header, sizeof header, at, path);
+        // The header read at 0 of a buffer of the bytes left: BoxAt checks
+        // the box against the end of the file.
+        const std::uint64_t left = walk.size - at;
+        if (got < 8)
+            break;
+        std::uint64_t length = Be(header, 4);
+        std::uint64_t body = 8;
+        if (length == 1) {
+            if (got < 16)
+                break;
+            length = Be(header + 8, 8);
+            body = 16;
+        }
+        if (length < body || length > left)
+            break;
+        box.type.assign(header + 4, header + 8);
+        box.end = at + length;
+        const bool read = (box.type == "moov" || box.type == "moof") && length - body <= kLargestReadBox;
+        std::vector<unsigned char> content(read ? static_cast<std::size_t>(length - body) : 0);
+        if (read && ReadAt(file.fd, content.data(), content.size(), at + body, path) != content.size())
+            break;
+        if (box.type == "moov") {
+            walk.movie = true;
+            walk.timescale = TimescaleOf(content.data(), 0, content.size());
+        } else if (box.type == "moof") {
+            fragment = walk.shown;
+            CountFragment(content.data(), content.size(), fragment);
+            Box mfhd;
+            if (walk.fragments == 0 && Child(content.data(), 0, content.size(), "mfhd", mfhd) &&
+                mfhd.end - mfhd.body >= 8)
+                walk.firstSequenceNumber = Be(content.data() + mfhd.body + 4, 4);
+            inFragment = true;
+            continue;
+        } else if (box.type == "mdat" && inFragment) {
+            ++walk.fragments;
+            walk.shown = fragment;
+            walk.wholeBytes = box.end;
+        }
+        inFragment = false;
+    }
+    return walk;
+}
+
+std::uint32_t InitTimescale(const std::string& path) {
+    return Exists(path) ? WalkFragments(path).timescale : 0;
+}
+
+// A raw segment's pictures and, when it may be cut short, where its last
+// access unit starts: the first of an access unit delimiter, a parameter
+// set, a prefix SEI or the reserved types 41..44 and 48..55, or a slice
+// segment with first_slice_segment_in_pic_flag, after a VCL NAL unit
+// (7.4.2.4.4). An access unit whose successor has begun is whole.
+struct RawPictures {
+    std::uint64_t pictures = 0;       // in the whole access units
+    std::uint64_t lastUnitStart = 0;  // the last access unit's first byte (its zero_byte included)
+    std::uint64_t allPictures = 0;
+};
+
+RawPictures WalkRaw(const std::string& data) {
+    RawPictures walk;
+    bool vclSeen = false;
+    std::uint64_t picturesBefore = 0;
+    for (std::size_t i = data.find(std::string("\0\0\1", 3)); i != std::string::npos;
+         i = data.find(std::string("\0\0\1", 3), i + 3)) {
+        if (i + 4 >= data.size())
+            break;
+        const int type = (static_cast<unsigned char>(data[i + 3]) >> 1) & 0x3F;
+        const bool vcl = type < 32;
+        const bool firstSlice = vcl && i + 5 < data.size() && (static_cast<unsigned char>(data[i + 5]) & 0x80) != 0;
+        const bool startsUnit = (type >= 32 && type <= 35) || type == 39 || (type >= 41 && type <= 44) ||
+                                (type >= 48 && type <= 55) || firstSlice;
+        if (startsUnit && vclSeen) {
+            vclSeen = false;
+            walk.lastUnitStart = i > 0 && data[i - 1] == 0 ? i - 1 : i;
+            walk.pictures = picturesBefore;
+        }
+        if (firstSlice)
+            ++picturesBefore;
+        vclSeen = vclSeen || vcl;
+    }
+    walk.allPictures = picturesBefore;
+    return walk;
+}
+
+// An index.csv line read back.
+bool ParseCsvLine(const std::string& line, SegmentRecord& r) {
+    std::vector<std::string> f;
+    std::size_t from = 0;
+    for (std::size_t comma; (comma = line.find(',', from)) != std::string::npos; from = comma + 1)
+        f.push_back(line.substr(from, comma - from));
+    f.push_back(line.substr(from));
+    if (f.size() != 17)
+        return false;
+    auto u = [](const std::string& text) { return std::strtoull(text.c_str(), nullptr, 10); };
+    r.file = f[0];
+    r.recovered = f[1].empty();
+    r.firstByteOffset = u(f[1]);
+    r.bytes = u(f[2]);
+    r.pictures = u(f[3]);
+    r.iPictures = u(f[4]);
+    r.pPictures = u(f[5]);
+    r.bPictures = u(f[6]);
+    r.codedWidth = static_cast<int>(u(f[7]));
+    r.codedHeight = static_cast<int>(u(f[8]));
+    r.displayWidth = u(f[9]);
+    r.displayHeight = u(f[10]);
+    r.keyNalType = static_cast<int>(u(f[11]));
+    r.parameterSetsInserted = f[12] == "yes";
+    r.raslDropped = u(f[13]);
+    r.startTime = std::strtod(f[14].c_str(), nullptr);
+    r.duration = std::strtod(f[15].c_str(), nullptr);
+    r.haveUtc = !f[16].empty() && h265tools::ParseUtc(f[16], r.utcMillis);
+    return true;
+}
+
+std::string Listed(const std::vector<std::string>& names) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size() && i < kMissingShown; ++i)
+        text += (i == 0 ? "" : ", ") + names[i];
+    if (names.size() > kMissingShown)
+        text += " and " + std::to_string(names.size() - kMissingShown) + " more";
+    return text;
+}
+
+const char* FormatName(OutputFormat format) {
+    return format == OutputFormat::kRaw ? "raw" : format == OutputFormat::kHls ? "fmp4" : "mp4";
+}
+
+class Resumption {
+public:
+    Resumption(const std::string& directory, const Options& options, Messages& messages)
+        : directory_(directory), options_(options), messages_(messages) {}
+
+    ResumePoint Run();
+
+private:
+    std::string PathOf(const std::string& name) const { return directory_ + "/" + name; }
+    void CheckFormat(const std::vector<std::string>& names);
+    void RepairTemporaries(const std::vector<std::string>& names);
+    void KeepSegment(const std::string& name, std::uint64_t bytes, std::uint64_t size, const std::string& what);
+    void NumberAfter(const std::vector<std::string>& names);
+    void FindSegments();
+    void RepairCsv();
+    void RepairJson();
+    void RepairPlaylist();
+    void ReadPlaylist();
+    void ReadMaster();
+    // The index entry of a complete segment file that no entry names.
+    SegmentRecord Recovered(const std::string& name, double start);
+    // Adds the entry to index.csv, to index.json, made when missing.
+    void AppendCsv(const SegmentRecord& record);
+    void AppendJson(const SegmentRecord& record);
+    void CompleteIndex();
+    void CompletePlaylist();
+    void NoteEntry(const mp4::PlaylistSegment& entry);
+
+    std::string directory_;
+    const Options& options_;
+    Messages& messages_;
+    ResumePoint point_;
+    // Complete segment files by number (seg-NNNNN.* or rec-NNNNN.mp4).
+    std::map<unsigned int, std::string> segments_;
+    std::vector<SegmentRecord> csv_;      // index.csv's entries
+    std::vector<std::string> jsonFiles_;  // index.json's entries' files
+    bool csvExists_ = false;
+    bool jsonExists_ = false;
+    bool playlistExists_ = false;
+    std::string lastNamed_; // the last segment index.m3u8 names
+    std::map<unsigned int, SegmentRecord> recovered_;
+};
+
+void Resumption::CheckFormat(const std::vector<std::string>& names) {
+    bool found[3] = {false, false, false};
+    unsigned int number = 0;
+    for (std::string name : names) {
+        if (EndsWith(name, kTemporary))
+            name.resize(name.size() - kTemporary.size());
+        found[0] = found[0] || NumberOf(name, "seg-", ".265", number);
+        found[1] = found[1] || NumberOf(name, "seg-", ".m4s", number) || NumberOf(name, "init-", ".mp4", number) ||
+                   name == "init.mp4" || name == "index.m3u8";
+        found[2] = found[2] || NumberOf(name, "rec-", ".mp4", number);
+    }
+    const OutputFormat formats[3] = {OutputFormat::kRaw, OutputFormat::kHls, OutputFormat::kMp4};
+    for (int i = 0; i < 3; ++i)
+        if (found[i] && formats[i] != options_.format)
+            throw WriteError("'" + directory_ + "' holds a recording in --format " + FormatName(formats[i]) +
+                             "; --resume goes on with it only in that format");
+    // The head of index.m3u8 cannot change; a claim of independent
+    // segments would be false for segments that keep RASL pictures.
+    std::string text;
+    if (options_.rules.keepRasl && ReadWhole(PathOf("index.m3u8"), text) &&
+        text.find("#EXT-X-INDEPENDENT-SEGMENTS\n") != std::string::npos)
+        throw WriteError("index.m3u8 in '" + directory_ +
+                         "' claims independent segments, which --keep-rasl would break; resume without it");
+}
+
+void Resumption::KeepSegment(const std::string& name, std::uint64_t bytes, std::uint64_t size,
+                             const std::string& what) {
+    const std::string kept = name.substr(0, name.size() - kTemporary.size());
+    if (bytes == 0) {
+        Remove(directory_, name);
+        messages_.Say(name + " (" + std::to_string(size) + " bytes), cut by an earlier run, holds no whole " + what +
+                      " and was removed");
+        return;
+    }
+    if (bytes < size)
+        CutBack(PathOf(name), bytes);
+    else
+        CutBack(PathOf(name), size); // flushed
+    if (!RenameNoReplace(PathOf(name), PathOf(kept))) {
+        if (errno != EEXIST)
+            ThrowWriteError("rename", PathOf(name));
+        messages_.Say(name + ", cut by an earlier run, is kept as it is: " + kept + " exists");
+        return;
+    }
+    SyncDirectory(directory_);
+    messages_.Say("kept " + name + ", cut by an earlier run, as " + kept +
+                  (bytes < size ? " (the " + std::to_string(size - bytes) + " bytes after its last whole " + what +
+                                      " removed)"
+                                : std::string()));
+}
+
+void Resumption::RepairTemporaries(const std::vector<std::string>& names) {
+    unsigned int number = 0;
+    for (const std::string& name : names) {
+        if (!EndsWith(name, kTemporary))
+            continue;
+        const std::string written = name.substr(0, name.size() - kTemporary.size());
+        if (written == "index.m3u8" || written == "master.m3u8" || written == "live.m3u8" ||
+            written == "init.mp4" || NumberOf(written, "init-", ".mp4", number) || written == "index.csv" ||
+            written == "index.json") {
+            // A copy being written in one step (OutputDirectory::Replace; an
+            // index made by a resumed run): the file it replaces, or none,
+            // is what was named.
+            Remove(directory_, name);
+            messages_.Say("removed " + name + ", an incomplete copy an earlier run was writing");
+        } else if (NumberOf(written, "rec-", ".mp4", number)) {
+            // The moov is written before any fragment: without a whole one
+            // the file holds no picture.
+            if (WalkFragments(PathOf(name)).movie)
+                KeepTornRecording(directory_, name, messages_);
+            else
+                KeepSegment(name, 0, WalkFragments(PathOf(name)).size, "moov box");
+        } else if (NumberOf(written, "seg-", ".m4s", number)) {
+            const Fragments walk = WalkFragments(PathOf(name));
+            KeepSegment(name, walk.wholeBytes, walk.size, "movie fragment");
+        } else if (NumberOf(written, "seg-", ".265", number)) {
+            // Its last access unit may be cut short anywhere, in a way no
+            // reader can tell without decoding it: the part before it stays.
+            std::string data;
+            ReadWhole(PathOf(name), data);
+            KeepSegment(name, WalkRaw(data).lastUnitStart, data.size(), "access unit");
+        }
+    }
+}
+
+void Resumption::NumberAfter(const std::vector<std::string>& names) {
+    // Temporaries count too: no new file takes the name of one a reader
+    // may have seen being written, even when it was removed.
+    unsigned int number = 0;
+    for (std::string name : names) {
+        if (EndsWith(name, kTemporary))
+            name.resize(name.size() - kTemporary.size());
+        if (SegmentNumber(name, number) || NumberOf(name, "init-", ".mp4", number))
+            point_.nextNumber = std::max(point_.nextNumber, number + 1);
+    }
+}
+
+void Resumption::FindSegments() {
+    unsigned int number = 0;
+    for (const std::string& name : Names(directory_))
+        if (SegmentNumber(name, number))
+            segments_[number] = name;
+}
+
+void Resumption::RepairCsv() {
+    std::string text;
+    const std::string path = PathOf("index.csv");
+    if (!ReadWhole(path, text))
+        return;
+    const std::size_t headerEnd = text.find('\n');
+    if (text.compare(0, 22, "file,first_byte_offset") != 0 || headerEnd == std::string::npos) {
+        // Made, but its head line is not whole: it holds no entry.
+        Remove(directory_, "index.csv");
+        messages_.Say("removed index.csv (" + std::to_string(text.size()) +
+                      " bytes), cut by an earlier run before its first line was whole");
+        return;
+    }
+    csvExists_ = true;
+    const std::size_t whole = text.rfind('\n') + 1;
+    if (whole < text.size()) {
+        CutBack(path, whole);
+        messages_.Say("index.csv: the " + std::to_string(text.size() - whole) +
+                      " bytes of an entry cut short by an earlier run removed");
+        text.resize(whole);
+    }
+    for (std::size_t at = headerEnd + 1; at < text.size();) {
+        const std::size_t end = text.find('\n', at);
+        SegmentRecord record;
+        if (ParseCsvLine(text.substr(at, end - at), record))
+            csv_.push_back(record);
+        at = end + 1;
+    }
+}
+
+void Resumption::RepairJson() {
+    std::string text;
+    const std::string path = PathOf("index.json");
+    if (!ReadWhole(path, text))
+        return;
+    // The array holds objects without nesting: the last '}' ends the last
+    // whole entry, after which "\n]\n" closes it.
+    const std::size_t last = text.rfind('}');
+    if (text.compare(0, 2, "[\n") != 0 || last == std::string::npos) {
+        Remove(directory_, "index.json");
+        messages_.Say("removed index.json (" + std::to_string(text.size()) +
+                      " bytes), cut by an earlier run before its first entry was whole");
+        return;
+    }
+    jsonExists_ = true;
+    if (text.compare(last, std::string::npos, "}\n]\n") != 0) {
+        CutBack(path, last + 1);
+        AppendFlushed(path, "\n]\n");
+        messages_.Say("index.json: cut back to its last whole entry, as an earlier run left it cut short");
+    }
+    const std::string key = "{\"file\": \"";
+    for (std::size_t at = text.find(key); at != std::string::npos && at < last; at = text.find(key, at + 1)) {
+        const std::size_t begin = at + key.size();
+        jsonFiles_.push_back(text.substr(begin, text.find('"', begin) - begin));
+    }
+}
+
+void Resumption::RepairPlaylist() {
+    std::string text;
+    const std::string path = PathOf("index.m3u8");
+    if (!ReadWhole(path, text))
+        return;
+    // The end of the last URI line: what follows it is #EXT-X-ENDLIST, or
+    // the tags of an entry cut short.
+    std::size_t whole = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            break;
+        if (end > at && text[at] != '#')
+            whole = end + 1;
+        at = end + 1;
+    }
+    if (whole == 0) {
+        Remove(directory_, "index.m3u8");
+        messages_.Say("removed index.m3u8, which named no segment");
+        return;
+    }
+    playlistExists_ = true;
+    if (whole == text.size())
+        return;
+    CutBack(path, whole);
+    if (text.compare(whole, std::string::npos, mp4::MediaPlaylist::EndText()) == 0)
+        messages_.Say("index.m3u8: its #EXT-X-ENDLIST cut off, the recording goes on");
+    else
+        messages_.Say("index.m3u8: the " + std::to_string(text.size() - whole) +
+                      " bytes of an entry cut short by an earlier run removed");
+}
+
+void Resumption::NoteEntry(const mp4::PlaylistSegment& entry) {
+    ++point_.playlistSegments;
+    point_.playlistSeconds += entry.seconds;
+    point_.initName = entry.initUri;
+    lastNamed_ = entry.uri;
+    if (point_.live)
+        point_.live->Add(entry);
+}
+
+void Resumption::ReadPlaylist() {
+    std::string text;
+    if (!playlistExists_ || !ReadWhole(PathOf("index.m3u8"), text))
+        return;
+    point_.havePlaylist = true;
+    const std::string target = "#EXT-X-TARGETDURATION:";
+    const std::size_t at = text.find(target);
+    point_.targetDuration = at == std::string::npos ? 1
+                                                    : static_cast<unsigned int>(
+                                                          std::strtoul(text.c_str() + at + target.size(), nullptr, 10));
+    point_.independent = text.find("#EXT-X-INDEPENDENT-SEGMENTS\n") != std::string::npos;
+    if (options_.liveSegments > 0)
+        point_.live.reset(new mp4::LivePlaylist(point_.targetDuration, point_.independent, options_.liveSegments));
+    mp4::PlaylistSegment entry;
+    std::string init;
+    std::vector<std::string> missing;
+    std::map<std::string, bool> checked;
+    auto check = [&](const std::string& name) {
+        auto found = checked.find(name);
+        if (found == checked.end())
+            found = checked.insert(std::make_pair(name, Exists(PathOf(name)))).first;
+        if (!found->second) {
+            missing.push_back(name);
+            found->second = true; // named once
+        }
+    };
+    for (std::size_t line = 0; line < text.size();) {
+        const std::size_t end = text.find('\n', line);
+        const std::string l = text.substr(line, end - line);
+        line = end == std::string::npos ? text.size() : end + 1;
+        if (l == "#EXT-X-DISCONTINUITY") {
+            entry.discontinuity = true;
+        } else if (l.compare(0, 16, "#EXT-X-MAP:URI=\"") == 0) {
+            entry.newInit = true;
+            init = l.substr(16, l.size() - 17);
+            check(init);
+        } else if (l.compare(0, 25, "#EXT-X-PROGRAM-DATE-TIME:") == 0) {
+            entry.haveUtc = h265tools::ParseUtc(l.substr(25), entry.utcMillis);
+        } else if (l.compare(0, 8, "#EXTINF:") == 0) {
+            entry.seconds = std::strtod(l.c_str() + 8, nullptr);
+        } else if (!l.empty() && l[0] != '#') {
+            entry.uri = l;
+            entry.initUri = init;
+            check(l);
+            NoteEntry(entry);
+            entry = mp4::PlaylistSegment();
+        }
+    }
+    // The tool names a segment only once it is flushed and renamed: a
+    // missing one was removed by someone else. The entry stays, as a
+    // player that read the playlist already knows it.
+    if (!missing.empty())
+        messages_.Say("index.m3u8 names " + Listed(missing) +
+                      ", not in OUTDIR (removed by someone else?); its entries are kept");
+}
+
+void Resumption::ReadMaster() {
+    std::string text;
+    if (!ReadWhole(PathOf("master.m3u8"), text))
+        return;
+    auto value = [&text](const std::string& key) -> std::uint64_t {
+        const std::size_t at = text.find(key);
+        return at == std::string::npos ? 0 : std::strtoull(text.c_str() + at + key.size(), nullptr, 10);
+    };
+    point_.bandwidth = value(":BANDWIDTH=");
+    point_.averageBandwidth = value(",AVERAGE-BANDWIDTH=");
+    const std::size_t codecs = text.find("CODECS=\"");
+    if (codecs != std::string::npos)
+        point_.codecs = text.substr(codecs + 8, text.find('"', codecs + 8) - codecs - 8);
+}
+
+SegmentRecord Resumption::Recovered(const std::string& name, double start) {
+    SegmentRecord record;
+    record.file = name;
+    record.recovered = true;
+    record.startTime = start;
+    unsigned int number = 0;
+    if (EndsWith(name, ".265")) {
+        std::string data;
+        ReadWhole(PathOf(name), data);
+        record.bytes = data.size();
+        record.pictures = WalkRaw(data).allPictures;
+        // A raw segment holds no times: its pictures last as long as those
+        // of the entry before it, else the --fps or default rate.
+        double perPicture = 1.0 / (options_.rules.haveRate ? options_.rules.rate.PerSecond() : 25.0);
+        for (auto r = csv_.rbegin(); r != csv_.rend(); ++r)
+            if (r->pictures > 0) {
+                perPicture = r->duration / static_cast<double>(r->pictures);
+                break;
+            }
+        record.duration = perPicture * static_cast<double>(record.pictures);
+        return record;
+    }
+    const Fragments walk = WalkFragments(PathOf(name));
+    record.bytes = walk.size;
+    record.pictures = walk.shown.samples;
+    std::uint32_t timescale = walk.timescale;
+    if (timescale == 0 && NumberOf(name, "seg-", ".m4s", number)) {
+        const std::string own = "init-" + name.substr(4, name.size() - 8) + ".mp4";
+        timescale = InitTimescale(PathOf(own));
+        if (timescale == 0)
+            timescale = InitTimescale(PathOf(point_.initName.empty() ? "init.mp4" : point_.initName));
+    }
+    record.duration = timescale ? static_cast<double>(walk.ticks()) / timescale : 0;
+    return record;
+}
+
+void Resumption::AppendCsv(const SegmentRecord& record) {
+    if (!csvExists_)
+        OutputDirectory(directory_).Replace("index.csv", kCsvHeader);
+    csvExists_ = true;
+    AppendFlushed(PathOf("index.csv"), CsvLine(record));
+}
+
+void Resumption::AppendJson(const SegmentRecord& record) {
+    const std::string entry = JsonObject(record) + "\n]\n";
+    if (!jsonExists_) {
+        OutputDirectory(directory_).Replace("index.json", "[\n" + entry);
+        jsonExists_ = true;
+        return;
+    }
+    // The entry takes the place of the closing "\n]\n" (RepairJson ended
+    // the array so); cut short here, the next run cuts it back again.
+    struct stat status;
+    if (::stat(PathOf("index.json").c_str(), &status) != 0 || status.st_size < 3)
+        ThrowWriteError("read", PathOf("index.json"));
+    CutBack(PathOf("index.json"), static_cast<std::uint64_t>(status.st_size) - 3);
+    AppendFlushed(PathOf("index.json"), ",\n" + entry);
+}
+
+void Resumption::CompleteIndex() {
+    // Entries are written in the order of the segments: those after the
+    // last one each file names are what a crash kept from it. index.json
+    // takes the index.csv entries it lacks as they are.
+    unsigned int csvAfter = 0, jsonAfter = 0, number = 0;
+    bool csvAny = false, jsonAny = false;
+    for (const SegmentRecord& r : csv_)
+        if (SegmentNumber(r.file, number)) {
+            csvAfter = number;
+            csvAny = true;
+        }
+    for (const std::string& file : jsonFiles_)
+        if (SegmentNumber(file, number)) {
+            jsonAfter = number;
+            jsonAny = true;
+        }
+    const bool json = options_.json;
+    if (json && !jsonExists_)
+        jsonAny = false;
+    // index.csv entries that index.json lacks.
+    if (json)
+        for (const SegmentRecord& r : csv_)
+            if (SegmentNumber(r.file, number) && (!jsonAny || number > jsonAfter))
+                AppendJson(r);
+    double end = csv_.empty() ? 0 : csv_.back().startTime + csv_.back().duration;
+    for (const auto& segment : segments_) {
+        if (csvAny && segment.first <= csvAfter)
+            continue;
+        const SegmentRecord r = Recovered(segment.second, end);
+        end = r.startTime + r.duration;
+        AppendCsv(r);
+        if (json && (!jsonAny || segment.first > jsonAfter))
+            AppendJson(r);
+        csv_.push_back(r);
+        recovered_[segment.first] = r;
+        messages_.Say("index.csv: " + r.file + ", complete but not listed when an earlier run stopped, added");
+    }
+    // A damaged entry's time cannot throw the new run's times out of range.
+    point_.endSeconds = end >= 0 && end < 1e9 ? end : 0;
+}
+
+void Resumption::CompletePlaylist() {
+    unsigned int lastNumber = 0, number = 0;
+    const bool named = !lastNamed_.empty() && NumberOf(lastNamed_, "seg-", ".m4s", lastNumber);
+    std::string text;
+    std::unique_ptr<mp4::MediaPlaylist> playlist;
+    for (const auto& segment : segments_) {
+        if (named && segment.first <= lastNumber)
+            continue;
+        if (!NumberOf(segment.second, "seg-", ".m4s", number))
+            continue;
+        auto record = recovered_.find(segment.first);
+        const SegmentRecord r = record != recovered_.end() ? record->second : Recovered(segment.second, 0);
+        mp4::PlaylistSegment entry;
+        entry.uri = segment.second;
+        entry.seconds = r.duration;
+        // Its own init segment is written before it (HlsOutput::WriteInit).
+        const std::string own = "init-" + segment.second.substr(4, segment.second.size() - 8) + ".mp4";
+        if (Exists(PathOf(own)) || (point_.initName.empty() && Exists(PathOf("init.mp4")))) {
+            entry.newInit = true;
+            point_.initName = Exists(PathOf(own)) ? own : "init.mp4";
+        }
+        entry.initUri = point_.initName;
+        // The first segment of a run (a resumed one too) after segments of
+        // an earlier run: the input starts again there.
+        entry.discontinuity = point_.playlistSegments > 0 && WalkFragments(PathOf(entry.uri)).firstSequenceNumber == 1;
+        if (!playlist) {
+            if (!point_.havePlaylist) {
+                point_.targetDuration = std::max(1u, static_cast<unsigned int>(std::ceil(options_.rules.seconds)));
+                point_.independent = !options_.rules.keepRasl;
+                if (options_.liveSegments > 0)
+                    point_.live.reset(
+                        new mp4::LivePlaylist(point_.targetDuration, point_.independent, options_.liveSegments));
+            }
+            playlist.reset(new mp4::MediaPlaylist(std::max(point_.targetDuration, mp4::RoundedSeconds(r.duration)),
+                                                  point_.independent));
+            playlist->ContinueAfter(point_.playlistSegments);
+        }
+        std::string lines;
+        playlist->Add(entry, lines);
+        text += lines;
+        NoteEntry(entry);
+        messages_.Say("index.m3u8: " + entry.uri + ", complete but not named when an earlier run stopped, added");
+    }
+    if (text.empty())
+        return;
+    if (point_.havePlaylist) {
+        AppendFlushed(PathOf("index.m3u8"), text);
+    } else {
+        OutputDirectory(directory_).Replace("index.m3u8", text);
+        point_.havePlaylist = true;
+        point_.targetDuration = playlist->targetDuration();
+    }
+}
+
+ResumePoint Resumption::Run() {
+    const std::vector<std::string> names = Names(directory_);
+    CheckFormat(names);
+    NumberAfter(names);
+    RepairTemporaries(names);
+    FindSegments();
+    RepairCsv();
+    RepairJson();
+    if (options_.format == OutputFormat::kHls) {
+        RepairPlaylist();
+        ReadPlaylist();
+    }
+    CompleteIndex();
+    if (options_.format == OutputFormat::kHls) {
+        CompletePlaylist();
+        ReadMaster();
+        std::string init;
+        if (!point_.initName.empty() && ReadWhole(PathOf(point_.initName), init))
+            point_.init.assign(init.begin(), init.end());
+    }
+    point_.resumed = csvExists_ || jsonExists_ || playlistExists_ || !segments_.empty() || point_.nextNumber > 0;
+    if (point_.resumed)
+        messages_.Say("resuming the recording in '" + directory_ + "' at segment number " +
+                      std::to_string(point_.nextNumber) + ", time " + h265tools::SecondsText(point_.endSeconds, 3) +
+                      " s");
+    return point_;
+}
+
+} // namespace
+
+ResumePoint ResumeEarlierRun(const std::string& directory, const Options& options, Messages& messages) {
+    Resumption resumption(directory, options, messages);
+    return resumption.Run();
+}
+
+} // namespace h265split
