@@ -66,7 +66,13 @@ void AccessUnitReader::Observe(const NalUnitView& unit, const UnitHeader& header
     if (header.firstSliceSegment && !au.HasPicture()) {
         au.pictureNalUnitType = header.nalUnitType;
         ReadPicture(unit, au);
-        if (au.key && !clock_.started())
+        // The timescale follows the rate of the first key picture that
+        // knows it: a recording that starts in the middle of a stream passes
+        // over key pictures before its first SPS, whose 25 per second would
+        // only be assumed. After a few such, the assumption holds.
+        if (au.key && !clock_.started() &&
+            (au.hasPoc || au.rate.source != h265tools::FrameRate::Source::kAssumed ||
+             ++keysWithoutSets_ > kKeysWithoutSets))
             clock_.Start(au.rate);
         if (clock_.started())
             au.ticks = clock_.Ticks(au.rate);

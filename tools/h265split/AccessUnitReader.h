@@ -48,6 +48,10 @@ private:
     const h265tools::FrameRate* rateOption_;
     h265tools::PictureReader reader_;
     RecordingClock clock_;
+    // Key pictures passed by before the clock started, for want of an SPS;
+    // after this many the clock starts at the next one, at 25 per second.
+    static const unsigned int kKeysWithoutSets = 4;
+    unsigned int keysWithoutSets_ = 0;
 };
 
 } // namespace h265split

@@ -50,6 +50,35 @@ Archive::Archive(FileStore& store, const RetentionRules& rules, bool playlists, 
     }
 }
 
+void Archive::Continue(const std::vector<ResumePoint::Chapter>& chapters, double endSeconds,
+                       const std::string& segmentName) {
+    if (!chaptered() || chapters.empty())
+        return;
+    for (std::size_t i = 0; i < chapters.size(); ++i) {
+        const ResumePoint::Chapter& earlier = chapters[i];
+        Chapter chapter;
+        chapter.first = earlier.first;
+        chapter.last = earlier.last;
+        chapter.kept = true;
+        chapter.bytes = earlier.bytes;
+        chapter.startSeconds = earlier.startSeconds;
+        chapter.endSeconds = i + 1 < chapters.size() ? chapters[i + 1].startSeconds : endSeconds;
+        chapter.haveUtc = earlier.haveUtc;
+        chapter.utcMillis = earlier.utcMillis;
+        chapter.hour = earlier.haveUtc ? FloorDiv(earlier.utcMillis, kMillisInHour)
+                                       : static_cast<std::int64_t>(std::floor(earlier.startSeconds / 3600));
+        chapter.inits.insert(earlier.inits.begin(), earlier.inits.end());
+        chapters_.push_back(chapter);
+    }
+    const Chapter& open = chapters_.back();
+    playlist_ = ChapterName(open, ".m3u8");
+    csvIndex_ = ChapterName(open, ".csv");
+    jsonIndex_ = json_ ? ChapterName(open, ".json") : "";
+    segmentExample_ = segmentName;
+    // archive.csv is made again from the chapters with the next segment.
+    listPending_ = true;
+}
+
 void Archive::SegmentStarts(unsigned int number, double seconds, bool haveUtc, std::int64_t utcMillis) {
     if (!chaptered())
         return;
@@ -132,11 +161,11 @@ void Archive::Kept(unsigned int number, const std::string& name, std::uint64_t b
 bool Archive::DeleteOldest() {
     // The open chapter, and one whose segments the live playlist names, stay.
     if (chapters_.size() < 2 || chapters_.front().last >= keepFrom_) {
-        if (!reportedOver_ && !inRoom_) {
+        if (!reportedOver_ && !inRoom_ && rules_.bytes > 0 && store_.Usage() > rules_.bytes) {
             reportedOver_ = true;
-            messages_.Say("OUTDIR holds " + std::to_string(store_.Usage()) +
-                          " bytes, beyond the budget: the open chapter and the segments the live playlist names "
-                          "are kept");
+            messages_.Say("OUTDIR holds " + std::to_string(store_.Usage()) + " bytes, beyond the budget of " +
+                          std::to_string(rules_.bytes) +
+                          ": the open chapter and the segments the live playlist names are kept");
         }
         return false;
     }

@@ -21,9 +21,11 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "FileStore.h"
 #include "Messages.h"
+#include "ResumedRun.h"
 
 namespace h265split {
 
@@ -45,6 +47,10 @@ public:
     Archive(FileStore& store, const RetentionRules& rules, bool playlists, bool json, Messages& messages);
 
     bool chaptered() const { return rules_.active(); }
+    // A resumed run (--resume): the chapters an earlier run left, the last
+    // of which goes on; `segmentName` names one of their segments.
+    void Continue(const std::vector<ResumePoint::Chapter>& chapters, double endSeconds,
+                  const std::string& segmentName);
     // Segment `number` starts `seconds` into the recording, at the UTC time
     // `utcMillis` when `haveUtc`: a new chapter starts with it when the open
     // one has had its hour or its share of the budget.

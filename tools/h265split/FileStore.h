@@ -71,6 +71,8 @@ public:
     virtual std::uint64_t Usage() const = 0;
     // What a write that finds the device full calls (see RoomMaker).
     virtual void SetRoomMaker(RoomMaker room) { (void)room; }
+    // Files of `bytes` were there before the store (an earlier run's).
+    virtual void HoldsAlready(std::uint64_t bytes) { (void)bytes; }
 };
 
 // Files in a directory, created with O_EXCL under NAME.tmp and renamed; the
@@ -89,6 +91,7 @@ public:
     bool Remove(const std::string& name) override;
     std::uint64_t Usage() const override { return usage_; }
     void SetRoomMaker(RoomMaker room) override { directory_.SetRoomMaker(std::move(room)); }
+    void HoldsAlready(std::uint64_t bytes) override { usage_ += bytes; }
     ~DirectoryStore() override;
 
 private:

@@ -19,6 +19,13 @@ public:
         // device fills up.
         if (archive_.chaptered())
             store_->SetRoomMaker([this] { return archive_.MakeRoom(); });
+        if (options.resumePoint.resumed) {
+            store_->HoldsAlready(options.resumePoint.existingBytes);
+            archive_.Continue(options.resumePoint.chapters, options.resumePoint.endSeconds,
+                              options.format == OutputFormat::kRaw   ? "seg-00000.265"
+                              : options.format == OutputFormat::kHls ? "seg-00000.m4s"
+                                                                     : "rec-00000.mp4");
+        }
         switch (options.format) {
         case OutputFormat::kRaw:
             output_.reset(new RawSegmentOutput(*store_));

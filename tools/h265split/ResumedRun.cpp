@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "FrameRate.h"
 #include "Options.h"
@@ -455,6 +456,9 @@ public:
 private:
     std::string PathOf(const std::string& name) const { return directory_ + "/" + name; }
     void CheckFormat(const std::vector<std::string>& names);
+    // With a budget the recording is kept in chapters: the last one's
+    // playlist and index go on, and the others are reported to the archive.
+    void FindChapters(const std::vector<std::string>& names);
     void RepairTemporaries(const std::vector<std::string>& names);
     void KeepSegment(const std::string& name, std::uint64_t bytes, std::uint64_t size, const std::string& what);
     void NumberAfter(const std::vector<std::string>& names);
@@ -477,6 +481,12 @@ private:
     const Options& options_;
     Messages& messages_;
     ResumePoint point_;
+    // The playlist and index that go on: the whole recording's, or the last
+    // chapter's, whose segments start at `firstOfChapter_`.
+    std::string playlistName_ = "index.m3u8";
+    std::string csvName_ = "index.csv";
+    std::string jsonName_ = "index.json";
+    unsigned int firstOfChapter_ = 0;
     // Complete segment files by number (seg-NNNNN.* or rec-NNNNN.mp4).
     std::map<unsigned int, std::string> segments_;
     std::vector<SegmentRecord> csv_;      // index.csv's entries
@@ -507,9 +517,9 @@ void Resumption::CheckFormat(const std::vector<std::string>& names) {
     // The head of index.m3u8 cannot change; a claim of independent
     // segments would be false for segments that keep RASL pictures.
     std::string text;
-    if (options_.rules.keepRasl && ReadWhole(PathOf("index.m3u8"), text) &&
+    if (options_.rules.keepRasl && ReadWhole(PathOf(playlistName_), text) &&
         text.find("#EXT-X-INDEPENDENT-SEGMENTS\n") != std::string::npos)
-        throw WriteError("index.m3u8 in '" + directory_ +
+        throw WriteError(playlistName_ + " in '" + directory_ +
                          "' claims independent segments, which --keep-rasl would break; resume without it");
 }
 
@@ -547,7 +557,8 @@ void Resumption::RepairTemporaries(const std::vector<std::string>& names) {
         const std::string written = name.substr(0, name.size() - kTemporary.size());
         if (written == "index.m3u8" || written == "master.m3u8" || written == "live.m3u8" ||
             written == "init.mp4" || NumberOf(written, "init-", ".mp4", number) || written == "index.csv" ||
-            written == "index.json") {
+            written == "index.json" || written == "archive.csv" || NumberOf(written, "index-", ".csv", number) ||
+            NumberOf(written, "index-", ".json", number) || NumberOf(written, "index-", ".m3u8", number)) {
             // A copy being written in one step (OutputDirectory::Replace; an
             // index made by a resumed run): the file it replaces, or none,
             // is what was named.
@@ -587,21 +598,98 @@ void Resumption::NumberAfter(const std::vector<std::string>& names) {
 
 void Resumption::FindSegments() {
     unsigned int number = 0;
-    for (const std::string& name : Names(directory_))
-        if (SegmentNumber(name, number))
+    for (const std::string& name : Names(directory_)) {
+        if (!SegmentNumber(name, number))
+            continue;
+        // Each chapter's segments and their bytes; those before the last
+        // chapter are listed in their own.
+        for (auto chapter = point_.chapters.rbegin(); chapter != point_.chapters.rend(); ++chapter)
+            if (chapter->first <= number) {
+                struct stat status;
+                if (::stat(PathOf(name).c_str(), &status) == 0)
+                    chapter->bytes += static_cast<std::uint64_t>(status.st_size);
+                chapter->last = std::max(chapter->last, number);
+                break;
+            }
+        if (number >= firstOfChapter_)
             segments_[number] = name;
+    }
+}
+
+void Resumption::FindChapters(const std::vector<std::string>& names) {
+    unsigned int number = 0;
+    bool chapters = false, whole = false;
+    for (const std::string& name : names) {
+        chapters = chapters || NumberOf(name, "index-", ".csv", number) || NumberOf(name, "index-", ".m3u8", number);
+        whole = whole || name == "index.csv" || name == "index.m3u8";
+    }
+    if (options_.retention.active() ? whole : chapters)
+        throw WriteError("'" + directory_ + "' holds a recording " +
+                         (chapters ? "in chapters (--keep-bytes or --keep-age)" : "without a budget") +
+                         "; --resume goes on with it only " + (chapters ? "with a budget" : "without one"));
+    if (!options_.retention.active())
+        return;
+    // A chapter is known by its index, whose first entry tells where it
+    // starts; archive.csv, which lists them, is made again from them.
+    std::set<unsigned int> firsts;
+    for (const std::string& name : names)
+        if (NumberOf(name, "index-", ".csv", number))
+            firsts.insert(number);
+    for (unsigned int first : firsts) {
+        char base[32];
+        std::snprintf(base, sizeof base, "index-%05u", first);
+        std::string text;
+        ReadWhole(PathOf(std::string(base) + ".csv"), text);
+        const std::size_t line = text.find('\n');
+        SegmentRecord r;
+        const std::size_t end = line == std::string::npos ? line : text.find('\n', line + 1);
+        if (line == std::string::npos || end == std::string::npos ||
+            !ParseCsvLine(text.substr(line + 1, end - line - 1), r)) {
+            // Made, but no entry was whole when the run stopped: its
+            // segments, if any, are listed with the chapter before.
+            for (const char* extension : {".csv", ".json", ".m3u8"})
+                Remove(directory_, std::string(base) + extension);
+            messages_.Say("removed the index and playlist of chapter " + std::string(base) +
+                          ", which listed no whole entry when an earlier run stopped");
+            continue;
+        }
+        ResumePoint::Chapter chapter;
+        chapter.first = chapter.last = first;
+        chapter.startSeconds = r.startTime;
+        chapter.haveUtc = r.haveUtc;
+        chapter.utcMillis = r.utcMillis;
+        if (options_.format == OutputFormat::kHls) {
+            std::string playlist;
+            ReadWhole(PathOf(std::string(base) + ".m3u8"), playlist);
+            for (std::size_t at = playlist.find("#EXT-X-MAP:URI=\""); at != std::string::npos;
+                 at = playlist.find("#EXT-X-MAP:URI=\"", at + 1)) {
+                const std::size_t from = at + 16, to = playlist.find('"', from);
+                if (to != std::string::npos)
+                    chapter.inits.push_back(playlist.substr(from, to - from));
+            }
+        }
+        point_.chapters.push_back(chapter);
+    }
+    if (point_.chapters.empty())
+        return;
+    char base[32];
+    std::snprintf(base, sizeof base, "index-%05u", point_.chapters.back().first);
+    firstOfChapter_ = point_.chapters.back().first;
+    playlistName_ = std::string(base) + ".m3u8";
+    csvName_ = std::string(base) + ".csv";
+    jsonName_ = std::string(base) + ".json";
 }
 
 void Resumption::RepairCsv() {
     std::string text;
-    const std::string path = PathOf("index.csv");
+    const std::string path = PathOf(csvName_);
     if (!ReadWhole(path, text))
         return;
     const std::size_t headerEnd = text.find('\n');
     if (text.compare(0, 22, "file,first_byte_offset") != 0 || headerEnd == std::string::npos) {
         // Made, but its head line is not whole: it holds no entry.
-        Remove(directory_, "index.csv");
-        messages_.Say("removed index.csv (" + std::to_string(text.size()) +
+        Remove(directory_, csvName_);
+        messages_.Say("removed " + csvName_ + " (" + std::to_string(text.size()) +
                       " bytes), cut by an earlier run before its first line was whole");
         return;
     }
@@ -609,7 +697,7 @@ void Resumption::RepairCsv() {
     const std::size_t whole = text.rfind('\n') + 1;
     if (whole < text.size()) {
         CutBack(path, whole);
-        messages_.Say("index.csv: the " + std::to_string(text.size() - whole) +
+        messages_.Say(csvName_ + ": the " + std::to_string(text.size() - whole) +
                       " bytes of an entry cut short by an earlier run removed");
         text.resize(whole);
     }
@@ -624,15 +712,15 @@ void Resumption::RepairCsv() {
 
 void Resumption::RepairJson() {
     std::string text;
-    const std::string path = PathOf("index.json");
+    const std::string path = PathOf(jsonName_);
     if (!ReadWhole(path, text))
         return;
     // The array holds objects without nesting: the last '}' ends the last
     // whole entry, after which "\n]\n" closes it.
     const std::size_t last = text.rfind('}');
     if (text.compare(0, 2, "[\n") != 0 || last == std::string::npos) {
-        Remove(directory_, "index.json");
-        messages_.Say("removed index.json (" + std::to_string(text.size()) +
+        Remove(directory_, jsonName_);
+        messages_.Say("removed " + jsonName_ + " (" + std::to_string(text.size()) +
                       " bytes), cut by an earlier run before its first entry was whole");
         return;
     }
@@ -640,7 +728,7 @@ void Resumption::RepairJson() {
     if (text.compare(last, std::string::npos, "}\n]\n") != 0) {
         CutBack(path, last + 1);
         AppendFlushed(path, "\n]\n");
-        messages_.Say("index.json: cut back to its last whole entry, as an earlier run left it cut short");
+        messages_.Say(jsonName_ + ": cut back to its last whole entry, as an earlier run left it cut short");
     }
     const std::string key = "{\"file\": \"";
     for (std::size_t at = text.find(key); at != std::string::npos && at < last; at = text.find(key, at + 1)) {
@@ -651,7 +739,7 @@ void Resumption::RepairJson() {
 
 void Resumption::RepairPlaylist() {
     std::string text;
-    const std::string path = PathOf("index.m3u8");
+    const std::string path = PathOf(playlistName_);
     if (!ReadWhole(path, text))
         return;
     // The end of the last URI line: what follows it is #EXT-X-ENDLIST, or
@@ -666,8 +754,8 @@ void Resumption::RepairPlaylist() {
         at = end + 1;
     }
     if (whole == 0) {
-        Remove(directory_, "index.m3u8");
-        messages_.Say("removed index.m3u8, which named no segment");
+        Remove(directory_, playlistName_);
+        messages_.Say("removed " + playlistName_ + ", which named no segment");
         return;
     }
     playlistExists_ = true;
@@ -675,9 +763,9 @@ void Resumption::RepairPlaylist() {
         return;
     CutBack(path, whole);
     if (text.compare(whole, std::string::npos, mp4::MediaPlaylist::EndText()) == 0)
-        messages_.Say("index.m3u8: its #EXT-X-ENDLIST cut off, the recording goes on");
+        messages_.Say(playlistName_ + ": its #EXT-X-ENDLIST cut off, the recording goes on");
     else
-        messages_.Say("index.m3u8: the " + std::to_string(text.size() - whole) +
+        messages_.Say(playlistName_ + ": the " + std::to_string(text.size() - whole) +
                       " bytes of an entry cut short by an earlier run removed");
 }
 
@@ -692,7 +780,7 @@ void Resumption::NoteEntry(const mp4::PlaylistSegment& entry) {
 
 void Resumption::ReadPlaylist() {
     std::string text;
-    if (!playlistExists_ || !ReadWhole(PathOf("index.m3u8"), text))
+    if (!playlistExists_ || !ReadWhole(PathOf(playlistName_), text))
         return;
     point_.havePlaylist = true;
     const std::string target = "#EXT-X-TARGETDURATION:";
@@ -742,7 +830,7 @@ void Resumption::ReadPlaylist() {
     // missing one was removed by someone else. The entry stays, as a
     // player that read the playlist already knows it.
     if (!missing.empty())
-        messages_.Say("index.m3u8 names " + Listed(missing) +
+        messages_.Say(playlistName_ + " names " + Listed(missing) +
                       ", not in OUTDIR (removed by someone else?); its entries are kept");
 }
 
@@ -799,25 +887,25 @@ SegmentRecord Resumption::Recovered(const std::string& name, double start) {
 
 void Resumption::AppendCsv(const SegmentRecord& record) {
     if (!csvExists_)
-        OutputDirectory(directory_).Replace("index.csv", kCsvHeader);
+        OutputDirectory(directory_).Replace(csvName_, kCsvHeader);
     csvExists_ = true;
-    AppendFlushed(PathOf("index.csv"), CsvLine(record));
+    AppendFlushed(PathOf(csvName_), CsvLine(record));
 }
 
 void Resumption::AppendJson(const SegmentRecord& record) {
     const std::string entry = JsonObject(record) + "\n]\n";
     if (!jsonExists_) {
-        OutputDirectory(directory_).Replace("index.json", "[\n" + entry);
+        OutputDirectory(directory_).Replace(jsonName_, "[\n" + entry);
         jsonExists_ = true;
         return;
     }
     // The entry takes the place of the closing "\n]\n" (RepairJson ended
     // the array so); cut short here, the next run cuts it back again.
     struct stat status;
-    if (::stat(PathOf("index.json").c_str(), &status) != 0 || status.st_size < 3)
-        ThrowWriteError("read", PathOf("index.json"));
-    CutBack(PathOf("index.json"), static_cast<std::uint64_t>(status.st_size) - 3);
-    AppendFlushed(PathOf("index.json"), ",\n" + entry);
+    if (::stat(PathOf(jsonName_).c_str(), &status) != 0 || status.st_size < 3)
+        ThrowWriteError("read", PathOf(jsonName_));
+    CutBack(PathOf(jsonName_), static_cast<std::uint64_t>(status.st_size) - 3);
+    AppendFlushed(PathOf(jsonName_), ",\n" + entry);
 }
 
 void Resumption::CompleteIndex() {
@@ -855,7 +943,7 @@ void Resumption::CompleteIndex() {
             AppendJson(r);
         csv_.push_back(r);
         recovered_[segment.first] = r;
-        messages_.Say("index.csv: " + r.file + ", complete but not listed when an earlier run stopped, added");
+        messages_.Say(csvName_ + ": " + r.file + ", complete but not listed when an earlier run stopped, added");
     }
     // A damaged entry's time cannot throw the new run's times out of range.
     point_.endSeconds = end >= 0 && end < 1e9 ? end : 0;
@@ -902,14 +990,14 @@ void Resumption::CompletePlaylist() {
         playlist->Add(entry, lines);
         text += lines;
         NoteEntry(entry);
-        messages_.Say("index.m3u8: " + entry.uri + ", complete but not named when an earlier run stopped, added");
+        messages_.Say(playlistName_ + ": " + entry.uri + ", complete but not named when an earlier run stopped, added");
     }
     if (text.empty())
         return;
     if (point_.havePlaylist) {
-        AppendFlushed(PathOf("index.m3u8"), text);
+        AppendFlushed(PathOf(playlistName_), text);
     } else {
-        OutputDirectory(directory_).Replace("index.m3u8", text);
+        OutputDirectory(directory_).Replace(playlistName_, text);
         point_.havePlaylist = true;
         point_.targetDuration = playlist->targetDuration();
     }
@@ -920,6 +1008,7 @@ ResumePoint Resumption::Run() {
     CheckFormat(names);
     NumberAfter(names);
     RepairTemporaries(names);
+    FindChapters(Names(directory_));
     FindSegments();
     RepairCsv();
     RepairJson();
@@ -936,6 +1025,12 @@ ResumePoint Resumption::Run() {
             point_.init.assign(init.begin(), init.end());
     }
     point_.resumed = csvExists_ || jsonExists_ || playlistExists_ || !segments_.empty() || point_.nextNumber > 0;
+    // What OUTDIR holds, for a budget.
+    for (const std::string& name : Names(directory_)) {
+        struct stat status;
+        if (::lstat(PathOf(name).c_str(), &status) == 0 && S_ISREG(status.st_mode))
+            point_.existingBytes += static_cast<std::uint64_t>(status.st_size);
+    }
     if (point_.resumed)
         messages_.Say("resuming the recording in '" + directory_ + "' at segment number " +
                       std::to_string(point_.nextNumber) + ", time " + h265tools::SecondsText(point_.endSeconds, 3) +

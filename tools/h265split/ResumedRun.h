@@ -39,6 +39,20 @@ struct ResumePoint {
     std::string codecs;
     std::uint64_t bandwidth = 0;
     std::uint64_t averageBandwidth = 0;
+    // With a budget: the chapters kept, oldest first (see Archive); the
+    // last one goes on.
+    struct Chapter {
+        unsigned int first = 0;
+        unsigned int last = 0;
+        std::uint64_t bytes = 0; // of its segments
+        double startSeconds = 0;
+        bool haveUtc = false;
+        std::int64_t utcMillis = 0;
+        std::vector<std::string> inits; // the init segments its playlist names
+    };
+    std::vector<Chapter> chapters;
+    // The bytes of the files in OUTDIR.
+    std::uint64_t existingBytes = 0;
 };
 
 // Before anything is written: repairs what a crash left in `directory` and

@@ -272,7 +272,7 @@ void Segmenter::CloseSegment() {
     index_.Add(record_);
     file_.reset();
     if (Archive* archive = output_.archive())
-        archive->Kept(segments_, record_.file, record_.bytes, Seconds(presentedTicks_));
+        archive->Kept(firstNumber_ + segments_, record_.file, record_.bytes, startSeconds_ + Seconds(presentedTicks_));
     ++segments_;
 }
 

@@ -6,7 +6,7 @@ feeds the tool and what must come of it.
 CASE: garbage, truncated, no_key_picture, not_h265, write_error, short_writes,
 symlink, sigterm, usage, mp4_write_error, mp4_sigterm, mp4_cut, mp4_start,
 mp4_restart, leftovers, unrelated_files, retention, long_recording, crash_resume,
-resume. short_writes exits 77 (skipped)
+resume, restart_loop. short_writes exits 77 (skipped)
 without H265SPLIT_WRITE_SHIM, the path of the write shim (short_writes.cpp);
 H265SPLIT_WRITE_SHIM_SKIP says why. The write failure
 shim (write_failure_shim.cpp) is H265SPLIT_FAIL_SHIM; without it the cases
@@ -574,10 +574,12 @@ def mp4_start():
 
 
 def one_key_a_second(seconds):
-    """64x64 pictures at 5 per second, a key picture each second."""
+    """64x64 pictures at 5 per second, a key picture with its parameter sets
+    each second, as cameras send them."""
     source = os.path.join(work, "seconds.hevc")
     subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=64x64:rate=5",
-                    "-frames:v", str(5 * seconds), "-c:v", "libx265", "-x265-params", "keyint=5:log-level=error",
+                    "-frames:v", str(5 * seconds), "-c:v", "libx265", "-x265-params",
+                    "keyint=5:repeat-headers=1:log-level=error",
                     "-f", "hevc", source], check=True)
     return open(source, "rb").read()
 
@@ -588,9 +590,10 @@ def brief(items):
     return items if len(items) <= 8 else items[:4] + ["... %d more ..." % (len(items) - 8)] + items[-4:]
 
 
-def check_archive(outdir, fmt):
+def check_archive(outdir, fmt, resumed=False):
     """Every list, playlist and index names existing files only, the kept
-    segments are the newest ones, without a gap; returns them."""
+    segments are the newest ones, without a gap unless runs were resumed (a
+    number a killed run took is not taken again); returns them."""
     files = set(os.listdir(outdir))
     expect(not [n for n in files if n.endswith(".tmp")], "temporary files: %s" % sorted(files))
     rows = [l.split(",") for l in open(os.path.join(outdir, "archive.csv")).read().splitlines()[1:]]
@@ -615,7 +618,7 @@ def check_archive(outdir, fmt):
                               [r[4][:-3] + "json" for r in rows if r[4][:-3] + "json" in files]),
            "chapter files %s, archive.csv %s" % (brief(chapters), brief(rows)))
     numbers = [number(n) for n in kept]
-    expect(numbers == list(range(numbers[0], numbers[0] + len(numbers))), "kept %s" % brief(kept))
+    expect(resumed or numbers == list(range(numbers[0], numbers[0] + len(numbers))), "kept %s" % brief(kept))
     if fmt == "fmp4":
         live = [l for l in open(os.path.join(outdir, "live.m3u8")).read().splitlines() if l.endswith(".m4s")]
         expect(live and set(live) <= set(kept) and live[-1] == kept[-1], "live.m3u8 names %s" % brief(live))
@@ -677,6 +680,62 @@ def retention():
     shutil.rmtree(outdir)
     status, err, _ = run(["--format", "raw", "--seconds", "1", "--keep-bytes", "300"], data, outdir)
     expect(status == 2 and "--keep-bytes 300 cannot hold seg-00000.265" in err, "small: exit %d: %s" % (status, err))
+
+
+def restart_loop():
+    # A recorder under a supervisor that kills it (SIGKILL) every second or
+    # so and starts it again with --resume, while a stream paced at ten times
+    # its rate comes through one pipe, with a byte budget. Whatever a killed
+    # run had read is lost, and the next run starts at the next key picture.
+    # At the end every chapter and the live playlist name existing files
+    # only and play without an error, their pictures are those the indexes
+    # list, and the playlists mark a discontinuity where runs took over.
+    import threading
+    data = one_key_a_second(60)
+    outdir = os.path.join(work, "out")
+    os.mkdir(outdir)
+    read, write = os.pipe()
+
+    def feed():
+        with os.fdopen(write, "wb") as pipe:
+            for at in range(0, len(data), len(data) // 60 // 2):  # half a second of video each 0.05 s
+                pipe.write(data[at:at + len(data) // 60 // 2])
+                pipe.flush()
+                time.sleep(0.05)
+
+    feeder = threading.Thread(target=feed)
+    feeder.start()
+    args = [tool, "--format", "fmp4", "--seconds", "1", "--keep-bytes", "60000", "--json", "--resume", "-", outdir]
+    rng, runs = random.Random(7), 0
+    while True:
+        process = subprocess.Popen(args, stdin=read, stderr=subprocess.PIPE)
+        runs += 1
+        try:
+            process.wait(timeout=rng.uniform(0.5, 1.5))
+            break  # the end of the input
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+    feeder.join()
+    os.close(read)
+    expect(process.returncode == 0, "the last run: exit %d: %s" % (process.returncode, process.stderr.read()))
+    expect(runs >= 3, "only %d runs" % runs)
+    kept = check_archive(outdir, "fmp4", resumed=True)
+    rows = [l.split(",") for l in open(os.path.join(outdir, "archive.csv")).read().splitlines()[1:]]
+    pictures = cuts = 0
+    for row in rows:
+        pictures += sum(int(l.split(",")[3]) for l in open(os.path.join(outdir, row[4])).read().splitlines()[1:])
+        cuts += open(os.path.join(outdir, row[3])).read().count("#EXT-X-DISCONTINUITY\n")
+        decodes(os.path.join(outdir, row[3]), row[3])
+    counted = 0
+    for row in rows:
+        r = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+                            "stream=nb_read_frames", "-of", "csv=p=0", os.path.join(outdir, row[3])],
+                           capture_output=True, text=True)
+        counted += int((r.stdout.split() or ["0"])[0])  # a playlist lists its stream twice (program, streams)
+    expect(counted == pictures, "the chapters play %d pictures, their indexes list %d" % (counted, pictures))
+    expect(1 <= cuts < runs, "%d discontinuities after %d runs" % (cuts, runs))
+    decodes(os.path.join(outdir, "live.m3u8"), "live.m3u8")
 
 
 def played_by_gstreamer(outdir, playlist):
