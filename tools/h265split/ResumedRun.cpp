@@ -633,13 +633,14 @@ void Resumption::FindChapters(const std::vector<std::string>& names) {
     // starts; archive.csv, which lists them, is made again from them.
     std::set<unsigned int> firsts;
     for (const std::string& name : names)
-        if (NumberOf(name, "index-", ".csv", number))
+        if (NumberOf(name, "index-", ".csv", number) || NumberOf(name, "index-", ".json", number) ||
+            NumberOf(name, "index-", ".m3u8", number))
             firsts.insert(number);
     for (unsigned int first : firsts) {
         char base[32];
         std::snprintf(base, sizeof base, "index-%05u", first);
         std::string text;
-        ReadWhole(PathOf(std::string(base) + ".csv"), text);
+        ReadWhole(PathOf(std::string(base) + ".csv"), text); // none: a chapter made up to its playlist
         const std::size_t line = text.find('\n');
         SegmentRecord r;
         const std::size_t end = line == std::string::npos ? line : text.find('\n', line + 1);
@@ -647,8 +648,11 @@ void Resumption::FindChapters(const std::vector<std::string>& names) {
             !ParseCsvLine(text.substr(line + 1, end - line - 1), r)) {
             // Made, but no entry was whole when the run stopped: its
             // segments, if any, are listed with the chapter before.
-            for (const char* extension : {".csv", ".json", ".m3u8"})
-                Remove(directory_, std::string(base) + extension);
+            for (const char* extension : {".csv", ".json", ".m3u8"}) {
+                struct stat status;
+                if (::lstat(PathOf(std::string(base) + extension).c_str(), &status) == 0)
+                    Remove(directory_, std::string(base) + extension);
+            }
             messages_.Say("removed the index and playlist of chapter " + std::string(base) +
                           ", which listed no whole entry when an earlier run stopped");
             continue;
@@ -670,8 +674,19 @@ void Resumption::FindChapters(const std::vector<std::string>& names) {
         }
         point_.chapters.push_back(chapter);
     }
-    if (point_.chapters.empty())
-        return;
+    if (point_.chapters.empty()) {
+        // The run stopped before its first chapter listed a segment: the
+        // chapter starts at the first segment there, if any.
+        unsigned int lowest = ~0u;
+        for (const std::string& name : names)
+            if (SegmentNumber(name, number))
+                lowest = std::min(lowest, number);
+        if (lowest == ~0u)
+            return;
+        ResumePoint::Chapter chapter;
+        chapter.first = chapter.last = lowest;
+        point_.chapters.push_back(chapter);
+    }
     char base[32];
     std::snprintf(base, sizeof base, "index-%05u", point_.chapters.back().first);
     firstOfChapter_ = point_.chapters.back().first;
