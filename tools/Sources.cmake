@@ -36,7 +36,8 @@ set(H265_TOOLS_MP4_SOURCES
 # file layer.
 set(H265_SPLIT_SOURCES
   h265split/Options.cpp h265split/Messages.cpp h265split/OutputFiles.cpp h265split/EarlierRun.cpp
-  h265split/TornRecording.cpp h265split/ResumedRun.cpp h265split/SegmentFile.cpp h265split/SegmentIndex.cpp
+  h265split/EarlierFiles.cpp h265split/BoxHeader.cpp h265split/SegmentContents.cpp h265split/TornRecording.cpp
+  h265split/ResumedRun.cpp h265split/SegmentFile.cpp h265split/SegmentIndex.cpp
   h265split/AccessUnitAssembler.cpp h265split/AccessUnitReader.cpp h265split/Archive.cpp h265split/Segmenter.cpp
   h265split/TrackFormat.cpp h265split/WallClock.cpp h265split/FileStore.cpp h265split/RecordingClock.cpp h265split/SampleClock.cpp h265split/Mp4Track.cpp
   h265split/FragmentedSegment.cpp h265split/HlsOutput.cpp h265split/Mp4FileOutput.cpp

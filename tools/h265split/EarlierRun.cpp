@@ -1,13 +1,11 @@
 #include "EarlierRun.h"
 
-#include <dirent.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <cerrno>
 #include <vector>
 
+#include "EarlierFiles.h"
 #include "OutputFiles.h"
 #include "TornRecording.h"
 
@@ -21,8 +19,6 @@ const char* const kOurNames[] = {"seg-[0-9]*.265", "seg-[0-9]*.m4s", "init.mp4",
                                  "index-[0-9]*.csv", "index-[0-9]*.json", "index-[0-9]*.m3u8", "archive.csv"};
 const char kTornRecording[] = "rec-[0-9]*.mp4.tmp";
 const std::string kTemporary = ".tmp";
-// The refusal names this many files and counts the others.
-const std::size_t kNamesShown = 4;
 
 bool IsTemporary(const std::string& name) {
     return name.size() > kTemporary.size() &&
@@ -37,24 +33,12 @@ bool IsOurs(const std::string& name) {
     return false;
 }
 
+// Ours among the directory's names, sorted.
 std::vector<std::string> OurFiles(const std::string& directory) {
-    DIR* dir = ::opendir(directory.c_str());
-    if (!dir)
-        ThrowWriteError("read the directory", directory);
     std::vector<std::string> names;
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (IsOurs(entry->d_name))
-            names.push_back(entry->d_name);
-        errno = 0;
-    }
-    const int error = errno;
-    ::closedir(dir);
-    if (error != 0) {
-        errno = error;
-        ThrowWriteError("read the directory", directory);
-    }
-    std::sort(names.begin(), names.end());
+    for (const std::string& name : Names(directory))
+        if (IsOurs(name))
+            names.push_back(name);
     return names;
 }
 
@@ -63,15 +47,6 @@ std::string SizeOf(const std::string& path) {
     if (::lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
         return "no regular file";
     return std::to_string(status.st_size) + " bytes";
-}
-
-std::string Listed(const std::vector<std::string>& names) {
-    std::string text;
-    for (std::size_t i = 0; i < names.size() && i < kNamesShown; ++i)
-        text += (i == 0 ? "" : ", ") + names[i];
-    if (names.size() > kNamesShown)
-        text += " and " + std::to_string(names.size() - kNamesShown) + " more";
-    return text;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #define H265SPLIT_MESSAGES_H
 
 #include <string>
+#include <vector>
 
 #include "Progress.h"
 
@@ -17,6 +18,10 @@ public:
 private:
     h265tools::Progress* progress_;
 };
+
+// Files named in a message: the first four, and how many others there are
+// ("a, b, c, d and 3 more").
+std::string Listed(const std::vector<std::string>& names);
 
 } // namespace h265split
 

@@ -8,6 +8,8 @@
 #include <fcntl.h>
 #include <vector>
 
+#include "BoxHeader.h"
+#include "EarlierFiles.h"
 #include "OutputFiles.h"
 
 namespace h265split {
@@ -18,69 +20,20 @@ namespace {
 // this is not read for its sample count.
 const std::uint64_t kLargestMoof = 1u << 24;
 
-std::uint64_t Be32(const unsigned char* p) {
-    return std::uint64_t(p[0]) << 24 | std::uint64_t(p[1]) << 16 | std::uint64_t(p[2]) << 8 | p[3];
-}
-
-// ISO/IEC 14496-12 4.2: size(32) and type(32); size 1 means a largesize(64)
-// follows, and a 'uuid' box has a usertype of 16 bytes.
-struct Box {
-    std::string type;
-    std::uint64_t size = 0; // header included
-    std::uint64_t headerSize = 0;
-};
-
-// Reads the header of a box starting at `p`, of which `available` bytes are
-// at hand, with `room` bytes up to the end of its container. False when the
-// box is not whole: its header or body goes past `room`, or size 0 (up to
-// the end of the file), which a writer cut short could leave.
-bool ReadBox(const unsigned char* p, std::uint64_t available, std::uint64_t room, Box& box) {
-    if (available < 8)
+// The header of a box, and a 'uuid' box's usertype of 16 bytes after it.
+bool ReadBox(const unsigned char* p, std::uint64_t available, std::uint64_t room, BoxHeader& box) {
+    if (!ReadBoxHeader(p, available, room, box))
         return false;
-    box.type.assign(p + 4, p + 8);
-    box.size = Be32(p);
-    box.headerSize = 8;
-    if (box.size == 1) {
-        if (available < 16)
-            return false;
-        box.size = Be32(p + 8) << 32 | Be32(p + 12);
-        box.headerSize = 16;
-    }
     if (box.type == "uuid")
         box.headerSize += 16;
-    return box.size >= box.headerSize && box.headerSize <= available && box.size <= room;
-}
-
-// Closes the descriptor on every path out.
-struct Descriptor {
-    explicit Descriptor(int descriptor) : fd(descriptor) {}
-    ~Descriptor() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    int fd;
-};
-
-std::size_t ReadAt(int fd, unsigned char* data, std::size_t size, std::uint64_t offset, const std::string& path) {
-    std::size_t got = 0;
-    while (got < size) {
-        const ssize_t n = ::pread(fd, data + got, size - got, static_cast<off_t>(offset + got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            ThrowWriteError("read", path);
-        if (n == 0)
-            break;
-        got += static_cast<std::size_t>(n);
-    }
-    return got;
+    return box.size >= box.headerSize && box.headerSize <= available;
 }
 
 // The pictures of a movie fragment: sample_count of each trun (8.8.8) of
 // each traf, read from the moof's body.
 std::uint64_t SamplesOf(const std::vector<unsigned char>& moof) {
     std::uint64_t samples = 0;
-    Box traf, trun;
+    BoxHeader traf, trun;
     for (std::size_t at = 0; ReadBox(moof.data() + at, moof.size() - at, moof.size() - at, traf); at += traf.size) {
         if (traf.type != "traf")
             continue;
@@ -88,7 +41,7 @@ std::uint64_t SamplesOf(const std::vector<unsigned char>& moof) {
         const std::size_t length = traf.size - traf.headerSize;
         for (std::size_t in = 0; ReadBox(body + in, length - in, length - in, trun); in += trun.size)
             if (trun.type == "trun" && trun.size >= trun.headerSize + 8) // version, flags, sample_count
-                samples += Be32(body + in + trun.headerSize + 4);
+                samples += BigEndian(body + in + trun.headerSize + 4, 4);
     }
     return samples;
 }
@@ -107,7 +60,7 @@ Playable WalkRecording(int fd, std::uint64_t fileSize, const std::string& path) 
     std::uint64_t fragmentPictures = 0;
     bool inFragment = false;
     unsigned char header[32];
-    Box box;
+    BoxHeader box;
     for (std::uint64_t at = 0; at < fileSize; at += box.size) {
         const std::size_t got = ReadAt(fd, header, sizeof header, at, path);
         if (!ReadBox(header, got, fileSize - at, box))
