@@ -17,11 +17,24 @@ void ThrowWriteError(const char* action, const std::string& path) {
 
 namespace {
 
-int CreateFileAt(int directory, const std::string& name, const std::string& path) {
+// After a failed call: whether to try it again (EINTR, or ENOSPC once
+// `room` freed space).
+bool TryAgain(const RoomMaker* room) {
+    if (errno == EINTR)
+        return true;
+    if (errno != ENOSPC || !room)
+        return false;
+    const int error = errno;
+    const bool freed = (*room)();
+    errno = error;
+    return freed;
+}
+
+int CreateFileAt(int directory, const std::string& name, const std::string& path, const RoomMaker* room = nullptr) {
     int fd;
     do
         fd = ::openat(directory, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    while (fd < 0 && errno == EINTR);
+    while (fd < 0 && TryAgain(room));
     if (fd < 0)
         ThrowWriteError("create", path);
     return fd;
@@ -92,7 +105,8 @@ OutputDirectory::~OutputDirectory() {
 }
 
 int OutputDirectory::CreateTemporaryFile(const std::string& name) const {
-    return CreateFileAt(fd_, name, PathOf(name));
+    // A directory that cannot grow on a full device fails with ENOSPC too.
+    return CreateFileAt(fd_, name, PathOf(name), room());
 }
 
 bool OutputDirectory::RenameNoReplace(const std::string& from, const std::string& to) const {
@@ -156,22 +170,6 @@ int OutputDirectory::OpenForAppend(const std::string& name) const {
         ThrowWriteError("open to append to", PathOf(name));
     return fd;
 }
-
-namespace {
-
-// After a failed call: whether to try it again.
-bool TryAgain(const RoomMaker* room) {
-    if (errno == EINTR)
-        return true;
-    if (errno != ENOSPC || !room)
-        return false;
-    const int error = errno;
-    const bool freed = (*room)();
-    errno = error;
-    return freed;
-}
-
-} // namespace
 
 void SyncFile(int fd, bool dataOnly, const std::string& path, const RoomMaker* room) {
     while ((dataOnly ? ::fdatasync(fd) : ::fsync(fd)) != 0)

@@ -677,6 +677,14 @@ def retention():
     expect(kept[-1] == "seg-00089.m4s", "full: the newest kept is %s" % kept[-1])
     decodes(os.path.join(outdir, "live.m3u8"), "full: live.m3u8")
 
+    # A budget that the live window alone passes: live.m3u8's segments stay,
+    # and that is said once.
+    shutil.rmtree(outdir)
+    status, err, _ = run(["--format", "fmp4", "--seconds", "1", "--keep-bytes", "12000"], data, outdir)
+    kept = check_archive(outdir, "fmp4")
+    expect(status == 0 and err.count("beyond the budget of 12000") == 1 and 6 <= len(kept) <= 8,
+           "live window: exit %d, %d segments: %s" % (status, len(kept), err))
+
     shutil.rmtree(outdir)
     status, err, _ = run(["--format", "raw", "--seconds", "1", "--keep-bytes", "300"], data, outdir)
     expect(status == 2 and "--keep-bytes 300 cannot hold seg-00000.265" in err, "small: exit %d: %s" % (status, err))
