@@ -693,8 +693,9 @@ def retention():
 def restart_loop():
     # A recorder under a supervisor that kills it (SIGKILL) every second or
     # so and starts it again with --resume, while a stream paced at ten times
-    # its rate comes through one pipe, with a byte budget. Whatever a killed
-    # run had read is lost, and the next run starts at the next key picture.
+    # its rate comes through one pipe, in chapters of a budget that keeps it
+    # all (so every restart's discontinuity stays to be counted). Whatever a
+    # killed run had read is lost; the next run starts at the next key picture.
     # At the end every chapter and the live playlist name existing files
     # only and play without an error, their pictures are those the indexes
     # list, and the playlists mark a discontinuity where runs took over.
@@ -713,7 +714,7 @@ def restart_loop():
 
     feeder = threading.Thread(target=feed)
     feeder.start()
-    args = [tool, "--format", "fmp4", "--seconds", "1", "--keep-bytes", "60000", "--json", "--resume", "-", outdir]
+    args = [tool, "--format", "fmp4", "--seconds", "1", "--keep-bytes", "1M", "--json", "--resume", "-", outdir]
     rng, runs = random.Random(7), 0
     while True:
         process = subprocess.Popen(args, stdin=read, stderr=subprocess.PIPE)
