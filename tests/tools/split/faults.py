@@ -837,7 +837,10 @@ def long_recording():
         first, last = stamps[1] - stamps[0], stamps[-1] - stamps[-2]
         print("%d hours: %.1f s, first tenth %.2f s, last tenth %.2f s, peak RSS %d KiB, OUTDIR at most %d bytes "
               "besides the segment just written (budget %d)" % (hours, stamps[-1] - stamps[0], first, last, rss, worst, budget))
-        expect(rss <= 16 * 1024, "peak RSS %d KiB" % rss)
+        unmeasured = os.environ.get("H265SPLIT_RSS_UNMEASURED")
+        expect(rss <= 16 * 1024 or unmeasured, "peak RSS %d KiB" % rss)
+        if unmeasured:
+            print("peak RSS not held to 16 MiB: " + unmeasured)
         # Tenths of a few hours take a fraction of a second, within the noise
         # of a shared machine: the ratio is held to from a day on.
         expect(hours < 24 or last <= 1.3 * first, "the last tenth took %.2f s, the first %.2f s" % (last, first))
