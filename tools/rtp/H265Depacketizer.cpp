@@ -47,7 +47,7 @@ void H265Depacketizer::Flush() {
     m_reorder.Flush();
     if (m_inFragment) {
         AbortFragment();
-        Loss("the session ended inside a fragmented NAL unit");
+        PayloadLost("the session ended inside a fragmented NAL unit");
     }
     m_decodingOrder.Flush();
     CloseAccessUnit();
@@ -59,7 +59,7 @@ void H265Depacketizer::OnOrderedPacket(const RtpPacket& packet, bool afterLoss) 
     const bool withDon = m_options.maxDonDiff > 0;
     if (m_inFragment && packet.timestamp != m_fragmentTimestamp) {
         AbortFragment();
-        Loss("a fragmented NAL unit has no last piece");
+        PayloadLost("a fragmented NAL unit has no last piece");
     }
     if (!withDon && (!m_auOpen || packet.timestamp != m_auTimestamp)) {
         CloseAccessUnit();
@@ -73,18 +73,18 @@ void H265Depacketizer::OnOrderedPacket(const RtpPacket& packet, bool afterLoss) 
 void H265Depacketizer::Payload(const RtpPacket& packet) {
     if (packet.payloadSize < 2) {
         ++m_counters.malformedPayloads;
-        Loss("an RTP payload is shorter than its payload header");
+        PayloadLost("an RTP payload is shorter than its payload header");
         return;
     }
     const std::uint8_t* header = packet.payload;
     const int type = UnitType(header);
     if (type != kFragmentationUnit && m_inFragment) {
         AbortFragment();
-        Loss("a fragmented NAL unit has no last piece");
+        PayloadLost("a fragmented NAL unit has no last piece");
     }
     if ((header[0] & 0x80) || TemporalIdPlus1(header) == 0) {
         ++m_counters.malformedPayloads;
-        Loss("an RTP payload header has F set or a TID of 0");
+        PayloadLost("an RTP payload header has F set or a TID of 0");
         return;
     }
     if (type < kAggregationPacket) {
@@ -98,10 +98,10 @@ void H265Depacketizer::Payload(const RtpPacket& packet) {
         // Its contents are of the layer its header names: skipping those of
         // the base layer loses NAL units the access unit needs.
         if (LayerId(header) == 0)
-            Loss("a PACI packet of the base layer was skipped");
+            PayloadLost("a PACI packet of the base layer was skipped");
     } else {
         ++m_counters.malformedPayloads;
-        Loss("an RTP payload of a reserved type");
+        PayloadLost("an RTP payload of a reserved type");
     }
 }
 
@@ -115,7 +115,7 @@ void H265Depacketizer::SingleUnit(const RtpPacket& packet) {
     // around the DONL, in the fragment buffer.
     if (packet.payloadSize < 4) {
         ++m_counters.malformedPayloads;
-        Loss("a single NAL unit packet is shorter than its DONL");
+        PayloadLost("a single NAL unit packet is shorter than its DONL");
         return;
     }
     m_fragment.assign(p, p + 2);
@@ -153,7 +153,7 @@ void H265Depacketizer::Aggregation(const RtpPacket& packet) {
         }
         if (pass == 0 && (at != size || units == 0)) {
             ++m_counters.malformedPayloads;
-            Loss("an aggregation packet is truncated or malformed");
+            PayloadLost("an aggregation packet is truncated or malformed");
             return;
         }
     }
@@ -165,7 +165,7 @@ void H265Depacketizer::Fragment(const RtpPacket& packet) {
     const bool withDon = m_options.maxDonDiff > 0;
     if (size < 3) {
         ++m_counters.malformedPayloads;
-        Loss("a fragmentation unit is shorter than its header");
+        PayloadLost("a fragmentation unit is shorter than its header");
         return;
     }
     const bool start = (p[2] & 0x80) != 0;
@@ -176,13 +176,13 @@ void H265Depacketizer::Fragment(const RtpPacket& packet) {
         if (m_inFragment)
             AbortFragment();
         ++m_counters.malformedPayloads;
-        Loss("a malformed fragmentation unit");
+        PayloadLost("a malformed fragmentation unit");
         return;
     }
     if (start) {
         if (m_inFragment) {
             AbortFragment();
-            Loss("a fragmented NAL unit has no last piece");
+            PayloadLost("a fragmented NAL unit has no last piece");
         }
         m_inFragment = true;
         m_fragmentType = type;
@@ -195,7 +195,7 @@ void H265Depacketizer::Fragment(const RtpPacket& packet) {
         if (m_inFragment)
             AbortFragment();
         ++m_counters.fragmentedUnitsDropped;
-        Loss("a fragmented NAL unit lost its first piece");
+        PayloadLost("a fragmented NAL unit lost its first piece");
         return;
     }
     const std::size_t pieceBytes = size - headerBytes;
@@ -203,7 +203,7 @@ void H265Depacketizer::Fragment(const RtpPacket& packet) {
     if (m_fragment.size() + pieceBytes > m_options.maxNalUnitBytes) {
         AbortFragment();
         ++m_counters.oversizeNalUnits;
-        Loss("a fragmented NAL unit is over the NAL unit size limit");
+        PayloadLost("a fragmented NAL unit is over the NAL unit size limit");
         return;
     }
     m_fragment.insert(m_fragment.end(), p + headerBytes, p + size);
@@ -280,7 +280,8 @@ void H265Depacketizer::CloseAccessUnit() {
     if (!m_auOpen)
         return;
     m_auOpen = false;
-    if (m_auEmpty)
+    // Nothing of it came (units of other layers only): nothing to count.
+    if (m_auEmpty && !m_auDamaged)
         return;
     if (m_auDamaged) {
         ++m_counters.accessUnitsDropped;
@@ -320,6 +321,19 @@ void H265Depacketizer::Loss(const char* reason) {
             Damage(reason);
     }
     m_nextAfterLoss = true;
+    m_waitForIrap = true;
+}
+
+void H265Depacketizer::PayloadLost(const char* reason) {
+    AbortFragment();
+    // The payload belongs to the access unit open, whatever it holds so far;
+    // with DONs, to one not known until decoding order.
+    if (m_options.maxDonDiff > 0) {
+        Loss(reason);
+        return;
+    }
+    if (m_auOpen)
+        Damage(reason);
     m_waitForIrap = true;
 }
 

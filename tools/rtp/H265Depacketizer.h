@@ -112,8 +112,11 @@ private:
     void CloseAccessUnit();
     // Something of the current access unit is missing.
     void Damage(const char* reason);
-    // Packets were lost: what is being joined or held is incomplete.
+    // Packets were lost: what is being joined or held is incomplete, and
+    // the access unit opened next may miss its first packets.
     void Loss(const char* reason);
+    // A payload could not be used (malformed, a piece missing, over a limit).
+    void PayloadLost(const char* reason);
     void AbortFragment();
 
     AccessUnitSink& m_sink;
