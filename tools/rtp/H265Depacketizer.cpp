@@ -45,10 +45,8 @@ PacketError H265Depacketizer::Push(const std::uint8_t* data, std::size_t size) {
 
 void H265Depacketizer::Flush() {
     m_reorder.Flush();
-    if (m_inFragment) {
-        AbortFragment();
-        PayloadLost("the session ended inside a fragmented NAL unit");
-    }
+    if (m_inFragment)
+        FragmentLost("the session ended inside a fragmented NAL unit");
     m_decodingOrder.Flush();
     CloseAccessUnit();
 }
@@ -57,10 +55,8 @@ void H265Depacketizer::OnOrderedPacket(const RtpPacket& packet, bool afterLoss) 
     if (afterLoss)
         Loss("RTP packets were lost");
     const bool withDon = m_options.maxDonDiff > 0;
-    if (m_inFragment && packet.timestamp != m_fragmentTimestamp) {
-        AbortFragment();
-        PayloadLost("a fragmented NAL unit has no last piece");
-    }
+    if (m_inFragment && packet.timestamp != m_fragmentTimestamp)
+        FragmentLost("a fragmented NAL unit has no last piece");
     if (!withDon && (!m_auOpen || packet.timestamp != m_auTimestamp)) {
         CloseAccessUnit();
         OpenAccessUnit(packet.timestamp);
@@ -78,10 +74,8 @@ void H265Depacketizer::Payload(const RtpPacket& packet) {
     }
     const std::uint8_t* header = packet.payload;
     const int type = UnitType(header);
-    if (type != kFragmentationUnit && m_inFragment) {
-        AbortFragment();
-        PayloadLost("a fragmented NAL unit has no last piece");
-    }
+    if (type != kFragmentationUnit && m_inFragment)
+        FragmentLost("a fragmented NAL unit has no last piece");
     if ((header[0] & 0x80) || TemporalIdPlus1(header) == 0) {
         ++m_counters.malformedPayloads;
         PayloadLost("an RTP payload header has F set or a TID of 0");
@@ -180,10 +174,8 @@ void H265Depacketizer::Fragment(const RtpPacket& packet) {
         return;
     }
     if (start) {
-        if (m_inFragment) {
-            AbortFragment();
-            PayloadLost("a fragmented NAL unit has no last piece");
-        }
+        if (m_inFragment)
+            FragmentLost("a fragmented NAL unit has no last piece");
         m_inFragment = true;
         m_fragmentType = type;
         m_fragmentTimestamp = packet.timestamp;
@@ -201,9 +193,8 @@ void H265Depacketizer::Fragment(const RtpPacket& packet) {
     const std::size_t pieceBytes = size - headerBytes;
     // Both terms are bounded (the unit by the limit, a piece by a packet).
     if (m_fragment.size() + pieceBytes > m_options.maxNalUnitBytes) {
-        AbortFragment();
         ++m_counters.oversizeNalUnits;
-        PayloadLost("a fragmented NAL unit is over the NAL unit size limit");
+        FragmentLost("a fragmented NAL unit is over the NAL unit size limit");
         return;
     }
     m_fragment.insert(m_fragment.end(), p + headerBytes, p + size);
@@ -233,7 +224,10 @@ void H265Depacketizer::OnOrderedUnit(std::uint32_t rtpTimestamp, const std::uint
         CloseAccessUnit();
         OpenAccessUnit(rtpTimestamp);
     }
-    AddToAccessUnit(data, size);
+    if (size == 0)
+        Damage("a fragmented NAL unit has no last piece");  // the place of a unit lost (FragmentLost)
+    else
+        AddToAccessUnit(data, size);
 }
 
 void H265Depacketizer::AddToAccessUnit(const std::uint8_t* data, std::size_t size) {
@@ -322,6 +316,18 @@ void H265Depacketizer::Loss(const char* reason) {
     }
     m_nextAfterLoss = true;
     m_waitForIrap = true;
+}
+
+void H265Depacketizer::FragmentLost(const char* reason) {
+    // Its first piece gave the unit's DON and timestamp: with DONs, a unit of
+    // no bytes keeps its place and drops its access unit when it comes out in
+    // decoding order, where the rest of the buffer stays good.
+    if (m_options.maxDonDiff > 0 && m_inFragment) {
+        AbortFragment();
+        m_decodingOrder.Add(m_fragmentDon, m_fragmentTimestamp, nullptr, 0);
+        return;
+    }
+    PayloadLost(reason);
 }
 
 void H265Depacketizer::PayloadLost(const char* reason) {

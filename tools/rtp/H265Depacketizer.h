@@ -117,6 +117,8 @@ private:
     void Loss(const char* reason);
     // A payload could not be used (malformed, a piece missing, over a limit).
     void PayloadLost(const char* reason);
+    // The NAL unit being joined from fragments cannot be finished.
+    void FragmentLost(const char* reason);
     void AbortFragment();
 
     AccessUnitSink& m_sink;
