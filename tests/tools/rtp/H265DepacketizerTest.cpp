@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -337,6 +339,79 @@ TEST(H265Depacketizer, RejectsOtherSourcesAndPayloadTypes) {
     packet[1] = 97;
     EXPECT_EQ(depacketizer.Push(packet.data(), packet.size()), rtp::PacketError::kOtherPayloadType);
     EXPECT_EQ(depacketizer.counters().packetsRejected, 2u);
+}
+
+// An encoder's stream through another project's RTP payloader (see
+// tests/data/README.md): the access units that come out are those of the
+// stream, NAL unit for NAL unit, except the parameter sets the payloader
+// repeats before each IRAP picture.
+std::vector<Bytes> ReadNalUnits(const Bytes& stream) {
+    std::vector<Bytes> units;
+    std::size_t begin = 0;
+    bool in = false;
+    for (std::size_t i = 0; i <= stream.size(); ++i) {
+        const bool startCode = i + 2 < stream.size() && stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 1;
+        if (!startCode && i < stream.size())
+            continue;
+        if (in) {
+            std::size_t end = i;
+            while (end > begin && stream[end - 1] == 0)
+                --end;
+            units.emplace_back(stream.begin() + static_cast<long>(begin), stream.begin() + static_cast<long>(end));
+        }
+        begin = i + 3;
+        in = true;
+        i += 2;
+    }
+    return units;
+}
+
+Bytes ReadFile(const std::string& name) {
+    std::ifstream file(std::string(H265_TEST_DATA_DIR) + "/" + name, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+bool IsParameterSet(const Bytes& unit) { return ((unit[0] >> 1) & 0x3F) >= 32 && ((unit[0] >> 1) & 0x3F) <= 34; }
+
+TEST(H265Depacketizer, GivesBackTheAccessUnitsOfAnEncodersStream) {
+    const Bytes stream = ReadFile("x265_192x128_open_gop_cra.hevc");
+    const Bytes rtpFile = ReadFile("x265_192x128_open_gop_cra.rtp");
+    ASSERT_FALSE(stream.empty());
+    ASSERT_FALSE(rtpFile.empty());
+    // The stream's access units: a new one at each VCL NAL unit with
+    // first_slice_segment_in_pic_flag and at non-VCL units after a VCL one.
+    std::vector<std::vector<Bytes>> expected;
+    bool afterVcl = true;
+    for (const Bytes& unit : ReadNalUnits(stream)) {
+        const bool vcl = ((unit[0] >> 1) & 0x3F) < 32;
+        if (afterVcl && (!vcl || (unit[2] & 0x80)))
+            expected.emplace_back();
+        afterVcl = vcl;
+        if (!IsParameterSet(unit))
+            expected.back().push_back(unit);
+    }
+
+    Collected sink;
+    rtp::H265Depacketizer depacketizer(sink, rtp::DepacketizerOptions());
+    for (std::size_t at = 0; at + 2 <= rtpFile.size();) {
+        const std::size_t size = (rtpFile[at] << 8) | rtpFile[at + 1];
+        ASSERT_LE(at + 2 + size, rtpFile.size());
+        ASSERT_EQ(depacketizer.Push(rtpFile.data() + at + 2, size), rtp::PacketError::kNone);
+        at += 2 + size;
+    }
+    depacketizer.Flush();
+    ASSERT_EQ(sink.units.size(), 12u);
+    ASSERT_EQ(expected.size(), 12u);
+    for (std::size_t i = 0; i < sink.units.size(); ++i) {
+        EXPECT_EQ(sink.units[i].first, sink.units[0].first) << i;  // one timestamp throughout
+        std::vector<Bytes> got;
+        for (const Bytes& unit : ReadNalUnits(sink.units[i].second))
+            if (!IsParameterSet(unit))
+                got.push_back(unit);
+        EXPECT_EQ(got, expected[i]) << "access unit " << i;
+    }
+    EXPECT_EQ(depacketizer.reorderCounters().lost, 0u);
+    EXPECT_EQ(depacketizer.counters().accessUnitsDropped, 0u);
 }
 
 }  // namespace
