@@ -2,6 +2,20 @@
 
 namespace rtp {
 
+namespace {
+
+// The storage a unit keeps for the next one. Beyond it, the storage is given
+// back: with the units' storage kept whole, units taking turns at being large
+// could hold the largest NAL unit's size many times over.
+const std::size_t kKeptCapacity = 64 * 1024;
+
+void Release(std::vector<std::uint8_t>& bytes) {
+    if (bytes.capacity() > kKeptCapacity)
+        std::vector<std::uint8_t>().swap(bytes);
+}
+
+}  // namespace
+
 DecodingOrderBuffer::DecodingOrderBuffer(OrderedUnitSink& sink, unsigned maxDonDiff, std::size_t maxUnits,
                                          std::size_t maxBytes)
     : m_sink(sink), m_maxDonDiff(maxDonDiff), m_maxUnits(maxUnits ? maxUnits : 1), m_maxBytes(maxBytes) {
@@ -53,8 +67,10 @@ void DecodingOrderBuffer::Flush() {
 }
 
 void DecodingOrderBuffer::Clear() {
-    for (std::size_t index : m_order)
+    for (std::size_t index : m_order) {
+        Release(m_units[index].bytes);
         m_free.push_back(index);
+    }
     m_order.clear();
     m_bytes = 0;
     m_started = false;
@@ -67,6 +83,7 @@ void DecodingOrderBuffer::PassOnFirst() {
     Unit& unit = m_units[index];
     m_bytes -= unit.bytes.size();
     m_sink.OnOrderedUnit(unit.rtpTimestamp, unit.bytes.data(), unit.bytes.size());
+    Release(unit.bytes);
 }
 
 }  // namespace rtp

@@ -5,7 +5,8 @@
 // has arrived, since no unit sent later can then come before it; the rest
 // at Flush. DONs are 16-bit and taken to move on by less than 2^15 between
 // successive units. Bounded in units and bytes: past either bound the unit
-// with the lowest DON goes on at once.
+// with the lowest DON goes on at once; a unit's storage over 64 KiB is given
+// back when it leaves, so that memory stays within the bounds too.
 #ifndef RTP_DECODING_ORDER_BUFFER_H
 #define RTP_DECODING_ORDER_BUFFER_H
 
