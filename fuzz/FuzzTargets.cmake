@@ -1,15 +1,18 @@
 # The fuzz targets: fuzz/fuzz_<name>.cpp each, with a corpus in
 # fuzz/corpus/<name>/. Used by fuzz/CMakeLists.txt (libFuzzer builds) and by
 # tests/hostile/CMakeLists.txt (plain replay executables run by ctest).
-set(H265_FUZZ_TARGETS header_parser nalu_type sps pps slice bit_reader scanner stream_syntax split)
+set(H265_FUZZ_TARGETS header_parser nalu_type sps pps slice bit_reader scanner stream_syntax split rtp)
 
 # The tools' source lists (tools/Sources.cmake), compiled in: a fuzzing build
 # has no tools. stream_syntax fuzzes the tools' own syntax reader; split runs
-# h265split's walk with its output in memory.
+# h265split's walk with its output in memory; rtp feeds the RTP input
+# (H265_TOOLS_RTP_SOURCES) a TCP connection's bytes.
 include(${CMAKE_CURRENT_LIST_DIR}/../tools/Sources.cmake)
 set(H265_FUZZ_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR}/../tools)
 set(H265_FUZZ_STREAM_SYNTAX_SOURCES ${H265_TOOLS_SYNTAX_SOURCES})
 set(H265_FUZZ_SPLIT_SOURCES ${H265_TOOLS_SUPPORT_SOURCES} ${H265_TOOLS_MP4_SOURCES} ${H265_SPLIT_SOURCES})
+set(H265_FUZZ_RTP_SOURCES ${H265_TOOLS_RTP_SOURCES})
+list(TRANSFORM H265_FUZZ_RTP_SOURCES PREPEND ${H265_FUZZ_TOOLS_DIR}/)
 list(TRANSFORM H265_FUZZ_STREAM_SYNTAX_SOURCES PREPEND ${H265_FUZZ_TOOLS_DIR}/)
 list(TRANSFORM H265_FUZZ_SPLIT_SOURCES PREPEND ${H265_FUZZ_TOOLS_DIR}/)
 
@@ -26,5 +29,8 @@ function(h265_fuzz_target_sources target name)
                                                  ${H265_FUZZ_TOOLS_DIR}/h265split)
     target_compile_definitions(${target} PRIVATE _FILE_OFFSET_BITS=64)
     set_target_properties(${target} PROPERTIES CXX_STANDARD 14)
+  elseif(name STREQUAL "rtp")
+    target_sources(${target} PRIVATE ${H265_FUZZ_RTP_SOURCES})
+    target_include_directories(${target} PRIVATE ${H265_FUZZ_TOOLS_DIR}/rtp)
   endif()
 endfunction()

@@ -64,6 +64,64 @@ def unit_test_strings():
     return blobs
 
 
+def rtp_packets(units, don, piece=120):
+    """RTP packets (sequence number, payload, marker, timestamp) of NAL units
+    without start codes: small units of a picture aggregated, large ones in
+    fragmentation units, the marker on the last packet of each picture, DONL
+    and DOND fields when `don`."""
+    pictures = []
+    for u in units:
+        t = (u[0] >> 1) & 0x3F
+        if not pictures or (t < 32 and len(u) > 2 and u[2] & 0x80 and any((v[0] >> 1) & 0x3F < 32 for v in pictures[-1])):
+            pictures.append([])
+        pictures[-1].append(u)
+    packets, n = [], 0
+    for k, picture in enumerate(pictures):
+        out = []
+        small = []
+
+        def flush_small():
+            nonlocal n
+            if small:
+                body = bytes([0x60, 0x01])
+                for j, (d, s) in enumerate(small):
+                    if don:
+                        body += d.to_bytes(2, "big") if j == 0 else bytes([0])
+                    body += len(s).to_bytes(2, "big") + s
+                out.append(body)
+                small.clear()
+
+        for u in picture:
+            d = n & 0xFFFF
+            n += 1
+            if len(u) <= piece:
+                small.append((d, u))
+                continue
+            flush_small()
+            rest = u[2:]
+            first = True
+            while rest:
+                chunk, rest = rest[:piece], rest[piece:]
+                fu = bytes([(u[0] & 0x81) | (49 << 1), u[1], (0x80 if first else 0) | (0 if rest else 0x40) | ((u[0] >> 1) & 0x3F)])
+                out.append(fu + (d.to_bytes(2, "big") if don and first else b"") + chunk)
+                first = False
+        flush_small()
+        for j, body in enumerate(out):
+            packets.append((len(packets), body, j == len(out) - 1, 3000 * k))
+    return packets
+
+
+def interleaved(packets, session, chunk):
+    """The fuzz_rtp input: session byte, chunk byte, then RTP packets in
+    interleaved frames on channel 0."""
+    blob = bytes([session, chunk])
+    for seq, body, marker, ts in packets:
+        rtp = bytes([0x80, (0x80 if marker else 0) | 96]) + (seq & 0xFFFF).to_bytes(2, "big") + \
+            (ts & 0xFFFFFFFF).to_bytes(4, "big") + bytes([0x11, 0x22, 0x33, 0x44]) + body
+        blob += b"$\x00" + len(rtp).to_bytes(2, "big") + rtp
+    return blob
+
+
 def main():
     out = sys.argv[1]
     streams = sys.argv[2:] or sorted(
@@ -109,6 +167,24 @@ def main():
                     continue
                 seen.add((t, u[5:9]))
                 w.add("slice", bytes([len(s), len(p), 0, 0]) + s + p + u[:40])
+        # RTP sessions of the stream's first pictures: in order, then with
+        # DONs, then with two packets swapped and one lost.
+        plain = [u[3:] if u[2] == 1 else u[4:] for u in units]
+        packets = rtp_packets(plain, False)
+        while packets and len(interleaved(packets, 0, 0)) > 4096:
+            packets.pop()
+        if packets:
+            w.add("rtp", interleaved(packets, 0, 0))
+            shuffled = list(packets)
+            if len(shuffled) > 3:
+                shuffled[1], shuffled[2] = shuffled[2], shuffled[1]
+                del shuffled[3]
+            w.add("rtp", interleaved(shuffled, 0x04, 6))
+        packets = rtp_packets(plain, True)
+        while packets and len(interleaved(packets, 3, 0)) > 4096:
+            packets.pop()
+        if packets:
+            w.add("rtp", interleaved(packets, 3, 255))
         # Other NAL unit types as they are.
         for u in units:
             if nal_type(u) >= 35:

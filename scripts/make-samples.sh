@@ -190,4 +190,13 @@ python3 "$ROOT/scripts/splice_resolution_switch.py" "$SPLICE/192x128.hevc" "$SPL
 rm -r "$SPLICE"
 echo "make-samples: x265_switching_192x128_96x64.hevc $(stat -c %s "$ROOT/tests/tools/x265_switching_192x128_96x64.hevc") bytes"
 
+# The open-GOP stream as RTP packets (GStreamer's payloader, in RFC 4571
+# framing: each packet after its 16-bit length): parameter sets aggregated,
+# slices fragmented at a 400-byte MTU, the sequence numbers wrapping from
+# 65530 on. Every packet of a picture has the same RTP timestamp, since a raw
+# stream carries no times; the marker bit ends each picture.
+gst-launch-1.0 -q filesrc location="$DATA/x265_192x128_open_gop_cra.hevc" ! h265parse \
+  ! rtph265pay config-interval=-1 mtu=400 aggregate-mode=max seqnum-offset=65530 timestamp-offset=90000 ssrc=1 \
+  ! rtpstreampay ! filesink location="$DATA/x265_192x128_open_gop_cra.rtp"
+
 echo "make-samples: corpus $(du -cb "$DATA"/*.hevc "$DATA"/*.265 | tail -1 | cut -f1) bytes"

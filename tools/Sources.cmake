@@ -32,6 +32,13 @@ set(H265_TOOLS_MP4_SOURCES
   mp4/MediaFragment.cpp mp4/SampleData.cpp mp4/Fragmenter.cpp mp4/HlsPlaylist.cpp
   mp4/ProducerReferenceTime.cpp)
 
+# Camera input over RTP (namespace rtp): RTP packets, their sequence order,
+# H.265 RTP payloads joined into Annex B access units, and the frames of RTP
+# interleaved in a TCP connection. Needs nothing but the C++ library.
+set(H265_TOOLS_RTP_SOURCES
+  rtp/RtpPacket.cpp rtp/SequenceReorder.cpp rtp/DecodingOrderBuffer.cpp rtp/TimestampUnwrapper.cpp
+  rtp/H265Depacketizer.cpp rtp/InterleavedFraming.cpp)
+
 # h265split without its main(): the walk, the cut rules, the outputs and the
 # file layer.
 set(H265_SPLIT_SOURCES
