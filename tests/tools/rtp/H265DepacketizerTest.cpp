@@ -55,12 +55,10 @@ Bytes ApDon(unsigned don, std::initializer_list<Bytes> units) {
 // Fragmentation unit: PayloadHdr type 49 with the unit's F, LayerId and TID;
 // FU header S, E, FuType; the unit's bytes [from, to) after its header.
 Bytes Fu(const Bytes& unit, std::size_t from, std::size_t to, bool start, bool end, int don = -1) {
-    Bytes out = {static_cast<std::uint8_t>((unit[0] & 0x81) | (49 << 1)), unit[1],
-                 static_cast<std::uint8_t>((start ? 0x80 : 0) | (end ? 0x40 : 0) | ((unit[0] >> 1) & 0x3F))};
-    if (don >= 0)
-        out = Cat({out, Be16(static_cast<unsigned>(don))});
-    out.insert(out.end(), unit.begin() + 2 + static_cast<long>(from), unit.begin() + 2 + static_cast<long>(to));
-    return out;
+    const Bytes head = {static_cast<std::uint8_t>((unit[0] & 0x81) | (49 << 1)), unit[1],
+                        static_cast<std::uint8_t>((start ? 0x80 : 0) | (end ? 0x40 : 0) | ((unit[0] >> 1) & 0x3F))};
+    const Bytes piece(unit.begin() + 2 + static_cast<long>(from), unit.begin() + 2 + static_cast<long>(to));
+    return Cat({head, don >= 0 ? Be16(static_cast<unsigned>(don)) : Bytes(), piece});
 }
 Bytes SingleDon(unsigned don, const Bytes& unit) {
     return Cat({Bytes(unit.begin(), unit.begin() + 2), Be16(don), Bytes(unit.begin() + 2, unit.end())});
