@@ -39,6 +39,16 @@ set(H265_TOOLS_RTP_SOURCES
   rtp/RtpPacket.cpp rtp/SequenceReorder.cpp rtp/DecodingOrderBuffer.cpp rtp/TimestampUnwrapper.cpp
   rtp/H265Depacketizer.cpp rtp/InterleavedFraming.cpp)
 
+# The RTSP client that records a camera (namespace rtsp): the session's
+# requests and responses, the SDP's H.265 media, authentication, RTCP sender
+# reports, and RTP over TCP or UDP. The parts that read what the server sends
+# work on bytes alone; only RtspClient and Socket touch the network.
+set(H265_TOOLS_RTSP_PARSING_SOURCES
+  rtsp/RtspUrl.cpp rtsp/RtspResponse.cpp rtsp/InterleavedReader.cpp rtsp/Sdp.cpp rtsp/Base64.cpp rtsp/Md5.cpp
+  rtsp/Authentication.cpp rtsp/RtcpPacket.cpp rtsp/TransportHeader.cpp rtsp/SessionHeader.cpp)
+set(H265_TOOLS_RTSP_SOURCES ${H265_TOOLS_RTSP_PARSING_SOURCES}
+  rtsp/RtspRequest.cpp rtsp/Socket.cpp rtsp/RtspClient.cpp)
+
 # h265split without its main(): the walk, the cut rules, the outputs and the
 # file layer.
 set(H265_SPLIT_SOURCES

@@ -1,0 +1,79 @@
+// The control connection of a session with RTP over TCP (RFC 2326 10.12):
+// interleaved frames ('$', a channel byte, a 16-bit big-endian length, then
+// that many bytes of RTP or RTCP) and RTSP responses (to the keep-alive, to
+// TEARDOWN) take turns on it, cut anywhere by the connection.
+//
+// At a message boundary, "RTSP/" begins a response, which is read whole,
+// body included: a '$' inside a body is not taken for a frame. A '$' begins
+// a frame only when it looks like one: a channel of the session, a length
+// of at least 4 bytes and a first byte of RTP version 2 (RTP and RTCP
+// alike). Anything else is garbage, skipped up to the next plausible frame
+// or response and counted.
+//
+// A frame that comes whole within one call is handed on from the caller's
+// buffer; one cut by the connection is put together in a buffer of 65535
+// bytes held from the start, so that nothing is allocated per packet.
+#ifndef RTSP_INTERLEAVED_READER_H
+#define RTSP_INTERLEAVED_READER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "RtspResponse.h"
+
+namespace rtsp {
+
+class InterleavedSink {
+public:
+    virtual ~InterleavedSink() {}
+    // `data` is valid for the call only.
+    virtual void OnFrame(std::uint8_t channel, const std::uint8_t* data, std::size_t size) = 0;
+};
+
+class InterleavedReader {
+public:
+    // Channels 0 .. maxChannel are the session's.
+    explicit InterleavedReader(std::uint8_t maxChannel = 1);
+    void SetMaxChannel(std::uint8_t maxChannel) { m_maxChannel = maxChannel; }
+
+    // Reads data[0 .. size), handing frames to `sink`, and stops right after
+    // a response ends (hasResponse()) or at a response that cannot be read
+    // (failed()). Returns the bytes used; the caller feeds the rest after
+    // taking the response with TakeResponse.
+    std::size_t Consume(const std::uint8_t* data, std::size_t size, InterleavedSink& sink);
+
+    bool hasResponse() const { return m_parser.state() == RtspResponseParser::State::kComplete; }
+    const RtspResponse& response() const { return m_parser.response(); }
+    // Done with the response: the next one may begin.
+    void TakeResponse();
+
+    bool failed() const { return m_parser.state() == RtspResponseParser::State::kError; }
+    const std::string& error() const { return m_parser.error(); }
+
+    std::uint64_t bytesSkipped() const { return m_skipped; }
+    std::uint64_t framesDelivered() const { return m_frames; }
+
+private:
+    enum class Mode { kScan, kFrameHeader, kPrefix, kFrameBody, kResponse };
+    void ScanByte(std::uint8_t byte);
+    void Reject();
+    bool Plausible(const std::uint8_t* header) const;
+
+    std::uint8_t m_maxChannel;
+    Mode m_mode = Mode::kScan;
+    std::uint8_t m_held[5];  // a frame header with the first byte of its frame, or "RTSP/"
+    std::size_t m_heldCount = 0;
+    std::uint8_t m_channel = 0;
+    std::vector<std::uint8_t> m_frame;
+    std::size_t m_need = 0;
+    std::size_t m_have = 0;
+    RtspResponseParser m_parser;
+    std::uint64_t m_skipped = 0;
+    std::uint64_t m_frames = 0;
+};
+
+}  // namespace rtsp
+
+#endif

@@ -1,0 +1,25 @@
+// The sender report of a compound RTCP packet (RFC 3550 6.4.1): the NTP
+// time the sender gives its RTP timestamp, from which wall-clock times of
+// the access units follow.
+#ifndef RTSP_RTCP_PACKET_H
+#define RTSP_RTCP_PACKET_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace rtsp {
+
+struct SenderReport {
+    std::uint32_t ssrc = 0;
+    std::uint64_t ntp = 0;  // 32.32 fixed point seconds since 1900
+    std::uint32_t rtpTimestamp = 0;
+};
+
+// Walks the RTCP packets of data[0 .. size) (RFC 3550 6.1) and reads the
+// first SR. False when there is none before the end or before a packet
+// that is not RTCP version 2 or runs past the end.
+bool FindSenderReport(const std::uint8_t* data, std::size_t size, SenderReport& report);
+
+}  // namespace rtsp
+
+#endif
