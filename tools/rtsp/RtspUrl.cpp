@@ -123,6 +123,10 @@ bool ParseRtspUrl(const std::string& text, RtspUrl& url, std::string& error) {
         }
         url.host = authority.substr(1, close - 1);
         ipv6 = true;
+        // RFC 6874: a zone identifier's '%' is written "%25" in a URL.
+        const std::size_t zone = url.host.find("%25");
+        if (zone != std::string::npos)
+            url.host.erase(zone + 1, 2);
         if (close + 1 < authority.size()) {
             if (authority[close + 1] != ':') {
                 error = "text after the IPv6 address in the URL";
@@ -170,8 +174,14 @@ bool ParseRtspUrl(const std::string& text, RtspUrl& url, std::string& error) {
 }
 
 std::string RtspUrl::WithoutCredentials() const {
-    const bool ipv6 = host.find(':') != std::string::npos;
-    return "rtsp://" + (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port) + path;
+    std::string name = host;
+    if (host.find(':') != std::string::npos) {
+        const std::size_t zone = name.find('%');
+        if (zone != std::string::npos)
+            name.insert(zone + 1, "25");
+        name = "[" + name + "]";
+    }
+    return "rtsp://" + name + ":" + std::to_string(port) + path;
 }
 
 std::string ResolveControl(const std::string& base, const std::string& control) {

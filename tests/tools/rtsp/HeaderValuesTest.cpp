@@ -1,0 +1,117 @@
+// The Transport and Session headers of a SETUP answer, and the sender
+// report of a compound RTCP packet.
+#include "RtcpPacket.h"
+#include "SessionHeader.h"
+#include "TransportHeader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(Transport, ChannelsAndPorts) {
+    const struct {
+        const char* value;
+        bool ok, tcp;
+        int first, second;  // interleaved channels for TCP, server ports for UDP
+        const char* source;
+    } kCases[] = {
+        {"RTP/AVP/TCP;unicast;interleaved=0-1", true, true, 0, 1, ""},
+        {"RTP/AVP/TCP;unicast;interleaved=4-5;ssrc=1234ABCD;mode=\"PLAY\"", true, true, 4, 5, ""},
+        {"rtp/avp/tcp; interleaved=2", true, true, 2, 3, ""},
+        {"RTP/AVP;unicast;client_port=5000-5001;source=10.0.0.9;server_port=6970-6971", true, false, 6970, 6971,
+         "10.0.0.9"},
+        {"RTP/AVP/UDP;unicast;client_port=5000-5001", true, false, -1, -1, ""},
+        {"RTP/AVP;unicast;server_port=70000-70001", false, false, 0, 0, ""},
+        {"RTP/AVP/TCP;interleaved=255", false, true, 0, 0, ""},  // 256 is no channel
+        {"RTP/AVP/TCP;interleaved=x-1", false, true, 0, 0, ""},
+        {"RAW/RAW/UDP;unicast", false, false, 0, 0, ""},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.value);
+        rtsp::Transport t;
+        ASSERT_EQ(rtsp::ParseTransport(c.value, t), c.ok);
+        if (!c.ok)
+            continue;
+        EXPECT_EQ(t.tcp, c.tcp);
+        EXPECT_EQ(c.tcp ? t.interleaved[0] : t.serverPort[0], c.first);
+        EXPECT_EQ(c.tcp ? t.interleaved[1] : t.serverPort[1], c.second);
+        EXPECT_EQ(t.source, c.source);
+    }
+}
+
+TEST(Session, IdAndTimeout) {
+    const struct {
+        const char* value;
+        bool ok;
+        const char* id;
+        unsigned timeout;
+    } kCases[] = {
+        {"47112344", true, "47112344", 60},
+        {"47112344;timeout=30", true, "47112344", 30},
+        {"Abc.-_+$9 ; timeout = 8", true, "Abc.-_+$9", 8},
+        {"12;timeout=0", true, "12", 60},
+        {"12;timeout=x", true, "12", 60},
+        {"12;other=1", true, "12", 60},
+        {"", false, "", 60},
+        {";timeout=5", false, "", 60},
+        {"12 34", false, "", 60},
+        {"12\r\nX: 1", false, "", 60},
+    };
+    for (const auto& c : kCases) {
+        std::string id;
+        unsigned timeout = 0;
+        ASSERT_EQ(rtsp::ParseSession(c.value, id, timeout), c.ok) << c.value;
+        if (c.ok) {
+            EXPECT_EQ(id, c.id);
+        }
+        EXPECT_EQ(timeout, c.timeout) << c.value;
+    }
+}
+
+std::vector<std::uint8_t> Rtcp(std::uint8_t type, std::size_t words, std::uint8_t fill) {
+    std::vector<std::uint8_t> packet((words + 1) * 4, fill);
+    packet[0] = 0x80;
+    packet[1] = type;
+    packet[2] = static_cast<std::uint8_t>(words >> 8);
+    packet[3] = static_cast<std::uint8_t>(words);
+    return packet;
+}
+
+TEST(RtcpPacket, FindsTheSenderReport) {
+    const std::vector<std::uint8_t> sr = Rtcp(200, 6, 0x11);
+    const std::vector<std::uint8_t> rr = Rtcp(201, 1, 0x22);
+    const std::vector<std::uint8_t> sdes = Rtcp(202, 2, 0x33);
+    std::vector<std::uint8_t> bad = rr;
+    bad[0] = 0x40;  // version 1
+    const struct {
+        const char* name;
+        std::vector<std::vector<std::uint8_t>> packets;
+        std::size_t cut;  // bytes taken off the end
+        bool found;
+    } kCases[] = {
+        {"SR alone", {sr}, 0, true},
+        {"RR, SDES, then SR", {rr, sdes, sr}, 0, true},
+        {"RR and SDES", {rr, sdes}, 0, false},
+        {"SR cut short", {rr, sr}, 1, false},
+        {"version 1 before the SR", {bad, sr}, 0, false},
+        {"SR of 5 words, too short for sender info", {Rtcp(200, 5, 0x11)}, 0, false},
+    };
+    for (const auto& c : kCases) {
+        std::vector<std::uint8_t> compound;
+        for (const auto& p : c.packets)
+            compound.insert(compound.end(), p.begin(), p.end());
+        compound.resize(compound.size() - c.cut);
+        rtsp::SenderReport report;
+        ASSERT_EQ(rtsp::FindSenderReport(compound.data(), compound.size(), report), c.found) << c.name;
+        if (c.found) {
+            EXPECT_EQ(report.ssrc, 0x11111111u);
+            EXPECT_EQ(report.ntp, 0x1111111111111111ull);
+            EXPECT_EQ(report.rtpTimestamp, 0x11111111u);
+        }
+    }
+}
+
+}  // namespace
