@@ -10,7 +10,8 @@ set(H265_FUZZ_TARGETS header_parser nalu_type sps pps slice bit_reader scanner s
 include(${CMAKE_CURRENT_LIST_DIR}/../tools/Sources.cmake)
 set(H265_FUZZ_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR}/../tools)
 set(H265_FUZZ_STREAM_SYNTAX_SOURCES ${H265_TOOLS_SYNTAX_SOURCES})
-set(H265_FUZZ_SPLIT_SOURCES ${H265_TOOLS_SUPPORT_SOURCES} ${H265_TOOLS_MP4_SOURCES} ${H265_SPLIT_SOURCES})
+set(H265_FUZZ_SPLIT_SOURCES ${H265_TOOLS_SUPPORT_SOURCES} ${H265_TOOLS_MP4_SOURCES} ${H265_TOOLS_RTP_SOURCES}
+    ${H265_TOOLS_RTSP_SOURCES} ${H265_SPLIT_SOURCES})
 set(H265_FUZZ_RTP_SOURCES ${H265_TOOLS_RTP_SOURCES})
 list(TRANSFORM H265_FUZZ_RTP_SOURCES PREPEND ${H265_FUZZ_TOOLS_DIR}/)
 list(TRANSFORM H265_FUZZ_STREAM_SYNTAX_SOURCES PREPEND ${H265_FUZZ_TOOLS_DIR}/)
@@ -26,6 +27,7 @@ function(h265_fuzz_target_sources target name)
   elseif(name STREQUAL "split")
     target_sources(${target} PRIVATE ${H265_FUZZ_SPLIT_SOURCES})
     target_include_directories(${target} PRIVATE ${H265_FUZZ_TOOLS_DIR}/support ${H265_FUZZ_TOOLS_DIR}/mp4
+                                                 ${H265_FUZZ_TOOLS_DIR}/rtp ${H265_FUZZ_TOOLS_DIR}/rtsp
                                                  ${H265_FUZZ_TOOLS_DIR}/h265split)
     target_compile_definitions(${target} PRIVATE _FILE_OFFSET_BITS=64)
     set_target_properties(${target} PROPERTIES CXX_STANDARD 14)

@@ -37,7 +37,7 @@ set(H265_TOOLS_MP4_SOURCES
 # interleaved in a TCP connection. Needs nothing but the C++ library.
 set(H265_TOOLS_RTP_SOURCES
   rtp/RtpPacket.cpp rtp/SequenceReorder.cpp rtp/DecodingOrderBuffer.cpp rtp/TimestampUnwrapper.cpp
-  rtp/H265Depacketizer.cpp rtp/InterleavedFraming.cpp)
+  rtp/H265Depacketizer.cpp rtp/InterleavedFraming.cpp rtp/FrameDurations.cpp)
 
 # The RTSP client that records a camera (namespace rtsp): the session's
 # requests and responses, the SDP's H.265 media, authentication, RTCP sender
@@ -58,4 +58,4 @@ set(H265_SPLIT_SOURCES
   h265split/AccessUnitAssembler.cpp h265split/AccessUnitReader.cpp h265split/Archive.cpp h265split/Segmenter.cpp
   h265split/TrackFormat.cpp h265split/WallClock.cpp h265split/FileStore.cpp h265split/RecordingClock.cpp h265split/SampleClock.cpp h265split/Mp4Track.cpp
   h265split/FragmentedSegment.cpp h265split/HlsOutput.cpp h265split/Mp4FileOutput.cpp
-  h265split/FormatOutput.cpp h265split/Split.cpp)
+  h265split/FormatOutput.cpp h265split/CameraInput.cpp h265split/Split.cpp)

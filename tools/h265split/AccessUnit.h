@@ -103,6 +103,9 @@ struct AccessUnit {
     // time it takes in decoding order; 0 before the recording's first key
     // picture.
     std::uint32_t ticks = 0;
+    // Its UTC time as its sender's clock tells (a camera's RTCP sender
+    // reports); 0 when not known.
+    std::int64_t senderUtcMillis = 0;
     // The ticks it is shown for; 0 when it is not output.
     std::uint32_t ShownTicks() const { return HasPicture() && output ? ticks : 0; }
 
@@ -122,6 +125,7 @@ struct AccessUnit {
         startsSequence = false;
         reorderDepth = 16;
         ticks = 0;
+        senderUtcMillis = 0;
     }
 };
 

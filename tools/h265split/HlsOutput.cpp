@@ -100,7 +100,7 @@ void HlsOutput::Committed(const std::string& name, std::uint64_t bytes, const Se
     mp4::PlaylistSegment segment;
     segment.newInit = newInit_;
     newInit_ = false;
-    segment.discontinuity = discontinuity_;
+    segment.discontinuity = discontinuity_ || span.discontinuity;
     discontinuity_ = false;
     segment.uri = name;
     segment.seconds = span.seconds;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "CommandLine.h"
+#include "RtspUrl.h"
 #include "UtcTime.h"
 
 namespace h265split {
@@ -108,7 +109,7 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
             continue;
         }
         if (arg != "--format" && arg != "--frames" && arg != "--seconds" && arg != "--fps" && arg != "--start-time" &&
-            arg != "--live" && arg != "--keep-bytes" && arg != "--keep-age") {
+            arg != "--live" && arg != "--keep-bytes" && arg != "--keep-age" && arg != "--rtsp-transport") {
             error = h265tools::UnknownOption(arg);
             return Command::kUsageError;
         }
@@ -154,6 +155,14 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
             }
             continue;
         }
+        if (arg == "--rtsp-transport") {
+            if (value != "tcp" && value != "udp") {
+                error = "invalid value '" + value + "' for --rtsp-transport (tcp or udp)";
+                return Command::kUsageError;
+            }
+            options.cameraOptions.client.udp = value == "udp";
+            continue;
+        }
         if (arg == "--live") {
             unsigned long long count = 0;
             if (!ParseCount(value, count) || count > 100000) {
@@ -180,6 +189,17 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
     }
     options.input = operands[0];
     options.directory = operands[1];
+    options.camera = rtsp::IsRtspUrl(options.input);
+    if (options.camera) {
+        if (!rtsp::ParseRtspUrl(options.input, options.cameraOptions.url, error))
+            return Command::kUsageError;
+        // From here on no message can show the password.
+        options.input = options.cameraOptions.url.WithoutCredentials();
+        if (haveFps) {
+            error = "--fps does not go with a camera: its pictures' times are their RTP timestamps";
+            return Command::kUsageError;
+        }
+    }
     options.rules.haveRate = haveFps;
     if (frames > 0 && haveSeconds) {
         error = "--frames and --seconds are alternatives: give one";
@@ -223,7 +243,7 @@ const char* UsageText() {
     return "Usage: h265split [--frames N | --seconds S] [--fps F] [--keep-rasl] [--json]\n"
            "                 [--format raw|fmp4|mp4] [--live N] [--start-time UTC]\n"
            "                 [--keep-bytes SIZE] [--keep-age TIME] [--resume]\n"
-           "                 INPUT|- OUTDIR\n"
+           "                 [--rtsp-transport tcp|udp] INPUT|-|rtsp://CAMERA OUTDIR\n"
            "       h265split --help\n";
 }
 
@@ -231,7 +251,7 @@ const char* HelpText() {
     return "Usage: h265split [--frames N | --seconds S] [--fps F] [--keep-rasl] [--json]\n"
            "                 [--format raw|fmp4|mp4] [--live N] [--start-time UTC]\n"
            "                 [--keep-bytes SIZE] [--keep-age TIME] [--resume]\n"
-           "                 INPUT|- OUTDIR\n"
+           "                 [--rtsp-transport tcp|udp] INPUT|-|rtsp://CAMERA OUTDIR\n"
            "       h265split --help\n"
            "\n"
            "Cuts an H.265/HEVC Annex B byte stream (a file, or standard input for '-')\n"
@@ -244,6 +264,20 @@ const char* HelpText() {
            "from there and are dropped. Every other byte of the input lands in exactly\n"
            "one segment, in order; pictures before the first key picture, and bytes\n"
            "that are no NAL unit, are skipped and reported.\n"
+           "\n"
+           "INPUT may be a camera, rtsp://[USER:PASSWORD@]HOST[:PORT]/PATH: its H.265\n"
+           "video is played over RTSP (RTP interleaved in the TCP connection unless\n"
+           "--rtsp-transport udp) and recorded until SIGINT or SIGTERM. The times of\n"
+           "the recording are the pictures' RTP timestamps, its UTC times those of\n"
+           "the camera's RTCP sender reports (else the system clock's). The parameter\n"
+           "sets of the session description come before the first picture. A lost\n"
+           "packet drops its picture and every one up to the next key picture; the\n"
+           "segment ends there and the next is marked #EXT-X-DISCONTINUITY, as it is\n"
+           "when the RTP time jumps by more than 5 s. A session that ends, fails or\n"
+           "sends nothing for 10 s is opened again after 1 s, then 2, 4, ... up to 30 s;\n"
+           "only an error answer to the first one ends the run. Packets lost,\n"
+           "reordered and duplicated and pictures dropped are reported at the end.\n"
+           "The password is never shown.\n"
            "\n"
            "Segments are written under a temporary name (.tmp) and renamed when\n"
            "complete. OUTDIR/index.csv gets a line per segment as it closes, with\n"
@@ -330,6 +364,7 @@ const char* HelpText() {
            "                 before it. Temporary copies of playlists and init segments\n"
            "                 are removed. An entry that names a missing file is\n"
            "                 reported and kept. Without an earlier run: a new one\n"
+           "  --rtsp-transport T  tcp (the default) or udp: how a camera's RTP comes\n"
            "  -h, --help     show this help\n"
            "\n"
            "Exit status:\n"

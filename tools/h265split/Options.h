@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Archive.h"
+#include "CameraOptions.h"
 #include "ResumedRun.h"
 #include "Segmenter.h"
 #include "SegmentSink.h"
@@ -15,7 +16,10 @@
 namespace h265split {
 
 struct Options {
-    std::string input;     // a file, or "-" for standard input
+    std::string input;     // a file, or "-" for standard input; a camera's URL without its password
+    // INPUT is an rtsp:// URL: a camera is recorded.
+    bool camera = false;
+    CameraOptions cameraOptions;
     std::string directory; // OUTDIR
     SegmentRules rules;
     bool json = false;

@@ -25,6 +25,18 @@ std::string CsvLine(const SegmentRecord& r) {
            (r.haveUtc ? h265tools::UtcText(r.utcMillis) : std::string()) + "\n";
 }
 
+std::string LossesJson(const SegmentRecord& r) {
+    using std::to_string;
+    const StreamLosses& l = r.losses;
+    if (!l.known)
+        return std::string();
+    return std::string(", \"discontinuity\": ") + (r.discontinuity ? "true" : "false") +
+           ", \"lost_packets\": " + to_string(l.lostPackets) + ", \"reordered_packets\": " +
+           to_string(l.reorderedPackets) + ", \"duplicate_packets\": " + to_string(l.duplicatePackets) +
+           ", \"dropped_access_units\": " + to_string(l.droppedAccessUnits) +
+           ", \"reconnects\": " + to_string(l.reconnects);
+}
+
 // The file name is ours ("seg-NNNNN.265") and needs no escaping.
 std::string JsonObject(const SegmentRecord& r) {
     using std::to_string;
@@ -46,7 +58,8 @@ std::string JsonObject(const SegmentRecord& r) {
            (r.parameterSetsInserted ? "true" : "false") + ", \"rasl_dropped\": " + to_string(r.raslDropped) +
            ", \"start_time\": " + h265tools::SecondsText(r.startTime, 6) +
            ", \"duration\": " + h265tools::SecondsText(r.duration, 6) +
-           ", \"utc\": " + (r.haveUtc ? "\"" + h265tools::UtcText(r.utcMillis) + "\"" : std::string("null")) + "}";
+           ", \"utc\": " + (r.haveUtc ? "\"" + h265tools::UtcText(r.utcMillis) + "\"" : std::string("null")) +
+           LossesJson(r) + "}";
 }
 
 

@@ -10,6 +10,18 @@
 
 namespace h265split {
 
+// What a camera's stream lost up to a segment's end, counted from the
+// start of the recording: RTP packets lost, reordered and duplicated, access
+// units dropped (damaged, or waiting for a key picture), sessions opened again.
+struct StreamLosses {
+    bool known = false; // the input is a camera
+    std::uint64_t lostPackets = 0;
+    std::uint64_t reorderedPackets = 0;
+    std::uint64_t duplicatePackets = 0;
+    std::uint64_t droppedAccessUnits = 0;
+    std::uint64_t reconnects = 0;
+};
+
 struct SegmentRecord {
     std::string file;
     std::uint64_t firstByteOffset = 0; // in the input, of the segment's first input byte
@@ -37,6 +49,10 @@ struct SegmentRecord {
     // its file, bytes, pictures and times are known, the input's offsets,
     // picture types, sizes and key picture are not (empty, or null in JSON).
     bool recovered = false;
+    // A camera's recording: pictures are missing right before the segment,
+    // and what the stream lost so far (index.json only).
+    bool discontinuity = false;
+    StreamLosses losses;
 };
 
 // The head line of index.csv, and the entry of the segment in index.csv and

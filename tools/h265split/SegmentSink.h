@@ -33,6 +33,10 @@ struct SegmentSpan {
     // wall clock.
     bool haveUtc = false;
     std::int64_t utcMillis = 0;
+    // Pictures are missing between the segment before and this one (a loss
+    // in a camera's stream): players must not take one for the other's
+    // continuation.
+    bool discontinuity = false;
 };
 
 class SegmentSink {

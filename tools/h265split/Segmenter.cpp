@@ -138,11 +138,15 @@ void Segmenter::Open(const AccessUnit& au) {
         PicturesIn(rules_.seconds, h265tools::FrameRate(), rules_.pictures); // a rate beyond counting: 25 instead
     // A live recording's UTC times are anchored, or checked, as the key
     // picture arrives.
+    if (au.senderUtcMillis != 0)
+        wallClock_.UseSenderTime(au.senderUtcMillis);
     wallClock_.AtSegmentStart(Seconds(presentedTicks_));
     if (Archive* archive = output_.archive())
         archive->SegmentStarts(firstNumber_ + segments_, startSeconds_ + Seconds(presentedTicks_), wallClock_.known(),
                                wallClock_.At(Seconds(presentedTicks_)));
     file_ = output_.Open(firstNumber_ + segments_, au);
+    breakBefore_ = afterBreak_;
+    afterBreak_ = false;
     record_ = SegmentRecord();
     startTicks_ = presentedTicks_;
     record_.file = file_->name();
@@ -251,6 +255,11 @@ void Segmenter::Finish() {
     CloseSegment();
 }
 
+void Segmenter::Break() {
+    Finish();
+    afterBreak_ = segments_ > 0;
+}
+
 void Segmenter::Abandon() {
     file_.reset();
     held_.clear();
@@ -264,6 +273,8 @@ void Segmenter::CloseSegment() {
     span.longestKeyInterval = Seconds(longestKeyInterval_);
     span.haveUtc = record_.haveUtc = wallClock_.known();
     span.utcMillis = record_.utcMillis = wallClock_.At(Seconds(startTicks_));
+    span.discontinuity = record_.discontinuity = breakBefore_;
+    record_.losses = losses_;
     file_->Commit(span);
     lastSegmentEnd_ = presentedTicks_;
     record_.bytes = file_->bytes();

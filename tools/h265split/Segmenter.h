@@ -49,6 +49,13 @@ public:
     // Writes what is held and closes the current segment; a later Take
     // starts a new one.
     void Finish();
+    // Pictures are missing before the next access unit (a camera's stream
+    // lost some, or its time jumped): the current segment ends, and the next
+    // starts at a key picture, marked as a discontinuity.
+    void Break();
+    // What the input (a camera) lost so far: the index entry of the segment
+    // that closes next says it.
+    void NoteLosses(const StreamLosses& losses) { losses_ = losses; }
     // Places what is held with what is known now. Called before a VPS, SPS
     // or PPS is kept: a held key picture refers to the parameter sets as they
     // were when it came.
@@ -111,6 +118,9 @@ private:
     bool droppingRasl_ = false;            // the leading pictures of the CRA that started the segment
     bool raslOfStart_ = false;             // RASL pictures now are those of the segment's CRA or BLA picture
     bool insertPending_ = false;
+    StreamLosses losses_;
+    bool afterBreak_ = false;   // the next segment follows a Break
+    bool breakBefore_ = false;  // the open segment does
     unsigned int segments_ = 0;
     unsigned int firstNumber_ = 0;
     double startSeconds_ = 0;

@@ -9,6 +9,7 @@
 #include "NalUnitReader.h"
 #include "OutputFiles.h"
 #include "AccessUnitReader.h"
+#include "CameraInput.h"
 #include "UtcTime.h"
 #include "WallClock.h"
 #include "Progress.h"
@@ -62,7 +63,9 @@ std::unique_ptr<SegmentOutput> MakeOutput(const Options& options, const AccessUn
                             wallClock, messages);
 }
 
-WallClock MakeWallClock(const Options& options, Messages& messages) {
+// A camera's recording has UTC times unless the user gives the start: the
+// camera's sender reports tell them, else the system clock does.
+WallClock MakeWallClock(const Options& options, bool camera, Messages& messages) {
     switch (options.startTimeKind) {
     case Options::StartTime::kGiven:
         return WallClock::Given(options.startTime);
@@ -71,6 +74,8 @@ WallClock MakeWallClock(const Options& options, Messages& messages) {
     case Options::StartTime::kNone:
         break;
     }
+    if (camera)
+        return WallClock::Live(h265tools::UtcNow, [&messages](const std::string& message) { messages.Say(message); });
     return WallClock();
 }
 
@@ -78,23 +83,41 @@ class Walk {
 public:
     Walk(h265tools::StreamInput& input, const Options& options, OutputMaker makeOutput, void* context,
          const volatile std::sig_atomic_t* stop)
-        : input_(input), inputName_(options.input),
-          progress_("h265split", input.description(), input.size(), h265tools::Progress::Rows::kNoRows),
-          messages_(&progress_), rateOption_(options.rules.rate),
-          pictures_(messages_, options.rules.haveRate ? &rateOption_ : nullptr),
-          wallClock_(MakeWallClock(options, messages_)),
-          output_(makeOutput(options, pictures_, wallClock_, messages_, context)),
-          segmenter_(options.directory, options.rules, pictures_, *output_, wallClock_, messages_),
-          reader_(input.fd()), resumed_(options.resumePoint.resumed) {
-        reader_.StopWhen(stop);
-        if (resumed_)
-            segmenter_.ContinueAfter(options.resumePoint.nextNumber, options.resumePoint.endSeconds);
+        : Walk(&input, input.description(), input.size(), options, makeOutput, context) {
+        reader_.reset(new h265tools::NalUnitReader(input.fd()));
+        reader_->StopWhen(stop);
+    }
+    // A camera: its access units come with their times (CameraInput), and
+    // the recording counts in their 90 kHz ticks.
+    Walk(const CameraOptions& camera, const Options& options, OutputMaker makeOutput, void* context,
+         const volatile std::sig_atomic_t* stop)
+        : Walk(nullptr, camera.url.WithoutCredentials(), 0, options, makeOutput, context) {
+        camera_.reset(new CameraInput(camera, messages_, stop));
     }
 
     SplitResult Run();
 
 private:
+    Walk(h265tools::StreamInput* input, const std::string& description, std::uint64_t size, const Options& options,
+         OutputMaker makeOutput, void* context)
+        : input_(input), inputName_(options.input), description_(description),
+          progress_("h265split", description, size, h265tools::Progress::Rows::kNoRows), messages_(&progress_),
+          rateOption_(options.rules.rate),
+          pictures_(messages_, options.rules.haveRate || !input ? &rateOption_ : nullptr),
+          wallClock_(MakeWallClock(options, !input, messages_)),
+          output_(makeOutput(options, pictures_, wallClock_, messages_, context)),
+          segmenter_(options.directory, options.rules, pictures_, *output_, wallClock_, messages_),
+          resumed_(options.resumePoint.resumed) {
+        if (resumed_)
+            segmenter_.ContinueAfter(options.resumePoint.nextNumber, options.resumePoint.endSeconds);
+    }
+
     SplitResult WalkUnits();
+    SplitResult WalkCamera();
+    // Hands the access unit being assembled to the segmenter, with the
+    // camera's times for it when the input is a camera.
+    void TakeCurrent();
+    void FinishCamera();
     // After a failure: the segment being written is dropped (a one-file
     // recording keeps its complete fragments) and the playlists are closed
     // over the segments already named, so that players see the recording end.
@@ -106,16 +129,21 @@ private:
     // returns the warning for other input that is no H.265, else "".
     std::string RefuseMp4OrH264() const;
 
-    h265tools::StreamInput& input_;
+    h265tools::StreamInput* input_; // null for a camera
     const std::string inputName_;
+    const std::string description_;
     h265tools::Progress progress_;
     Messages messages_;
-    const h265tools::FrameRate rateOption_;
+    // --fps; for a camera, the rate its first picture's duration gives, which
+    // the cutting rules count in (the times are the camera's own).
+    h265tools::FrameRate rateOption_;
     AccessUnitReader pictures_;
     WallClock wallClock_;
     std::unique_ptr<SegmentOutput> output_;
     Segmenter segmenter_;
-    h265tools::NalUnitReader reader_;
+    std::unique_ptr<h265tools::NalUnitReader> reader_; // for a file or a pipe
+    std::unique_ptr<CameraInput> camera_;
+    CameraAccessUnit cameraUnit_; // the camera's access unit being walked
     AccessUnitAssembler assembler_;
     unsigned int skips_ = 0;
     std::uint64_t skippedBytes_ = 0;
@@ -149,8 +177,8 @@ void Walk::ReportSkip() {
 }
 
 std::string Walk::RefuseMp4OrH264() const {
-    const h265tools::InputKind kind = h265tools::GuessInputKind(reader_.FirstBytes());
-    const std::string message = h265tools::InputKindMessage(kind, inputName_, input_.description());
+    const h265tools::InputKind kind = h265tools::GuessInputKind(reader_->FirstBytes());
+    const std::string message = h265tools::InputKindMessage(kind, inputName_, description_);
     if (kind == h265tools::InputKind::kIsoBmff || kind == h265tools::InputKind::kH264)
         throw h265tools::InputError(message);
     return message;
@@ -158,7 +186,7 @@ std::string Walk::RefuseMp4OrH264() const {
 
 SplitResult Walk::Run() {
     try {
-        return WalkUnits();
+        return camera_ ? WalkCamera() : WalkUnits();
     } catch (const WriteError& e) {
         // The failure first, then what was kept of the recording.
         messages_.Say(e.what());
@@ -191,7 +219,7 @@ SplitResult Walk::WalkUnits() {
     UnitHeader header;
     bool first = true;
     unsigned int units = 0;
-    while (reader_.Next(unit)) {
+    while (reader_->Next(unit)) {
         // Before anything is written or reported. A pipe may have given
         // too few bytes to tell yet: then the end of a walk that found no
         // key picture asks again.
@@ -200,8 +228,8 @@ SplitResult Walk::WalkUnits() {
             if (!warning.empty())
                 messages_.Say(warning);
         }
-        if (first && reader_.LeadingBytes() > 0)
-            messages_.Say("skipped " + Bytes(reader_.LeadingBytes()) + " before the first start code");
+        if (first && reader_->LeadingBytes() > 0)
+            messages_.Say("skipped " + Bytes(reader_->LeadingBytes()) + " before the first start code");
         first = false;
         if (!ReadHeader(unit, header)) {
             NoteSkip(unit);
@@ -217,19 +245,107 @@ SplitResult Walk::WalkUnits() {
             segmenter_.Settle();
         pictures_.Observe(unit, header, assembler_.Current());
         if (++units % 1024 == 0) // the progress line's text is made only now and then
-            progress_.Update(reader_.BytesRead(), h265tools::CountedNoun(segmenter_.segments(), "segment", "segments"));
+            progress_.Update(reader_->BytesRead(), h265tools::CountedNoun(segmenter_.segments(), "segment", "segments"));
     }
     if (first) {
-        if (reader_.Stopped())
+        if (reader_->Stopped())
             return SplitResult{0, true};
-        const std::uint64_t size = reader_.LeadingBytes();
+        const std::uint64_t size = reader_->LeadingBytes();
         RefuseMp4OrH264();
-        throw h265tools::InputError(size == 0 ? input_.description() + " is empty"
+        throw h265tools::InputError(size == 0 ? description_ + " is empty"
                                               : "no start code (00 00 01) in the " + Bytes(size) + " of " +
-                                                    input_.description());
+                                                    description_);
     }
-    Finish(reader_.Stopped());
-    return SplitResult{segmenter_.segments(), reader_.Stopped()};
+    Finish(reader_->Stopped());
+    return SplitResult{segmenter_.segments(), reader_->Stopped()};
+}
+
+// The access units of a camera are whole as they come; a NAL unit of one
+// starts after each 4-byte start code.
+SplitResult Walk::WalkCamera() {
+    NalUnitView unit;
+    UnitHeader header;
+    std::uint64_t offset = 0;
+    std::uint64_t malformed = 0;
+    unsigned int accessUnits = 0;
+    while (camera_->Next(cameraUnit_)) {
+        if (!assembler_.Empty())
+            TakeCurrent();
+        if (accessUnits++ == 0) {
+            // The rate the rules count pictures in: the first picture's, if
+            // it is one a camera could have (1 to 120 per second).
+            const std::uint32_t ticks = cameraUnit_.duration;
+            rateOption_.numerator = 90000;
+            rateOption_.denominator = ticks >= 750 && ticks <= 90000 ? ticks : 3600;
+            rateOption_.source = h265tools::FrameRate::Source::kOption;
+        }
+        if (cameraUnit_.breakBefore)
+            segmenter_.Break();
+        const std::vector<unsigned char>& bytes = *cameraUnit_.bytes;
+        const std::shared_ptr<const unsigned char> window(cameraUnit_.bytes, bytes.data());
+        std::size_t begin = 0;
+        while (begin + 4 < bytes.size()) {
+            // Emulation prevention keeps 00 00 00 out of a NAL unit (7.4.2).
+            std::size_t end = begin + 4;
+            while (end + 4 <= bytes.size() &&
+                   !(bytes[end] == 0 && bytes[end + 1] == 0 && bytes[end + 2] == 0 && bytes[end + 3] == 1))
+                ++end;
+            if (end + 4 > bytes.size())
+                end = bytes.size();
+            unit.offset = offset + begin;
+            unit.data = bytes.data() + begin;
+            unit.size = end - begin;
+            unit.startCodeLength = 4;
+            unit.window = window;
+            begin = end;
+            if (!ReadHeader(unit, header)) {
+                ++malformed;
+                continue;
+            }
+            if (assembler_.StartsNew(header))
+                TakeCurrent(); // more than one picture in the camera's access unit
+            assembler_.Add(unit, header);
+            if (header.nalUnitType >= h265tools::kVpsNut && header.nalUnitType <= h265tools::kPpsNut)
+                segmenter_.Settle();
+            pictures_.Observe(unit, header, assembler_.Current());
+        }
+        offset += bytes.size();
+        if (accessUnits % 64 == 0)
+            progress_.Update(offset, h265tools::CountedNoun(segmenter_.segments(), "segment", "segments"));
+    }
+    camera_->Close();
+    if (!assembler_.Empty())
+        TakeCurrent();
+    if (malformed > 0)
+        messages_.Say("skipped " + h265tools::CountedNoun(malformed, "NAL unit", "NAL units") +
+                      " with a malformed header from the camera");
+    FinishCamera();
+    return SplitResult{segmenter_.segments(), true};
+}
+
+void Walk::TakeCurrent() {
+    AccessUnit& au = assembler_.Current();
+    if (camera_) {
+        segmenter_.NoteLosses(camera_->Losses());
+        if (au.HasPicture() && pictures_.clock().started())
+            au.ticks = std::max<std::uint32_t>(1, std::min(cameraUnit_.duration, RecordingClock::kMaxFrameTicks));
+        au.senderUtcMillis = cameraUnit_.utcMillis;
+    }
+    segmenter_.Take(au);
+    assembler_.Clear();
+}
+
+void Walk::FinishCamera() {
+    progress_.Clear();
+    segmenter_.Finish();
+    if (segmenter_.segments() > 0 || resumed_)
+        output_->Finish();
+    if (const Archive* archive = output_->archive())
+        if (!archive->Summary().empty())
+            messages_.Say(archive->Summary());
+    const std::string counted = camera_->Summary();
+    if (!counted.empty())
+        messages_.Say(description_ + ": " + counted);
 }
 
 void Walk::Finish(bool stopped) {
@@ -271,12 +387,12 @@ void Walk::Finish(bool stopped) {
         messages_.Say("skipped " + h265tools::CountedNoun(segmenter_.skippedPictures(), "picture", "pictures") + " (" +
                       Bytes(segmenter_.skippedBytes()) + ") before the first key picture");
     if (segmenter_.segments() == 0 && !stopped && !segmenter_.passedKeyReason().empty())
-        throw h265tools::InputError("no key picture in " + input_.description() +
+        throw h265tools::InputError("no key picture in " + description_ +
                                     " could start a segment (the last one " + segmenter_.passedKeyReason() +
                                     "); no segment written");
     if (segmenter_.segments() == 0 && !stopped) {
         RefuseMp4OrH264();
-        throw h265tools::InputError("no key picture (IDR, CRA or BLA) in " + input_.description() +
+        throw h265tools::InputError("no key picture (IDR, CRA or BLA) in " + description_ +
                                     "; no segment written");
     }
 }
@@ -285,6 +401,11 @@ void Walk::Finish(bool stopped) {
 
 SplitResult Split(h265tools::StreamInput& input, const Options& options, const volatile std::sig_atomic_t* stop) {
     return Split(input, options, MakeOutput, nullptr, stop);
+}
+
+SplitResult SplitCamera(const CameraOptions& camera, const Options& options, const volatile std::sig_atomic_t* stop) {
+    Walk walk(camera, options, MakeOutput, nullptr, stop);
+    return walk.Run();
 }
 
 SplitResult Split(h265tools::StreamInput& input, const Options& options, OutputMaker makeOutput, void* context,

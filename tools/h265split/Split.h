@@ -22,6 +22,11 @@ struct SplitResult {
 // read error. `stop` ends the walk early; the current segment is closed.
 SplitResult Split(h265tools::StreamInput& input, const Options& options, const volatile std::sig_atomic_t* stop);
 
+// Records a camera (CameraInput) into OUTDIR until `stop` is set. Throws
+// h265tools::InputError when the camera refuses the first session.
+struct CameraOptions;
+SplitResult SplitCamera(const CameraOptions& camera, const Options& options, const volatile std::sig_atomic_t* stop);
+
 // The same with the segments going to `output`, which is given the walk's
 // AccessUnitReader and Messages (the fuzz target keeps them in memory). An
 // empty options.directory writes no index.

@@ -50,7 +50,9 @@ std::int64_t WallClock::AtSegmentStart(double seconds) {
 std::int64_t WallClock::Anchor(double seconds) {
     if (mode_ != Mode::kLive)
         return At(seconds);
-    const std::int64_t now = now_();
+    const bool sender = haveSender_;
+    haveSender_ = false;
+    const std::int64_t now = sender ? senderMillis_ : now_();
     if (!anchored_) {
         anchored_ = true;
         anchorMillis_ = now - Millis(seconds);
@@ -60,9 +62,9 @@ std::int64_t WallClock::Anchor(double seconds) {
     if (drift > kMaxDriftMillis || drift < -kMaxDriftMillis) {
         anchorMillis_ = now - Millis(seconds);
         if (++reanchors_ <= kReportedReanchors && say_)
-            say_("the system clock is " + h265tools::SecondsText(std::fabs(drift / 1000.0)) + " s " +
+            say_(std::string(sender ? "the camera's clock is " : "the system clock is ") + h265tools::SecondsText(std::fabs(drift / 1000.0)) + " s " +
                  (drift > 0 ? "ahead of" : "behind") + " the stream's time at " + h265tools::UtcText(now) +
-                 "; the recording's UTC times go on from the system clock");
+                 "; the recording's UTC times go on from " + (sender ? "the camera's clock" : "the system clock"));
     }
     return At(seconds);
 }

@@ -38,6 +38,13 @@ public:
     // key picture's, later than that by the leading pictures it drops.
     std::int64_t segmentStart() const { return segmentStart_; }
     void SegmentStartsAt(double seconds) { segmentStart_ = At(seconds); }
+    // The UTC time of the key picture that arrives next, as its sender's
+    // clock tells (a camera's RTCP sender reports): taken, for the next
+    // segment start only, in place of the system clock.
+    void UseSenderTime(std::int64_t millis) {
+        senderMillis_ = millis;
+        haveSender_ = true;
+    }
     // How often a live anchor was set again.
     unsigned int reanchors() const { return reanchors_; }
 
@@ -56,6 +63,8 @@ private:
     std::int64_t anchorMillis_ = 0; // UTC of stream time 0
     unsigned int reanchors_ = 0;
     std::int64_t segmentStart_ = 0;
+    bool haveSender_ = false;
+    std::int64_t senderMillis_ = 0;
 };
 
 } // namespace h265split

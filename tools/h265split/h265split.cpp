@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <memory>
 #include <cstring>
 #include <iostream>
 #include <new>
@@ -92,6 +93,20 @@ bool PrepareDirectory(h265split::Options& options) {
 
 } // namespace
 
+// A camera's password given on the command line is blanked out of it, so
+// that ps and /proc/PID/cmdline no longer show it once the options are read.
+static void HidePassword(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        char* at = std::strchr(argv[i], '@');
+        char* scheme = std::strstr(argv[i], "://");
+        if (!at || !scheme)
+            continue;
+        char* colon = std::strchr(scheme + 3, ':');
+        if (colon && colon < at)
+            std::memset(colon + 1, 'x', static_cast<std::size_t>(at - colon - 1));
+    }
+}
+
 int main(int argc, char** argv) {
     using namespace h265split;
     Options options;
@@ -108,12 +123,17 @@ int main(int argc, char** argv) {
         break;
     }
 
+    if (options.camera)
+        HidePassword(argc, argv);
     InstallSignalHandlers();
     bool madeDirectory = false;
     try {
-        h265tools::StreamInput input(options.input);
+        std::unique_ptr<h265tools::StreamInput> input;
+        if (!options.camera)
+            input.reset(new h265tools::StreamInput(options.input));
         madeDirectory = PrepareDirectory(options);
-        const SplitResult result = Split(input, options, &stopRequested);
+        const SplitResult result = options.camera ? SplitCamera(options.cameraOptions, options, &stopRequested)
+                                                  : Split(*input, options, &stopRequested);
         if (result.stopped)
             std::cerr << "h265split: stopped by a signal after "
                       << h265tools::CountedNoun(result.segments, "segment", "segments") << '\n';

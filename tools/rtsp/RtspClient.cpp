@@ -91,7 +91,7 @@ RtspClient::~RtspClient() {}
     const std::string* location = response.Find("Location");
     if (response.status >= 300 && response.status < 400 && location)
         text += " (to " + location->substr(0, 300) + ")";
-    throw RtspError(text);
+    throw RtspError(text, response.status >= 300);
 }
 
 long RtspClient::Send(const std::string& method, const std::string& uri, const RtspRequest& extra) {
@@ -181,9 +181,9 @@ RtspResponse RtspClient::Request(const std::string& method, const std::string& u
         // RFC 2326 D.2: answer the challenge once; a second 401 refuses the
         // credentials themselves.
         if (!m_url.hasCredentials)
-            throw RtspError(what + ": 401 " + response.reason + " (the URL has no user name and password)");
+            throw RtspError(what + ": 401 " + response.reason + " (the URL has no user name and password)", true);
         if (attempt > 0)
-            throw RtspError(what + ": 401 " + response.reason + " (the user name or password is not accepted)");
+            throw RtspError(what + ": 401 " + response.reason + " (the user name or password is not accepted)", true);
         std::string error;
         if (!m_authenticator.Challenge(response.FindAll("WWW-Authenticate"), error))
             throw RtspError(what + ": " + error);
@@ -203,14 +203,14 @@ void RtspClient::Open() {
     const RtspResponse describe = Request("DESCRIBE", m_requestUrl, accept);
     const std::string* type = describe.Find("Content-Type");
     if (describe.body.empty() || (type && type->find("application/sdp") == std::string::npos))
-        throw RtspError("DESCRIBE " + m_requestUrl + ": the answer holds no SDP");
+        throw RtspError("DESCRIBE " + m_requestUrl + ": the answer holds no SDP", true);
     // RFC 2326 C.1.1: the base of the presentation's relative URLs.
     const std::string* base = describe.Find("Content-Base");
     if (!base)
         base = describe.Find("Content-Location");
     const std::string baseUrl = base ? ResolveControl(m_requestUrl, *base) : m_requestUrl;
     if (!ParseSdp(describe.body.data(), describe.body.size(), baseUrl, m_media, error))
-        throw RtspError("DESCRIBE " + m_requestUrl + ": " + error);
+        throw RtspError("DESCRIBE " + m_requestUrl + ": " + error, true);
 
     Setup();
 

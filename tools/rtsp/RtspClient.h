@@ -42,10 +42,16 @@ struct ClientOptions {
     std::string userAgent = "h265split";
 };
 
-// Messages never hold the password.
+// Messages never hold the password. `refused`: the server answered, with an
+// error status or a description without H.265 video; asking again the same
+// way will not do better (a wrong path or password).
 class RtspError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit RtspError(const std::string& what, bool refused = false) : std::runtime_error(what), m_refused(refused) {}
+    bool refused() const { return m_refused; }
+
+private:
+    bool m_refused;
 };
 
 class RtspClient {

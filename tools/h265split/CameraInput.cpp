@@ -1,0 +1,299 @@
+#include "CameraInput.h"
+
+#include <poll.h>
+#include <time.h>
+
+#include <algorithm>
+
+#include "StreamInput.h"
+
+namespace h265split {
+
+namespace {
+
+std::int64_t MonotonicMillis() {
+    timespec now;
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Seconds from the NTP epoch (1900) to the Unix epoch (1970).
+const std::int64_t kNtpToUnixSeconds = 2208988800LL;
+
+// The parameter sets of the session description, each after a start code, in
+// the order a decoder needs them.
+std::vector<unsigned char> SpropUnits(const rtsp::H265Media& media) {
+    std::vector<unsigned char> out;
+    for (const std::vector<std::vector<std::uint8_t>>* sets : {&media.vps, &media.sps, &media.pps, &media.sei})
+        for (const std::vector<std::uint8_t>& unit : *sets) {
+            if (unit.size() < 2)
+                continue;
+            static const unsigned char kStartCode[] = {0, 0, 0, 1};
+            out.insert(out.end(), kStartCode, kStartCode + 4);
+            out.insert(out.end(), unit.begin(), unit.end());
+        }
+    return out;
+}
+
+// The NAL unit type of the first unit of an Annex B access unit with 4-byte
+// start codes; -1 when there is none.
+int FirstUnitType(const std::uint8_t* data, std::size_t size) {
+    return size >= 6 ? (data[4] >> 1) & 0x3F : -1;
+}
+
+const int kAudNut = 35;
+const std::size_t kPoolSize = 32;
+// Any pooled buffer may keep this much room.
+const std::size_t kKeptCapacity = 64 * 1024;
+
+} // namespace
+
+CameraInput::CameraInput(const CameraOptions& options, Messages& messages, const volatile std::sig_atomic_t* stop)
+    : options_(options), messages_(messages), stop_(stop), description_(options.url.WithoutCredentials()),
+      retryMs_(options.firstRetryMs) {}
+
+CameraInput::~CameraInput() = default;
+
+bool CameraInput::Open() {
+    depacketizer_.reset();
+    client_.reset(new rtsp::RtspClient(options_.url, options_.client));
+    try {
+        client_->Open();
+    } catch (const rtsp::RtspError& e) {
+        client_.reset();
+        if (!played_ && e.refused()) // a wrong path or password does not pass
+            throw h265tools::InputError(description_ + ": " + e.what());
+        Lost(e.what());
+        return false;
+    }
+    const rtsp::H265Media& media = client_->media();
+    rtp::DepacketizerOptions depacketizing;
+    depacketizing.maxDonDiff = media.maxDonDiff;
+    depacketizing.payloadType = media.payloadType;
+    depacketizer_.reset(new rtp::H265Depacketizer(*this, depacketizing));
+    sprops_ = SpropUnits(media);
+    spropsPending_ = true;
+    lossesSeen_ = 0;
+    sessionUnits_ = 0;
+    haveReport_ = false;
+    lastPacketMs_ = MonotonicMillis();
+    if (sessions_++ > 0) {
+        breakPending_ = true;
+        messages_.Say("playing " + description_ + " again");
+    }
+    played_ = true;
+    return true;
+}
+
+void CameraInput::Lost(const std::string& why) {
+    messages_.Say(description_ + ": " + why + "; trying again in " + std::to_string(retryMs_ / 1000.0).substr(0, 4) +
+                  " s");
+    if (client_ && depacketizer_) {
+        depacketizer_->Flush(); // the last whole access units of the session
+        AddCounters();
+    }
+    client_.reset();
+    depacketizer_.reset();
+    EndRun();
+    breakPending_ = true;
+    WaitBeforeRetry();
+    retryMs_ = std::min(retryMs_ * 2, options_.maxRetryMs);
+}
+
+void CameraInput::WaitBeforeRetry() {
+    const std::int64_t until = MonotonicMillis() + retryMs_;
+    while (!Stopped() && MonotonicMillis() < until)
+        ::poll(nullptr, 0, 50);
+}
+
+void CameraInput::AddCounters() {
+    const rtp::ReorderCounters& order = depacketizer_->reorderCounters();
+    lost_ += order.lost;
+    reordered_ += order.reordered;
+    duplicates_ += order.duplicated;
+    dropped_ += depacketizer_->counters().accessUnitsDropped;
+}
+
+bool CameraInput::Next(CameraAccessUnit& unit) {
+    while (ready_.empty()) {
+        if (Stopped()) {
+            EndRun(); // what came is given out
+            if (ready_.empty())
+                return false;
+            break;
+        }
+        if (!client_ && !Open())
+            continue;
+        try {
+            if (client_->Receive(*this, 200)) {
+                lastPacketMs_ = MonotonicMillis();
+                retryMs_ = options_.firstRetryMs;
+            } else if (MonotonicMillis() - lastPacketMs_ > options_.stallMs) {
+                Lost("no packet for " + std::to_string(options_.stallMs / 1000) + " s");
+            }
+        } catch (const rtsp::RtspError& e) {
+            Lost(e.what());
+        }
+    }
+    unit = std::move(ready_.front());
+    ready_.pop_front();
+    if (firstDuration_ == 0)
+        firstDuration_ = unit.duration;
+    return true;
+}
+
+void CameraInput::Release() {
+    while (!held_.empty() && durations_.Ready()) {
+        CameraAccessUnit out;
+        out.bytes = std::move(held_.front().bytes);
+        out.timestamp = held_.front().timestamp;
+        out.breakBefore = held_.front().breakBefore;
+        out.duration = durations_.Take();
+        out.utcMillis = UtcOf(out.timestamp);
+        held_.pop_front();
+        ready_.push_back(std::move(out));
+    }
+}
+
+void CameraInput::EndRun() {
+    durations_.Flush();
+    Release();
+    durations_.Restart();
+}
+
+void CameraInput::Close() {
+    if (client_) {
+        client_->Teardown();
+        if (depacketizer_) {
+            depacketizer_->Flush();
+            AddCounters();
+        }
+        client_.reset();
+        depacketizer_.reset();
+    }
+    EndRun();
+}
+
+void CameraInput::OnRtp(const std::uint8_t* data, std::size_t size) {
+    if (depacketizer_)
+        depacketizer_->Push(data, size);
+}
+
+void CameraInput::OnRtcp(const std::uint8_t* data, std::size_t size) {
+    rtsp::SenderReport report;
+    if (!rtsp::FindSenderReport(data, size, report))
+        return;
+    haveReport_ = true;
+    report_ = report;
+    // NTP: seconds since 1900 in the high 32 bits, a binary fraction below.
+    const std::int64_t seconds = static_cast<std::int64_t>(report.ntp >> 32) - kNtpToUnixSeconds;
+    const std::int64_t millis = static_cast<std::int64_t>(((report.ntp & 0xFFFFFFFFu) * 1000) >> 32);
+    reportMillis_ = seconds * 1000 + millis;
+}
+
+std::int64_t CameraInput::UtcOf(std::int64_t timestamp) const {
+    if (!haveReport_)
+        return 0;
+    // The signed distance in RTP time from the report: the two lie far less
+    // than 2^31 ticks (6.6 hours) apart.
+    const std::uint32_t difference = static_cast<std::uint32_t>(timestamp) - report_.rtpTimestamp;
+    const std::int64_t ticks = difference >= 0x80000000u ? static_cast<std::int64_t>(difference) - 0x100000000LL
+                                                         : static_cast<std::int64_t>(difference);
+    return reportMillis_ + ticks / 90;
+}
+
+std::shared_ptr<std::vector<unsigned char>> CameraInput::FreeBuffer(std::size_t size) {
+    // Buffers come back once the segment files no longer hold their access
+    // units. One grown far beyond what this access unit needs (it held a key
+    // picture) is let go, so that the pool does not end up holding key
+    // pictures' room many times over.
+    const std::size_t roomy = std::max<std::size_t>(size * 4, kKeptCapacity);
+    for (std::shared_ptr<std::vector<unsigned char>>& buffer : pool_)
+        if (buffer.use_count() == 1) {
+            if (buffer->capacity() > roomy)
+                buffer = std::make_shared<std::vector<unsigned char>>();
+            buffer->clear();
+            return buffer;
+        }
+    std::shared_ptr<std::vector<unsigned char>> buffer = std::make_shared<std::vector<unsigned char>>();
+    if (pool_.size() < kPoolSize)
+        pool_.push_back(buffer);
+    return buffer;
+}
+
+void CameraInput::OnAccessUnit(const rtp::AccessUnit& unit) {
+    // Packets lost or access units dropped since the last access unit (not
+    // those before the session's first IRAP picture): pictures are missing
+    // here, even when this one is an IRAP picture whose RASL pictures would
+    // need them.
+    const std::uint64_t losses = depacketizer_->counters().accessUnitsDropped + depacketizer_->reorderCounters().lost;
+    bool breakBefore = breakPending_ || (sessionUnits_ > 0 && losses != lossesSeen_);
+    lossesSeen_ = losses;
+    ++sessionUnits_;
+    if (!durations_.Fits(unit.timestamp)) {
+        ++jumps_;
+        if (jumps_ <= 10)
+            messages_.Say(description_ + ": the RTP time jumped; the segment ends there");
+        breakBefore = true;
+    }
+    if (breakBefore) {
+        EndRun(); // the pictures before the break end as they usually do
+        breakPending_ = false;
+    }
+    std::shared_ptr<std::vector<unsigned char>> buffer = FreeBuffer(unit.size + (spropsPending_ ? sprops_.size() : 0));
+    buffer->reserve(unit.size + (spropsPending_ ? sprops_.size() : 0));
+    std::size_t rest = 0;
+    if (spropsPending_) {
+        // After an access unit delimiter, which stays first (7.4.2.4.4).
+        if (FirstUnitType(unit.data, unit.size) == kAudNut) {
+            std::size_t end = 4;
+            while (end + 4 <= unit.size &&
+                   !(unit.data[end] == 0 && unit.data[end + 1] == 0 && unit.data[end + 2] == 0 && unit.data[end + 3] == 1))
+                ++end;
+            rest = std::min(end, unit.size);
+            buffer->insert(buffer->end(), unit.data, unit.data + rest);
+        }
+        buffer->insert(buffer->end(), sprops_.begin(), sprops_.end());
+        spropsPending_ = false;
+    }
+    buffer->insert(buffer->end(), unit.data + rest, unit.data + unit.size);
+    durations_.Add(unit.timestamp);
+    held_.push_back(Held{buffer, unit.timestamp, breakBefore});
+    Release();
+}
+
+StreamLosses CameraInput::Losses() const {
+    StreamLosses losses;
+    losses.known = true;
+    losses.lostPackets = lost_;
+    losses.reorderedPackets = reordered_;
+    losses.duplicatePackets = duplicates_;
+    losses.droppedAccessUnits = dropped_;
+    losses.reconnects = sessions_ > 1 ? sessions_ - 1 : 0;
+    if (depacketizer_) { // the session playing now
+        const rtp::ReorderCounters& order = depacketizer_->reorderCounters();
+        losses.lostPackets += order.lost;
+        losses.reorderedPackets += order.reordered;
+        losses.duplicatePackets += order.duplicated;
+        losses.droppedAccessUnits += depacketizer_->counters().accessUnitsDropped;
+    }
+    return losses;
+}
+
+std::string CameraInput::Summary() const {
+    const StreamLosses l = Losses();
+    std::string text;
+    const auto add = [&text](std::uint64_t n, const char* what) {
+        if (n > 0)
+            text += (text.empty() ? "" : ", ") + std::to_string(n) + " " + what;
+    };
+    add(l.lostPackets, "packets lost");
+    add(l.reorderedPackets, "reordered");
+    add(l.duplicatePackets, "duplicated");
+    add(l.droppedAccessUnits, "access units dropped");
+    add(jumps_, "time jumps");
+    add(l.reconnects, "reconnects");
+    return text;
+}
+
+} // namespace h265split

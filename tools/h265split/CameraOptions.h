@@ -1,0 +1,22 @@
+// How h265split records a camera: its RTSP URL and how the session is kept.
+#ifndef H265SPLIT_CAMERA_OPTIONS_H
+#define H265SPLIT_CAMERA_OPTIONS_H
+
+#include "RtspClient.h"
+#include "RtspUrl.h"
+
+namespace h265split {
+
+struct CameraOptions {
+    rtsp::RtspUrl url;
+    rtsp::ClientOptions client;
+    // No packet for this long: the session is taken for dead and opened again.
+    int stallMs = 10000;
+    // The pause before a session is opened again, doubled after each failure.
+    int firstRetryMs = 1000;
+    int maxRetryMs = 30000;
+};
+
+} // namespace h265split
+
+#endif
