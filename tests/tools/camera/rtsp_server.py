@@ -44,7 +44,7 @@ try:
     gi.require_version("GstRtspServer", "1.0")
     from gi.repository import GLib, Gst, GstRtsp, GstRtspServer
 except (ImportError, ValueError) as e:
-    print("SKIPPED: GStreamer's RTSP server is not available: %s" % e, flush=True)
+    print("GStreamer's RTSP server is not available: %s" % e, file=sys.stderr)
     sys.exit(77)
 
 
@@ -248,8 +248,8 @@ def main():
     server.get_mount_points().add_factory("/cam", camera.factory())
     if args.user:
         auth = GstRtspServer.RTSPAuth()
-        token = GstRtspServer.RTSPToken.new_empty()
-        token.get_structure().set_value("media.factory.role", "user")
+        token = GstRtspServer.RTSPToken()
+        token.set_string("media.factory.role", "user")
         if args.auth == "digest":
             auth.set_supported_methods(GstRtsp.RTSPAuthMethod.DIGEST)
             auth.add_digest(args.user, args.password, token)
