@@ -182,8 +182,8 @@ def source_md5s(stream):
 def match(frames, pictures, md5s, clock=90000):
     """How a recording's frames compare with the served pictures: each frame
     is placed at the RTP timestamp of its presentation time plus the offset
-    that most frames have from the served picture of their MD5 (the first
-    served, after a --loop). Returns a dict: kept (served pictures whose
+    that most frames have from a served picture of their MD5 (any of them,
+    after a --loop). Returns a dict: kept (served pictures whose
     MD5 the recording has, whatever their times), intact (frames that are the
     served picture at their time), damaged (frames at a served picture's time
     that are not that picture, as after a loss), stray (frames at a time
@@ -193,10 +193,10 @@ def match(frames, pictures, md5s, clock=90000):
     md5s[n % len(md5s)]."""
     times = sorted(p["ts"] for p in pictures)
     served = {ts: md5s[i % len(md5s)] for i, ts in enumerate(times)}
-    first = {}
+    at = collections.defaultdict(list)
     for ts in times:
-        first.setdefault(served[ts], ts)
-    offsets = collections.Counter(first[md5] - round(pts * clock) for pts, md5 in frames if md5 in first)
+        at[served[ts]].append(ts)
+    offsets = collections.Counter(ts - round(pts * clock) for pts, md5 in frames for ts in at.get(md5, ()))
     kept = collections.Counter(served.values()) & collections.Counter(md5 for _, md5 in frames)
     result = {"kept": sum(kept.values()), "intact": 0, "damaged": 0, "stray": 0, "repeated": 0,
               "missing": len(times)}

@@ -8,7 +8,7 @@ JSON line of what came of it.
                     [--output hls|decode] [--hls-type mpegts|fmp4] [--check] [CASE...]
 
 CASE (all by default): direct, sdp_only, basic, digest, udp, proxy, loss,
-reorder, duplicate, stall, garbage, drop. --output hls (the default) records
+reorder, duplicate, stall, garbage, drop, wrap. --output hls (the default) records
 with `-c copy -f hls` and decodes the playlist afterwards; --output decode
 has ffmpeg decode the stream as it comes (`-f framemd5`, the null muxer with
 an MD5 per frame). The line holds: served (pictures the server sent),
@@ -52,6 +52,10 @@ CASES = {
     "stall": ([], ["--stall", "2", "--stall-after", "40"], "tcp", False),
     "garbage": ([], ["--garbage-every", "50"], "tcp", False),
     "drop": ([], ["--drop-after", "60"], "tcp", False),
+    # The 32-bit RTP timestamp wraps to 0 at the 1080p stream's CRA picture
+    # of frame 48 (presented 2 frames after its decoding time): the RASL
+    # pictures sent after it have timestamps from before the wrap.
+    "wrap": (["--timestamp-offset", str((1 << 32) - 50 * 3600)], None, "tcp", False),
 }
 
 
