@@ -15,8 +15,9 @@ an MD5 per frame). The line holds: served (pictures the server sent),
 recorded (frames decoded), kept (served pictures the recording has, by MD5),
 intact / damaged / stray / repeated / missing (camera.match: frames that
 are the served picture at their presentation time, and the others),
-decode_errors (ffmpeg's error lines decoding the recording), ffmpeg_exit and
-ffmpeg_errors (while recording), eos (the server sent everything before
+decode_errors (ffmpeg's error lines decoding the recording; with --output
+decode, those while decoding the stream), ffmpeg_exit and ffmpeg_errors
+(while recording), eos (the server sent everything before
 ffmpeg ended), rss_kib (ffmpeg's peak RSS while recording, from GNU time),
 seconds, and the proxy's counts. --check exits 1 unless, in every case,
 every served picture was recorded (kept) and the recording decodes without
@@ -113,7 +114,7 @@ def record(args, name, work, md5s):
     if args.output == "hls":
         frames, errors = camera.decoded_frames(os.path.join(out, "index.m3u8"))
     else:
-        frames, errors = [], []
+        frames, errors = [], [l for l in open(os.path.join(work, "ffmpeg.err")) if l.strip()]
         for l in open(os.path.join(out, "live.md5")):
             if l.startswith("#tb 0:"):
                 num, den = l.split(":", 1)[1].split("/")
