@@ -41,7 +41,6 @@ import random
 import signal
 import socket
 import struct
-import sys
 import threading
 import time
 

@@ -14,9 +14,12 @@ Each client gets its own media, played from the file's start. The access
 units get the times a camera gives them: the decoding time one frame apart,
 the presentation time from the picture's place in output order (which
 ffprobe tells), so B pictures go out with RTP timestamps that are not
-monotonic. --loop N sends the file N times, each pass after the last;
---rate R plays R times as fast by dividing the times (the RTP timestamps
-then step by 3600 / R at 25 frames a second).
+monotonic. --loop N sends the file N times, each pass after the last (0:
+without end); --rate R plays R times as fast by dividing the times (the RTP
+timestamps then step by 3600 / R at 25 frames a second). --mtu is the
+payloader's largest packet (1400 bytes): larger NAL units go as
+fragmentation units. --timestamp-offset and --seqnum-offset set the first
+RTP timestamp and sequence number (random otherwise), e.g. to wrap them.
 
 By default the parameter sets go in band, the file's first ones before
 every IRAP picture that has none, as well as in the SDP (sprop-vps/sps/pps).
@@ -27,11 +30,11 @@ them into the SDP; the payloader inserts none.
 --log F writes one JSON line per RTP packet the payloader sends:
 {"media": M, "seq": S, "ts": T, "m": 0|1, "nal": [types], "pts": ns} with
 the RTP timestamp T and the buffer's presentation time in ns (the running
-time since the media started, divided by --rate like the times above).
+time since the media started, divided by --rate like the times above),
+flushed at the end of each picture (the marker bit).
 """
 import argparse
 import json
-import os
 import signal
 import struct
 import subprocess
@@ -218,6 +221,8 @@ class Camera:
             header = 12 + 4 * (packet[0] & 15)
             self.log.write(json.dumps({"media": index, "seq": seq, "ts": ts, "m": packet[1] >> 7,
                                        "nal": nal_types(packet[header:]), "pts": buffer.pts}) + "\n")
+            if packet[1] >> 7:
+                self.log.flush()
         return Gst.PadProbeReturn.OK
 
 
