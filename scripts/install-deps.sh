@@ -38,6 +38,9 @@ TEST_PACKAGES=(
   gstreamer1.0-libav
   # GNU time: the peak memory of a long recording
   time
+  # the camera input's loopback RTSP server (GStreamer's, from Debian's
+  # python3 through GObject introspection); rtspsrc, GStreamer's client
+  python3-gi gir1.2-gst-rtsp-server-1.0 gstreamer1.0-rtsp
 )
 # qemu-user-binfmt is deliberately not installed: the cross build names its
 # emulator explicitly (CMAKE_CROSSCOMPILING_EMULATOR), and binfmt_misc cannot

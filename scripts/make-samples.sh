@@ -95,6 +95,13 @@ x265_cli "$DATA/x265_192x128_idr_w_radl.hevc" testsrc2 192x128 12 \
   --preset ultrafast --crf 32 --keyint 8 --min-keyint 8 --no-scenecut --no-open-gop \
   --radl 2 --bframes 3 --signhide
 
+# A camera's picture size with B pictures and an open GOP, for the camera
+# input's tests (served over RTSP): 3 s at 25 frames a second, a CRA picture
+# every 24 frames, where a run of 3 B pictures ends, so that each has 3 RASL
+# pictures; quality low enough to stay small.
+x265_cli "$DATA/x265_1920x1080_open_gop_cra.hevc" testsrc2 1920x1080 75 \
+  --preset ultrafast --crf 40 --keyint 24 --min-keyint 24 --no-scenecut --open-gop --bframes 3
+
 # BLA pictures, as a splicer makes them: an open-GOP encode with three CRA
 # pictures, rewritten to BLA_W_LP (its RASL pictures kept), BLA_W_RADL and
 # BLA_N_LP (their RASL pictures dropped).
