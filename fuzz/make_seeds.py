@@ -9,6 +9,7 @@ byte strings written as Hex("...") in the unit tests are added as they are.
 The slice target gets its own layout (see fuzz_slice.cpp): SPS piece, PPS
 piece and the start of each VCL NAL unit of the same stream.
 """
+import base64
 import glob
 import hashlib
 import os
@@ -111,6 +112,16 @@ def rtp_packets(units, don, piece=120):
     return packets
 
 
+def split_frames(data):
+    """The interleaved frames of `data`, each with its 4-byte header."""
+    frames, at = [], 0
+    while at + 4 <= len(data):
+        n = int.from_bytes(data[at + 2:at + 4], "big")
+        frames.append(data[at:at + 4 + n])
+        at += 4 + n
+    return frames
+
+
 def interleaved(packets, session, chunk):
     """The fuzz_rtp input: session byte, chunk byte, then RTP packets in
     interleaved frames on channel 0."""
@@ -122,6 +133,58 @@ def interleaved(packets, session, chunk):
     return blob
 
 
+# A DESCRIBE answer's SDP as GStreamer's RTSP server gave it for one of the
+# test streams; the streams' own parameter sets go into more of its kind.
+GSTREAMER_SDP = (
+    "v=0\r\no=- 2175495421858296281 1 IN IP4 127.0.0.1\r\ns=Session streamed with GStreamer\r\n"
+    "i=rtsp-server\r\nt=0 0\r\na=tool:GStreamer\r\na=type:broadcast\r\na=control:*\r\n"
+    "a=range:npt=now-\r\nm=video 0 RTP/AVP 96\r\nc=IN IP4 0.0.0.0\r\na=rtpmap:96 H265/90000\r\n"
+    "a=framerate:25\r\na=fmtp:96 sprop-vps=QAEMAf//AWAAAAMAkAAAAwAAAwA8lZQJ;"
+    "sprop-sps=QgEBAWAAAAMAkAAAAwAAAwA8oBggIFllZUpMLgEAAAMD6AAAYagI;sprop-pps=RAHAc8GJ\r\n"
+    "a=control:stream=0\r\na=ts-refclk:local\r\na=mediaclk:sender\r\n"
+    "a=ssrc:3288722499 cname:user657833372@host-74647217\r\n").encode()
+
+
+def sdp_of(units, don):
+    """An SDP with the stream's parameter sets, an audio media before the
+    video, and DON parameters when `don`."""
+    b64 = lambda kind: ",".join(base64.b64encode(u).decode() for u in units if nal_type(b"\0\0\1" + u) == kind)
+    fmtp = "sprop-vps=%s;sprop-sps=%s;sprop-pps=%s" % (b64(32), b64(33), b64(34))
+    if don:
+        fmtp += ";sprop-max-don-diff=2;sprop-depack-buf-nalus=4"
+    return ("v=0\r\no=- 1 1 IN IP4 10.0.0.7\r\ns=camera\r\nt=0 0\r\na=control:rtsp://cam:554/live/\r\n"
+            "m=audio 0 RTP/AVP 0\r\na=rtpmap:0 PCMU/8000\r\na=control:trackID=2\r\n"
+            "m=video 0 RTP/AVP 97 96\r\na=rtpmap:97 H264/90000\r\na=rtpmap:96 H265/90000\r\n"
+            "a=fmtp:96 %s\r\na=control:trackID=1\r\n" % fmtp).encode()
+
+
+def rtsp_session(sdp, frames):
+    """The bytes a server sends on a TCP interleaved session: the answers
+    to OPTIONS, DESCRIBE (with `sdp`), SETUP and PLAY, then the frames with
+    a keep-alive answer and some garbage among them."""
+    def answer(cseq, headers, body=b""):
+        text = "RTSP/1.0 200 OK\r\nCSeq: %d\r\n%s" % (cseq, headers)
+        if body:
+            text += "Content-Type: application/sdp\r\nContent-Length: %d\r\n" % len(body)
+        return text.encode() + b"\r\n" + body
+    out = b"RTSP/1.0 401 Unauthorized\r\nCSeq: 1\r\nWWW-Authenticate: Digest realm=\"cam\", " \
+          b"nonce=\"a1b2\", qop=\"auth\"\r\nWWW-Authenticate: Basic realm=\"cam\"\r\n\r\n"
+    out += answer(2, "Public: OPTIONS, DESCRIBE, SETUP, PLAY, GET_PARAMETER, TEARDOWN\r\n")
+    out += answer(3, "Content-Base: rtsp://cam:554/live/\r\n", sdp)
+    out += answer(4, "Session: 12345678;timeout=60\r\nTransport: RTP/AVP/TCP;unicast;interleaved=0-1;ssrc=11223344\r\n")
+    out += answer(5, "Session: 12345678\r\nRTP-Info: url=rtsp://cam:554/live/trackID=1;seq=0;rtptime=0\r\n")
+    sr = bytes([0x80, 200, 0, 6, 0x11, 0x22, 0x33, 0x44]) + bytes(range(20))
+    for k, frame in enumerate(frames):
+        if k == 2:
+            out += b"$\x01" + len(sr).to_bytes(2, "big") + sr
+        if k == 3:
+            out += answer(6, "Session: 12345678\r\nContent-Length: 5\r\n").replace(b"\r\n\r\n", b"\r\n\r\n$\0\0\x05\x80", 1)
+        if k == 4:
+            out += b"garbage$\x07\x00"
+        out += frame
+    return out
+
+
 def main():
     out = sys.argv[1]
     streams = sys.argv[2:] or sorted(
@@ -129,6 +192,8 @@ def main():
         + glob.glob(os.path.join(ROOT, "tests", "data", "*.265"))
         + glob.glob(os.path.join(ROOT, "tests", "hostile", "data", "*.hevc")))
     w = Writer(out)
+    w.add("sdp", bytes([0]) + GSTREAMER_SDP)
+    w.add("sdp", bytes([1]) + GSTREAMER_SDP.replace(b"\r\n", b"\n"))
     for blob in unit_test_strings():
         for target in ("header_parser", "nalu_type", "sps", "pps"):
             w.add(target, blob)
@@ -185,6 +250,17 @@ def main():
             packets.pop()
         if packets:
             w.add("rtp", interleaved(packets, 3, 255))
+        # The same pictures' RTP in an RTSP session, and its SDP alone.
+        for don in (False, True):
+            sdp = sdp_of(plain, don)
+            w.add("sdp", bytes([don]) + sdp[:4096])
+            frames = split_frames(interleaved(rtp_packets(plain, don), 0, 0)[2:])
+            blob = bytes([0x10 if don else 0xFF, 1]) + rtsp_session(sdp, frames)
+            while len(blob) > 4096 and frames:
+                frames.pop()
+                blob = bytes([0x10 if don else 0xFF, 1]) + rtsp_session(sdp, frames)
+            if len(blob) <= 4096:
+                w.add("rtsp_response", blob)
         # Other NAL unit types as they are.
         for u in units:
             if nal_type(u) >= 35:

@@ -18,6 +18,7 @@ InterleavedReader::InterleavedReader(std::uint8_t maxChannel) : m_maxChannel(max
 void InterleavedReader::TakeResponse() {
     m_parser.Reset();
     m_mode = Mode::kScan;
+    m_atLineStart = true;
 }
 
 // `header`: '$', channel, length (2 bytes), the frame's first byte.
@@ -43,13 +44,14 @@ void InterleavedReader::Reject() {
 void InterleavedReader::ScanByte(std::uint8_t byte) {
     switch (m_mode) {
     case Mode::kScan:
-        if (byte == '$' || byte == kResponseStart[0]) {
+        if (byte == '$' || (byte == kResponseStart[0] && m_atLineStart)) {
             m_held[0] = byte;
             m_heldCount = 1;
             m_mode = byte == '$' ? Mode::kFrameHeader : Mode::kPrefix;
         } else {
             ++m_skipped;
         }
+        m_atLineStart = byte == '\n';
         return;
     case Mode::kPrefix:
         m_held[m_heldCount++] = byte;
@@ -98,6 +100,7 @@ std::size_t InterleavedReader::Consume(const std::uint8_t* data, std::size_t siz
             at += n;
             if (m_have == m_need) {
                 m_mode = Mode::kScan;
+                m_atLineStart = true;
                 ++m_frames;
                 sink.OnFrame(m_channel, m_frame.data(), m_need);
             }
@@ -110,6 +113,7 @@ std::size_t InterleavedReader::Consume(const std::uint8_t* data, std::size_t siz
             const std::size_t length = static_cast<std::size_t>(data[at + 2] << 8 | data[at + 3]);
             if (size - at - kFrameHeaderBytes >= length) {
                 ++m_frames;
+                m_atLineStart = true;
                 sink.OnFrame(data[at + 1], data + at + kFrameHeaderBytes, length);
                 at += kFrameHeaderBytes + length;
                 continue;

@@ -3,8 +3,12 @@
 // that many bytes of RTP or RTCP) and RTSP responses (to the keep-alive, to
 // TEARDOWN) take turns on it, cut anywhere by the connection.
 //
-// At a message boundary, "RTSP/" begins a response, which is read whole,
-// body included: a '$' inside a body is not taken for a frame. A '$' begins
+// "RTSP/" at the start of a line (after a frame, a response, or a line of
+// garbage) begins a response, which is read whole, body included: a '$'
+// inside a body is not taken for a frame. Elsewhere it is no response: the
+// "RTSP/1.0" that ends the request line of a request from the server
+// (RFC 2326 10: SET_PARAMETER, ANNOUNCE, REDIRECT) is skipped with the rest
+// of the request, which a client that only records does not answer. A '$' begins
 // a frame only when it looks like one: a channel of the session, a length
 // of at least 4 bytes and a first byte of RTP version 2 (RTP and RTCP
 // alike). Anything else is garbage, skipped up to the next plausible frame
@@ -65,6 +69,7 @@ private:
     Mode m_mode = Mode::kScan;
     std::uint8_t m_held[5];  // a frame header with the first byte of its frame, or "RTSP/"
     std::size_t m_heldCount = 0;
+    bool m_atLineStart = true;  // where "RTSP/" may begin a response
     std::uint8_t m_channel = 0;
     std::vector<std::uint8_t> m_frame;
     std::size_t m_need = 0;

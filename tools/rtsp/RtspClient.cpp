@@ -244,6 +244,10 @@ void RtspClient::Setup() {
     Transport t;
     if (!chosen || !ParseTransport(*chosen, t))
         throw RtspError(what + ": " + (chosen ? "a Transport header that cannot be read" : "no Transport header"));
+    // Some servers answer a request for TCP with "RTP/AVP;interleaved=0-1":
+    // the channels say which transport it is.
+    if (t.interleaved[0] >= 0)
+        t.tcp = true;
     if (t.tcp != !m_options.udp)
         throw RtspError(what + ": the server chose RTP over " + (t.tcp ? "TCP" : "UDP") + ", not the " +
                         (t.tcp ? "UDP" : "TCP") + " asked for");
