@@ -123,6 +123,8 @@ bool Read(const std::uint8_t* data, std::size_t size, std::size_t chunk, Events&
         }
         at += n;
     }
+    if (!failed)
+        reader.Idle(events);
     skipped = reader.bytesSkipped();
     return failed;
 }

@@ -148,7 +148,19 @@ void CameraInput::Release() {
         out.bytes = std::move(held_.front().bytes);
         out.timestamp = held_.front().timestamp;
         out.breakBefore = held_.front().breakBefore;
+        if (held_.front().measureGap) {
+            // To the first picture of the new run in output order: a CRA
+            // picture's RASL pictures, which come after it, are shown before.
+            std::int64_t first = out.timestamp;
+            for (const Held& h : held_)
+                first = std::min(first, h.timestamp);
+            const std::int64_t lost = first - runEnd_;
+            out.gapBefore = lost > 0 && lost <= rtp::FrameDurations::kMaxGap ? static_cast<std::uint32_t>(lost) : 0;
+        }
         out.duration = durations_.Take();
+        if (!haveRunEnd_ || out.timestamp + out.duration > runEnd_)
+            runEnd_ = out.timestamp + out.duration;
+        haveRunEnd_ = true;
         out.utcMillis = UtcOf(out.timestamp);
         held_.pop_front();
         ready_.push_back(std::move(out));
@@ -230,7 +242,8 @@ void CameraInput::OnAccessUnit(const rtp::AccessUnit& unit) {
     bool breakBefore = breakPending_ || (sessionUnits_ > 0 && losses != lossesSeen_);
     lossesSeen_ = losses;
     ++sessionUnits_;
-    if (!durations_.Fits(unit.timestamp)) {
+    const bool jump = !durations_.Fits(unit.timestamp);
+    if (jump) {
         ++jumps_;
         if (jumps_ <= 10)
             messages_.Say(description_ + ": the RTP time jumped; the segment ends there");
@@ -240,6 +253,9 @@ void CameraInput::OnAccessUnit(const rtp::AccessUnit& unit) {
         EndRun(); // the pictures before the break end as they usually do
         breakPending_ = false;
     }
+    // Within a session, the time the lost pictures took stays in the
+    // recording's timeline (Release measures it).
+    const bool measureGap = breakBefore && !jump && sessionUnits_ > 1 && haveRunEnd_;
     std::shared_ptr<std::vector<unsigned char>> buffer = FreeBuffer(unit.size + (spropsPending_ ? sprops_.size() : 0));
     buffer->reserve(unit.size + (spropsPending_ ? sprops_.size() : 0));
     std::size_t rest = 0;
@@ -258,7 +274,7 @@ void CameraInput::OnAccessUnit(const rtp::AccessUnit& unit) {
     }
     buffer->insert(buffer->end(), unit.data + rest, unit.data + unit.size);
     durations_.Add(unit.timestamp);
-    held_.push_back(Held{buffer, unit.timestamp, breakBefore});
+    held_.push_back(Held{buffer, unit.timestamp, breakBefore, measureGap});
     Release();
 }
 

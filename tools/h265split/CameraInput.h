@@ -41,6 +41,10 @@ struct CameraAccessUnit {
     std::int64_t timestamp = 0;  // 90 kHz, carried on past 32 bits
     std::uint32_t duration = 0;  // 90 kHz ticks until the next picture is shown
     bool breakBefore = false;    // pictures are missing before it, or time jumped
+    // After a loss: the 90 kHz time between the end of the last picture
+    // before the break and this one's, which the lost pictures took; 0 when
+    // not known (a new session, a jump).
+    std::uint32_t gapBefore = 0;
     std::int64_t utcMillis = 0;  // from the sender reports; 0 before the first
 };
 
@@ -98,6 +102,7 @@ private:
         std::shared_ptr<std::vector<unsigned char>> bytes;
         std::int64_t timestamp;
         bool breakBefore;
+        bool measureGap; // the first after a loss: gapBefore is measured when it leaves
     };
     std::deque<Held> held_;             // with their timestamps in durations_
     std::deque<CameraAccessUnit> ready_; // for Next
@@ -111,6 +116,8 @@ private:
     int retryMs_ = 0;
     std::int64_t lastPacketMs_ = 0;
     std::uint32_t firstDuration_ = 0;
+    bool haveRunEnd_ = false;
+    std::int64_t runEnd_ = 0; // the end of the last picture given out, in 90 kHz
 
     bool haveReport_ = false;
     rtsp::SenderReport report_;

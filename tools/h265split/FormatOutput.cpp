@@ -49,6 +49,7 @@ public:
     }
     bool CanStart(const AccessUnit& key, std::string& why) override { return output_->CanStart(key, why); }
     void Finish() override { output_->Finish(); }
+    void Gap(std::uint64_t ticks) override { output_->Gap(ticks); }
     FileStore* store() override { return store_.get(); }
     Archive* archive() override { return &archive_; }
 

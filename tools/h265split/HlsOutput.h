@@ -36,6 +36,10 @@ public:
     std::unique_ptr<SegmentSink> Open(unsigned int number, const AccessUnit& key) override;
     bool CanStart(const AccessUnit& key, std::string& why) override { return track_.CanStart(key, why); }
     void Finish() override;
+    void Gap(std::uint64_t ticks) override {
+        if (track_.started())
+            track_.clock().Advance(ticks);
+    }
 
     // Goes on with the recording of an earlier run (--resume): its playlists
     // grow, the first new segment after #EXT-X-DISCONTINUITY, and media

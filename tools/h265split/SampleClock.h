@@ -42,6 +42,11 @@ public:
     // Before the first picture: the timeline starts at `ticks` (a resumed
     // recording's times run on from the earlier run's end).
     void StartAt(std::uint64_t ticks) { decodeTime_ = presentationTime_ = ticks; }
+    // After Flush: the timeline goes on `ticks` later.
+    void Advance(std::uint64_t ticks) {
+        decodeTime_ += ticks;
+        presentationTime_ += ticks;
+    }
     // A written picture and its sample; `sample` is taken over.
     void Add(mp4::SampleData& sample, const ClockPicture& picture);
     // A picture of the input that is not written but that a decoder of the

@@ -78,6 +78,9 @@ public:
 
     // After the last segment was committed.
     virtual void Finish() {}
+    // Between segments: the recording's time passes `ticks` without pictures
+    // (pictures lost from a camera's stream).
+    virtual void Gap(std::uint64_t /*ticks*/) {}
     // The files the output writes to and the archive that lists them; none
     // for an output of a test's own.
     virtual FileStore* store() { return nullptr; }

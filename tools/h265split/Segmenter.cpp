@@ -173,7 +173,9 @@ void Segmenter::Open(const AccessUnit& au) {
     // handled as a BLA picture is (NoRaslOutputFlag 1): the RASL pictures
     // associated with it refer to pictures before it and are not decoded.
     raslOfStart_ = au.pictureNalUnitType == h265tools::kCraNut || au.pictureNalUnitType == h265tools::kBlaWLp;
-    droppingRasl_ = raslOfStart_ && !rules_.keepRasl;
+    // After a break their reference pictures are gone: they are dropped
+    // even with --keep-rasl.
+    droppingRasl_ = raslOfStart_ && (!rules_.keepRasl || breakBefore_);
     insertPending_ = !pictures_.CarriesParameterSets(au);
     if (insertPending_ && !au.parameterSets.pps)
         messages_.Say("the key picture at byte offset " + std::to_string(au.Offset()) +
@@ -255,9 +257,14 @@ void Segmenter::Finish() {
     CloseSegment();
 }
 
-void Segmenter::Break() {
+void Segmenter::Break(std::uint64_t gapTicks) {
     Finish();
     afterBreak_ = segments_ > 0;
+    if (segments_ == 0)
+        return; // the recording starts after the break
+    presentedTicks_ += gapTicks;
+    lastSegmentEnd_ = presentedTicks_; // no segment's duration holds it
+    output_.Gap(gapTicks);
 }
 
 void Segmenter::Abandon() {

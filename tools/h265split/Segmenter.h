@@ -51,8 +51,9 @@ public:
     void Finish();
     // Pictures are missing before the next access unit (a camera's stream
     // lost some, or its time jumped): the current segment ends, and the next
-    // starts at a key picture, marked as a discontinuity.
-    void Break();
+    // starts at a key picture, marked as a discontinuity. The missing
+    // pictures' time, `gapTicks`, passes before it.
+    void Break(std::uint64_t gapTicks);
     // What the input (a camera) lost so far: the index entry of the segment
     // that closes next says it.
     void NoteLosses(const StreamLosses& losses) { losses_ = losses; }

@@ -143,7 +143,7 @@ private:
     Segmenter segmenter_;
     std::unique_ptr<h265tools::NalUnitReader> reader_; // for a file or a pipe
     std::unique_ptr<CameraInput> camera_;
-    CameraAccessUnit cameraUnit_; // the camera's access unit being walked
+    CameraAccessUnit cameraUnit_; // the camera's access unit being walked, and assembled
     AccessUnitAssembler assembler_;
     unsigned int skips_ = 0;
     std::uint64_t skippedBytes_ = 0;
@@ -268,9 +268,11 @@ SplitResult Walk::WalkCamera() {
     std::uint64_t offset = 0;
     std::uint64_t malformed = 0;
     unsigned int accessUnits = 0;
-    while (camera_->Next(cameraUnit_)) {
+    CameraAccessUnit next;
+    while (camera_->Next(next)) {
         if (!assembler_.Empty())
             TakeCurrent();
+        cameraUnit_ = std::move(next);
         if (accessUnits++ == 0) {
             // The rate the rules count pictures in: the first picture's, if
             // it is one a camera could have (1 to 120 per second).
@@ -280,7 +282,7 @@ SplitResult Walk::WalkCamera() {
             rateOption_.source = h265tools::FrameRate::Source::kOption;
         }
         if (cameraUnit_.breakBefore)
-            segmenter_.Break();
+            segmenter_.Break(cameraUnit_.gapBefore);
         const std::vector<unsigned char>& bytes = *cameraUnit_.bytes;
         const std::shared_ptr<const unsigned char> window(cameraUnit_.bytes, bytes.data());
         std::size_t begin = 0;

@@ -14,6 +14,14 @@
 // alike). Anything else is garbage, skipped up to the next plausible frame
 // or response and counted.
 //
+// Garbage may hold what looks like a frame header, with a length that
+// would swallow the real frames after it. So a frame counts only when what
+// follows it can start a frame or a response ('$' or 'R'): until that byte
+// has come (or the connection has gone quiet, Idle) it is held. A frame
+// that fails the test, and holds what looks like the start of another, was
+// garbage: its '$' is skipped, and the bytes after it are read again. One
+// that holds none is taken, and the garbage starts after it.
+//
 // A frame that comes whole within one call is handed on from the caller's
 // buffer; one cut by the connection is put together in a buffer of 65535
 // bytes held from the start, so that nothing is allocated per packet.
@@ -48,6 +56,10 @@ public:
     // taking the response with TakeResponse.
     std::size_t Consume(const std::uint8_t* data, std::size_t size, InterleavedSink& sink);
 
+    // Nothing more has come for a while: a frame held for the byte after it
+    // is handed on.
+    void Idle(InterleavedSink& sink);
+
     bool hasResponse() const { return m_parser.state() == RtspResponseParser::State::kComplete; }
     const RtspResponse& response() const { return m_parser.response(); }
     // Done with the response: the next one may begin.
@@ -60,7 +72,14 @@ public:
     std::uint64_t framesDelivered() const { return m_frames; }
 
 private:
-    enum class Mode { kScan, kFrameHeader, kPrefix, kFrameBody, kResponse };
+    enum class Mode { kScan, kFrameHeader, kPrefix, kFrameBody, kFrameCheck, kResponse };
+    // Consume's work on one stretch of bytes; stops early, where the byte
+    // after a held frame shows it was garbage, with the bytes to read again
+    // in m_replay.
+    std::size_t Step(const std::uint8_t* data, std::size_t size, InterleavedSink& sink);
+    void Deliver(InterleavedSink& sink);
+    // The held frame holds what looks like a frame header.
+    bool HidesFrame() const;
     void ScanByte(std::uint8_t byte);
     void Reject();
     bool Plausible(const std::uint8_t* header) const;
@@ -74,6 +93,7 @@ private:
     std::vector<std::uint8_t> m_frame;
     std::size_t m_need = 0;
     std::size_t m_have = 0;
+    std::vector<std::uint8_t> m_replay, m_replaying;
     RtspResponseParser m_parser;
     std::uint64_t m_skipped = 0;
     std::uint64_t m_frames = 0;

@@ -337,6 +337,8 @@ bool RtspClient::Receive(RtpReceiver& receiver, int timeoutMs) {
                 return false;
             throw RtspError(std::string("cannot wait for the server: ") + std::strerror(errno));
         }
+        if (ready == 0)
+            m_reader.Idle(delivery); // a frame held for the byte after it
         if (p[0].revents) {
             const ssize_t n = ::recv(m_control.fd(), m_input.data(), m_input.size(), MSG_DONTWAIT);
             if (n == 0)

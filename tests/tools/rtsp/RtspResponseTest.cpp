@@ -122,6 +122,7 @@ std::string Read(const std::string& bytes, std::size_t piece, std::uint64_t& ski
         }
         at += n;
     }
+    reader.Idle(recorder);
     skipped = reader.bytesSkipped();
     return recorder.events;
 }
@@ -152,6 +153,9 @@ const StreamCase kStreamCases[] = {
     {"'$' frames that are not RTP: too short, version 0",
      Frame(0, "\x80\x60\x00"s) + Frame(0, "\x00\x60\x00\x00\x00"s) + Frame(0, kRtp), "F0:16/t ", 7 + 9},
     {"a '$' inside a frame header's length", "$\x00$"s + Frame(0, kRtp), "F0:16/t ", 3},
+    {"garbage that looks like a frame header long enough to swallow the frames after it",
+     "$\x00\x00\x20\x80xyz"s + Frame(0, kRtp) + Frame(0, kRtp), "F0:16/t F0:16/t ", 8},
+    {"garbage right after a frame", Frame(0, kRtp) + "xx" + Frame(1, kRtcp), "F0:16/t F1:28/r ", 2},
     {"a response that cannot be read", Frame(0, kRtp) + "RTSP/1.0 abc\r\n" + Frame(0, kRtp),
      "F0:16/t error: a status line without a status code from 100 to 599", 0},
 };
