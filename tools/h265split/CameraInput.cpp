@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "CountedNoun.h"
 #include "StreamInput.h"
 
 namespace h265split {
@@ -299,16 +300,16 @@ StreamLosses CameraInput::Losses() const {
 std::string CameraInput::Summary() const {
     const StreamLosses l = Losses();
     std::string text;
-    const auto add = [&text](std::uint64_t n, const char* what) {
+    const auto add = [&text](std::uint64_t n, const char* one, const char* many, const char* what) {
         if (n > 0)
-            text += (text.empty() ? "" : ", ") + std::to_string(n) + " " + what;
+            text += (text.empty() ? "" : ", ") + h265tools::CountedNoun(n, one, many) + what;
     };
-    add(l.lostPackets, "packets lost");
-    add(l.reorderedPackets, "reordered");
-    add(l.duplicatePackets, "duplicated");
-    add(l.droppedAccessUnits, "access units dropped");
-    add(jumps_, "time jumps");
-    add(l.reconnects, "reconnects");
+    add(l.lostPackets, "packet", "packets", " lost");
+    add(l.reorderedPackets, "packet", "packets", " reordered");
+    add(l.duplicatePackets, "packet", "packets", " duplicated");
+    add(l.droppedAccessUnits, "access unit", "access units", " dropped");
+    add(jumps_, "jump", "jumps", " of the RTP time");
+    add(l.reconnects, "reconnect", "reconnects", "");
     return text;
 }
 

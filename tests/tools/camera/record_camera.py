@@ -76,6 +76,9 @@ CASES = {
     "lossy": ([], ["--loss", "0.01", "--reorder", "0.02", "--duplicate", "0.01", "--garbage-every", "40"], "tcp",
               False),
 }
+# The camera's RTP clock jumps ahead by an hour mid-stream (at a packet of
+# the 1080p stream's second GOP).
+CASES["jump"] = ([], ["--jump", "3600", "--jump-after", "90"], "tcp", False)
 # A wrong password: h265split ends at once (exit 1), without showing it.
 CASES["refused"] = (["--user", USER, "--password", PASSWORD, "--auth", "digest"], None, "tcp", "wrong")
 # Cases whose stream arrives whole: every served picture must be recorded.
@@ -162,6 +165,8 @@ def record(args, name, work, md5s):
                 f.write(open(os.path.join(out, "init.mp4"), "rb").read() + open(segment, "rb").read())
             errors += camera.decoded_frames(joined, xerror=True)[1]
         line["discontinuities"] = open(playlist).read().count("#EXT-X-DISCONTINUITY") if frames else 0
+        line["longest_segment"] = max([float(l[8:].split(",")[0]) for l in open(playlist) if l.startswith("#EXTINF:")]
+                                      or [0])
         entries = json.load(open(os.path.join(out, "index.json"))) if frames else []
         line["losses"] = {k: entries[-1][k] for k in ("lost_packets", "dropped_access_units", "reconnects")} \
             if entries else {}
@@ -217,6 +222,8 @@ def passed(args, name, line):
     # by its own composition offset: pictures are checked by content there.
     if name == "drop":
         ok = ok and line["discontinuities"] >= 1 and line["losses"].get("reconnects", 0) >= 1
+    if name == "jump": # a segment does not take the hour in
+        ok = ok and line["discontinuities"] >= 1 and line["longest_segment"] < 5
     return ok and line["gop_prefixes"]
 
 

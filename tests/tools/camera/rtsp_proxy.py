@@ -5,7 +5,7 @@ interleaved, the way networks and cameras do, deterministically from a seed.
   rtsp_proxy.py --server-port N [--server-host H] [--port N] [--seed S]
                 [--loss P] [--reorder P] [--duplicate P]
                 [--stall SECONDS --stall-after N] [--garbage-every N]
-                [--drop-after N] [--report F]
+                [--drop-after N] [--jump SECONDS --jump-after N] [--report F]
 
 Prints `port N` once it listens (--port 0, the default, takes a free port).
 Requests go to the server byte for byte; responses come back unchanged (the
@@ -23,6 +23,8 @@ packets, are damaged:
   --stall S         after --stall-after N of them (0 by default), nothing goes
                     to the client for S seconds
   --drop-after N    after N of them, both connections are closed
+  --jump S          from the --jump-after Nth on, their RTP timestamps are S
+                    seconds later (a camera whose clock jumped)
 
 Stalls and drops happen once, on the first connection that gets that far:
 a client that connects again gets the stream again. The other faults apply
@@ -120,6 +122,9 @@ def downstream(server, client, faults, number):
                 continue
             frames += 1
             faults.count("frames")
+            if a.jump and frames >= a.jump_after and len(data) >= 12:
+                ts = (struct.unpack(">I", data[8:12])[0] + int(a.jump * 90000)) & 0xFFFFFFFF
+                data = data[:8] + struct.pack(">I", ts) + data[12:]
             seq = struct.unpack(">H", data[6:8])[0] if len(data) >= 8 else None
             # Three draws a frame whatever is asked for, so that each fault
             # falls on the same packets whichever others are asked for too.
@@ -191,6 +196,8 @@ def main():
     parser.add_argument("--duplicate", type=float, default=0.0)
     parser.add_argument("--stall", type=float, default=0.0)
     parser.add_argument("--stall-after", type=int, default=0)
+    parser.add_argument("--jump", type=float, default=0.0)
+    parser.add_argument("--jump-after", type=int, default=0)
     parser.add_argument("--garbage-every", type=int, default=0)
     parser.add_argument("--drop-after", type=int, default=0)
     parser.add_argument("--report")
