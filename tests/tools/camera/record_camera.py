@@ -166,7 +166,7 @@ def record(args, name, work, md5s):
             errors += camera.decoded_frames(joined, xerror=True)[1]
         line["discontinuities"] = open(playlist).read().count("#EXT-X-DISCONTINUITY") if frames else 0
         line["longest_segment"] = max([float(l[8:].split(",")[0]) for l in open(playlist) if l.startswith("#EXTINF:")]
-                                      or [0])
+                                      or [0]) if frames else 0
         entries = json.load(open(os.path.join(out, "index.json"))) if frames else []
         line["losses"] = {k: entries[-1][k] for k in ("lost_packets", "dropped_access_units", "reconnects")} \
             if entries else {}
@@ -211,7 +211,8 @@ def gop_prefixes(frames, pictures, md5s):
 
 def passed(args, name, line):
     if name == "refused":
-        return line["exit"] == 1 and not line["password_shown"] and "not accepted" in line["message"]
+        return line["exit"] != 0 if args.client == "ffmpeg" else \
+            line["exit"] == 1 and not line["password_shown"] and "not accepted" in line["message"]
     if args.client == "ffmpeg":
         return line["kept"] == line["served"] and not line["decode_errors"]
     ok = not line["decode_errors"] and not line["password_shown"] and line["recorded"] > 0 and \

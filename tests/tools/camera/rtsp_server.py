@@ -58,7 +58,8 @@ def access_units(path):
     def probe(entries):
         out = subprocess.run(["ffprobe", "-v", "error", "-show_entries", entries, "-of", "compact=p=0", path],
                              capture_output=True, text=True, check=True).stdout
-        return [dict(f.split("=", 1) for f in l.split("|")) for l in out.splitlines() if l]
+        # A frame with side data (an SEI) ends its line with an empty section.
+        return [dict(f.split("=", 1) for f in l.split("|") if "=" in f) for l in out.splitlines() if "=" in l]
     data = open(path, "rb").read()
     packets = [(int(p["pos"]), int(p["size"])) for p in probe("packet=pos,size")]
     order = {int(f["pkt_pos"]): i for i, f in enumerate(probe("frame=pkt_pos"))}
