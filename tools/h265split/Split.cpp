@@ -83,7 +83,7 @@ class Walk {
 public:
     Walk(h265tools::StreamInput& input, const Options& options, OutputMaker makeOutput, void* context,
          const volatile std::sig_atomic_t* stop)
-        : Walk(&input, input.description(), input.size(), options, makeOutput, context) {
+        : Walk(false, input.description(), input.size(), options, makeOutput, context) {
         reader_.reset(new h265tools::NalUnitReader(input.fd()));
         reader_->StopWhen(stop);
     }
@@ -91,20 +91,20 @@ public:
     // the recording counts in their 90 kHz ticks.
     Walk(const CameraOptions& camera, const Options& options, OutputMaker makeOutput, void* context,
          const volatile std::sig_atomic_t* stop)
-        : Walk(nullptr, camera.url.WithoutCredentials(), 0, options, makeOutput, context) {
+        : Walk(true, camera.url.WithoutCredentials(), 0, options, makeOutput, context) {
         camera_.reset(new CameraInput(camera, messages_, stop));
     }
 
     SplitResult Run();
 
 private:
-    Walk(h265tools::StreamInput* input, const std::string& description, std::uint64_t size, const Options& options,
+    Walk(bool camera, const std::string& description, std::uint64_t size, const Options& options,
          OutputMaker makeOutput, void* context)
-        : input_(input), inputName_(options.input), description_(description),
+        : inputName_(options.input), description_(description),
           progress_("h265split", description, size, h265tools::Progress::Rows::kNoRows), messages_(&progress_),
           rateOption_(options.rules.rate),
-          pictures_(messages_, options.rules.haveRate || !input ? &rateOption_ : nullptr),
-          wallClock_(MakeWallClock(options, !input, messages_)),
+          pictures_(messages_, options.rules.haveRate || camera ? &rateOption_ : nullptr),
+          wallClock_(MakeWallClock(options, camera, messages_)),
           output_(makeOutput(options, pictures_, wallClock_, messages_, context)),
           segmenter_(options.directory, options.rules, pictures_, *output_, wallClock_, messages_),
           resumed_(options.resumePoint.resumed) {
@@ -129,7 +129,6 @@ private:
     // returns the warning for other input that is no H.265, else "".
     std::string RefuseMp4OrH264() const;
 
-    h265tools::StreamInput* input_; // null for a camera
     const std::string inputName_;
     const std::string description_;
     h265tools::Progress progress_;
