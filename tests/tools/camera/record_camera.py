@@ -5,23 +5,18 @@ proxy (rtsp_proxy.py) or not, has the client record it, and prints one JSON
 line of what came of it.
 
   record_camera.py [--client h265split|ffmpeg] [--h265split PATH] [--file F]
-                   [--work DIR] [--rate R] [--loop N] [--output hls|decode]
-                   [--hls-type mpegts|fmp4] [--check] [CASE...]
+                   [--work DIR] [--rate R] [--loop N] [--check] [CASE...]
 
 h265split records with `--format fmp4 --seconds 1 --keep-rasl --json` and is
 stopped with SIGINT once the server has sent everything (or, with --loop 0
-and --seconds-limit, after that many seconds); ffmpeg as below.
+and --seconds-limit, after that many seconds); ffmpeg with `-c copy -f hls`
+(fMP4 segments of 1 s). Both recordings are decoded by ffmpeg afterwards.
 
-CASE (all by default): direct, sdp_only, basic, digest, udp, proxy, loss,
-reorder, duplicate, stall, garbage, drop, wrap. --output hls (the default) records
-with `-c copy -f hls` and decodes the playlist afterwards; --output decode
-has ffmpeg decode the stream as it comes (`-f framemd5`, the null muxer with
-an MD5 per frame). The line holds: served (pictures the server sent),
+CASE (all by default): the keys of CASES below. The line holds: served (pictures the server sent),
 recorded (frames decoded), kept (served pictures the recording has, by MD5),
 intact / damaged / stray / repeated / missing (camera.match: frames that
 are the served picture at their presentation time, and the others),
-decode_errors (ffmpeg's error lines decoding the recording; with --output
-decode, those while decoding the stream), exit and client_errors
+decode_errors (ffmpeg's error lines decoding the recording), exit and client_errors
 (while recording), eos (the server sent everything before
 the client ended), rss_kib (the client's peak RSS while recording, from GNU time),
 seconds, and the proxy's counts; for h265split also the discontinuities
@@ -101,17 +96,11 @@ def record(args, name, work, md5s):
             if args.client == "h265split":
                 command = camera.timer(rss_file) + [args.h265split, "--format", "fmp4", "--seconds", "1",
                                                     "--keep-rasl", "--json", "--rtsp-transport", transport, url, out]
-            elif args.output == "hls":
-                ext = "m4s" if args.hls_type == "fmp4" else "ts"
-                output = ["-c", "copy", "-f", "hls", "-hls_time", "1", "-hls_list_size", "0",
-                          "-hls_segment_type", args.hls_type, "-hls_segment_filename",
-                          os.path.join(out, "seg-%05d." + ext), os.path.join(out, "index.m3u8")]
             else:
-                output = ["-fps_mode", "passthrough", "-enc_time_base", "-1", "-f", "framemd5",
-                          os.path.join(out, "live.md5")]
-            if args.client == "ffmpeg":
-                command = camera.timer(rss_file) + ["ffmpeg", "-nostdin", "-v", "error", "-rtsp_transport",
-                                                    transport, "-i", url, "-map", "0:v:0"] + output
+                command = camera.timer(rss_file) + [
+                    "ffmpeg", "-nostdin", "-v", "error", "-rtsp_transport", transport, "-i", url, "-map", "0:v:0",
+                    "-c", "copy", "-f", "hls", "-hls_time", "1", "-hls_list_size", "0", "-hls_segment_type", "fmp4",
+                    "-hls_segment_filename", os.path.join(out, "seg-%05d.m4s"), os.path.join(out, "index.m3u8")]
             start = time.monotonic()
             client = subprocess.Popen(command, stderr=subprocess.PIPE, text=True, start_new_session=True)
             # Until ffmpeg ends or the server has sent everything; then a
@@ -172,16 +161,8 @@ def record(args, name, work, md5s):
             if entries else {}
         line["gop_prefixes"] = gop_prefixes(frames, pictures, md5s)
         line["foreign"] = len([md5 for _, md5 in frames if md5 not in set(md5s)])
-    elif args.output == "hls":
-        frames, errors = camera.decoded_frames(os.path.join(out, "index.m3u8"))
     else:
-        frames, errors = [], [l for l in open(os.path.join(work, "client.err")) if l.strip()]
-        for l in open(os.path.join(out, "live.md5")):
-            if l.startswith("#tb 0:"):
-                num, den = l.split(":", 1)[1].split("/")
-            elif l.strip() and not l.startswith("#"):
-                fields = [f.strip() for f in l.split(",")]
-                frames.append((int(fields[2]) * float(num) / float(den), fields[5]))
+        frames, errors = camera.decoded_frames(os.path.join(out, "index.m3u8"))
     line.update(served=len(pictures), recorded=len(frames), decode_errors=len(errors))
     line.update(camera.match(frames, pictures, md5s))
     return line
@@ -238,8 +219,6 @@ def main():
     parser.add_argument("--work", default=os.path.join(os.environ.get("TMPDIR", "/tmp"), "record_camera"))
     parser.add_argument("--rate", type=float, default=1.0)
     parser.add_argument("--loop", type=int, default=1)
-    parser.add_argument("--output", choices=("hls", "decode"), default="hls")
-    parser.add_argument("--hls-type", choices=("mpegts", "fmp4"), default="fmp4")
     parser.add_argument("--check", action="store_true")
     args = parser.parse_args()
     unknown = [c for c in args.cases if c not in CASES]
