@@ -45,7 +45,8 @@ set(H265_TOOLS_RTP_SOURCES
 # work on bytes alone; only RtspClient and Socket touch the network.
 set(H265_TOOLS_RTSP_PARSING_SOURCES
   rtsp/RtspUrl.cpp rtsp/RtspResponse.cpp rtsp/InterleavedReader.cpp rtsp/Sdp.cpp rtsp/Base64.cpp rtsp/Md5.cpp
-  rtsp/Authentication.cpp rtsp/RtcpPacket.cpp rtsp/TransportHeader.cpp rtsp/SessionHeader.cpp)
+  rtsp/Authentication.cpp rtsp/RtcpPacket.cpp rtsp/TransportHeader.cpp rtsp/SessionHeader.cpp
+  rtsp/TextFields.cpp)
 set(H265_TOOLS_RTSP_SOURCES ${H265_TOOLS_RTSP_PARSING_SOURCES}
   rtsp/RtspRequest.cpp rtsp/Socket.cpp rtsp/RtspClient.cpp)
 

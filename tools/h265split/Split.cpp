@@ -118,6 +118,8 @@ private:
     // camera's times for it when the input is a camera.
     void TakeCurrent();
     void FinishCamera();
+    // The last segment and the playlists closed, what the archive deleted said.
+    void CloseRecording();
     // After a failure: the segment being written is dropped (a one-file
     // recording keeps its complete fragments) and the playlists are closed
     // over the segments already named, so that players see the recording end.
@@ -336,14 +338,20 @@ void Walk::TakeCurrent() {
     assembler_.Clear();
 }
 
-void Walk::FinishCamera() {
-    progress_.Clear();
+void Walk::CloseRecording() {
     segmenter_.Finish();
+    // A resumed run ends the earlier run's playlists even without a segment
+    // of its own: the recording stops here.
     if (segmenter_.segments() > 0 || resumed_)
         output_->Finish();
     if (const Archive* archive = output_->archive())
         if (!archive->Summary().empty())
             messages_.Say(archive->Summary());
+}
+
+void Walk::FinishCamera() {
+    progress_.Clear();
+    CloseRecording();
     const std::string counted = camera_->Summary();
     if (!counted.empty())
         messages_.Say(description_ + ": " + counted);
@@ -376,14 +384,7 @@ void Walk::Finish(bool stopped) {
             segmenter_.Take(last);
         }
     }
-    segmenter_.Finish();
-    // A resumed run ends the earlier run's playlists even without a segment
-    // of its own: the recording stops here.
-    if (segmenter_.segments() > 0 || resumed_)
-        output_->Finish();
-    if (const Archive* archive = output_->archive())
-        if (!archive->Summary().empty())
-            messages_.Say(archive->Summary());
+    CloseRecording();
     if (segmenter_.skippedBytes() > 0 && segmenter_.segments() > 0)
         messages_.Say("skipped " + h265tools::CountedNoun(segmenter_.skippedPictures(), "picture", "pictures") + " (" +
                       Bytes(segmenter_.skippedBytes()) + ") before the first key picture");

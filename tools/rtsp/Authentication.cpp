@@ -8,16 +8,11 @@
 
 #include "Base64.h"
 #include "Md5.h"
+#include "TextFields.h"
 
 namespace rtsp {
 
 namespace {
-
-std::string Lower(std::string text) {
-    for (std::size_t i = 0; i < text.size(); ++i)
-        text[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
-    return text;
-}
 
 struct ParsedChallenge {
     std::string scheme;  // lower case

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "TextFields.h"
+
 namespace rtsp {
 
 namespace {
@@ -26,19 +28,6 @@ std::string Trim(const std::string& text, std::size_t from) {
     while (end > from && IsSpace(text[end - 1]))
         --end;
     return text.substr(from, end - from);
-}
-
-// A decimal number of at most `digits` digits making up all of `text`.
-bool Decimal(const std::string& text, std::size_t digits, unsigned long& value) {
-    if (text.empty() || text.size() > digits)
-        return false;
-    value = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(text[i])))
-            return false;
-        value = value * 10 + static_cast<unsigned long>(text[i] - '0');
-    }
-    return true;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "Base64.h"
 #include "RtspUrl.h"
+#include "TextFields.h"
 
 namespace rtsp {
 
@@ -58,23 +59,16 @@ std::string Trim(const std::string& text) {
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-bool Decimal(const std::string& text, unsigned long max, unsigned long& value) {
-    if (text.empty() || text.size() > 9)
-        return false;
-    value = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(text[i])))
-            return false;
-        value = value * 10 + static_cast<unsigned long>(text[i] - '0');
-    }
-    return value <= max;
+// A decimal number up to `max`.
+bool DecimalUpTo(const std::string& text, unsigned long max, unsigned long& value) {
+    return Decimal(text, 9, value) && value <= max;
 }
 
 // "<payload type> <rest>" of an a=rtpmap or a=fmtp value; -1 if it does not begin so.
 int PayloadTypeOf(const std::string& value, std::string& rest) {
     const std::size_t space = value.find_first_of(" \t");
     unsigned long type = 0;
-    if (space == std::string::npos || !Decimal(value.substr(0, space), 127, type))
+    if (space == std::string::npos || !DecimalUpTo(value.substr(0, space), 127, type))
         return -1;
     rest = Trim(value.substr(space + 1));
     return static_cast<int>(type);
@@ -134,7 +128,7 @@ bool FormatParameters(const std::string& parameters, H265Media& media, std::stri
         unsigned long number = 0;
         const bool donDiff = EqualNoCase(name, "sprop-max-don-diff");
         if (donDiff || EqualNoCase(name, "sprop-depack-buf-nalus")) {
-            if (!Decimal(value, kMaxDonParameter, number)) {
+            if (!DecimalUpTo(value, kMaxDonParameter, number)) {
                 error = name + " is not a number from 0 to 32767";
                 return false;
             }
@@ -167,7 +161,7 @@ bool ParseSdp(const char* text, std::size_t size, const std::string& base, H265M
             if (end == std::string::npos)
                 end = mediaLine.size();
             unsigned long type = 0;
-            if (field >= 3 && Decimal(mediaLine.substr(at, end - at), 127, type))
+            if (field >= 3 && DecimalUpTo(mediaLine.substr(at, end - at), 127, type))
                 formats.push_back(static_cast<int>(type));
             at = end + 1;
         }

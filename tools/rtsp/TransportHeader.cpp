@@ -3,15 +3,11 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "TextFields.h"
+
 namespace rtsp {
 
 namespace {
-
-std::string Lower(std::string text) {
-    for (std::size_t i = 0; i < text.size(); ++i)
-        text[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
-    return text;
-}
 
 bool Number(const std::string& text, int max, int& value) {
     if (text.empty() || text.size() > 5)
