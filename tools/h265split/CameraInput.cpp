@@ -178,8 +178,11 @@ void CameraInput::Close() {
     if (client_) {
         client_->Teardown();
         if (depacketizer_) {
-            depacketizer_->Flush();
+            // What the session still holds comes out; the access unit coming
+            // in when the run was stopped is cut short by the stop, not lost,
+            // and is not counted.
             AddCounters();
+            depacketizer_->Flush();
         }
         client_.reset();
         depacketizer_.reset();

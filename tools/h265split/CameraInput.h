@@ -58,7 +58,7 @@ public:
     // The next access unit; false once stopped. Throws h265tools::InputError
     // when the first session cannot be played.
     bool Next(CameraAccessUnit& unit);
-    // Ends the session (TEARDOWN); what is held is given out by Next first.
+    // Ends the session (TEARDOWN); what it still held is given out by Next.
     void Close();
 
     // The URL without user and password, for messages.

@@ -270,7 +270,15 @@ SplitResult Walk::WalkCamera() {
     std::uint64_t malformed = 0;
     unsigned int accessUnits = 0;
     CameraAccessUnit next;
-    while (camera_->Next(next)) {
+    bool closed = false;
+    for (;;) {
+        if (!camera_->Next(next)) {
+            if (closed)
+                break;
+            camera_->Close(); // the access units the session still held come out
+            closed = true;
+            continue;
+        }
         if (!assembler_.Empty())
             TakeCurrent();
         cameraUnit_ = std::move(next);
@@ -316,7 +324,6 @@ SplitResult Walk::WalkCamera() {
         if (accessUnits % 64 == 0)
             progress_.Update(offset, h265tools::CountedNoun(segmenter_.segments(), "segment", "segments"));
     }
-    camera_->Close();
     if (!assembler_.Empty())
         TakeCurrent();
     if (malformed > 0)
