@@ -58,7 +58,9 @@ def access_units(path):
     def probe(entries):
         out = subprocess.run(["ffprobe", "-v", "error", "-show_entries", entries, "-of", "compact=p=0", path],
                              capture_output=True, text=True, check=True).stdout
-        return [dict(f.split("=", 1) for f in l.split("|")) for l in out.splitlines() if l]
+        # A frame with side data (x265's user data SEI naming the encoder)
+        # ends in an empty field.
+        return [dict(f.split("=", 1) for f in l.split("|") if f) for l in out.splitlines() if l]
     data = open(path, "rb").read()
     packets = [(int(p["pos"]), int(p["size"])) for p in probe("packet=pos,size")]
     order = {int(f["pkt_pos"]): i for i, f in enumerate(probe("frame=pkt_pos"))}
