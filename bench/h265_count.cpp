@@ -4,8 +4,10 @@
 // repetition, is the count per query: start-up, reading the data and the
 // first call (lazy binding) are the same in both runs and cancel out.
 //
-//   h265_count prepare DIR [STREAM]   writes DIR/scan.bin, and with a stream
-//                                     DIR/stream.bin and DIR/units.txt
+//   h265_count prepare DIR [STREAM [PACKETS]]
+//                                     writes DIR/scan.bin, with a stream
+//                                     DIR/stream.bin and DIR/units.txt, and
+//                                     with its RTP packets DIR/packets.rtp
 //   h265_count run DIR QUERY K        prints "items N" and "answer A"
 //
 // The data is made once by `prepare` (run without counting), so that the
@@ -25,9 +27,32 @@
 //   resolution/h265headers      GetResolution of the first unit (1)
 //   slice_type/h265headers      ParseSliceType of every access unit, with the
 //                               SPS and PPS of the first unit parsed (units)
+//   depacketize/h265headers     the RTP packets through rtp::H265Depacketizer
+//                               into access units (bytes of RTP packets): in
+//                               builds with the tools (H265_COUNT_RTP)
+//   depacketize/ffmpeg          the same packets through libavformat's SDP
+//                               demuxer with custom I/O, av_read_frame giving
+//                               access units (its RTP depacketizer, then its
+//                               HEVC parser joining NAL units), and
+//   depacketize/ffmpeg_noparse  the same with AVFMT_FLAG_NOPARSE: its RTP
+//                               depacketizer alone, giving NAL units and
+//                               pieces of them, not access units; in builds
+//                               against the peers
+//   depacketize/copy            each packet restamped and copied into a
+//                               receive buffer, as the FFmpeg rows' read
+//                               callback does beside FFmpeg's own work
+//
+// The packets (PACKETS: each after its 16-bit length, as GStreamer's
+// rtpstreampay writes them) get a timestamp 3600 apart for each access unit
+// (the marker bit ends one), and each repetition continues the sequence
+// numbers and timestamps of the last, so that the receiver sees one long
+// session without a loss.
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -36,6 +61,12 @@
 
 #if H265_BENCH_PEERS
 #include "Peers.h"
+extern "C" {
+#include <libavformat/avformat.h>
+}
+#endif
+#if H265_COUNT_RTP
+#include "H265Depacketizer.h"
 #endif
 
 namespace {
@@ -67,7 +98,7 @@ bool ReadFile(const std::string& path, Bytes* out) {
     return ok;
 }
 
-int Prepare(const std::string& dir, const char* streamPath) {
+int Prepare(const std::string& dir, const char* streamPath, const char* packetsPath) {
     const Bytes scan = benchdata::RandomBytes(kScanBytes, 1);
     if (benchdata::LiteralFindStartCode(scan.data(), 0, static_cast<long>(scan.size())) >= 0 ||
         !WriteFile(dir + "/scan.bin", scan.data(), scan.size()))
@@ -80,7 +111,13 @@ int Prepare(const std::string& dir, const char* streamPath) {
     std::string offsets;
     for (size_t start : benchdata::AccessUnitStarts(stream))
         offsets += std::to_string(start) + "\n";
-    return offsets.empty() || !WriteFile(dir + "/units.txt", offsets.data(), offsets.size()) ? 2 : 0;
+    if (offsets.empty() || !WriteFile(dir + "/units.txt", offsets.data(), offsets.size()))
+        return 2;
+    Bytes packets;
+    if (packetsPath &&
+        (!ReadFile(packetsPath, &packets) || !WriteFile(dir + "/packets.rtp", packets.data(), packets.size())))
+        return 2;
+    return 0;
 }
 
 struct Unit {
@@ -107,6 +144,134 @@ bool LoadUnits(const std::string& dir, Bytes* stream, std::vector<Unit>* units) 
     return !units->empty();
 }
 
+// The RTP packets of DIR/packets.rtp, sent once per repetition.
+struct Packets {
+    Bytes data; // the file; each packet's header is restamped in place
+    std::vector<size_t> at, size;
+    std::vector<uint16_t> seq;
+    std::vector<uint32_t> ts;
+    long bytes = 0;    // of one pass, RTP headers included
+    uint32_t span = 0; // the timestamps one pass takes
+    long pass = 0;
+
+    // Packet i with the sequence number and timestamp of this pass.
+    const unsigned char* Stamp(size_t i) {
+        unsigned char* p = &data[at[i]];
+        const uint16_t q = static_cast<uint16_t>(seq[i] + pass * static_cast<long>(at.size()));
+        const uint32_t t = ts[i] + static_cast<uint32_t>(pass) * span;
+        p[2] = static_cast<unsigned char>(q >> 8);
+        p[3] = static_cast<unsigned char>(q);
+        p[4] = static_cast<unsigned char>(t >> 24);
+        p[5] = static_cast<unsigned char>(t >> 16);
+        p[6] = static_cast<unsigned char>(t >> 8);
+        p[7] = static_cast<unsigned char>(t);
+        return p;
+    }
+};
+
+bool LoadPackets(const std::string& dir, Packets* p) {
+    if (!ReadFile(dir + "/packets.rtp", &p->data))
+        return false;
+    uint32_t units = 0;
+    for (size_t i = 0; i + 2 <= p->data.size();) {
+        const size_t len = p->data[i] * 256u + p->data[i + 1];
+        if (len < 12 || i + 2 + len > p->data.size())
+            return false;
+        const unsigned char* h = &p->data[i + 2];
+        p->at.push_back(i + 2);
+        p->size.push_back(len);
+        p->seq.push_back(static_cast<uint16_t>(h[2] << 8 | h[3]));
+        p->ts.push_back(units * 3600);
+        p->bytes += static_cast<long>(len);
+        units += h[1] >> 7;
+        i += 2 + len;
+    }
+    p->span = units * 3600;
+    return units > 0;
+}
+
+#if H265_COUNT_RTP
+struct UnitBytes : rtp::AccessUnitSink {
+    long bytes = 0;
+    void OnAccessUnit(const rtp::AccessUnit& unit) override { bytes += static_cast<long>(unit.size); }
+};
+#endif
+
+#if H265_BENCH_PEERS
+// FFmpeg's RTP receiver through its public API: the SDP demuxer with
+// sdp_flags=custom_io reads the SDP from the context's AVIOContext, then
+// takes each read of it as one RTP packet (and writes its receiver reports
+// to it). The SDP comes from a reader of its own; the packets from a reader
+// that gives one per call and, at the end of a pass, EAGAIN, which
+// av_read_frame hands back without flushing anything.
+struct AvRtp {
+    AVFormatContext* format = 0;
+    AVIOContext* sdpIo = 0;
+    AVIOContext* rtpIo = 0;
+    AVPacket* packet = av_packet_alloc();
+    Packets* packets = 0;
+    size_t next = 0;
+    std::string sdp = "v=0\r\no=- 0 0 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\n"
+                      "m=video 5004 RTP/AVP 96\r\na=rtpmap:96 H265/90000\r\n";
+    size_t sdpRead = 0;
+
+    static int ReadSdp(void* opaque, uint8_t* buf, int size) {
+        AvRtp& r = *static_cast<AvRtp*>(opaque);
+        const size_t n = std::min(r.sdp.size() - r.sdpRead, static_cast<size_t>(size));
+        std::memcpy(buf, r.sdp.data() + r.sdpRead, n);
+        r.sdpRead += n;
+        return n ? static_cast<int>(n) : AVERROR_EOF;
+    }
+    static int ReadRtp(void* opaque, uint8_t* buf, int size) {
+        AvRtp& r = *static_cast<AvRtp*>(opaque);
+        if (r.next == r.packets->at.size())
+            return AVERROR(EAGAIN);
+        const size_t i = r.next++;
+        const size_t n = std::min(r.packets->size[i], static_cast<size_t>(size));
+        std::memcpy(buf, r.packets->Stamp(i), n);
+        return static_cast<int>(n);
+    }
+    static int Discard(void*, uint8_t*, int size) { return size; }
+
+    bool Open(Packets* p, bool parse) {
+        packets = p;
+        sdpIo = avio_alloc_context(static_cast<unsigned char*>(av_malloc(4096)), 4096, 0, this, ReadSdp, 0, 0);
+        rtpIo = avio_alloc_context(static_cast<unsigned char*>(av_malloc(4096)), 4096, 1, this, ReadRtp, Discard, 0);
+        format = avformat_alloc_context();
+        format->pb = sdpIo;
+        format->flags |= AVFMT_FLAG_CUSTOM_IO | (parse ? 0 : AVFMT_FLAG_NOPARSE | AVFMT_FLAG_NOFILLIN);
+        AVDictionary* options = 0;
+        av_dict_set(&options, "sdp_flags", "custom_io", 0);
+        const int status = avformat_open_input(&format, "packets.sdp", av_find_input_format("sdp"), &options);
+        av_dict_free(&options);
+        if (status < 0)
+            return false;
+        format->pb = rtpIo;
+        return true;
+    }
+    ~AvRtp() {
+        avformat_close_input(&format);
+        for (AVIOContext** io : {&sdpIo, &rtpIo}) {
+            if (*io)
+                av_freep(&(*io)->buffer);
+            avio_context_free(io);
+        }
+        av_packet_free(&packet);
+    }
+    // One pass of the packets: the bytes of what av_read_frame gives.
+    long Pass() {
+        next = 0;
+        long bytes = 0;
+        int status;
+        while ((status = av_read_frame(format, packet)) >= 0) {
+            bytes += packet->size;
+            av_packet_unref(packet);
+        }
+        return status == AVERROR(EAGAIN) ? bytes : -1;
+    }
+};
+#endif
+
 // What a query reads and works with.
 struct Context {
     const unsigned char* bytes; // scan.bin
@@ -114,9 +279,16 @@ struct Context {
     std::vector<Unit> units;
     IVideoHeaderParser* header;
     IH265Parser* parser;
+    Packets packets;
+    Bytes receive; // depacketize/copy's receive buffer
+#if H265_COUNT_RTP
+    rtp::H265Depacketizer* depacketizer;
+    UnitBytes* unitBytes;
+#endif
 #if H265_BENCH_PEERS
     peers::Av* av;
     peers::Gst* gst;
+    AvRtp* avRtp;
 #endif
 };
 
@@ -151,7 +323,35 @@ long SliceTypes(Context& c) {
     return sum;
 }
 
-enum Items { kBytes, kUnits, kOne };
+// One pass of the packets each; the answer is the bytes of the access units
+// (or NAL units) given, the same in every pass after the first.
+long DepacketizeCopy(Context& c) {
+    long sum = 0;
+    for (size_t i = 0; i < c.packets.at.size(); ++i) {
+        std::memcpy(c.receive.data(), c.packets.Stamp(i), c.packets.size[i]);
+        sum += c.receive[c.packets.size[i] - 1];
+    }
+    ++c.packets.pass;
+    return sum;
+}
+#if H265_COUNT_RTP
+long DepacketizeOurs(Context& c) {
+    const long before = c.unitBytes->bytes;
+    for (size_t i = 0; i < c.packets.at.size(); ++i)
+        c.depacketizer->Push(c.packets.Stamp(i), c.packets.size[i]);
+    ++c.packets.pass;
+    return c.unitBytes->bytes - before;
+}
+#endif
+#if H265_BENCH_PEERS
+long DepacketizeFfmpeg(Context& c) {
+    const long bytes = c.avRtp->Pass();
+    ++c.packets.pass;
+    return bytes;
+}
+#endif
+
+enum Items { kBytes, kUnits, kOne, kPacketBytes };
 
 struct Query {
     const char* name;
@@ -171,6 +371,14 @@ const Query kQueries[] = {
     {"parameter_sets/h265headers", ParameterSets, kOne},
     {"resolution/h265headers", Resolution, kOne},
     {"slice_type/h265headers", SliceTypes, kUnits},
+    {"depacketize/copy", DepacketizeCopy, kPacketBytes},
+#if H265_COUNT_RTP
+    {"depacketize/h265headers", DepacketizeOurs, kPacketBytes},
+#endif
+#if H265_BENCH_PEERS
+    {"depacketize/ffmpeg", DepacketizeFfmpeg, kPacketBytes},
+    {"depacketize/ffmpeg_noparse", DepacketizeFfmpeg, kPacketBytes},
+#endif
 };
 
 int Run(const std::string& dir, const std::string& name, long reps) {
@@ -185,7 +393,10 @@ int Run(const std::string& dir, const std::string& name, long reps) {
     }
     Bytes scan, stream;
     Context c;
-    if (query->items == kBytes ? !ReadFile(dir + "/scan.bin", &scan) : !LoadUnits(dir, &stream, &c.units)) {
+    const bool loaded = query->items == kBytes        ? ReadFile(dir + "/scan.bin", &scan)
+                        : query->items == kPacketBytes ? LoadPackets(dir, &c.packets)
+                                                       : LoadUnits(dir, &stream, &c.units);
+    if (!loaded) {
         std::fprintf(stderr, "h265_count: no data in %s (run prepare first)\n", dir.c_str());
         return 2;
     }
@@ -203,13 +414,27 @@ int Run(const std::string& dir, const std::string& name, long reps) {
     peers::Gst gst;
     c.av = &av;
     c.gst = &gst;
+    AvRtp avRtp;
+    c.avRtp = &avRtp;
+    if (query->once == DepacketizeFfmpeg && !avRtp.Open(&c.packets, name == "depacketize/ffmpeg")) {
+        std::fprintf(stderr, "h265_count: FFmpeg does not open the SDP\n");
+        return 2;
+    }
+#endif
+    c.receive.resize(65536);
+#if H265_COUNT_RTP
+    UnitBytes unitBytes;
+    rtp::H265Depacketizer depacketizer(unitBytes, rtp::DepacketizerOptions());
+    c.unitBytes = &unitBytes;
+    c.depacketizer = &depacketizer;
 #endif
     if (query->once == SliceTypes) {
         c.parser->ParseSPS(c.units[0].data, static_cast<unsigned int>(c.units[0].len));
         c.parser->ParsePPS(c.units[0].data, static_cast<unsigned int>(c.units[0].len));
     }
     // Once in both runs, so that first-call work (lazy binding) cancels out;
-    // a scan on a short prefix, which does all of that work too.
+    // a scan on a short prefix, which does all of that work too, and a first
+    // pass of the packets, which also waits for the first IRAP picture.
     c.len = query->items == kBytes ? 4096 : c.len;
     query->once(c);
     c.len = static_cast<int>(scan.size());
@@ -219,7 +444,10 @@ int Run(const std::string& dir, const std::string& name, long reps) {
         if (query->once(c) != answer)
             status = 3;
     }
-    const long items = query->items == kBytes ? c.len : query->items == kUnits ? static_cast<long>(c.units.size()) : 1;
+    const long items = query->items == kBytes         ? c.len
+                       : query->items == kUnits       ? static_cast<long>(c.units.size())
+                       : query->items == kPacketBytes ? c.packets.bytes
+                                                      : 1;
     std::printf("items %ld\nanswer %ld\n", items, answer);
     ReleaseVideoHeaderParser(&c.header);
     ReleaseH265Parser(&c.parser);
@@ -230,9 +458,9 @@ int Run(const std::string& dir, const std::string& name, long reps) {
 
 int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "prepare") == 0)
-        return Prepare(argv[2], argc >= 4 ? argv[3] : 0);
+        return Prepare(argv[2], argc >= 4 ? argv[3] : 0, argc >= 5 ? argv[4] : 0);
     if (argc == 5 && std::strcmp(argv[1], "run") == 0)
         return Run(argv[2], argv[3], std::atol(argv[4]));
-    std::fprintf(stderr, "usage: h265_count prepare DIR [STREAM] | h265_count run DIR QUERY K\n");
+    std::fprintf(stderr, "usage: h265_count prepare DIR [STREAM [PACKETS]] | h265_count run DIR QUERY K\n");
     return 2;
 }

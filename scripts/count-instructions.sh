@@ -2,9 +2,12 @@
 # Guest instructions per query on 32-bit ARM, counted under qemu-arm: the
 # counts do not depend on the host's load, so they can be compared across runs
 # and held to budgets. Beside the library's queries, whole runs of h265split
-# per byte of input.
+# per byte of input, and the RTP depacketizer per byte of RTP packets.
 #
 #   bash scripts/count-instructions.sh                 the table for every flavour
+#   H265_COUNT_FLAVOURS="armhf" H265_COUNT_QUERIES='^depacketize/' \
+#     bash scripts/count-instructions.sh               the rows matching the
+#                                   pattern (grep -E), for those flavours only
 #   bash scripts/count-instructions.sh --check BUILD FLAVOUR...
 #                                   the library's counts of an ARM build (made
 #                                   with the flavour's toolchain and flags),
@@ -16,6 +19,15 @@
 # run executes; (count(K) - count(0)) / (K * items) is the count per item
 # (per byte for the scans, per access unit otherwise). Both runs read the same
 # data and make the same first call, so start-up and lazy binding cancel out.
+# The depacketizers (depacketize/*) take the benchmark stream as RTP packets
+# (GStreamer's rtph265pay, 1400-byte MTU, parameter sets before each IRAP
+# picture), one pass of them after another with the sequence numbers and
+# timestamps carried on, and are counted per byte of RTP packets: ours
+# (rtp::H265Depacketizer, in builds with the tools), FFmpeg's (libavformat's
+# SDP demuxer with custom I/O: its depacketizer and HEVC parser to access
+# units, and with AVFMT_FLAG_NOPARSE its depacketizer alone), and the copy
+# into a receive buffer that FFmpeg's rows include (the read callback's
+# memcpy, which a socket's recv would do in the kernel).
 # h265split (split/raw, split/fmp4: --format raw, fmp4) runs once on the
 # benchmark stream and once on two copies of it, one after the other; the
 # difference over the bytes of one copy is its count per byte of input, its
@@ -34,7 +46,8 @@
 # made by scripts/make-bench-stream.sh) for the other queries; its first
 # access unit is the IDR one with VPS, SPS and PPS.
 #
-# FFmpeg's and GStreamer's searches (scan/ffmpeg, scan/gstreamer) come from
+# FFmpeg's and GStreamer's searches (scan/ffmpeg, scan/gstreamer) and
+# FFmpeg's depacketizer (depacketize/ffmpeg, depacketize/ffmpeg_noparse) come from
 # Debian's armhf and armel packages, unpacked under <build root>/arm-peers by
 # scripts/fetch-arm-peers.sh (about 60 MB from the archive per architecture);
 # H265_COUNT_PEERS=0 leaves them out. The --check mode never needs them.
@@ -53,7 +66,9 @@ LIBRARY_QUERIES=(scan/h265headers nalu_type/h265headers parameter_sets/h265heade
 SPLIT_QUERIES=(split/raw split/fmp4)
 STREAM=x265_1920x1080_60f_slices4.hevc
 STREAM_TWICE=x265_1920x1080_60f_slices4_twice.hevc
+PACKETS=x265_1920x1080_60f_slices4.rtp
 BASELINE_QUERIES=(scan/byte_loop scan/memchr)
+RTP_QUERIES=(depacketize/h265headers depacketize/copy)
 
 # flavour -> "toolchain|extra flags|qemu cpu|sysroot"
 flavour() {
@@ -76,6 +91,17 @@ prepare_data() {
   if [ ! -f "$DATA/$STREAM_TWICE" ] || [ "$DATA/$STREAM" -nt "$DATA/$STREAM_TWICE" ]; then
     cat "$DATA/$STREAM" "$DATA/$STREAM" > "$DATA/$STREAM_TWICE.tmp"
     mv "$DATA/$STREAM_TWICE.tmp" "$DATA/$STREAM_TWICE"
+  fi
+}
+
+# The benchmark stream as RTP packets, for the depacketizers (the table
+# only: the --check mode has no depacketize/* budgets).
+prepare_packets() {
+  if [ ! -f "$DATA/$PACKETS" ] || [ "$DATA/$STREAM" -nt "$DATA/$PACKETS" ]; then
+    gst-launch-1.0 -q filesrc location="$DATA/$STREAM" ! h265parse \
+      ! rtph265pay config-interval=-1 mtu=1400 seqnum-offset=0 timestamp-offset=0 ssrc=1 \
+      ! rtpstreampay ! filesink location="$DATA/$PACKETS.tmp"
+    mv "$DATA/$PACKETS.tmp" "$DATA/$PACKETS"
   fi
 }
 
@@ -140,15 +166,16 @@ per_item() {
   case $3 in
     # Start-up with FFmpeg's and GStreamer's hundred libraries varies by a
     # few hundred thousand instructions from run to run; 16 MiB of scanning
-    # makes that less than 0.03 per byte.
-    scan/ffmpeg | scan/gstreamer) reps=16 ;;
+    # makes that less than 0.03 per byte. Over 16 passes of the packets
+    # (1.2 MB each), FFmpeg's rows still vary by up to 1 % from run to run.
+    scan/ffmpeg | scan/gstreamer | depacketize/*) reps=16 ;;
     scan/*) reps=2 ;;
     nalu_type/* | slice_type/*) reps=3 ;;
   esac
   read -r c0 _ <<< "$(count "$1" "$2" "$3" 0)"
   read -r c1 items <<< "$(count "$1" "$2" "$3" "$reps")"
   case $3 in
-    scan/*) awk -v a="$c0" -v b="$c1" -v n="$((reps * items))" 'BEGIN { printf "%.2f\n", (b - a) / n }' ;;
+    scan/* | depacketize/*) awk -v a="$c0" -v b="$c1" -v n="$((reps * items))" 'BEGIN { printf "%.2f\n", (b - a) / n }' ;;
     *) awk -v a="$c0" -v b="$c1" -v n="$((reps * items))" 'BEGIN { printf "%.0f\n", (b - a) / n }' ;;
   esac
 }
@@ -160,7 +187,7 @@ prepare_build_data() {
   IFS='|' read -r _ _ _ sysroot <<< "$setup"
   mkdir -p "$DATA/$(basename "$build")"
   qemu-arm -L "$sysroot" -E LD_LIBRARY_PATH="$(library_path "$build" "$sysroot")" "$build/bench/h265_count" prepare \
-    "$DATA/$(basename "$build")" "$DATA/$STREAM"
+    "$DATA/$(basename "$build")" "$DATA/$STREAM" $([ -f "$DATA/$PACKETS" ] && echo "$DATA/$PACKETS")
 }
 
 # build_flavour <flavour> <dir> [<peers root>]: h265_count, and h265split
@@ -212,12 +239,19 @@ if [ "${1:-}" = "--check" ]; then
 fi
 
 prepare_data
-FLAVOURS=(armhf armhf-noneon armhf-neon armel)
+prepare_packets
+read -r -a FLAVOURS <<< "${H265_COUNT_FLAVOURS:-armhf armhf-noneon armhf-neon armel}"
+QUERY_PATTERN=${H265_COUNT_QUERIES:-.}
 declare -A BUILD_OF=([armhf]=count-armhf [armhf-noneon]=count-armhf [armhf-neon]=count-armhf-neon
   [armel]=count-armel)
-for name in armhf armhf-neon armel; do
-  build_flavour "$name" "$BUILD_ROOT/${BUILD_OF[$name]}"
-  prepare_build_data "$BUILD_ROOT/${BUILD_OF[$name]}" "$name"
+declare -A BUILT=()
+for name in "${FLAVOURS[@]}"; do
+  flavour "$name" > /dev/null
+  if [ -z "${BUILT[${BUILD_OF[$name]}]:-}" ]; then
+    build_flavour "$name" "$BUILD_ROOT/${BUILD_OF[$name]}"
+    prepare_build_data "$BUILD_ROOT/${BUILD_OF[$name]}" "$name"
+    BUILT[${BUILD_OF[$name]}]=1
+  fi
 done
 # FFmpeg's and GStreamer's searches, from Debian's armhf and armel packages,
 # through a driver of their own so that the library's builds stay as the
@@ -225,18 +259,22 @@ done
 declare -A PEERS_OF=([armhf]=count-peers-armhf [armhf-noneon]=count-peers-armhf
   [armhf-neon]=count-peers-armhf [armel]=count-peers-armel)
 if [ "${H265_COUNT_PEERS:-1}" = 1 ]; then
-  for name in armhf armel; do
-    bash "$ROOT/scripts/fetch-arm-peers.sh" "$BUILD_ROOT/arm-peers/$name" "$name" >&2
-    build_flavour "$name" "$BUILD_ROOT/${PEERS_OF[$name]}" "$BUILD_ROOT/arm-peers/$name"
-    prepare_build_data "$BUILD_ROOT/${PEERS_OF[$name]}" "$name"
+  for name in "${FLAVOURS[@]}"; do
+    arch=${name%%-*}
+    if [ -z "${BUILT[${PEERS_OF[$name]}]:-}" ]; then
+      bash "$ROOT/scripts/fetch-arm-peers.sh" "$BUILD_ROOT/arm-peers/$arch" "$arch" >&2
+      build_flavour "$arch" "$BUILD_ROOT/${PEERS_OF[$name]}" "$BUILD_ROOT/arm-peers/$arch"
+      prepare_build_data "$BUILD_ROOT/${PEERS_OF[$name]}" "$arch"
+      BUILT[${PEERS_OF[$name]}]=1
+    fi
   done
-  PEER_QUERIES=(scan/ffmpeg scan/gstreamer)
+  PEER_QUERIES=(scan/ffmpeg scan/gstreamer depacketize/ffmpeg depacketize/ffmpeg_noparse)
 else
   PEER_QUERIES=()
 fi
 
-echo "instructions per query (per byte of input for the scans and h265split's runs)," \
-  "$(git -C "$ROOT" log -1 --format=%h 2>/dev/null || echo '')"
+echo "instructions per query (per byte of input for the scans and h265split's runs, of RTP packets for" \
+  "the depacketizers), $(git -C "$ROOT" log -1 --format=%h 2>/dev/null || echo '')"
 echo
 echo "| query | $(IFS='|'; echo "${FLAVOURS[*]}" | sed 's/|/ | /g') |"
 echo "| --- |$(for _ in "${FLAVOURS[@]}"; do printf ' ---: |'; done)"
@@ -249,9 +287,13 @@ table_row() {
   done
   echo "$row"
 }
-for query in "${LIBRARY_QUERIES[@]}" "${BASELINE_QUERIES[@]}" "${SPLIT_QUERIES[@]}"; do
-  table_row "$query" BUILD_OF
+for query in "${LIBRARY_QUERIES[@]}" "${BASELINE_QUERIES[@]}" "${SPLIT_QUERIES[@]}" "${RTP_QUERIES[@]}"; do
+  if grep -q -E -e "$QUERY_PATTERN" <<< "$query"; then
+    table_row "$query" BUILD_OF
+  fi
 done
 for query in "${PEER_QUERIES[@]}"; do
-  table_row "$query" PEERS_OF
+  if grep -q -E -e "$QUERY_PATTERN" <<< "$query"; then
+    table_row "$query" PEERS_OF
+  fi
 done
