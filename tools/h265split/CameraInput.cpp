@@ -44,6 +44,8 @@ int FirstUnitType(const std::uint8_t* data, std::size_t size) {
 
 const int kAudNut = 35;
 const std::size_t kPoolSize = 32;
+// Failures in a row said each; after them, every hundredth.
+const unsigned kReportedFailures = 5;
 // Any pooled buffer may keep this much room.
 const std::size_t kKeptCapacity = 64 * 1024;
 
@@ -87,8 +89,12 @@ bool CameraInput::Open() {
 }
 
 void CameraInput::Lost(const std::string& why) {
-    messages_.Say(description_ + ": " + why + "; trying again in " + std::to_string(retryMs_ / 1000.0).substr(0, 4) +
-                  " s");
+    // A camera away for days is said a few times, then now and then.
+    ++failures_;
+    if (failures_ <= kReportedFailures || failures_ % 100 == 0)
+        messages_.Say(description_ + ": " + why + "; trying again in " +
+                      std::to_string(retryMs_ / 1000.0).substr(0, 4) + " s" +
+                      (failures_ > 1 ? " (" + std::to_string(failures_) + " failures in a row)" : ""));
     if (client_ && depacketizer_) {
         depacketizer_->Flush(); // the last whole access units of the session
         AddCounters();
@@ -129,6 +135,7 @@ bool CameraInput::Next(CameraAccessUnit& unit) {
             if (client_->Receive(*this, 200)) {
                 lastPacketMs_ = MonotonicMillis();
                 retryMs_ = options_.firstRetryMs;
+                failures_ = 0;
             } else if (MonotonicMillis() - lastPacketMs_ > options_.stallMs) {
                 Lost("no packet for " + std::to_string(options_.stallMs / 1000) + " s");
             }

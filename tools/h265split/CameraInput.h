@@ -114,6 +114,7 @@ private:
     std::uint64_t sessionUnits_ = 0;  // access units of the session given to the holder
     std::uint64_t lossesSeen_ = 0;    // the depacketizer's packets lost and units dropped at the last unit
     int retryMs_ = 0;
+    unsigned failures_ = 0; // sessions lost or not opened, in a row
     std::int64_t lastPacketMs_ = 0;
     std::uint32_t firstDuration_ = 0;
     bool haveRunEnd_ = false;
