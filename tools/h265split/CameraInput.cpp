@@ -18,9 +18,6 @@ std::int64_t MonotonicMillis() {
     return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
-// Seconds from the NTP epoch (1900) to the Unix epoch (1970).
-const std::int64_t kNtpToUnixSeconds = 2208988800LL;
-
 // The parameter sets of the session description, each after a start code, in
 // the order a decoder needs them.
 std::vector<unsigned char> SpropUnits(const rtsp::H265Media& media) {
@@ -113,6 +110,22 @@ void CameraInput::WaitBeforeRetry() {
         ::poll(nullptr, 0, 50);
 }
 
+void CameraInput::SayCapsReached() {
+    const rtp::DepacketizerCounters& counted = depacketizer_->counters();
+    const rtp::DepacketizerOptions limits;
+    if (counted.oversizeAccessUnits > 0 && !saidAccessUnitCap_) {
+        saidAccessUnitCap_ = true;
+        messages_.Say(description_ + ": an access unit of more than " +
+                      std::to_string(limits.maxAccessUnitBytes >> 20) + " MiB was dropped, with the pictures up to "
+                      "the next key picture (the most one is given room for)");
+    }
+    if (counted.oversizeNalUnits > 0 && !saidNalUnitCap_) {
+        saidNalUnitCap_ = true;
+        messages_.Say(description_ + ": a NAL unit of more than " + std::to_string(limits.maxNalUnitBytes >> 20) +
+                      " MiB in fragments was dropped, with the pictures up to the next key picture");
+    }
+}
+
 void CameraInput::AddCounters() {
     const rtp::ReorderCounters& order = depacketizer_->reorderCounters();
     lost_ += order.lost;
@@ -136,6 +149,7 @@ bool CameraInput::Next(CameraAccessUnit& unit) {
                 lastPacketMs_ = MonotonicMillis();
                 retryMs_ = options_.firstRetryMs;
                 failures_ = 0;
+                SayCapsReached();
             } else if (MonotonicMillis() - lastPacketMs_ > options_.stallMs) {
                 Lost("no packet for " + std::to_string(options_.stallMs / 1000) + " s");
             }
@@ -208,21 +222,11 @@ void CameraInput::OnRtcp(const std::uint8_t* data, std::size_t size) {
         return;
     haveReport_ = true;
     report_ = report;
-    // NTP: seconds since 1900 in the high 32 bits, a binary fraction below.
-    const std::int64_t seconds = static_cast<std::int64_t>(report.ntp >> 32) - kNtpToUnixSeconds;
-    const std::int64_t millis = static_cast<std::int64_t>(((report.ntp & 0xFFFFFFFFu) * 1000) >> 32);
-    reportMillis_ = seconds * 1000 + millis;
 }
 
 std::int64_t CameraInput::UtcOf(std::int64_t timestamp) const {
-    if (!haveReport_)
-        return 0;
-    // The signed distance in RTP time from the report: the two lie far less
-    // than 2^31 ticks (6.6 hours) apart.
-    const std::uint32_t difference = static_cast<std::uint32_t>(timestamp) - report_.rtpTimestamp;
-    const std::int64_t ticks = difference >= 0x80000000u ? static_cast<std::int64_t>(difference) - 0x100000000LL
-                                                         : static_cast<std::int64_t>(difference);
-    return reportMillis_ + ticks / 90;
+    // The picture lies far less than 2^31 ticks (6.6 hours) from the report.
+    return haveReport_ ? rtsp::UtcMillisAt(report_, static_cast<std::uint32_t>(timestamp)) : 0;
 }
 
 std::shared_ptr<std::vector<unsigned char>> CameraInput::FreeBuffer(std::size_t size) {

@@ -83,6 +83,8 @@ private:
     // The run of pictures ends: every one held is given out.
     void EndRun();
     void Lost(const std::string& why);
+    // Says, once each, that an access unit or a NAL unit was over its cap.
+    void SayCapsReached();
     void WaitBeforeRetry();
     bool Stopped() const { return stop_ != nullptr && *stop_ != 0; }
     // A buffer no access unit given out holds any more, else a new one.
@@ -115,6 +117,8 @@ private:
     std::uint64_t lossesSeen_ = 0;    // the depacketizer's packets lost and units dropped at the last unit
     int retryMs_ = 0;
     unsigned failures_ = 0; // sessions lost or not opened, in a row
+    bool saidAccessUnitCap_ = false;
+    bool saidNalUnitCap_ = false;
     std::int64_t lastPacketMs_ = 0;
     std::uint32_t firstDuration_ = 0;
     bool haveRunEnd_ = false;
@@ -122,7 +126,6 @@ private:
 
     bool haveReport_ = false;
     rtsp::SenderReport report_;
-    std::int64_t reportMillis_ = 0; // the report's NTP time as UTC
 
     // Over all sessions.
     std::uint64_t sessions_ = 0;

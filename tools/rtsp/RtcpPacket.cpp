@@ -35,4 +35,18 @@ bool FindSenderReport(const std::uint8_t* data, std::size_t size, SenderReport& 
     return false;
 }
 
+std::int64_t UtcMillisAt(const SenderReport& report, std::uint32_t rtpTimestamp) {
+    // NTP: seconds since 1900 in the high 32 bits, a binary fraction below;
+    // 2,208,988,800 s lie between 1900 and 1970.
+    const std::int64_t seconds = static_cast<std::int64_t>(report.ntp >> 32) - 2208988800LL;
+    const std::int64_t millis = static_cast<std::int64_t>(((report.ntp & 0xFFFFFFFFu) * 1000) >> 32);
+    const std::uint32_t difference = rtpTimestamp - report.rtpTimestamp;
+    const std::int64_t ticks = difference >= 0x80000000u ? static_cast<std::int64_t>(difference) - 0x100000000LL
+                                                         : static_cast<std::int64_t>(difference);
+    // Rounded toward minus infinity, so that times before the report do not
+    // round up to it.
+    const std::int64_t tickMillis = ticks >= 0 ? ticks / 90 : -((-ticks + 89) / 90);
+    return seconds * 1000 + millis + tickMillis;
+}
+
 }  // namespace rtsp

@@ -20,6 +20,11 @@ struct SenderReport {
 // that is not RTCP version 2 or runs past the end.
 bool FindSenderReport(const std::uint8_t* data, std::size_t size, SenderReport& report);
 
+// The UTC time, in milliseconds since 1970, of a 90 kHz RTP timestamp of the
+// report's source: the report's NTP time moved by the signed distance from
+// its RTP timestamp, which is taken to be less than 2^31 ticks either way.
+std::int64_t UtcMillisAt(const SenderReport& report, std::uint32_t rtpTimestamp);
+
 }  // namespace rtsp
 
 #endif

@@ -114,4 +114,23 @@ TEST(RtcpPacket, FindsTheSenderReport) {
     }
 }
 
+TEST(RtcpPacket, UtcOfAnRtpTimestamp) {
+    // 2026-12-08T20:00:00.500Z is 4,005,748,800.5 s after 1900.
+    rtsp::SenderReport report;
+    report.ntp = (4005748800ull << 32) | 0x80000000u;
+    report.rtpTimestamp = 0xFFFFFF00u;
+    const std::int64_t at = 1796760000500LL;
+    const struct {
+        std::uint32_t timestamp;
+        std::int64_t millis;
+    } kCases[] = {
+        {0xFFFFFF00u, at},
+        {0xFFFFFF00u + 90000u, at + 1000},    // a second on, past the wrap of 32 bits
+        {0xFFFFFF00u - 45u, at - 1},          // half a millisecond before: the millisecond before
+        {0x7FFFFF00u, at - 23860930},         // 2^31 ticks before: the farthest back
+    };
+    for (const auto& c : kCases)
+        EXPECT_EQ(rtsp::UtcMillisAt(report, c.timestamp), c.millis) << c.timestamp;
+}
+
 }  // namespace
