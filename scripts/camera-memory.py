@@ -6,7 +6,7 @@ over and over, faster than real time, and h265split records it with
 SIGINT; then the recording's live playlist and the chapters kept are
 decoded with ffmpeg -xerror.
 
-  camera_memory.py (--h265split PATH | --arm BUILD) [--seconds N] [--rate R]
+  camera-memory.py (--h265split PATH | --arm BUILD) [--seconds N] [--rate R]
                    [--stream F] [--work DIR] [--keep-bytes SIZE]
 
 --seconds is the wall time of the recording (900 by default: an hour of the
@@ -50,10 +50,11 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+# The camera tests' rig: the loopback server and its helpers.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "tools", "camera"))
 import camera  # noqa: E402
 
-ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..")
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
 SYSROOT = "/usr/arm-linux-gnueabihf"
 
 
@@ -134,7 +135,7 @@ def main():
     else:
         program = [os.path.abspath(args.h265split)]
     if not camera.timer("x"):
-        sys.exit("camera_memory: needs GNU time (/usr/bin/time)")
+        sys.exit("camera-memory: needs GNU time (/usr/bin/time)")
     result = {"recorder": " ".join(program), "stream": os.path.basename(stream),
               "stream_bytes": os.path.getsize(stream), "rate": args.rate, "wall_seconds": args.seconds}
 
@@ -148,12 +149,12 @@ def main():
     try:
         server = camera.Server(stream, options=["--loop", "0", "--rate", str(args.rate)]).__enter__()
     except camera.Unavailable as e:
-        print("camera_memory: skipped: %s" % e, file=sys.stderr)
+        print("camera-memory: skipped: %s" % e, file=sys.stderr)
         return 77
     try:
         command = camera.timer(rss_file) + program + ["--format", "fmp4", "--seconds", "2", "--keep-bytes",
                                                       args.keep_bytes, server.url(), out]
-        print("camera_memory: %s" % " ".join(command), file=sys.stderr)
+        print("camera-memory: %s" % " ".join(command), file=sys.stderr)
         start = time.monotonic()
         recorder = subprocess.Popen(command, stderr=subprocess.PIPE, text=True, start_new_session=True)
         pid, guest, hwm, samples, next_sample = None, None, None, [], 0.0
@@ -171,7 +172,7 @@ def main():
                 guest = max(guest or 0, rss or 0) or guest
             if now >= next_sample:
                 samples.append([round(now), status_kib(pid, "VmRSS")])
-                print("camera_memory: %4.0f s: RSS %s KiB, VmHWM %s KiB%s" % (
+                print("camera-memory: %4.0f s: RSS %s KiB, VmHWM %s KiB%s" % (
                     now, samples[-1][1], hwm, ", guest %s KiB" % rss if args.arm else ""), file=sys.stderr)
                 next_sample += 60
         if recorder.poll() is None:
@@ -204,7 +205,7 @@ def main():
     result["last_message"] = err.strip().splitlines()[-1] if err.strip() else ""
     print(json.dumps(result))
     for line in errors[:5]:
-        print("camera_memory: %s" % line, file=sys.stderr)
+        print("camera-memory: %s" % line, file=sys.stderr)
     return 0 if recorder.returncode == 0 and not errors else 1
 
 
