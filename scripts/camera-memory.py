@@ -161,8 +161,7 @@ def main():
         while recorder.poll() is None and time.monotonic() - start < args.seconds:
             time.sleep(1)
             if pid is None:
-                children = subprocess.run(["pgrep", "-P", str(recorder.pid)], capture_output=True,
-                                          text=True).stdout.split()
+                children = camera.children(recorder.pid)
                 pid = int(children[0]) if children else None
                 continue
             now = time.monotonic() - start

@@ -38,14 +38,15 @@ bool Range(const std::string& text, int max, int range[2]) {
 
 bool ParseTransport(const std::string& value, Transport& transport) {
     transport = Transport();
-    std::string spec = value.substr(0, value.find(','));
+    // The first transport of the list, the one the server chose.
+    std::string chosen = value.substr(0, value.find(','));
     std::size_t at = 0;
     bool first = true;
-    while (at <= spec.size()) {
-        std::size_t end = spec.find(';', at);
+    while (at <= chosen.size()) {
+        std::size_t end = chosen.find(';', at);
         if (end == std::string::npos)
-            end = spec.size();
-        std::string item = spec.substr(at, end - at);
+            end = chosen.size();
+        std::string item = chosen.substr(at, end - at);
         while (!item.empty() && std::isspace(static_cast<unsigned char>(item[0])))
             item.erase(0, 1);
         while (!item.empty() && std::isspace(static_cast<unsigned char>(item[item.size() - 1])))

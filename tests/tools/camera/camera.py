@@ -233,3 +233,17 @@ def peak_rss(path):
         return int(open(path).read().split()[-1])
     except (OSError, ValueError, IndexError):
         return None
+
+
+def children(pid):
+    """The processes whose parent is pid, from /proc (no procps needed)."""
+    found = []
+    for entry in os.listdir("/proc"):
+        try:
+            stat = open("/proc/%s/stat" % entry).read() if entry.isdigit() else ""
+        except OSError:
+            continue
+        # pid (comm) state ppid ...: comm may hold spaces and parentheses.
+        if stat and stat[stat.rindex(")") + 2:].split()[1] == str(pid):
+            found.append(entry)
+    return found

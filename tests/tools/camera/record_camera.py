@@ -112,7 +112,7 @@ def record(args, name, work, md5s):
                 eos = server.wait_eos(0.5)
             # What ps shows of the recorder (GNU time's child, when timed).
             shown = b""
-            for pid in [str(client.pid)] + children(client.pid):
+            for pid in [str(client.pid)] + camera.children(client.pid):
                 try:
                     shown += open("/proc/%s/cmdline" % pid, "rb").read() if pid != str(client.pid) or \
                         not camera.timer(rss_file) else b""
@@ -165,20 +165,6 @@ def record(args, name, work, md5s):
     line.update(served=len(pictures), recorded=len(frames), decode_errors=len(errors))
     line.update(camera.match(frames, pictures, md5s))
     return line
-
-
-def children(pid):
-    """The processes whose parent is pid, from /proc (no procps needed)."""
-    found = []
-    for entry in os.listdir("/proc"):
-        try:
-            stat = open("/proc/%s/stat" % entry).read() if entry.isdigit() else ""
-        except OSError:
-            continue
-        # pid (comm) state ppid ...: comm may hold spaces and parentheses.
-        if stat and stat[stat.rindex(")") + 2:].split()[1] == str(pid):
-            found.append(entry)
-    return found
 
 
 def gop_prefixes(frames, pictures, md5s):
