@@ -26,6 +26,11 @@ const Bytes kCra = {0x2A, 0x01, 0xAF, 0x66};
 const Bytes kTrail = {0x02, 0x01, 0xA8, 0x77};  // TRAIL_R
 const Bytes kTrail2 = {0x02, 0x01, 0xA8, 0x78};
 const Bytes kLayer1 = {0x02, 0x09, 0xA8};  // TRAIL_R, nuh_layer_id 1
+const Bytes kBla = {0x20, 0x01, 0xAF, 0x99};  // BLA_W_LP
+// Three slice segments of one TRAIL_R picture.
+const Bytes kSliceA = {0x02, 0x01, 0xA8, 0x0A};
+const Bytes kSliceB = {0x02, 0x01, 0x28, 0x0B};
+const Bytes kSliceC = {0x02, 0x01, 0x28, 0x0C};
 
 Bytes Cat(std::initializer_list<Bytes> parts) {
     Bytes out;
@@ -51,6 +56,11 @@ Bytes ApDon(unsigned don, std::initializer_list<Bytes> units) {
         first = false;
     }
     return out;
+}
+// With DONs: the first unit at `don`, the second `dond` + 1 after it.
+Bytes ApDond(unsigned don, const Bytes& first, unsigned dond, const Bytes& second) {
+    return Cat({{0x60, 0x01}, Be16(don), Be16(static_cast<unsigned>(first.size())), first,
+                {static_cast<std::uint8_t>(dond)}, Be16(static_cast<unsigned>(second.size())), second});
 }
 // Fragmentation unit: PayloadHdr type 49 with the unit's F, LayerId and TID;
 // FU header S, E, FuType; the unit's bytes [from, to) after its header.
@@ -200,6 +210,25 @@ std::vector<Case> Cases() {
          Then(Then(Key(1, 1000), {{4, 4000, true, kIdr}, {5, 7000, true, kTrail}}), Key(6, 10000)),
          {KeyAu(1000), KeyAu(10000)},
          {1, 0, 0, 0, 2, 0, 0, 0, 0}},
+        {"whole access units after a lost one still wait for an IRAP",
+         Options(),
+         Then(Key(1, 1000), {{4, 7000, true, Ap({kAud, kTrail})}, {5, 10000, true, Ap({kAud, kTrail2})},
+                             CraPacket(6, 13000)}),
+         {KeyAu(1000), kCraAu(13000)},
+         {1, 0, 0, 0, 2, 0, 0, 0, 0}},
+        {"a BLA picture after a loss is where output resumes",
+         Options(),
+         Then(Key(1, 1000), {{4, 7000, true, Ap({kAud, kBla})}, {5, 10000, true, kTrail}}),
+         {KeyAu(1000), {7000, {kAud, kBla}}, {10000, {kTrail}}},
+         {1, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"a fragmented unit cut short by a new first piece drops its access unit",
+         Options(),
+         Then(Then(Key(1, 1000), {{3, 4000, false, Fu(kTrail, 0, 1, true, false)},
+                                  {4, 4000, false, Fu(kTrail2, 0, 1, true, false)},
+                                  {5, 4000, true, Fu(kTrail2, 1, 2, false, true)}, {6, 7000, true, kTrail}}),
+              {CraPacket(7, 10000)}),
+         {KeyAu(1000), kCraAu(10000)},
+         {0, 0, 0, 0, 2, 0, 0, 0, 0}},
         {"output begins at the first IRAP",
          Options(),
          Then({{1, 1000, true, kTrail}}, Key(2, 4000)),
@@ -274,6 +303,13 @@ std::vector<Case> Cases() {
           {5, 10000, false, ApDon(6, {kVps, kSps, kPps})}, {6, 10000, true, SingleDon(9, kIdr)}},
          {KeyAu(1000), KeyAu(10000)},
          {0, 0, 0, 0, 2, 0, 0, 0, 0}},
+        {"a DOND counts from the unit before it plus one (RFC 7798 4.4.2)",
+         Options(2),
+         {{1, 1000, false, ApDon(0, {kVps, kSps, kPps})}, {2, 1000, false, SingleDon(3, kIdr)},
+          {3, 4000, false, ApDond(4, kSliceA, 1, kSliceC)}, {4, 4000, true, SingleDon(5, kSliceB)},
+          {5, 7000, true, SingleDon(7, kTrail2)}},
+         {KeyAu(1000), {4000, {kSliceA, kSliceB, kSliceC}}, {7000, {kTrail2}}},
+         kClean},
         {"a hole is given up after the time window",
          Options(),
          Then(Key(1, 1000), {CraPacket(4, 10000), {5, 100000, true, kTrail}, {3, 7000, true, kTrail2}}),

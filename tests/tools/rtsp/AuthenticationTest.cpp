@@ -74,6 +74,9 @@ struct ChallengeCase {
     int requests;          // Authorization asked for this many times; the last one is checked
     const char* contains;  // in the last Authorization, or the error's beginning when empty challenge fails
     bool ok;
+    // A later 401's challenge (stale=TRUE, a new nonce), then one request
+    // more, checked instead; none when empty.
+    const char* later;
 };
 
 const ChallengeCase kChallenges[] = {
@@ -81,20 +84,26 @@ const ChallengeCase kChallenges[] = {
      "Digest username=\"Mufasa\", realm=\"testrealm@host.com\", nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\", "
      "uri=\"/dir/index.html\", response=\"6629fae49393a05397450978507c4ef1\", "
      "opaque=\"5ccc069c403ebaf9f0171e9517f40e41\", qop=auth, nc=00000001, cnonce=\"0a4f113b\"",
-     true},
-    {"the second request counts 2", {kRfc2617Digest}, 2, "response=\"15b6bb427e3fecd23a43cb702ce447d5\"", true},
+     true, ""},
+    {"the second request counts 2", {kRfc2617Digest}, 2, "response=\"15b6bb427e3fecd23a43cb702ce447d5\"", true, ""},
     {"without qop, RFC 2069", {"Digest realm=\"testrealm@host.com\", nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\""}, 1,
-     "uri=\"/dir/index.html\", response=\"670fd8c2df070c60b045671b8b24ff02\"", true},
+     "uri=\"/dir/index.html\", response=\"670fd8c2df070c60b045671b8b24ff02\"", true, ""},
     {"MD5-sess", {std::string(kRfc2617Digest) + ", algorithm=MD5-sess"}, 1,
-     "response=\"8e3825c57e897f5a0dec6c2d4e5059d0\", algorithm=MD5-sess", true},
+     "response=\"8e3825c57e897f5a0dec6c2d4e5059d0\", algorithm=MD5-sess", true, ""},
     {"Digest chosen over Basic, in one header", {"Basic realm=\"x\", " + std::string(kRfc2617Digest)}, 1,
-     "response=\"6629fae49393a05397450978507c4ef1\"", true},
-    {"Basic, RFC 2617 2", {"Basic realm=\"WallyWorld\""}, 1, "Basic TXVmYXNhOkNpcmNsZSBPZiBMaWZl", true},
+     "response=\"6629fae49393a05397450978507c4ef1\"", true, ""},
+    {"Basic, RFC 2617 2", {"Basic realm=\"WallyWorld\""}, 1, "Basic TXVmYXNhOkNpcmNsZSBPZiBMaWZl", true, ""},
     {"Digest of SHA-256 alone", {"Digest realm=\"r\", nonce=\"n\", algorithm=SHA-256"}, 0,
-     "the server asks for authentication we do not know (Digest with algorithm sha-256)", false},
+     "the server asks for authentication we do not know (Digest with algorithm sha-256)", false, ""},
     {"Digest of SHA-256 beside Basic", {"Digest realm=\"r\", nonce=\"n\", algorithm=SHA-256", "Basic realm=\"r\""}, 1,
-     "Basic ", true},
-    {"no scheme", {""}, 0, "the server asks for authentication but names no scheme", false},
+     "Basic ", true, ""},
+    {"no scheme", {""}, 0, "the server asks for authentication but names no scheme", false, ""},
+    {"a new nonce (stale=TRUE) counts from 1 again", {kRfc2617Digest}, 2,
+     "nonce=\"5e1f2a\", uri=\"/dir/index.html\", response=\"859ec1639e0531cfb533a7da42e3e0e2\", "
+     "opaque=\"5ccc069c403ebaf9f0171e9517f40e41\", qop=auth, nc=00000001,",
+     true,
+     "Digest realm=\"testrealm@host.com\", qop=\"auth\", nonce=\"5e1f2a\", stale=TRUE, "
+     "opaque=\"5ccc069c403ebaf9f0171e9517f40e41\""},
 };
 
 TEST(Authenticator, AnswersChallenges) {
@@ -112,6 +121,10 @@ TEST(Authenticator, AnswersChallenges) {
         std::string header;
         for (int i = 0; i < c.requests; ++i)
             header = authenticator.Authorization("GET", "/dir/index.html");
+        if (*c.later) {
+            ASSERT_TRUE(authenticator.Challenge({c.later}, error)) << error;
+            header = authenticator.Authorization("GET", "/dir/index.html");
+        }
         EXPECT_NE(header.find(c.contains), std::string::npos) << header;
         EXPECT_EQ(header.find("Circle"), std::string::npos);
     }

@@ -64,7 +64,9 @@ struct VariantCase {
 };
 
 const VariantCase kVariants[] = {
-    {"LF line ends, lower-case codec", "\r\n", "\n", true, "rtsp://127.0.0.1:18554/test/stream=0"},
+    {"LF line ends", "\r\n", "\n", true, "rtsp://127.0.0.1:18554/test/stream=0"},
+    {"lower-case codec name (RFC 4566 6: case-insensitive)", "H265/90000", "h265/90000", true,
+     "rtsp://127.0.0.1:18554/test/stream=0"},
     {"absolute control", "a=control:stream=0", "a=control:rtsp://cam/t1", true, "rtsp://cam/t1"},
     {"no media control: the base", "a=control:stream=0", "a=x:y", true, kBase},
     {"an audio media first with its own H265 rtpmap", "m=video 0 RTP/AVP 96",
