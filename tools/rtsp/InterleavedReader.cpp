@@ -10,13 +10,19 @@ const char kResponseStart[] = "RTSP/";
 const std::size_t kResponseStartBytes = 5;
 const std::size_t kFrameHeaderBytes = 4;
 const std::size_t kMinFrameBytes = 4;  // an RTCP header; RTP needs 12
+const std::size_t kMaxFrameBytes = 65535;
+// The window's read bytes are let go once this many have gathered before
+// the frame held, so that moving the rest costs each byte a bounded share.
+const std::size_t kCompactAt = kFrameHeaderBytes + kMaxFrameBytes + 1;
 
 // What may follow a frame: another frame, or a response.
 bool MayFollowFrame(std::uint8_t byte) { return byte == '$' || byte == kResponseStart[0]; }
 
 }  // namespace
 
-InterleavedReader::InterleavedReader(std::uint8_t maxChannel) : m_maxChannel(maxChannel), m_held(), m_frame(65535) {}
+InterleavedReader::InterleavedReader(std::uint8_t maxChannel) : m_maxChannel(maxChannel), m_held() {
+    m_window.reserve(2 * kCompactAt);
+}
 
 void InterleavedReader::TakeResponse() {
     m_parser.Reset();
@@ -32,7 +38,8 @@ bool InterleavedReader::Plausible(const std::uint8_t* header) const {
 
 // The held bytes were no frame header nor response start after all: the
 // first of them is garbage, and the others are looked at again, since one of
-// them may begin the real thing.
+// them may begin the real thing. (Fewer than five are looked at again, so
+// no frame header is completed among them.)
 void InterleavedReader::Reject() {
     std::uint8_t again[sizeof m_held];
     const std::size_t n = m_heldCount - 1;
@@ -45,6 +52,7 @@ void InterleavedReader::Reject() {
 }
 
 void InterleavedReader::ScanByte(std::uint8_t byte) {
+    ++m_examined;
     switch (m_mode) {
     case Mode::kScan:
         if (byte == '$' || (byte == kResponseStart[0] && m_atLineStart)) {
@@ -78,8 +86,7 @@ void InterleavedReader::ScanByte(std::uint8_t byte) {
             m_heldCount = 0;
             m_channel = m_held[1];
             m_need = static_cast<std::size_t>(m_held[2] << 8 | m_held[3]);
-            m_frame[0] = m_held[4];
-            m_have = 1;
+            m_have = 0;  // BeginFrame places the frame
             m_mode = Mode::kFrameBody;
         }
         return;
@@ -90,10 +97,48 @@ void InterleavedReader::ScanByte(std::uint8_t byte) {
     }
 }
 
-bool InterleavedReader::HidesFrame() const {
-    for (std::size_t i = 0; i + kFrameHeaderBytes < m_need; ++i)
-        if (m_frame[i] == '$' && Plausible(m_frame.data() + i))
+void InterleavedReader::BeginFrame(bool fromWindow) {
+    m_have = 1;
+    if (fromWindow) {
+        // The header's five bytes are the last five read from the window:
+        // reading it again starts after a frame's '$', and a header is held
+        // from its '$' on.
+        m_frameAt = m_pos - sizeof m_held;
+        return;
+    }
+    // The window has been read to its end: it starts again with this frame.
+    m_window.assign(m_held, m_held + sizeof m_held);
+    m_frameAt = 0;
+    m_pos = m_window.size();
+    m_hiddenKnown = false;
+}
+
+bool InterleavedReader::HidesFrame() {
+    // Frame headers with their first byte inside the frame, at window
+    // positions [body, end).
+    const std::size_t body = m_frameAt + kFrameHeaderBytes;
+    const std::size_t end = body + m_need - kFrameHeaderBytes;
+    std::size_t at = body;
+    if (m_hiddenKnown && m_hiddenFrom <= body && body <= m_hiddenAt) {
+        if (m_hiddenFound)
+            return m_hiddenAt < end;
+        at = m_hiddenAt;
+    } else {
+        m_hiddenFrom = body;
+    }
+    m_hiddenKnown = true;
+    for (; at < end; ++at) {
+        ++m_examined;
+        if (m_window[at] == '$' && Plausible(m_window.data() + at)) {
+            m_hiddenFound = true;
+            m_hiddenAt = at;
             return true;
+        }
+    }
+    if (!m_hiddenFound || at > m_hiddenAt) {
+        m_hiddenFound = false;
+        m_hiddenAt = at;
+    }
     return false;
 }
 
@@ -101,7 +146,7 @@ void InterleavedReader::Deliver(InterleavedSink& sink) {
     m_mode = Mode::kScan;
     m_atLineStart = true;
     ++m_frames;
-    sink.OnFrame(m_channel, m_frame.data(), m_need);
+    sink.OnFrame(m_channel, m_window.data() + m_frameAt + kFrameHeaderBytes, m_need);
 }
 
 void InterleavedReader::Idle(InterleavedSink& sink) {
@@ -114,67 +159,98 @@ std::size_t InterleavedReader::Consume(const std::uint8_t* data, std::size_t siz
     for (;;) {
         if (hasResponse() || failed())
             return at;
-        if (!m_replay.empty()) {
-            // Bytes to read again go first; what a new failure puts back
-            // comes before the rest of them.
-            m_replaying.swap(m_replay);
-            m_replay.clear();
-            const std::size_t used = Step(m_replaying.data(), m_replaying.size(), sink);
-            m_replay.insert(m_replay.end(), m_replaying.begin() + static_cast<std::ptrdiff_t>(used), m_replaying.end());
+        if (m_pos < m_window.size()) {
+            // Bytes to read again go first.
+            Step(m_window.data() + m_pos, m_window.size() - m_pos, true, sink);
             continue;
         }
         if (at >= size)
             return at;
-        at += Step(data + at, size - at, sink);
+        at += Step(data + at, size - at, false, sink);
     }
 }
 
-std::size_t InterleavedReader::Step(const std::uint8_t* data, std::size_t size, InterleavedSink& sink) {
+std::size_t InterleavedReader::Step(const std::uint8_t* data, std::size_t size, bool fromWindow,
+                                    InterleavedSink& sink) {
     std::size_t at = 0;
+    // Read from the window, m_pos follows `at`.
+    struct Follow {
+        bool on;
+        std::size_t& pos;
+        std::size_t base;
+        void Set(std::size_t at) const {
+            if (on)
+                pos = base + at;
+        }
+    } follow = {fromWindow, m_pos, m_pos};
     while (at < size && !hasResponse() && !failed()) {
         if (m_mode == Mode::kResponse) {
-            at += m_parser.Feed(data + at, size - at);
+            const std::size_t n = m_parser.Feed(data + at, size - at);
+            m_examined += n;
+            at += n;
+            follow.Set(at);
             continue;
         }
         if (m_mode == Mode::kFrameCheck) {
+            ++m_examined;
             if (MayFollowFrame(data[at]) || !HidesFrame()) {
-                Deliver(sink); // garbage after a frame begins here
+                Deliver(sink);  // garbage after a frame begins here
                 continue;
             }
             // No frame: its '$' was garbage that swallowed a frame, and what
-            // came after it is read again.
+            // came after it is read again, in place in the window.
             ++m_skipped;
-            m_replay.push_back(m_channel);
-            m_replay.push_back(static_cast<std::uint8_t>(m_need >> 8));
-            m_replay.push_back(static_cast<std::uint8_t>(m_need));
-            m_replay.insert(m_replay.end(), m_frame.begin(), m_frame.begin() + static_cast<std::ptrdiff_t>(m_need));
+            m_pos = m_frameAt + 1;
             m_mode = Mode::kScan;
             m_atLineStart = false;
             return at;
         }
         if (m_mode == Mode::kFrameBody) {
             const std::size_t n = m_need - m_have < size - at ? m_need - m_have : size - at;
-            std::memcpy(m_frame.data() + m_have, data + at, n);
+            if (fromWindow) {
+                ++m_examined;  // in place already: passed over
+            } else {
+                if (m_frameAt >= kCompactAt) {
+                    m_window.erase(m_window.begin(), m_window.begin() + static_cast<std::ptrdiff_t>(m_frameAt));
+                    m_examined += m_window.size();
+                    if (m_hiddenKnown && m_hiddenAt >= m_frameAt) {
+                        m_hiddenFrom = m_hiddenFrom > m_frameAt ? m_hiddenFrom - m_frameAt : 0;
+                        m_hiddenAt -= m_frameAt;
+                    } else {
+                        m_hiddenKnown = false;
+                    }
+                    m_frameAt = 0;
+                }
+                m_window.insert(m_window.end(), data + at, data + at + n);
+                m_pos = m_window.size();
+                m_examined += n;
+            }
             m_have += n;
             at += n;
+            follow.Set(at);
             if (m_have == m_need)
                 m_mode = Mode::kFrameCheck;
             continue;
         }
-        // The common case: a whole frame in the caller's buffer with the
-        // byte after it, handed on from there. The same test as byte by
-        // byte, so that how the connection cuts its bytes changes nothing.
+        // The common case: a whole frame in the buffer with the byte after
+        // it, handed on from there. The same test as byte by byte, so that
+        // how the connection cuts its bytes changes nothing.
         if (m_mode == Mode::kScan && data[at] == '$' && size - at > kFrameHeaderBytes && Plausible(data + at)) {
             const std::size_t length = static_cast<std::size_t>(data[at + 2] << 8 | data[at + 3]);
             if (size - at - kFrameHeaderBytes > length && MayFollowFrame(data[at + kFrameHeaderBytes + length])) {
+                m_examined += kFrameHeaderBytes + 2;
                 ++m_frames;
                 m_atLineStart = true;
                 sink.OnFrame(data[at + 1], data + at + kFrameHeaderBytes, length);
                 at += kFrameHeaderBytes + length;
+                follow.Set(at);
                 continue;
             }
         }
         ScanByte(data[at++]);
+        follow.Set(at);
+        if (m_mode == Mode::kFrameBody && m_have == 0)
+            BeginFrame(fromWindow);
     }
     return at;
 }

@@ -23,8 +23,13 @@
 // that holds none is taken, and the garbage starts after it.
 //
 // A frame that comes whole within one call is handed on from the caller's
-// buffer; one cut by the connection is put together in a buffer of 65535
-// bytes held from the start, so that nothing is allocated per packet.
+// buffer; one cut by the connection is put together in a window held from
+// the start, so that nothing is allocated per packet. A frame found to be
+// garbage stays in the window, which is then read again from the byte after
+// its '$' without copying: the frames it hid are found in place, and where
+// the nearest hidden frame header lies is remembered, so that garbage made
+// of frame headers costs a bounded number of looks per byte, as any other
+// garbage does (bytesExamined counts them).
 #ifndef RTSP_INTERLEAVED_READER_H
 #define RTSP_INTERLEAVED_READER_H
 
@@ -48,7 +53,10 @@ class InterleavedReader {
 public:
     // Channels 0 .. maxChannel are the session's.
     explicit InterleavedReader(std::uint8_t maxChannel = 1);
-    void SetMaxChannel(std::uint8_t maxChannel) { m_maxChannel = maxChannel; }
+    void SetMaxChannel(std::uint8_t maxChannel) {
+        m_maxChannel = maxChannel;
+        m_hiddenKnown = false;
+    }
 
     // Reads data[0 .. size), handing frames to `sink`, and stops right after
     // a response ends (hasResponse()) or at a response that cannot be read
@@ -70,19 +78,25 @@ public:
 
     std::uint64_t bytesSkipped() const { return m_skipped; }
     std::uint64_t framesDelivered() const { return m_frames; }
+    // Bytes looked at, those read again included: a bounded multiple of
+    // the bytes given, whatever they are.
+    std::uint64_t bytesExamined() const { return m_examined; }
 
 private:
     enum class Mode { kScan, kFrameHeader, kPrefix, kFrameBody, kFrameCheck, kResponse };
-    // Consume's work on one stretch of bytes; stops early, where the byte
-    // after a held frame shows it was garbage, with the bytes to read again
-    // in m_replay.
-    std::size_t Step(const std::uint8_t* data, std::size_t size, InterleavedSink& sink);
+    // Consume's work on one stretch of bytes, of the caller or of the
+    // window (`fromWindow`, starting at m_pos); stops early where the byte
+    // after a held frame shows it was garbage, the window then being read
+    // again from m_pos.
+    std::size_t Step(const std::uint8_t* data, std::size_t size, bool fromWindow, InterleavedSink& sink);
     void Deliver(InterleavedSink& sink);
     // The held frame holds what looks like a frame header.
-    bool HidesFrame() const;
+    bool HidesFrame();
     void ScanByte(std::uint8_t byte);
     void Reject();
     bool Plausible(const std::uint8_t* header) const;
+    // A frame header was read through ScanByte: its frame goes to the window.
+    void BeginFrame(bool fromWindow);
 
     std::uint8_t m_maxChannel;
     Mode m_mode = Mode::kScan;
@@ -90,13 +104,25 @@ private:
     std::size_t m_heldCount = 0;
     bool m_atLineStart = true;  // where "RTSP/" may begin a response
     std::uint8_t m_channel = 0;
-    std::vector<std::uint8_t> m_frame;
+    // The frame being put together is m_window[m_frameAt + 4 ..] (its
+    // header before it), m_have of its m_need bytes there; bytes from m_pos
+    // on are to be read (again) before the caller's.
+    std::vector<std::uint8_t> m_window;
+    std::size_t m_frameAt = 0;
+    std::size_t m_pos = 0;
     std::size_t m_need = 0;
     std::size_t m_have = 0;
-    std::vector<std::uint8_t> m_replay, m_replaying;
+    // Window positions [m_hiddenFrom, m_hiddenAt) hold no plausible frame
+    // header; m_hiddenAt holds one, or is where the search stopped
+    // (m_hiddenFound false).
+    bool m_hiddenKnown = false;
+    bool m_hiddenFound = false;
+    std::size_t m_hiddenFrom = 0;
+    std::size_t m_hiddenAt = 0;
     RtspResponseParser m_parser;
     std::uint64_t m_skipped = 0;
     std::uint64_t m_frames = 0;
+    std::uint64_t m_examined = 0;
 };
 
 }  // namespace rtsp

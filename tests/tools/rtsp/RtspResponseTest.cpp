@@ -174,3 +174,45 @@ TEST(InterleavedReader, SameEventsHoweverCut) {
 }
 
 }  // namespace
+
+// Garbage made of what passes for frame headers, each long enough to hide
+// the next: every one is held, found to hide another and read again. The
+// bytes looked at stay a small multiple of the bytes given, as for any
+// garbage (a reader that copies each held frame again looks at 64 KiB per
+// header).
+struct GarbageCase {
+    const char* name;
+    std::string pattern;  // repeated to 4 MB
+};
+
+const GarbageCase kGarbageCases[] = {
+    {"longest frame headers, one every 5 bytes", "$\x00\xff\xff\x80"s},
+    {"frame headers of both channels, one every 7 bytes", "$\x01\xff\xf0\x80\x00\x00$\x00\x80\x00\x80\x01\x02"s},
+    {"a header hidden far inside each", "$\x00\xff\xff\x80"s + Repeat('\x80', 4000)},
+    {"random bytes", ""},
+};
+
+TEST(InterleavedReader, GarbageOfFrameHeadersCostsLinearWork) {
+    const std::size_t kBytes = 4u << 20;
+    for (const GarbageCase& c : kGarbageCases) {
+        SCOPED_TRACE(c.name);
+        std::string bytes;
+        bytes.reserve(kBytes);
+        std::uint32_t random = 1;
+        while (bytes.size() < kBytes) {
+            if (c.pattern.empty()) {
+                random = random * 1103515245u + 12345u;
+                bytes += static_cast<char>(random >> 24);
+            } else {
+                bytes += c.pattern;
+            }
+        }
+        rtsp::InterleavedReader reader(1);
+        Recorder recorder;
+        for (std::size_t at = 0; at < bytes.size(); at += 1400) {
+            const std::size_t n = bytes.size() - at < 1400 ? bytes.size() - at : 1400;
+            ASSERT_EQ(reader.Consume(reinterpret_cast<const std::uint8_t*>(bytes.data() + at), n, recorder), n);
+        }
+        EXPECT_LE(reader.bytesExamined(), 8 * bytes.size());
+    }
+}
