@@ -74,9 +74,34 @@ int PayloadTypeOf(const std::string& value, std::string& rest) {
     return static_cast<int>(type);
 }
 
-// A comma-separated list of base64 NAL units (RFC 7798 7.1, sprop-vps etc.).
-bool NalUnits(const std::string& list, std::vector<std::vector<std::uint8_t>>& units) {
+// The fewest bytes a whole parameter set can have: its NAL unit header
+// (7.3.1.2) and the fields of fixed length before the first ue(v) one. A VPS
+// has vps_video_parameter_set_id to vps_reserved_0xffff_16bits (4 bytes) and
+// the general profile_tier_level (12 bytes, 7.3.3); an SPS
+// sps_video_parameter_set_id to sps_temporal_id_nesting_flag (1 byte) and the
+// same 12; a PPS at least a byte of ue(v) and flags.
+std::size_t MinimumBytes(std::size_t kind) {
+    static const std::size_t kMinimum[] = {2 + 4 + 12, 2 + 1 + 12, 2 + 1};
+    return kind < 3 ? kMinimum[kind] : 2;
+}
+
+// A NAL unit cut short: shorter than its fixed fields, or without the
+// rbsp_stop_one_bit in its last byte (7.4.2: the last byte of a NAL unit is
+// never 0x00), or ending inside an emulation prevention sequence.
+bool CutShort(const std::vector<std::uint8_t>& unit, std::size_t kind) {
+    const std::size_t n = unit.size();
+    if (n < MinimumBytes(kind) || unit[n - 1] == 0)
+        return true;
+    return n >= 3 && unit[n - 1] == 3 && unit[n - 2] == 0 && unit[n - 3] == 0;
+}
+
+// A comma-separated list of base64 NAL units (RFC 7798 7.1, sprop-vps etc.);
+// `kind` 0..3 for VPS, SPS, PPS, SEI. Units cut short are named in
+// `truncated` instead.
+bool NalUnits(const std::string& name, const std::string& list, std::size_t kind,
+              std::vector<std::vector<std::uint8_t>>& units, std::vector<std::string>& truncated) {
     units.clear();
+    std::size_t index = 0;
     std::size_t at = 0;
     while (at <= list.size()) {
         std::size_t end = list.find(',', at);
@@ -90,7 +115,11 @@ bool NalUnits(const std::string& list, std::vector<std::vector<std::uint8_t>>& u
         // Two bytes at least: a NAL unit header (7.3.1.2).
         if (!Base64Decode(item.data(), item.size(), unit) || unit.size() < 2)
             return false;
-        units.push_back(unit);
+        ++index;
+        if (CutShort(unit, kind))
+            truncated.push_back(name + " " + std::to_string(index) + " (" + std::to_string(unit.size()) + " bytes)");
+        else
+            units.push_back(unit);
     }
     return true;
 }
@@ -110,16 +139,17 @@ bool FormatParameters(const std::string& parameters, H265Media& media, std::stri
         const std::string name = Trim(item.substr(0, equals));
         const std::string value = Trim(item.substr(equals + 1));
         std::vector<std::vector<std::uint8_t>>* units = nullptr;
+        std::size_t kind = 0;
         if (EqualNoCase(name, "sprop-vps"))
-            units = &media.vps;
+            units = &media.vps, kind = 0;
         else if (EqualNoCase(name, "sprop-sps"))
-            units = &media.sps;
+            units = &media.sps, kind = 1;
         else if (EqualNoCase(name, "sprop-pps"))
-            units = &media.pps;
+            units = &media.pps, kind = 2;
         else if (EqualNoCase(name, "sprop-sei"))
-            units = &media.sei;
+            units = &media.sei, kind = 3;
         if (units) {
-            if (!NalUnits(value, *units)) {
+            if (!NalUnits(name, value, kind, *units, media.truncated)) {
                 error = name + " is not a list of base64 NAL units";
                 return false;
             }

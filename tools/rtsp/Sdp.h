@@ -17,8 +17,12 @@ struct H265Media {
     // The URL of aggregate control (PLAY, TEARDOWN): the session-level
     // a=control resolved against the base, else the base (RFC 2326 C.1.1).
     std::string aggregateControl;
-    // sprop-vps, -sps, -pps, -sei: NAL units without start codes.
+    // sprop-vps, -sps, -pps, -sei: NAL units without start codes. A
+    // parameter set that was cut short is left out of its list (a decoder
+    // given it in band would read past its end) and named in `truncated`,
+    // e.g. "sprop-sps 1 (12 bytes)".
     std::vector<std::vector<std::uint8_t>> vps, sps, pps, sei;
+    std::vector<std::string> truncated;
     unsigned maxDonDiff = 0;      // sprop-max-don-diff
     unsigned depackBufNalus = 0;  // sprop-depack-buf-nalus
 };

@@ -61,31 +61,44 @@ struct VariantCase {
     const char* to;
     bool ok;
     const char* expect;  // the control URL, or the error's beginning
+    const char* sets;       // when read: how many VPS/SPS/PPS are kept
+    const char* truncated;  // and those left out, joined by "; "
 };
 
 const VariantCase kVariants[] = {
-    {"LF line ends", "\r\n", "\n", true, "rtsp://127.0.0.1:18554/test/stream=0"},
+    {"LF line ends", "\r\n", "\n", true, "rtsp://127.0.0.1:18554/test/stream=0", "1/1/1", ""},
     {"lower-case codec name (RFC 4566 6: case-insensitive)", "H265/90000", "h265/90000", true,
-     "rtsp://127.0.0.1:18554/test/stream=0"},
-    {"absolute control", "a=control:stream=0", "a=control:rtsp://cam/t1", true, "rtsp://cam/t1"},
-    {"no media control: the base", "a=control:stream=0", "a=x:y", true, kBase},
+     "rtsp://127.0.0.1:18554/test/stream=0", "1/1/1", ""},
+    {"absolute control", "a=control:stream=0", "a=control:rtsp://cam/t1", true, "rtsp://cam/t1", "1/1/1", ""},
+    {"no media control: the base", "a=control:stream=0", "a=x:y", true, kBase, "1/1/1", ""},
     {"an audio media first with its own H265 rtpmap", "m=video 0 RTP/AVP 96",
-     "m=audio 0 RTP/AVP 96\r\na=control:audio\r\nm=video 0 RTP/AVP 96", true, "rtsp://127.0.0.1:18554/test/stream=0"},
+     "m=audio 0 RTP/AVP 96\r\na=control:audio\r\nm=video 0 RTP/AVP 96", true, "rtsp://127.0.0.1:18554/test/stream=0", "1/1/1", ""},
     {"H.264 first, H.265 in the second video", "m=video 0 RTP/AVP 96",
      "m=video 0 RTP/AVP 97\r\na=rtpmap:97 H264/90000\r\na=control:v0\r\nm=video 0 RTP/AVP 96", true,
-     "rtsp://127.0.0.1:18554/test/stream=0"},
+     "rtsp://127.0.0.1:18554/test/stream=0", "1/1/1", ""},
     {"DON parameters", "sprop-pps=RAHAc8GJ", "sprop-pps=RAHAc8GJ; sprop-max-don-diff=2;sprop-depack-buf-nalus=5", true,
-     "rtsp://127.0.0.1:18554/test/stream=0"},
+     "rtsp://127.0.0.1:18554/test/stream=0", "1/1/1", ""},
     {"payload type not among the formats", "m=video 0 RTP/AVP 96", "m=video 0 RTP/AVP 97", false,
-     "no video media of the SDP is H265/90000"},
-    {"H.264 only", "H265/90000", "H264/90000", false, "no video media of the SDP is H265/90000 (it offers H264/90000)"},
-    {"another clock rate", "H265/90000", "H265/48000", false, "no video media"},
-    {"no video", "m=video", "m=audio", false, "the SDP has no video media"},
-    {"sprop-sps not base64", "sprop-sps=QgEB", "sprop-sps=Qg!B", false, "sprop-sps is not a list"},
+     "no video media of the SDP is H265/90000", "1/1/1", ""},
+    {"H.264 only", "H265/90000", "H264/90000", false, "no video media of the SDP is H265/90000 (it offers H264/90000)", "1/1/1", ""},
+    {"another clock rate", "H265/90000", "H265/48000", false, "no video media", "1/1/1", ""},
+    {"no video", "m=video", "m=audio", false, "the SDP has no video media", "1/1/1", ""},
+    {"sprop-sps not base64", "sprop-sps=QgEB", "sprop-sps=Qg!B", false, "sprop-sps is not a list", "1/1/1", ""},
     {"sprop-vps of one byte", "sprop-vps=QAEMAf//AWAAAAMAkAAAAwAAAwA8lZQJ", "sprop-vps=QA==", false,
-     "sprop-vps is not a list"},
+     "sprop-vps is not a list", "1/1/1", ""},
     {"max-don-diff out of range", "sprop-pps=RAHAc8GJ", "sprop-pps=RAHAc8GJ;sprop-max-don-diff=32768", false,
-     "sprop-max-don-diff is not a number"},
+     "sprop-max-don-diff is not a number", "1/1/1", ""},
+    {"an SPS cut short, ending in zeros", "sprop-sps=QgEBAWAAAAMAkAAAAwAAAwA8oBggIFllZUpMLgEAAAMD6AAAYagI",
+     "sprop-sps=QgEBAWAAAAMAkAAAAwAAAwA8oBggIFllZUpMLgEAAAMD6AAA", true, "rtsp://127.0.0.1:18554/test/stream=0", "1/0/1",
+     "sprop-sps 1 (36 bytes)"},
+    {"an SPS cut inside an emulation prevention sequence",
+     "sprop-sps=QgEBAWAAAAMAkAAAAwAAAwA8oBggIFllZUpMLgEAAAMD6AAAYagI",
+     "sprop-sps=QgEBAWAAAAMAkAAAAwAAAwA8oBggIFllZUpMLgEAAAM=", true, "rtsp://127.0.0.1:18554/test/stream=0", "1/0/1",
+     "sprop-sps 1 (32 bytes)"},
+    {"a VPS shorter than its profile_tier_level", "sprop-vps=QAEMAf//AWAAAAMAkAAAAwAAAwA8lZQJ", "sprop-vps=QAEMAf//AWAAAAMA",
+     true, "rtsp://127.0.0.1:18554/test/stream=0", "0/1/1", "sprop-vps 1 (12 bytes)"},
+    {"a whole PPS and one of its header alone", "sprop-pps=RAHAc8GJ", "sprop-pps=RAHAc8GJ,RAE=", true,
+     "rtsp://127.0.0.1:18554/test/stream=0", "1/1/1", "sprop-pps 2 (2 bytes)"},
 };
 
 TEST(Sdp, Variants) {
@@ -99,9 +112,16 @@ TEST(Sdp, Variants) {
         // Exactly the SDP's bytes, no NUL after them.
         const std::vector<char> bytes(sdp.begin(), sdp.end());
         ASSERT_EQ(rtsp::ParseSdp(bytes.data(), bytes.size(), kBase, media, error), c.ok) << error;
-        if (c.ok)
+        if (c.ok) {
             EXPECT_EQ(media.control, c.expect);
-        else
+            EXPECT_EQ(std::to_string(media.vps.size()) + "/" + std::to_string(media.sps.size()) + "/" +
+                          std::to_string(media.pps.size()),
+                      c.sets);
+            std::string truncated;
+            for (const std::string& set : media.truncated)
+                truncated += (truncated.empty() ? "" : "; ") + set;
+            EXPECT_EQ(truncated, c.truncated);
+        } else
             EXPECT_EQ(error.compare(0, std::strlen(c.expect), c.expect), 0) << error;
     }
     rtsp::H265Media media;
