@@ -12,6 +12,7 @@
 #include "NalUnitReader.h"
 #include "NalUnitTypes.h"
 #include "ParameterSets.h"
+#include "WallClock.h"
 
 namespace h265split {
 
@@ -106,6 +107,11 @@ struct AccessUnit {
     // Its UTC time as its sender's clock tells (a camera's RTCP sender
     // reports); 0 when not known.
     std::int64_t senderUtcMillis = 0;
+    // When it arrived; unset (now) for input that is not a camera's.
+    Arrival arrival;
+    // A camera's access unit that lost part of itself or followed a loss
+    // (--keep-damaged): a decoder conceals what is missing.
+    bool damaged = false;
     // The ticks it is shown for; 0 when it is not output.
     std::uint32_t ShownTicks() const { return HasPicture() && output ? ticks : 0; }
 
@@ -126,6 +132,8 @@ struct AccessUnit {
         reorderDepth = 16;
         ticks = 0;
         senderUtcMillis = 0;
+        arrival = Arrival();
+        damaged = false;
     }
 };
 

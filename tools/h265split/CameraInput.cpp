@@ -6,17 +6,15 @@
 #include <algorithm>
 
 #include "CountedNoun.h"
+#include "FrameRate.h"
 #include "StreamInput.h"
+#include "UtcTime.h"
 
 namespace h265split {
 
-namespace {
+using h265tools::MonotonicMillis;
 
-std::int64_t MonotonicMillis() {
-    timespec now;
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
+namespace {
 
 // The parameter sets of the session description, each after a start code, in
 // the order a decoder needs them.
@@ -41,8 +39,8 @@ int FirstUnitType(const std::uint8_t* data, std::size_t size) {
 
 const int kAudNut = 35;
 const std::size_t kPoolSize = 32;
-// Failures in a row said each; after them, every hundredth.
-const unsigned kReportedFailures = 5;
+// While a camera stays away, how often that is said.
+const std::int64_t kAwayReportMs = 60000;
 // Any pooled buffer may keep this much room.
 const std::size_t kKeptCapacity = 64 * 1024;
 
@@ -76,22 +74,45 @@ bool CameraInput::Open() {
     lossesSeen_ = 0;
     sessionUnits_ = 0;
     haveReport_ = false;
-    lastPacketMs_ = MonotonicMillis();
+    haveLastTimestamp_ = false;
+    droppedSeen_ = 0;
+    lastVideoMs_ = MonotonicMillis();
     if (sessions_++ > 0) {
         breakPending_ = true;
-        messages_.Say("playing " + description_ + " again");
+        if (failures_ > 0)
+            messages_.Say("playing " + description_ + " again after " + Duration(lastVideoMs_ - awaySinceMs_) +
+                          " away (" + h265tools::CountedNoun(failures_, "attempt", "attempts") + " failed)");
+        else
+            messages_.Say("playing " + description_ + " again");
     }
     played_ = true;
     return true;
 }
 
+std::string CameraInput::Duration(std::int64_t millis) {
+    const std::int64_t seconds = millis / 1000;
+    if (seconds < 60)
+        return h265tools::SecondsText(static_cast<double>(millis) / 1000.0, 1) + " s";
+    const std::int64_t minutes = seconds / 60;
+    if (minutes < 60)
+        return std::to_string(minutes) + " min " + std::to_string(seconds % 60) + " s";
+    return std::to_string(minutes / 60) + " h " + std::to_string(minutes % 60) + " min";
+}
+
 void CameraInput::Lost(const std::string& why) {
-    // A camera away for days is said a few times, then now and then.
-    ++failures_;
-    if (failures_ <= kReportedFailures || failures_ % 100 == 0)
-        messages_.Say(description_ + ": " + why + "; trying again in " +
-                      std::to_string(retryMs_ / 1000.0).substr(0, 4) + " s" +
-                      (failures_ > 1 ? " (" + std::to_string(failures_) + " failures in a row)" : ""));
+    // A camera away is said as it goes, then once a minute, so that a long
+    // outage shows in the log without filling it.
+    const std::int64_t now = MonotonicMillis();
+    if (failures_++ == 0) {
+        awaySinceMs_ = played_ && sessionUnits_ > 0 ? lastVideoMs_ : now;
+        lastAwayReportMs_ = now;
+        messages_.Say(description_ + ": " + why + "; trying again every " +
+                      h265tools::SecondsText(options_.maxRetryMs / 1000.0) + " s at most");
+    } else if (now - lastAwayReportMs_ >= kAwayReportMs) {
+        lastAwayReportMs_ = now;
+        messages_.Say(description_ + ": away for " + Duration(now - awaySinceMs_) + ", " +
+                      h265tools::CountedNoun(failures_, "attempt", "attempts") + " failed; the last: " + why);
+    }
     if (client_ && depacketizer_) {
         depacketizer_->Flush(); // the last whole access units of the session
         AddCounters();
@@ -145,14 +166,19 @@ bool CameraInput::Next(CameraAccessUnit& unit) {
         if (!client_ && !Open())
             continue;
         try {
+            // A session is alive while its video is: sender reports, packets
+            // of other streams and garbage do not count.
             if (client_->Receive(*this, 200)) {
-                lastPacketMs_ = MonotonicMillis();
-                retryMs_ = options_.firstRetryMs;
-                failures_ = 0;
                 SayCapsReached();
-            } else if (MonotonicMillis() - lastPacketMs_ > options_.stallMs) {
-                Lost("no packet for " + std::to_string(options_.stallMs / 1000) + " s");
+                // Access units dropped (before the first IRAP picture, after
+                // a loss) are the camera's video too: a long GOP is alive.
+                const std::uint64_t dropped = depacketizer_->counters().accessUnitsDropped;
+                if (dropped != droppedSeen_)
+                    lastVideoMs_ = MonotonicMillis();
+                droppedSeen_ = dropped;
             }
+            if (MonotonicMillis() - lastVideoMs_ > options_.stallMs)
+                Lost("no video for " + std::to_string(options_.stallMs / 1000) + " s");
         } catch (const rtsp::RtspError& e) {
             Lost(e.what());
         }
@@ -184,6 +210,8 @@ void CameraInput::Release() {
             runEnd_ = out.timestamp + out.duration;
         haveRunEnd_ = true;
         out.utcMillis = UtcOf(out.timestamp);
+        out.arrival = held_.front().arrival;
+        out.damaged = held_.front().damaged;
         held_.pop_front();
         ready_.push_back(std::move(out));
     }
@@ -248,7 +276,36 @@ std::shared_ptr<std::vector<unsigned char>> CameraInput::FreeBuffer(std::size_t 
     return buffer;
 }
 
+std::int64_t CameraInput::Advancing(std::int64_t timestamp) {
+    // Two pictures cannot be sampled at one time: a camera whose timestamps
+    // stand still gives its pictures the times they arrive at, from the last
+    // one on, until its timestamps move again; from there they go on from
+    // the arrival times without a jump.
+    const std::int64_t arrival = MonotonicMillis() * 90;
+    const bool stands = haveLastTimestamp_ && timestamp == lastTimestamp_;
+    haveLastTimestamp_ = true;
+    lastTimestamp_ = timestamp;
+    if (stands && !arrivalTimes_) {
+        arrivalTimes_ = true;
+        arrivalBase_ = lastGiven_ - arrival;
+        if (!saidStanding_) {
+            saidStanding_ = true;
+            messages_.Say(description_ + ": the RTP timestamps do not advance; pictures take the times they arrive at "
+                                         "until they do");
+        }
+    } else if (!stands && arrivalTimes_) {
+        arrivalTimes_ = false;
+        timestampShift_ = lastGiven_ + durations_.usual() - timestamp;
+    }
+    std::int64_t given = arrivalTimes_ ? std::max(arrival + arrivalBase_, lastGiven_ + 1) : timestamp + timestampShift_;
+    lastGiven_ = given;
+    return given;
+}
+
 void CameraInput::OnAccessUnit(const rtp::AccessUnit& unit) {
+    lastVideoMs_ = MonotonicMillis();
+    retryMs_ = options_.firstRetryMs;
+    failures_ = 0;
     // Packets lost or access units dropped since the last access unit (not
     // those before the session's first IRAP picture): pictures are missing
     // here, even when this one is an IRAP picture whose RASL pictures would
@@ -257,7 +314,8 @@ void CameraInput::OnAccessUnit(const rtp::AccessUnit& unit) {
     bool breakBefore = breakPending_ || (sessionUnits_ > 0 && losses != lossesSeen_);
     lossesSeen_ = losses;
     ++sessionUnits_;
-    const bool jump = !durations_.Fits(unit.timestamp);
+    const std::int64_t timestamp = Advancing(unit.timestamp);
+    const bool jump = !durations_.Fits(timestamp);
     if (jump) {
         ++jumps_;
         if (jumps_ <= 10)
@@ -288,8 +346,11 @@ void CameraInput::OnAccessUnit(const rtp::AccessUnit& unit) {
         spropsPending_ = false;
     }
     buffer->insert(buffer->end(), unit.data + rest, unit.data + unit.size);
-    durations_.Add(unit.timestamp);
-    held_.push_back(Held{buffer, unit.timestamp, breakBefore, measureGap});
+    durations_.Add(timestamp);
+    Arrival arrival;
+    arrival.utcMillis = h265tools::UtcNow();
+    arrival.monotonicMillis = MonotonicMillis();
+    held_.push_back(Held{buffer, timestamp, breakBefore, measureGap, arrival, false});
     Release();
 }
 

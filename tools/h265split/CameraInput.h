@@ -31,6 +31,7 @@
 #include "Messages.h"
 #include "RtcpPacket.h"
 #include "SegmentIndex.h"
+#include "WallClock.h"
 
 namespace h265split {
 
@@ -46,6 +47,8 @@ struct CameraAccessUnit {
     // not known (a new session, a jump).
     std::uint32_t gapBefore = 0;
     std::int64_t utcMillis = 0;  // from the sender reports; 0 before the first
+    Arrival arrival;             // as the depacketizer gave it out
+    bool damaged = false;        // a part of it, or of a picture before it, was lost (--keep-damaged)
 };
 
 class CameraInput : private rtsp::RtpReceiver, private rtp::AccessUnitSink {
@@ -90,6 +93,10 @@ private:
     // A buffer no access unit given out holds any more, else a new one.
     std::shared_ptr<std::vector<unsigned char>> FreeBuffer(std::size_t size);
     std::int64_t UtcOf(std::int64_t timestamp) const;
+    // The timestamp the access unit is given: the camera's, else (standing
+    // still) its arrival time.
+    std::int64_t Advancing(std::int64_t timestamp);
+    static std::string Duration(std::int64_t millis);
     void AddCounters();
 
     CameraOptions options_;
@@ -105,6 +112,8 @@ private:
         std::int64_t timestamp;
         bool breakBefore;
         bool measureGap; // the first after a loss: gapBefore is measured when it leaves
+        Arrival arrival;
+        bool damaged;
     };
     std::deque<Held> held_;             // with their timestamps in durations_
     std::deque<CameraAccessUnit> ready_; // for Next
@@ -117,9 +126,20 @@ private:
     std::uint64_t lossesSeen_ = 0;    // the depacketizer's packets lost and units dropped at the last unit
     int retryMs_ = 0;
     unsigned failures_ = 0; // sessions lost or not opened, in a row
+    std::int64_t awaySinceMs_ = 0;      // the last video before the failures
+    std::int64_t lastAwayReportMs_ = 0;
     bool saidAccessUnitCap_ = false;
     bool saidNalUnitCap_ = false;
-    std::int64_t lastPacketMs_ = 0;
+    std::int64_t lastVideoMs_ = 0; // the last access unit made, or the session's start
+    std::uint64_t droppedSeen_ = 0; // the depacketizer's access units dropped, as last seen
+    // Timestamps that stand still (Advancing).
+    bool haveLastTimestamp_ = false;
+    std::int64_t lastTimestamp_ = 0;  // as the camera gave it
+    std::int64_t lastGiven_ = 0;      // as given on
+    bool arrivalTimes_ = false;
+    std::int64_t arrivalBase_ = 0;    // arrival ticks to given ones while they stand
+    std::int64_t timestampShift_ = 0; // camera ticks to given ones after they stood
+    bool saidStanding_ = false;
     std::uint32_t firstDuration_ = 0;
     bool haveRunEnd_ = false;
     std::int64_t runEnd_ = 0; // the end of the last picture given out, in 90 kHz

@@ -12,9 +12,10 @@ struct CameraOptions {
     rtsp::ClientOptions client;
     // No packet for this long: the session is taken for dead and opened again.
     int stallMs = 10000;
-    // The pause before a session is opened again, doubled after each failure.
+    // The pause before a session is opened again, doubled after each failure
+    // up to a limit short enough to find a camera soon after it reboots.
     int firstRetryMs = 1000;
-    int maxRetryMs = 30000;
+    int maxRetryMs = 5000;
 };
 
 } // namespace h265split

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "UtcTime.h"
+
 namespace h265split {
 
 namespace {
@@ -12,11 +14,20 @@ const std::size_t kNamesShown = 4;
 
 } // namespace
 
+std::string MessageLine(const std::string& text, std::int64_t utcMillis) {
+    return h265tools::UtcText(utcMillis) + " h265split: " + text + "\n";
+}
+
+void WriteMessage(const std::string& text) {
+    const std::string line = MessageLine(text, h265tools::UtcNow());
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
 void Messages::Say(const std::string& text) {
     if (progress_)
         progress_->Clear();
-    std::fprintf(stderr, "h265split: %s\n", text.c_str());
-    std::fflush(stderr);
+    WriteMessage(text);
 }
 
 std::string Listed(const std::vector<std::string>& names) {

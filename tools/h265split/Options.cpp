@@ -73,6 +73,25 @@ bool ParseAge(const std::string& text, double& seconds) {
     return ParsePositive(number, seconds) && std::isfinite(seconds *= unit);
 }
 
+// A scheme and "://" before anything else: a URL, not a file name.
+bool UrlScheme(const std::string& text, std::string& scheme) {
+    const std::size_t end = text.find("://");
+    if (end == std::string::npos || end == 0)
+        return false;
+    for (std::size_t i = 0; i < end; ++i) {
+        const char c = text[i];
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!letter && (i == 0 || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')))
+            return false;
+    }
+    scheme = text.substr(0, end);
+    return true;
+}
+
+// Less than a few seconds of the smallest camera stream: refused before the
+// camera is played, since it could not hold the first segment.
+const std::uint64_t kLeastCameraBudget = 1 << 20;
+
 // A live window of this many segments goes with a budget when none is asked for.
 const std::size_t kLiveWithBudget = 6;
 
@@ -109,7 +128,8 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
             continue;
         }
         if (arg != "--format" && arg != "--frames" && arg != "--seconds" && arg != "--fps" && arg != "--start-time" &&
-            arg != "--live" && arg != "--keep-bytes" && arg != "--keep-age" && arg != "--rtsp-transport") {
+            arg != "--live" && arg != "--keep-bytes" && arg != "--keep-age" && arg != "--rtsp-transport" &&
+            arg != "--clock") {
             error = h265tools::UnknownOption(arg);
             return Command::kUsageError;
         }
@@ -163,6 +183,14 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
             options.cameraOptions.client.udp = value == "udp";
             continue;
         }
+        if (arg == "--clock") {
+            if (value != "system" && value != "camera") {
+                error = "invalid value '" + value + "' for --clock (system or camera)";
+                return Command::kUsageError;
+            }
+            options.clock = value == "camera" ? ClockReference::kCamera : ClockReference::kSystem;
+            continue;
+        }
         if (arg == "--live") {
             unsigned long long count = 0;
             if (!ParseCount(value, count) || count > 100000) {
@@ -190,6 +218,22 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
     options.input = operands[0];
     options.directory = operands[1];
     options.camera = rtsp::IsRtspUrl(options.input);
+    std::string scheme;
+    if (!options.camera && UrlScheme(options.input, scheme)) {
+        // Not shown whole: it may hold a password.
+        error = "INPUT is a " + scheme + ":// URL: cameras are recorded over rtsp:// only (a file of that name is ./" +
+                scheme + "://...)";
+        return Command::kUsageError;
+    }
+    if (options.clock == ClockReference::kCamera && !options.camera) {
+        error = "--clock camera goes with a camera (rtsp://): only a camera's sender reports tell its clock";
+        return Command::kUsageError;
+    }
+    if (options.camera && options.retention.bytes > 0 && options.retention.bytes < kLeastCameraBudget) {
+        error = "--keep-bytes " + std::to_string(options.retention.bytes) +
+                " cannot hold a camera's recording: give 1M or more";
+        return Command::kUsageError;
+    }
     if (options.camera) {
         if (!rtsp::ParseRtspUrl(options.input, options.cameraOptions.url, error))
             return Command::kUsageError;

@@ -12,6 +12,7 @@
 #include "ResumedRun.h"
 #include "Segmenter.h"
 #include "SegmentSink.h"
+#include "WallClock.h"
 
 namespace h265split {
 
@@ -29,6 +30,8 @@ struct Options {
     enum class StartTime { kNone, kGiven, kNow };
     StartTime startTimeKind = StartTime::kNone;
     std::int64_t startTime = 0;
+    // --clock: which clock a live recording's UTC times follow.
+    ClockReference clock = ClockReference::kSystem;
     // --live N: also a live playlist of the last N segments (0: none).
     std::size_t liveSegments = 0;
     // --keep-bytes, --keep-age: what of the recording is kept.

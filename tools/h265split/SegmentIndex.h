@@ -37,6 +37,7 @@ struct SegmentRecord {
     int keyNalType = 0;
     bool parameterSetsInserted = false;
     std::uint64_t raslDropped = 0;
+    std::uint64_t damagedPictures = 0; // of a camera's, kept after a loss (--keep-damaged)
     // Presentation time of the segment's first picture in the input's output
     // order, and the time to the next segment's (to the end of the last
     // picture for the last segment), in seconds.

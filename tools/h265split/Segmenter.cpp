@@ -50,6 +50,10 @@ std::vector<const std::vector<unsigned char>*> Segmenter::ParameterSetsOf(const 
 bool Segmenter::MustStart(const AccessUnit& au) const {
     if (SizeChanges(au))
         return true;
+    // A live recording's clock stepped: the times before and after do not
+    // follow each other.
+    if (wallClock_.StepsAt(Seconds(presentedTicks_), au.arrival, au.senderUtcMillis))
+        return true;
     // A repeated identical parameter set changes nothing.
     const std::vector<const std::vector<unsigned char>*> sets = ParameterSetsOf(au);
     for (std::size_t i = 0; i < sets.size() && i < startSets_.size(); ++i)
@@ -137,15 +141,14 @@ void Segmenter::Open(const AccessUnit& au) {
     if (segments_ == 0 && rules_.seconds > 0 && !rules_.haveRate && !PicturesIn(rules_.seconds, au.rate, rules_.pictures))
         PicturesIn(rules_.seconds, h265tools::FrameRate(), rules_.pictures); // a rate beyond counting: 25 instead
     // A live recording's UTC times are anchored, or checked, as the key
-    // picture arrives.
-    if (au.senderUtcMillis != 0)
-        wallClock_.UseSenderTime(au.senderUtcMillis);
-    wallClock_.AtSegmentStart(Seconds(presentedTicks_));
+    // picture arrives; set afresh there, they start a discontinuity.
+    bool stepped = false;
+    wallClock_.AtSegmentStart(Seconds(presentedTicks_), au.arrival, au.senderUtcMillis, afterBreak_, stepped);
     if (Archive* archive = output_.archive())
         archive->SegmentStarts(firstNumber_ + segments_, startSeconds_ + Seconds(presentedTicks_), wallClock_.known(),
                                wallClock_.At(Seconds(presentedTicks_)));
     file_ = output_.Open(firstNumber_ + segments_, au);
-    breakBefore_ = afterBreak_;
+    breakBefore_ = afterBreak_ || stepped;
     afterBreak_ = false;
     record_ = SegmentRecord();
     startTicks_ = presentedTicks_;
@@ -238,6 +241,8 @@ void Segmenter::Write(const AccessUnit& au) {
         return;
     }
     ++record_.pictures;
+    if (au.damaged)
+        ++record_.damagedPictures;
     if (au.pictureType == NALU_TYPE_I_FRAME)
         ++record_.iPictures;
     else if (au.pictureType == NALU_TYPE_P_FRAME)

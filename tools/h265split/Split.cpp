@@ -63,19 +63,20 @@ std::unique_ptr<SegmentOutput> MakeOutput(const Options& options, const AccessUn
                             wallClock, messages);
 }
 
-// A camera's recording has UTC times unless the user gives the start: the
-// camera's sender reports tell them, else the system clock does.
+// A camera's recording has UTC times unless the user gives the start: this
+// machine's clock tells them, or the camera's with --clock camera.
 WallClock MakeWallClock(const Options& options, bool camera, Messages& messages) {
+    const auto say = [&messages](const std::string& message) { messages.Say(message); };
     switch (options.startTimeKind) {
     case Options::StartTime::kGiven:
         return WallClock::Given(options.startTime);
     case Options::StartTime::kNow:
-        return WallClock::Live(h265tools::UtcNow, [&messages](const std::string& message) { messages.Say(message); });
+        return WallClock::Live(h265tools::UtcNow, h265tools::MonotonicMillis, say, options.clock);
     case Options::StartTime::kNone:
         break;
     }
     if (camera)
-        return WallClock::Live(h265tools::UtcNow, [&messages](const std::string& message) { messages.Say(message); });
+        return WallClock::Live(h265tools::UtcNow, h265tools::MonotonicMillis, say, options.clock);
     return WallClock();
 }
 
@@ -340,6 +341,8 @@ void Walk::TakeCurrent() {
         if (au.HasPicture() && pictures_.clock().started())
             au.ticks = std::max<std::uint32_t>(1, std::min(cameraUnit_.duration, RecordingClock::kMaxFrameTicks));
         au.senderUtcMillis = cameraUnit_.utcMillis;
+        au.arrival = cameraUnit_.arrival;
+        au.damaged = cameraUnit_.damaged;
     }
     segmenter_.Take(au);
     assembler_.Clear();

@@ -50,7 +50,7 @@ void InstallSignalHandlers() {
 }
 
 int Fail(const std::string& message) {
-    std::cerr << "h265split: " << message << '\n';
+    h265split::WriteMessage(message);
     return kExitFailure;
 }
 
@@ -117,7 +117,8 @@ int main(int argc, char** argv) {
         std::cout.flush();
         return std::cout ? 0 : kExitFailure;
     case Command::kUsageError:
-        std::cerr << "h265split: " << error << '\n' << UsageText() << "Try 'h265split --help' for more information.\n";
+        WriteMessage(error);
+        std::cerr << UsageText() << "Try 'h265split --help' for more information.\n";
         return kExitUsage;
     case Command::kSplit:
         break;
@@ -135,8 +136,7 @@ int main(int argc, char** argv) {
         const SplitResult result = options.camera ? SplitCamera(options.cameraOptions, options, &stopRequested)
                                                   : Split(*input, options, &stopRequested);
         if (result.stopped)
-            std::cerr << "h265split: stopped by a signal after "
-                      << h265tools::CountedNoun(result.segments, "segment", "segments") << '\n';
+            WriteMessage("stopped by a signal after " + h265tools::CountedNoun(result.segments, "segment", "segments"));
         return 0;
     } catch (const h265tools::InputError& e) {
         if (madeDirectory)

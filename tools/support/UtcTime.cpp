@@ -123,6 +123,11 @@ bool ParseUtc(const std::string& text, std::int64_t& millis) {
     return millis >= kMinUtcMillis && millis <= kMaxUtcMillis;
 }
 
+std::int64_t MonotonicMillis() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 std::int64_t UtcNow() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::system_clock::now().time_since_epoch())

@@ -37,6 +37,10 @@ std::string UtcText(std::int64_t millis);
 // date (2026-02-30).
 bool ParseUtc(const std::string& text, std::int64_t& millis);
 
+// The monotonic clock now, in milliseconds from an unspecified start: what
+// the time between two events is measured by.
+std::int64_t MonotonicMillis();
+
 // The system clock now, in milliseconds since the epoch.
 std::int64_t UtcNow();
 
