@@ -6,7 +6,8 @@ set(H265_FUZZ_TARGETS header_parser nalu_type sps pps slice bit_reader scanner s
 # The tools' source lists (tools/Sources.cmake), compiled in: a fuzzing build
 # has no tools. stream_syntax fuzzes the tools' own syntax reader; split runs
 # h265split's walk with its output in memory; rtp feeds the RTP input
-# (H265_TOOLS_RTP_SOURCES) a TCP connection's bytes; rtsp_response and sdp
+# (H265_TOOLS_RTP_SOURCES) a TCP connection's bytes through the RTSP
+# client's interleaved reader; rtsp_response and sdp
 # the RTSP client's readers of what a server sends
 # (H265_TOOLS_RTSP_PARSING_SOURCES, no sockets).
 include(${CMAKE_CURRENT_LIST_DIR}/../tools/Sources.cmake)
@@ -36,8 +37,8 @@ function(h265_fuzz_target_sources target name)
     target_compile_definitions(${target} PRIVATE _FILE_OFFSET_BITS=64)
     set_target_properties(${target} PROPERTIES CXX_STANDARD 14)
   elseif(name STREQUAL "rtp")
-    target_sources(${target} PRIVATE ${H265_FUZZ_RTP_SOURCES})
-    target_include_directories(${target} PRIVATE ${H265_FUZZ_TOOLS_DIR}/rtp)
+    target_sources(${target} PRIVATE ${H265_FUZZ_RTP_SOURCES} ${H265_FUZZ_RTSP_SOURCES})
+    target_include_directories(${target} PRIVATE ${H265_FUZZ_TOOLS_DIR}/rtp ${H265_FUZZ_TOOLS_DIR}/rtsp)
   elseif(name STREQUAL "rtsp_response" OR name STREQUAL "sdp")
     target_sources(${target} PRIVATE ${H265_FUZZ_RTSP_SOURCES})
     target_include_directories(${target} PRIVATE ${H265_FUZZ_TOOLS_DIR}/rtsp)

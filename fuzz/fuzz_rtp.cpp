@@ -1,7 +1,10 @@
-// RTP input end to end: the input after two bytes is a TCP connection's
-// bytes, fed in chunks of the size the second byte gives, cut into
-// interleaved frames; those of channel 0 go to the H.265 depacketizer as RTP
-// packets (channel 1, RTCP, is ignored). The first byte chooses the session:
+// RTP input end to end, as the recorder reads a camera over TCP: the input
+// after two bytes is the RTSP connection's bytes, fed in chunks of the size
+// the second byte gives to the RTSP client's interleaved reader, which tells
+// '$' frames from responses (taken and let go, as the client does between
+// requests) and garbage; frames of channel 0 go to the H.265 depacketizer as
+// RTP packets (channel 1, RTCP, is ignored). A response that cannot be read
+// ends the connection, as it ends the client's. The first byte chooses the session:
 // DONs carried or not, the reorder buffer's size and time window, small or
 // large limits. Checked:
 //   - every access unit begins with a 4-byte start code and a NAL unit
@@ -15,11 +18,11 @@
 #include "FuzzSupport.h"
 
 #include "H265Depacketizer.h"
-#include "InterleavedFraming.h"
+#include "InterleavedReader.h"
 
 namespace {
 
-struct Checker : rtp::AccessUnitSink, rtp::InterleavedFrameSink {
+struct Checker : rtp::AccessUnitSink, rtsp::InterleavedSink {
     rtp::H265Depacketizer* depacketizer = nullptr;
     std::size_t maxAccessUnitBytes = 0;
     std::uint64_t units = 0;
@@ -65,14 +68,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     checker.maxAccessUnitBytes = options.maxAccessUnitBytes;
     rtp::H265Depacketizer depacketizer(checker, options);
     checker.depacketizer = &depacketizer;
-    rtp::InterleavedFraming framing(checker, 1);
-    while (size > 0) {
+    rtsp::InterleavedReader reader(1);
+    std::uint64_t given = 0;
+    while (size > 0 && !reader.failed()) {
         const std::size_t n = size < chunk ? size : chunk;
         ExactBuffer piece(data, n);
-        framing.Feed(piece.data(), piece.size());
+        std::size_t used = 0;
+        while (used < n && !reader.failed()) {
+            used += reader.Consume(piece.data() + used, n - used, checker);
+            FUZZ_CHECK(used <= n);
+            if (reader.hasResponse())
+                reader.TakeResponse();
+            else
+                FUZZ_CHECK(used == n || reader.failed());
+        }
+        given += used;
         Take(&data, &size, n);
-        FUZZ_CHECK(framing.bytesPending() <= 65535);
     }
+    reader.Idle(checker);
+    FUZZ_CHECK(reader.bytesExamined() <= 8 * given + 64);
     depacketizer.Flush();
     const rtp::DepacketizerCounters& counters = depacketizer.counters();
     FUZZ_CHECK(counters.packetsReceived + counters.packetsRejected == checker.rtpFrames);
