@@ -1,10 +1,13 @@
 #include "RtspClient.h"
 
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <random>
 
 #include "SessionHeader.h"
 #include "TransportHeader.h"
@@ -82,6 +85,11 @@ RtspClient::RtspClient(const RtspUrl& url, const ClientOptions& options)
       m_input(kInputBytes) {
     if (m_options.udp)
         m_datagram.resize(kDatagramBytes);
+    std::random_device device;
+    m_ssrc = device() ^ static_cast<std::uint32_t>(Clock::now().time_since_epoch().count());
+    char host[64] = "";
+    ::gethostname(host, sizeof host - 1);
+    m_cname = m_options.userAgent + "@" + host;
 }
 
 RtspClient::~RtspClient() {}
@@ -217,6 +225,7 @@ void RtspClient::Open() {
     RtspRequest range;
     range.Add("Range", "npt=0.000-");
     Request("PLAY", m_media.aggregateControl, range);
+    m_nextReport = Clock::now() + std::chrono::seconds(1);
     m_keepAliveMethod = m_getParameter ? "GET_PARAMETER" : "OPTIONS";
     m_nextKeepAlive = Clock::now() + std::chrono::milliseconds(m_sessionTimeout * 500ull);
 }
@@ -259,6 +268,58 @@ void RtspClient::Setup() {
     }
     if (!t.tcp && !t.source.empty() && !ResolveHost(t.source, m_source))
         m_source = HostAddress();
+    if (!t.tcp && t.serverPort[0] >= 0) {
+        m_serverRtp = m_serverRtcp = m_server.address;
+        const int ports[2] = {t.serverPort[0], t.serverPort[1] >= 0 ? t.serverPort[1] : t.serverPort[0] + 1};
+        sockaddr_storage* to[2] = {&m_serverRtp, &m_serverRtcp};
+        for (int i = 0; i < 2; ++i) {
+            const std::uint16_t port = htons(static_cast<std::uint16_t>(ports[i]));
+            if (to[i]->ss_family == AF_INET)
+                reinterpret_cast<sockaddr_in*>(to[i])->sin_port = port;
+            else if (to[i]->ss_family == AF_INET6)
+                reinterpret_cast<sockaddr_in6*>(to[i])->sin6_port = port;
+        }
+        m_serverPorts = true;
+        OpenUdpPath();
+    }
+}
+
+void RtspClient::SendTo(const Socket& socket, const sockaddr_storage& to, const std::vector<std::uint8_t>& bytes) {
+    const socklen_t size = to.ss_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+    // Best effort, as RTCP is: a report lost is followed by the next.
+    (void)::sendto(socket.fd(), bytes.data(), bytes.size(), MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&to),
+                   size);
+}
+
+void RtspClient::OpenUdpPath() {
+    // An RTP header alone (RFC 3550 5.1) from our RTP port, and a receiver
+    // report from our RTCP port.
+    std::vector<std::uint8_t> rtp(12, 0);
+    rtp[0] = 0x80;
+    rtp[1] = static_cast<std::uint8_t>(m_media.payloadType >= 0 ? m_media.payloadType : 96);
+    for (int i = 0; i < 4; ++i)
+        rtp[8 + i] = static_cast<std::uint8_t>(m_ssrc >> (24 - 8 * i));
+    SendTo(m_rtp, m_serverRtp, rtp);
+    SendTo(m_rtcp, m_serverRtcp, ReceiverReport(m_ssrc, nullptr, m_cname));
+}
+
+void RtspClient::SendReceiverReport() {
+    const Clock::time_point now = Clock::now();
+    m_nextReport = now + std::chrono::milliseconds(m_options.receiverReportMs);
+    if (!m_serverPorts)
+        return;
+    ReportBlock block;
+    if (m_reception.any()) {
+        block = m_reception.Block();
+        if (m_haveSenderReport) {
+            // DLSR in units of 1/65536 s (6.4.1).
+            const long long micros =
+                std::chrono::duration_cast<std::chrono::microseconds>(now - m_lastSrAt).count();
+            block.lastSr = m_lastSr;
+            block.delaySinceSr = static_cast<std::uint32_t>((static_cast<unsigned long long>(micros) << 16) / 1000000);
+        }
+    }
+    SendTo(m_rtcp, m_serverRtcp, ReceiverReport(m_ssrc, m_reception.any() ? &block : nullptr, m_cname));
 }
 
 void RtspClient::KeepAlive() {
@@ -307,10 +368,26 @@ void RtspClient::ReadDatagrams(int fd, bool rtcp, RtpReceiver& receiver, std::si
             ++m_datagramsIgnored;
             continue;
         }
-        if (rtcp)
-            receiver.OnRtcp(m_datagram.data(), static_cast<std::size_t>(n));
-        else
-            receiver.OnRtp(m_datagram.data(), static_cast<std::size_t>(n));
+        const std::uint8_t* d = m_datagram.data();
+        if (rtcp) {
+            SenderReport report;
+            if (FindSenderReport(d, static_cast<std::size_t>(n), report)) {
+                // LSR: the middle 32 bits of its NTP time (6.4.1); the first
+                // report is answered at once.
+                m_lastSr = static_cast<std::uint32_t>(report.ntp >> 16);
+                m_lastSrAt = Clock::now();
+                if (!m_haveSenderReport)
+                    m_nextReport = m_lastSrAt;
+                m_haveSenderReport = true;
+            }
+            receiver.OnRtcp(d, static_cast<std::size_t>(n));
+        } else {
+            if (n >= 12 && (d[0] >> 6) == 2)
+                m_reception.Packet(static_cast<std::uint32_t>(d[8]) << 24 | static_cast<std::uint32_t>(d[9]) << 16 |
+                                       static_cast<std::uint32_t>(d[10]) << 8 | d[11],
+                                   static_cast<std::uint16_t>(d[2] << 8 | d[3]));
+            receiver.OnRtp(d, static_cast<std::size_t>(n));
+        }
         ++delivered;
     }
 }
@@ -323,13 +400,18 @@ bool RtspClient::Receive(RtpReceiver& receiver, int timeoutMs) {
     for (;;) {
         if (Clock::now() >= m_nextKeepAlive)
             KeepAlive();
+        const bool reports = m_options.udp && m_options.receiverReportMs > 0;
+        if (reports && Clock::now() >= m_nextReport)
+            SendReceiverReport();
         RtspResponse response;
         while (TakeResponse(delivery, response))
             KeepAliveAnswered(response);
         if (delivery.delivered > 0)
             return true;
         const int left = MillisecondsUntil(deadline);
-        const int untilKeepAlive = MillisecondsUntil(m_nextKeepAlive);
+        int untilKeepAlive = MillisecondsUntil(m_nextKeepAlive);
+        if (reports && MillisecondsUntil(m_nextReport) < untilKeepAlive)
+            untilKeepAlive = MillisecondsUntil(m_nextReport);
         pollfd p[3] = {{m_control.fd(), POLLIN, 0}, {m_rtp.fd(), POLLIN, 0}, {m_rtcp.fd(), POLLIN, 0}};
         const int ready = ::poll(p, m_options.udp ? 3 : 1, left < untilKeepAlive ? left : untilKeepAlive);
         if (ready < 0) {

@@ -20,6 +20,7 @@
 
 #include "Authentication.h"
 #include "InterleavedReader.h"
+#include "RtcpPacket.h"
 #include "RtspRequest.h"
 #include "RtspResponse.h"
 #include "RtspUrl.h"
@@ -40,6 +41,11 @@ struct ClientOptions {
     int connectTimeoutMs = 5000;
     int responseTimeoutMs = 10000;
     std::string userAgent = "h265split";
+    // With UDP: receiver reports to the server's RTCP port every this many
+    // milliseconds (RFC 3550 6.2), the first after the first sender report
+    // or a second after PLAY; 0 sends none. Cameras behind a NAT, and some
+    // others, stop sending to a receiver that never reports.
+    int receiverReportMs = 5000;
 };
 
 // Messages never hold the password. `refused`: the server answered, with an
@@ -94,6 +100,11 @@ private:
     void KeepAlive();
     void KeepAliveAnswered(const RtspResponse& response);
     void ReadDatagrams(int fd, bool rtcp, RtpReceiver& receiver, std::size_t& delivered);
+    // UDP: datagrams from our RTP and RTCP ports to the server's, so that
+    // a NAT or firewall between lets its packets in; and our reports.
+    void OpenUdpPath();
+    void SendReceiverReport();
+    void SendTo(const Socket& socket, const sockaddr_storage& to, const std::vector<std::uint8_t>& bytes);
     [[noreturn]] void Fail(const std::string& what, const RtspResponse& response) const;
 
     RtspUrl m_url;
@@ -118,6 +129,15 @@ private:
     int m_rtpChannel = 0, m_rtcpChannel = 1;
     std::uint64_t m_datagramsIgnored = 0;
     std::uint64_t m_framesDropped = 0;
+    // RTCP of a UDP session.
+    sockaddr_storage m_serverRtp{}, m_serverRtcp{};
+    bool m_serverPorts = false;
+    std::uint32_t m_ssrc = 0;  // ours, as a receiver
+    std::string m_cname;
+    ReceptionStatistics m_reception;
+    bool m_haveSenderReport = false;
+    std::uint32_t m_lastSr = 0;
+    Clock::time_point m_lastSrAt, m_nextReport;
 };
 
 }  // namespace rtsp
