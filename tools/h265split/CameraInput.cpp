@@ -68,6 +68,7 @@ bool CameraInput::Open() {
     rtp::DepacketizerOptions depacketizing;
     depacketizing.maxDonDiff = media.maxDonDiff;
     depacketizing.payloadType = media.payloadType;
+    depacketizing.keepDamaged = options_.keepDamaged;
     depacketizer_.reset(new rtp::H265Depacketizer(*this, depacketizing));
     sprops_ = SpropUnits(media);
     spropsPending_ = true;
@@ -310,8 +311,9 @@ void CameraInput::OnAccessUnit(const rtp::AccessUnit& unit) {
     // those before the session's first IRAP picture): pictures are missing
     // here, even when this one is an IRAP picture whose RASL pictures would
     // need them.
+    // Kept damaged, they are no break: the pictures go on in one segment.
     const std::uint64_t losses = depacketizer_->counters().accessUnitsDropped + depacketizer_->reorderCounters().lost;
-    bool breakBefore = breakPending_ || (sessionUnits_ > 0 && losses != lossesSeen_);
+    bool breakBefore = breakPending_ || (sessionUnits_ > 0 && losses != lossesSeen_ && !options_.keepDamaged);
     lossesSeen_ = losses;
     ++sessionUnits_;
     const std::int64_t timestamp = Advancing(unit.timestamp);
@@ -350,7 +352,7 @@ void CameraInput::OnAccessUnit(const rtp::AccessUnit& unit) {
     Arrival arrival;
     arrival.utcMillis = h265tools::UtcNow();
     arrival.monotonicMillis = MonotonicMillis();
-    held_.push_back(Held{buffer, timestamp, breakBefore, measureGap, arrival, false});
+    held_.push_back(Held{buffer, timestamp, breakBefore, measureGap, arrival, unit.damaged});
     Release();
 }
 

@@ -16,6 +16,9 @@ struct CameraOptions {
     // up to a limit short enough to find a camera soon after it reboots.
     int firstRetryMs = 1000;
     int maxRetryMs = 5000;
+    // --keep-damaged: the pictures after a loss are kept, marked damaged,
+    // instead of dropped up to the next key picture.
+    bool keepDamaged = false;
 };
 
 } // namespace h265split

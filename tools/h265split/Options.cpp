@@ -127,6 +127,10 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
             options.resume = true;
             continue;
         }
+        if (arg == "--keep-damaged") {
+            options.cameraOptions.keepDamaged = true;
+            continue;
+        }
         if (arg != "--format" && arg != "--frames" && arg != "--seconds" && arg != "--fps" && arg != "--start-time" &&
             arg != "--live" && arg != "--keep-bytes" && arg != "--keep-age" && arg != "--rtsp-transport" &&
             arg != "--clock") {
@@ -227,6 +231,10 @@ Command ParseArguments(const std::vector<std::string>& args, Options& options, s
     }
     if (options.clock == ClockReference::kCamera && !options.camera) {
         error = "--clock camera goes with a camera (rtsp://): only a camera's sender reports tell its clock";
+        return Command::kUsageError;
+    }
+    if (options.cameraOptions.keepDamaged && !options.camera) {
+        error = "--keep-damaged goes with a camera (rtsp://): only its losses are known";
         return Command::kUsageError;
     }
     if (options.camera && options.retention.bytes > 0 && options.retention.bytes < kLeastCameraBudget) {

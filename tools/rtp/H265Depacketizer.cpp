@@ -242,11 +242,14 @@ void H265Depacketizer::AddToAccessUnit(const std::uint8_t* data, std::size_t siz
         Damage("a NAL unit header has forbidden_zero_bit set or a TemporalId of -1");
         return;
     }
-    if (m_auEmpty && m_nextAfterLoss && type != kAccessUnitDelimiter && type != kVps)
+    // Kept, the first access unit after a loss is marked even when it is
+    // whole: the index shows where pictures went missing.
+    if (m_auEmpty && m_nextAfterLoss &&
+        (m_options.keepDamaged || (type != kAccessUnitDelimiter && type != kVps)))
         Damage("the first packets of an access unit may have been lost");
     m_auEmpty = false;
     m_nextAfterLoss = false;
-    if (m_auDamaged)
+    if (m_auDamaged && !m_options.keepDamaged)
         return;
     // Both terms are bounded (the access unit by the limit, a unit by the
     // NAL unit limit or a packet).
@@ -277,10 +280,11 @@ void H265Depacketizer::CloseAccessUnit() {
     // Nothing of it came (units of other layers only): nothing to count.
     if (m_auEmpty && !m_auDamaged)
         return;
-    if (m_auDamaged) {
+    const bool keep = m_options.keepDamaged && !m_au.empty();
+    if (m_auDamaged && !keep) {
         ++m_counters.accessUnitsDropped;
         m_lastDropReason = m_auDamage;
-        m_waitForIrap = true;
+        WaitForIrap();
     } else if (m_waitForIrap && !m_auIrap) {
         ++m_counters.accessUnitsDropped;
         m_lastDropReason = "waiting for an access unit with an IRAP picture";
@@ -291,6 +295,8 @@ void H265Depacketizer::CloseAccessUnit() {
         unit.data = m_au.data();
         unit.size = m_au.size();
         unit.irap = m_auIrap;
+        unit.damaged = m_auDamaged;
+        m_counters.accessUnitsDamaged += m_auDamaged ? 1 : 0;
         ++m_counters.accessUnitsOut;
         m_sink.OnAccessUnit(unit);
     }
@@ -301,7 +307,7 @@ void H265Depacketizer::Damage(const char* reason) {
     if (!m_auDamaged)
         m_auDamage = reason;
     m_auDamaged = true;
-    m_waitForIrap = true;
+    WaitForIrap();
 }
 
 void H265Depacketizer::Loss(const char* reason) {
@@ -315,7 +321,7 @@ void H265Depacketizer::Loss(const char* reason) {
             Damage(reason);
     }
     m_nextAfterLoss = true;
-    m_waitForIrap = true;
+    WaitForIrap();
 }
 
 void H265Depacketizer::FragmentLost(const char* reason) {
@@ -340,7 +346,7 @@ void H265Depacketizer::PayloadLost(const char* reason) {
     }
     if (m_auOpen)
         Damage(reason);
-    m_waitForIrap = true;
+    WaitForIrap();
 }
 
 }  // namespace rtp

@@ -46,6 +46,9 @@ struct AccessUnit {
     const std::uint8_t* data = nullptr;
     std::size_t size = 0;
     bool irap = false;
+    // With keepDamaged: a part of it was lost, or it may have lost its first
+    // packets.
+    bool damaged = false;
 };
 
 class AccessUnitSink {
@@ -65,6 +68,11 @@ struct DepacketizerOptions {
     std::size_t maxAccessUnitBytes = 8u << 20;
     std::size_t maxNalUnitBytes = 4u << 20;  // a NAL unit joined from fragments
     std::size_t decodingOrderUnits = 1024;   // with DONs: NAL units held at most
+    // After a loss, keep what came: an access unit that lost a NAL unit (or
+    // may have lost its first ones) goes out without it, marked damaged, and
+    // the access units after it go out too, for a decoder to conceal what
+    // is missing. Output still starts at the session's first IRAP picture.
+    bool keepDamaged = false;
 };
 
 struct DepacketizerCounters {
@@ -72,6 +80,7 @@ struct DepacketizerCounters {
     std::uint64_t packetsRejected = 0;  // not RTP, or of another source or type
     std::uint64_t accessUnitsOut = 0;
     std::uint64_t accessUnitsDropped = 0;  // incomplete, or waiting for an IRAP picture
+    std::uint64_t accessUnitsDamaged = 0;  // given out damaged (keepDamaged)
     std::uint64_t paciSkipped = 0;
     std::uint64_t layerUnitsSkipped = 0;  // nuh_layer_id above 0
     std::uint64_t malformedPayloads = 0;
@@ -120,6 +129,11 @@ private:
     // The NAL unit being joined from fragments cannot be finished.
     void FragmentLost(const char* reason);
     void AbortFragment();
+    // Until the next IRAP picture nothing goes out, unless damage is kept.
+    void WaitForIrap() {
+        if (!m_options.keepDamaged)
+            m_waitForIrap = true;
+    }
 
     AccessUnitSink& m_sink;
     DepacketizerOptions m_options;

@@ -359,6 +359,53 @@ TEST(H265Depacketizer, JoinsAccessUnitsAndDropsWhatIsIncomplete) {
     }
 }
 
+// With keepDamaged a loss costs what was lost: the access units after it go
+// out, the first of them and any that lost a piece marked damaged.
+TEST(H265Depacketizer, KeepsDamagedAccessUnits) {
+    struct Kept {
+        const char* name;
+        std::vector<Packet> packets;
+        std::vector<Au> expected;
+        std::uint64_t damaged, dropped;
+    };
+    const Kept kKept[] = {
+        {"a fragment without its first piece is dropped, the rest of its access unit kept",
+         Then(Key(1, 1000), {{3, 4000, false, kAud}, {4, 4000, false, Fu(kTrail, 1, 2, false, true)},
+                             {5, 4000, true, kTrail2}, {6, 7000, true, kTrail}}),
+         {KeyAu(1000), {4000, {kAud, kTrail2}}, {7000, {kTrail}}},
+         1, 0},
+        {"whole access units after a lost one go out, the first marked",
+         Then(Key(1, 1000), {{4, 7000, true, Ap({kAud, kTrail})}, {5, 10000, true, Ap({kAud, kTrail2})}}),
+         {KeyAu(1000), {7000, {kAud, kTrail}}, {10000, {kAud, kTrail2}}},
+         1, 0},
+        {"an access unit of which nothing came is dropped",
+         Then(Key(1, 1000), {{3, 4000, true, Fu(kTrail, 1, 2, false, true)}, {4, 7000, true, kTrail}}),
+         {KeyAu(1000), {7000, {kTrail}}},
+         0, 1},
+        {"output still begins at the first IRAP",
+         Then({{1, 1000, true, kTrail}, {3, 2000, true, kTrail2}}, Key(4, 4000)),
+         {KeyAu(4000)},
+         0, 2},
+    };
+    for (const Kept& c : kKept) {
+        Collected sink;
+        rtp::DepacketizerOptions options = Options();
+        options.keepDamaged = true;
+        rtp::H265Depacketizer depacketizer(sink, options);
+        for (const Packet& packet : c.packets) {
+            const Bytes bytes = ToRtp(packet);
+            depacketizer.Push(bytes.data(), bytes.size());
+        }
+        depacketizer.Flush();
+        std::vector<std::pair<std::int64_t, Bytes>> expected;
+        for (const Au& au : c.expected)
+            expected.emplace_back(au.ts, AnnexB(au.units));
+        EXPECT_EQ(sink.units, expected) << c.name;
+        EXPECT_EQ(depacketizer.counters().accessUnitsDamaged, c.damaged) << c.name;
+        EXPECT_EQ(depacketizer.counters().accessUnitsDropped, c.dropped) << c.name;
+    }
+}
+
 TEST(H265Depacketizer, RejectsOtherSourcesAndPayloadTypes) {
     Collected sink;
     rtp::DepacketizerOptions options;
