@@ -62,7 +62,7 @@ void RefuseEarlierRun(const std::string& directory, Messages& messages) {
     const std::vector<std::string> left = OurFiles(directory);
     if (!left.empty())
         throw WriteError("'" + directory + "' already holds the files of a run (" + Listed(left) +
-                         "); use another OUTDIR");
+                         "); use another OUTDIR, or --resume to go on with its recording");
 }
 
 } // namespace h265split

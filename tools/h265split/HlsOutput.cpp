@@ -84,6 +84,7 @@ void HlsOutput::Committed(const std::string& name, std::uint64_t bytes, const Se
     // A sample that had to carry a parameter set made the sample entry hev1,
     // and so every later one.
     inBand_ = inBand_ || track_.entryInBand();
+    committedAny_ = true;
     if (targetDuration_ == 0) {
         // RFC 8216 4.3.3.1: every rounded #EXTINF is at most the target, which
         // never changes. A segment ends at the first key picture the rule
@@ -204,11 +205,14 @@ void HlsOutput::ContinueEarlierRun(const ResumePoint& earlier) {
 
 void HlsOutput::Finish() {
     track_.ReportLatePictures();
-    if (playlist_ && !track_.started()) {
-        // Resumed without a segment of this run: the earlier run's segments
-        // are all there is, and the playlists end with them; master.m3u8
-        // stays as it was.
-        store_.Append(playlistName_, mp4::MediaPlaylist::EndText());
+    if (playlist_ && !committedAny_) {
+        // Resumed without a segment of this run (none began, or the first
+        // failed or was stopped before it was named): the earlier run's
+        // segments are all there is, and the playlists end with them;
+        // master.m3u8 stays as it was.
+        if (!ended_)
+            store_.Append(playlistName_, mp4::MediaPlaylist::EndText());
+        ended_ = true;
         if (live_)
             store_.Replace("live.m3u8", live_->Text(true));
         return;

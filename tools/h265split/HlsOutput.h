@@ -78,6 +78,7 @@ private:
     std::unique_ptr<mp4::LivePlaylist> live_;
     std::string appended_; // the lines index.m3u8 takes next
     bool ended_ = false;   // #EXT-X-ENDLIST is written
+    bool committedAny_ = false; // a segment of this run is named
     std::string masterKey_; // master.m3u8 as last written, without its average bandwidth
     std::string codecs_;
     std::uint64_t maxBitsPerSecond_ = 0;

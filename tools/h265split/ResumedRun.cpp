@@ -34,7 +34,9 @@ bool ParseCsvLine(const std::string& line, SegmentRecord& r) {
     for (std::size_t comma; (comma = line.find(',', from)) != std::string::npos; from = comma + 1)
         f.push_back(line.substr(from, comma - from));
     f.push_back(line.substr(from));
-    if (f.size() != 17)
+    // The damaged column came last, after utc: an index of a run before it
+    // has 17 columns, and its segments count no damaged picture.
+    if (f.size() != 17 && f.size() != 18)
         return false;
     auto u = [](const std::string& text) { return std::strtoull(text.c_str(), nullptr, 10); };
     r.file = f[0];
@@ -55,6 +57,7 @@ bool ParseCsvLine(const std::string& line, SegmentRecord& r) {
     r.startTime = std::strtod(f[14].c_str(), nullptr);
     r.duration = std::strtod(f[15].c_str(), nullptr);
     r.haveUtc = !f[16].empty() && h265tools::ParseUtc(f[16], r.utcMillis);
+    r.damagedPictures = f.size() > 17 ? u(f[17]) : 0;
     return true;
 }
 
@@ -68,6 +71,9 @@ public:
         : directory_(directory), options_(options), messages_(messages) {}
 
     ResumePoint Run();
+    // After a failure: index.m3u8 gets back the #EXT-X-ENDLIST that
+    // RepairPlaylist cut off.
+    void EndPlaylist() noexcept;
 
 private:
     std::string PathOf(const std::string& name) const { return directory_ + "/" + name; }
@@ -91,7 +97,10 @@ private:
     void AppendJson(const SegmentRecord& record);
     void CompleteIndex();
     void CompletePlaylist();
-    void NoteEntry(const mp4::PlaylistSegment& entry);
+    // Counts a segment the media playlist names, and adds it to live.m3u8
+    // unless that names it already.
+    void NoteEntry(mp4::PlaylistSegment entry);
+    void ReadLive();
 
     std::string directory_;
     const Options& options_;
@@ -111,7 +120,12 @@ private:
     bool jsonExists_ = false;
     bool playlistExists_ = false;
     std::string lastNamed_; // the last segment index.m3u8 names
+    bool endCut_ = false;   // RepairPlaylist cut its end off
     std::map<unsigned int, SegmentRecord> recovered_;
+    // The number of the last segment live.m3u8 names, when it names one.
+    bool liveNamesAny_ = false;
+    unsigned int liveNamesUpTo_ = 0;
+    std::string liveInit_; // the init segment of the last one live.m3u8 names
 };
 
 void Resumption::CheckFormat(const std::vector<std::string>& names) {
@@ -368,13 +382,9 @@ void Resumption::RepairJson() {
     }
 }
 
-void Resumption::RepairPlaylist() {
-    std::string text;
-    const std::string path = PathOf(playlistName_);
-    if (!ReadWhole(path, text))
-        return;
-    // The end of the last URI line: what follows it is #EXT-X-ENDLIST, or
-    // the tags of an entry cut short.
+// The end of a media playlist's last URI line: what follows it is
+// #EXT-X-ENDLIST, or the tags of an entry cut short.
+std::size_t WholeEntries(const std::string& text) {
     std::size_t whole = 0;
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t end = text.find('\n', at);
@@ -384,6 +394,34 @@ void Resumption::RepairPlaylist() {
             whole = end + 1;
         at = end + 1;
     }
+    return whole;
+}
+
+void Resumption::EndPlaylist() noexcept {
+    if (!endCut_)
+        return;
+    // The resumed run failed before it could go on (a full device): the
+    // recording stops here, and players must see its end. Whatever this run
+    // appended of an entry is cut back first.
+    try {
+        std::string text;
+        const std::string path = PathOf(playlistName_);
+        if (!ReadWhole(path, text) || WholeEntries(text) == 0)
+            return;
+        CutBack(path, WholeEntries(text));
+        AppendFlushed(path, mp4::MediaPlaylist::EndText());
+        messages_.Say(playlistName_ + ": ended again with #EXT-X-ENDLIST");
+    } catch (const std::exception& e) {
+        messages_.Say(playlistName_ + " could not be ended: " + e.what());
+    }
+}
+
+void Resumption::RepairPlaylist() {
+    std::string text;
+    const std::string path = PathOf(playlistName_);
+    if (!ReadWhole(path, text))
+        return;
+    const std::size_t whole = WholeEntries(text);
     if (whole == 0) {
         Remove(directory_, playlistName_);
         messages_.Say("removed " + playlistName_ + ", which named no segment");
@@ -393,6 +431,7 @@ void Resumption::RepairPlaylist() {
     if (whole == text.size())
         return;
     CutBack(path, whole);
+    endCut_ = true;
     if (text.compare(whole, std::string::npos, mp4::MediaPlaylist::EndText()) == 0)
         messages_.Say(playlistName_ + ": its #EXT-X-ENDLIST cut off, the recording goes on");
     else
@@ -400,13 +439,38 @@ void Resumption::RepairPlaylist() {
                       " bytes of an entry cut short by an earlier run removed");
 }
 
-void Resumption::NoteEntry(const mp4::PlaylistSegment& entry) {
+void Resumption::NoteEntry(mp4::PlaylistSegment entry) {
     ++point_.playlistSegments;
     point_.playlistSeconds += entry.seconds;
     point_.initName = entry.initUri;
     lastNamed_ = entry.uri;
-    if (point_.live)
-        point_.live->Add(entry);
+    unsigned int number = 0;
+    if (!point_.live || (liveNamesAny_ && SegmentNumber(entry.uri, number) && number <= liveNamesUpTo_))
+        return;
+    // A chapter's playlist names its init segment with its first segment
+    // whether or not it changed there: a change is a new name.
+    entry.newInit = entry.initUri != liveInit_;
+    liveInit_ = entry.initUri;
+    point_.live->Add(entry);
+}
+
+void Resumption::ReadLive() {
+    std::string text;
+    if (options_.liveSegments == 0 || !ReadWhole(PathOf("live.m3u8"), text))
+        return;
+    // What players have seen of the recording: its segments keep their media
+    // sequence numbers, and the segments the media playlist names after its
+    // last one (the run stopped before rewriting it) follow.
+    const mp4::MediaPlaylistContents live = mp4::ReadMediaPlaylist(text);
+    unsigned int last = 0;
+    if (!live.valid || live.segments.empty() || !SegmentNumber(live.segments.back().uri, last))
+        return;
+    point_.live.reset(new mp4::LivePlaylist(std::max(1u, live.targetDuration), live.independent,
+                                            options_.liveSegments));
+    point_.live->ContinueFrom(live.mediaSequence, live.discontinuitySequence, live.segments);
+    liveNamesAny_ = true;
+    liveNamesUpTo_ = last;
+    liveInit_ = live.segments.back().initUri;
 }
 
 void Resumption::ReadPlaylist() {
@@ -414,16 +478,11 @@ void Resumption::ReadPlaylist() {
     if (!playlistExists_ || !ReadWhole(PathOf(playlistName_), text))
         return;
     point_.havePlaylist = true;
-    const std::string target = "#EXT-X-TARGETDURATION:";
-    const std::size_t at = text.find(target);
-    point_.targetDuration = at == std::string::npos ? 1
-                                                    : static_cast<unsigned int>(
-                                                          std::strtoul(text.c_str() + at + target.size(), nullptr, 10));
-    point_.independent = text.find("#EXT-X-INDEPENDENT-SEGMENTS\n") != std::string::npos;
-    if (options_.liveSegments > 0)
+    const mp4::MediaPlaylistContents playlist = mp4::ReadMediaPlaylist(text);
+    point_.targetDuration = playlist.targetDuration ? playlist.targetDuration : 1;
+    point_.independent = playlist.independent;
+    if (options_.liveSegments > 0 && !point_.live)
         point_.live.reset(new mp4::LivePlaylist(point_.targetDuration, point_.independent, options_.liveSegments));
-    mp4::PlaylistSegment entry;
-    std::string init;
     std::vector<std::string> missing;
     std::map<std::string, bool> checked;
     auto check = [&](const std::string& name) {
@@ -435,27 +494,11 @@ void Resumption::ReadPlaylist() {
             found->second = true; // named once
         }
     };
-    for (std::size_t line = 0; line < text.size();) {
-        const std::size_t end = text.find('\n', line);
-        const std::string l = text.substr(line, end - line);
-        line = end == std::string::npos ? text.size() : end + 1;
-        if (l == "#EXT-X-DISCONTINUITY") {
-            entry.discontinuity = true;
-        } else if (l.compare(0, 16, "#EXT-X-MAP:URI=\"") == 0) {
-            entry.newInit = true;
-            init = l.substr(16, l.size() - 17);
-            check(init);
-        } else if (l.compare(0, 25, "#EXT-X-PROGRAM-DATE-TIME:") == 0) {
-            entry.haveUtc = h265tools::ParseUtc(l.substr(25), entry.utcMillis);
-        } else if (l.compare(0, 8, "#EXTINF:") == 0) {
-            entry.seconds = std::strtod(l.c_str() + 8, nullptr);
-        } else if (!l.empty() && l[0] != '#') {
-            entry.uri = l;
-            entry.initUri = init;
-            check(l);
-            NoteEntry(entry);
-            entry = mp4::PlaylistSegment();
-        }
+    for (const mp4::PlaylistSegment& entry : playlist.segments) {
+        if (!entry.initUri.empty())
+            check(entry.initUri);
+        check(entry.uri);
+        NoteEntry(entry);
     }
     // The tool names a segment only once it is flushed and renamed: a
     // missing one was removed by someone else. The entry stays, as a
@@ -513,6 +556,9 @@ SegmentRecord Resumption::Recovered(const std::string& name, double start) {
             timescale = InitTimescale(PathOf(point_.initName.empty() ? "init.mp4" : point_.initName));
     }
     record.duration = timescale ? static_cast<double>(walk.ticks()) / timescale : 0;
+    // Each fragment of a recording with a wall clock starts with a 'prft'
+    // box: the first one gives the segment its UTC time.
+    record.haveUtc = FirstPictureUtc(walk, timescale, record.utcMillis);
     return record;
 }
 
@@ -574,6 +620,13 @@ void Resumption::CompleteIndex() {
             AppendJson(r);
         csv_.push_back(r);
         recovered_[segment.first] = r;
+        // A chapter that no index entry started yet starts with it.
+        if (!csvAny && !point_.chapters.empty() && point_.chapters.back().first == segment.first) {
+            ResumePoint::Chapter& chapter = point_.chapters.back();
+            chapter.startSeconds = r.startTime;
+            chapter.haveUtc = r.haveUtc;
+            chapter.utcMillis = r.utcMillis;
+        }
         messages_.Say(csvName_ + ": " + r.file + ", complete but not listed when an earlier run stopped, added");
     }
     // A damaged entry's time cannot throw the new run's times out of range.
@@ -595,6 +648,8 @@ void Resumption::CompletePlaylist() {
         mp4::PlaylistSegment entry;
         entry.uri = segment.second;
         entry.seconds = r.duration;
+        entry.haveUtc = r.haveUtc;
+        entry.utcMillis = r.utcMillis;
         // Its own init segment is written before it (HlsOutput::WriteInit).
         const std::string own = "init-" + segment.second.substr(4, segment.second.size() - 8) + ".mp4";
         if (Exists(PathOf(own)) || (point_.initName.empty() && Exists(PathOf("init.mp4")))) {
@@ -609,7 +664,7 @@ void Resumption::CompletePlaylist() {
             if (!point_.havePlaylist) {
                 point_.targetDuration = std::max(1u, static_cast<unsigned int>(std::ceil(options_.rules.seconds)));
                 point_.independent = !options_.rules.keepRasl;
-                if (options_.liveSegments > 0)
+                if (options_.liveSegments > 0 && !point_.live)
                     point_.live.reset(
                         new mp4::LivePlaylist(point_.targetDuration, point_.independent, options_.liveSegments));
             }
@@ -645,6 +700,7 @@ ResumePoint Resumption::Run() {
     RepairJson();
     if (options_.format == OutputFormat::kHls) {
         RepairPlaylist();
+        ReadLive();
         ReadPlaylist();
     }
     CompleteIndex();
@@ -673,7 +729,12 @@ ResumePoint Resumption::Run() {
 
 ResumePoint ResumeEarlierRun(const std::string& directory, const Options& options, Messages& messages) {
     Resumption resumption(directory, options, messages);
-    return resumption.Run();
+    try {
+        return resumption.Run();
+    } catch (const WriteError&) {
+        resumption.EndPlaylist();
+        throw;
+    }
 }
 
 } // namespace h265split

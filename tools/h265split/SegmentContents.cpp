@@ -9,6 +9,7 @@
 #include "BoxHeader.h"
 #include "EarlierFiles.h"
 #include "OutputFiles.h"
+#include "ProducerReferenceTime.h"
 
 namespace h265split {
 
@@ -147,6 +148,7 @@ Fragments WalkFragments(const std::string& path) {
         ThrowWriteError("open", path);
     walk.size = static_cast<std::uint64_t>(status.st_size);
     Presentation fragment;
+    Fragments reference; // the last prft before the first fragment
     bool inFragment = false;
     unsigned char header[16];
     Box box;
@@ -160,7 +162,8 @@ Fragments WalkFragments(const std::string& path) {
         const std::uint64_t body = head.headerSize;
         box.type = head.type;
         box.end = at + length;
-        const bool read = (box.type == "moov" || box.type == "moof") && length - body <= kLargestReadBox;
+        const bool read =
+            (box.type == "moov" || box.type == "moof" || box.type == "prft") && length - body <= kLargestReadBox;
         std::vector<unsigned char> content(read ? static_cast<std::size_t>(length - body) : 0);
         if (read && ReadAt(file.fd, content.data(), content.size(), at + body, path) != content.size())
             break;
@@ -176,7 +179,18 @@ Fragments WalkFragments(const std::string& path) {
                 walk.firstSequenceNumber = BigEndian(content.data() + mfhd.body + 4, 4);
             inFragment = true;
             continue;
+        } else if (box.type == "prft") {
+            // Each fragment's comes before its moof; the first one's counts
+            // once that fragment is whole.
+            if (walk.fragments == 0)
+                reference.haveReference = mp4::ReadProducerReferenceTime(
+                    content.data(), content.size(), reference.referenceUtcMillis, reference.referenceTime);
         } else if (box.type == "mdat" && inFragment) {
+            if (walk.fragments == 0 && reference.haveReference) {
+                walk.haveReference = true;
+                walk.referenceUtcMillis = reference.referenceUtcMillis;
+                walk.referenceTime = reference.referenceTime;
+            }
             ++walk.fragments;
             walk.shown = fragment;
             walk.wholeBytes = box.end;
@@ -184,6 +198,23 @@ Fragments WalkFragments(const std::string& path) {
         inFragment = false;
     }
     return walk;
+}
+
+bool FirstPictureUtc(const Fragments& walk, std::uint32_t timescale, std::int64_t& utcMillis) {
+    if (!walk.haveReference || timescale == 0 || !walk.shown.any)
+        return false;
+    // Both times are below 2^52 ticks (kTimeMask): the difference times 1000
+    // stays far from overflow only for a bounded difference; a damaged box
+    // may say anything, and is then not believed.
+    const std::int64_t ticks = walk.shown.first - static_cast<std::int64_t>(walk.referenceTime & kTimeMask);
+    const std::int64_t limit = std::int64_t(1) << 40;
+    if (ticks <= -limit || ticks >= limit)
+        return false;
+    const std::int64_t scaled = ticks * 1000;
+    const std::int64_t half = static_cast<std::int64_t>(timescale / 2);
+    // To the nearest millisecond, halves away from zero.
+    utcMillis = walk.referenceUtcMillis + (scaled >= 0 ? (scaled + half) : (scaled - half)) / timescale;
+    return true;
 }
 
 std::uint32_t InitTimescale(const std::string& path) {

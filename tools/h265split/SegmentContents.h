@@ -35,7 +35,19 @@ struct Fragments {
     Presentation shown; // of the whole fragments
     std::uint64_t size = 0;
     std::uint64_t ticks() const { return shown.any ? static_cast<std::uint64_t>(shown.end - shown.first) : 0; }
+    // The 'prft' box (ISO/IEC 14496-12 8.16.5) before the first whole
+    // fragment: media time `referenceTime` is `referenceUtcMillis` after the
+    // epoch.
+    bool haveReference = false;
+    std::int64_t referenceUtcMillis = 0;
+    std::uint64_t referenceTime = 0;
 };
+
+// The UTC time of the first picture shown from the whole fragments (of a
+// track of `timescale` ticks a second), from the first fragment's 'prft' box
+// and the media time between the two: what the writer gave the segment's
+// entry. False without a 'prft' box, a timescale or a picture.
+bool FirstPictureUtc(const Fragments& walk, std::uint32_t timescale, std::int64_t& utcMillis);
 
 // Throws WriteError when the file cannot be opened or read.
 Fragments WalkFragments(const std::string& path);

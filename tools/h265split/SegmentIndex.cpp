@@ -9,20 +9,33 @@ namespace h265split {
 
 const char kCsvHeader[] = "file,first_byte_offset,bytes,pictures,i_pictures,p_pictures,b_pictures,coded_width,"
                           "coded_height,display_width,display_height,key_nal_type,parameter_sets_inserted,"
-                          "rasl_dropped,start_time,duration,utc\n";
+                          "rasl_dropped,start_time,duration,utc,damaged\n";
+
+namespace {
+
+// A recovered segment's UTC time is read from its first fragment's 'prft'
+// box, as the other entries' comes from the wall clock.
+std::string UtcCsv(const SegmentRecord& r) { return r.haveUtc ? h265tools::UtcText(r.utcMillis) : std::string(); }
+
+std::string UtcJson(const SegmentRecord& r) {
+    return r.haveUtc ? "\"" + h265tools::UtcText(r.utcMillis) + "\"" : std::string("null");
+}
+
+} // namespace
 
 std::string CsvLine(const SegmentRecord& r) {
     using std::to_string;
     if (r.recovered)
         return r.file + ",," + to_string(r.bytes) + "," + to_string(r.pictures) + ",,,,,,,,,,," +
-               h265tools::SecondsText(r.startTime, 6) + "," + h265tools::SecondsText(r.duration, 6) + ",\n";
+               h265tools::SecondsText(r.startTime, 6) + "," + h265tools::SecondsText(r.duration, 6) + "," +
+               UtcCsv(r) + ",\n";
     return r.file + "," + to_string(r.firstByteOffset) + "," + to_string(r.bytes) + "," + to_string(r.pictures) + "," +
            to_string(r.iPictures) + "," + to_string(r.pPictures) + "," + to_string(r.bPictures) + "," +
            to_string(r.codedWidth) + "," + to_string(r.codedHeight) + "," + to_string(r.displayWidth) + "," +
            to_string(r.displayHeight) + "," + to_string(r.keyNalType) + "," +
            (r.parameterSetsInserted ? "yes" : "no") + "," + to_string(r.raslDropped) + "," +
            h265tools::SecondsText(r.startTime, 6) + "," + h265tools::SecondsText(r.duration, 6) + "," +
-           (r.haveUtc ? h265tools::UtcText(r.utcMillis) : std::string()) + "\n";
+           UtcCsv(r) + "," + to_string(r.damagedPictures) + "\n";
 }
 
 std::string LossesJson(const SegmentRecord& r) {
@@ -47,7 +60,7 @@ std::string JsonObject(const SegmentRecord& r) {
                "\"coded_height\": null, \"display_width\": null, \"display_height\": null, \"key_nal_type\": null, "
                "\"parameter_sets_inserted\": null, \"rasl_dropped\": null, \"start_time\": " +
                h265tools::SecondsText(r.startTime, 6) + ", \"duration\": " + h265tools::SecondsText(r.duration, 6) +
-               ", \"utc\": null}";
+               ", \"utc\": " + UtcJson(r) + ", \"damaged\": null}";
     return "  {\"file\": \"" + r.file + "\", \"first_byte_offset\": " + to_string(r.firstByteOffset) +
            ", \"bytes\": " + to_string(r.bytes) + ", \"pictures\": " + to_string(r.pictures) +
            ", \"i_pictures\": " + to_string(r.iPictures) + ", \"p_pictures\": " + to_string(r.pPictures) +
@@ -58,8 +71,7 @@ std::string JsonObject(const SegmentRecord& r) {
            (r.parameterSetsInserted ? "true" : "false") + ", \"rasl_dropped\": " + to_string(r.raslDropped) +
            ", \"start_time\": " + h265tools::SecondsText(r.startTime, 6) +
            ", \"duration\": " + h265tools::SecondsText(r.duration, 6) +
-           ", \"utc\": " + (r.haveUtc ? "\"" + h265tools::UtcText(r.utcMillis) + "\"" : std::string("null")) +
-           LossesJson(r) + "}";
+           ", \"utc\": " + UtcJson(r) + ", \"damaged\": " + to_string(r.damagedPictures) + LossesJson(r) + "}";
 }
 
 

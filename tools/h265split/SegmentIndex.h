@@ -37,7 +37,6 @@ struct SegmentRecord {
     int keyNalType = 0;
     bool parameterSetsInserted = false;
     std::uint64_t raslDropped = 0;
-    std::uint64_t damagedPictures = 0; // of a camera's, kept after a loss (--keep-damaged)
     // Presentation time of the segment's first picture in the input's output
     // order, and the time to the next segment's (to the end of the last
     // picture for the last segment), in seconds.
@@ -46,6 +45,9 @@ struct SegmentRecord {
     // The UTC time of its first picture, when the recording has a wall clock.
     bool haveUtc = false;
     std::int64_t utcMillis = 0;
+    // Pictures written that the input marked damaged (a camera's access
+    // units with a loss inside): a decoder may show them with errors.
+    std::uint64_t damagedPictures = 0;
     // Read back from a segment file a crashed run left without its entry:
     // its file, bytes, pictures and times are known, the input's offsets,
     // picture types, sizes and key picture are not (empty, or null in JSON).

@@ -207,7 +207,7 @@ SplitResult Walk::Run() {
 void Walk::Abandon() {
     progress_.Clear();
     segmenter_.Abandon();
-    if (segmenter_.segments() == 0)
+    if (segmenter_.segments() == 0 && !resumed_)
         return;
     try {
         output_->Finish();
@@ -250,8 +250,10 @@ SplitResult Walk::WalkUnits() {
             progress_.Update(reader_->BytesRead(), h265tools::CountedNoun(segmenter_.segments(), "segment", "segments"));
     }
     if (first) {
-        if (reader_->Stopped())
+        if (reader_->Stopped()) {
+            CloseRecording(); // a resumed run's playlists end
             return SplitResult{0, true};
+        }
         const std::uint64_t size = reader_->LeadingBytes();
         RefuseMp4OrH264();
         throw h265tools::InputError(size == 0 ? description_ + " is empty"

@@ -1,7 +1,10 @@
 #include "HlsPlaylist.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "ColourNames.h"
 #include "UtcTime.h"
@@ -56,6 +59,18 @@ bool MediaPlaylist::Add(const PlaylistSegment& segment, std::string& appended) {
 
 void LivePlaylist::Add(const PlaylistSegment& segment) {
     segments_.push_back(segment);
+    Slide();
+}
+
+void LivePlaylist::ContinueFrom(std::uint64_t mediaSequence, std::uint64_t discontinuitySequence,
+                                const std::vector<PlaylistSegment>& segments) {
+    mediaSequence_ = mediaSequence;
+    discontinuitySequence_ = discontinuitySequence;
+    segments_.assign(segments.begin(), segments.end());
+    Slide();
+}
+
+void LivePlaylist::Slide() {
     while (segments_.size() > window_) {
         // RFC 8216 6.2.2: a removed #EXT-X-DISCONTINUITY counts in
         // #EXT-X-DISCONTINUITY-SEQUENCE.
@@ -79,6 +94,65 @@ std::string LivePlaylist::Text(bool ended) const {
     if (ended)
         text += "#EXT-X-ENDLIST\n";
     return text;
+}
+
+namespace {
+
+// The decimal number after `tag` at the start of `line`; false for another line.
+bool TagNumber(const std::string& line, const char* tag, std::uint64_t& value) {
+    const std::size_t length = std::char_traits<char>::length(tag);
+    if (line.compare(0, length, tag) != 0)
+        return false;
+    value = std::strtoull(line.c_str() + length, nullptr, 10);
+    return true;
+}
+
+} // namespace
+
+MediaPlaylistContents ReadMediaPlaylist(const std::string& text) {
+    MediaPlaylistContents contents;
+    contents.valid = text.compare(0, 8, "#EXTM3U\n") == 0;
+    PlaylistSegment entry;
+    bool map = false;
+    std::string init;
+    std::uint64_t number = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            break; // a line cut short
+        const std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (line.empty())
+            continue;
+        if (line[0] != '#') {
+            entry.uri = line;
+            entry.initUri = init;
+            entry.newInit = map && (!contents.segments.empty() || contents.mediaSequence == 0 || entry.discontinuity);
+            contents.segments.push_back(entry);
+            entry = PlaylistSegment();
+            map = false;
+        } else if (TagNumber(line, "#EXT-X-TARGETDURATION:", number)) {
+            contents.targetDuration = static_cast<unsigned int>(std::min<std::uint64_t>(number, 4000000000u));
+        } else if (TagNumber(line, "#EXT-X-MEDIA-SEQUENCE:", number)) {
+            contents.mediaSequence = number;
+        } else if (TagNumber(line, "#EXT-X-DISCONTINUITY-SEQUENCE:", number)) {
+            contents.discontinuitySequence = number;
+        } else if (line == "#EXT-X-INDEPENDENT-SEGMENTS") {
+            contents.independent = true;
+        } else if (line == "#EXT-X-ENDLIST") {
+            contents.ended = true;
+        } else if (line == "#EXT-X-DISCONTINUITY") {
+            entry.discontinuity = true;
+        } else if (line.compare(0, 16, "#EXT-X-MAP:URI=\"") == 0 && line.back() == '"') {
+            map = true;
+            init = line.substr(16, line.size() - 17);
+        } else if (line.compare(0, 25, "#EXT-X-PROGRAM-DATE-TIME:") == 0) {
+            entry.haveUtc = h265tools::ParseUtc(line.substr(25), entry.utcMillis);
+        } else if (line.compare(0, 8, "#EXTINF:") == 0) {
+            entry.seconds = std::strtod(line.c_str() + 8, nullptr);
+        }
+    }
+    return contents;
 }
 
 std::string MasterPlaylistText(const StreamInfo& s) {

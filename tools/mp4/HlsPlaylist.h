@@ -80,7 +80,19 @@ public:
     void Add(const PlaylistSegment& segment);
     std::string Text(bool ended) const;
 
+    // Goes on from the live playlist an earlier run published (read back by
+    // ReadMediaPlaylist): a client reloading it must find each segment under
+    // the media sequence number it had, and neither sequence number may go
+    // down (RFC 8216 6.2.1, 6.2.2), so its numbers and segments are taken
+    // as they are, less those beyond this playlist's window.
+    void ContinueFrom(std::uint64_t mediaSequence, std::uint64_t discontinuitySequence,
+                      const std::vector<PlaylistSegment>& segments);
+    std::uint64_t mediaSequence() const { return mediaSequence_; }
+    std::uint64_t discontinuitySequence() const { return discontinuitySequence_; }
+
 private:
+    void Slide(); // drops the segments beyond the window
+
     unsigned int targetDuration_;
     bool independent_;
     std::size_t window_;
@@ -88,6 +100,25 @@ private:
     std::uint64_t mediaSequence_ = 0;
     std::uint64_t discontinuitySequence_ = 0;
 };
+
+// A media playlist read back (one this code wrote, EVENT or live), its
+// segments whole up to the last URI line.
+struct MediaPlaylistContents {
+    bool valid = false; // it starts with #EXTM3U
+    unsigned int targetDuration = 0;
+    std::uint64_t mediaSequence = 0;
+    std::uint64_t discontinuitySequence = 0;
+    bool independent = false;
+    bool ended = false;
+    // As written: `discontinuity` where #EXT-X-DISCONTINUITY precedes the
+    // segment, `initUri` the last #EXT-X-MAP before it. `newInit` where its
+    // #EXT-X-MAP names a change of init segment: every #EXT-X-MAP after the
+    // first, and the first when it starts the recording (media sequence 0)
+    // or follows #EXT-X-DISCONTINUITY. A first segment's #EXT-X-MAP is there
+    // for any playlist's start, so whether it changed is not told otherwise.
+    std::vector<PlaylistSegment> segments;
+};
+MediaPlaylistContents ReadMediaPlaylist(const std::string& text);
 
 struct StreamInfo {
     std::uint64_t bandwidth = 0;        // bits per second, of the largest segment

@@ -34,4 +34,36 @@ void AppendProducerReferenceTime(std::vector<unsigned char>& out, std::uint32_t 
     box.End(prft);
 }
 
+namespace {
+
+std::uint64_t BigEndianAt(const unsigned char* p, int bytes) {
+    std::uint64_t value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value = value << 8 | p[i];
+    return value;
+}
+
+} // namespace
+
+bool ReadProducerReferenceTime(const unsigned char* body, std::size_t size, std::int64_t& utcMillis,
+                               std::uint64_t& mediaTime) {
+    // version u(8), flags u(24), reference_track_ID u(32), ntp_timestamp
+    // u(64), media_time u(32) or, in version 1, u(64).
+    if (size < 4)
+        return false;
+    const bool version1 = body[0] == 1;
+    if (size < (version1 ? 24u : 20u))
+        return false;
+    const std::uint64_t ntp = BigEndianAt(body + 8, 8);
+    mediaTime = BigEndianAt(body + 16, version1 ? 8 : 4);
+    std::int64_t seconds = static_cast<std::int64_t>(ntp >> 32);
+    if (seconds < kNtpToUnixSeconds)
+        seconds += std::int64_t(1) << 32; // era 1
+    // The fraction to the nearest millisecond: the writer's fraction is the
+    // milliseconds' share of 2^32 rounded down.
+    const std::int64_t millis = static_cast<std::int64_t>(((ntp & 0xFFFFFFFFu) * 1000 + (1u << 31)) >> 32);
+    utcMillis = (seconds - kNtpToUnixSeconds) * 1000 + millis;
+    return true;
+}
+
 } // namespace mp4

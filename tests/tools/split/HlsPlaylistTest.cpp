@@ -1,5 +1,6 @@
 // The media playlist of RFC 8216 as h265split keeps it: each case adds
 // segments and names lines its text must hold, in order.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -120,6 +121,148 @@ TEST(HlsPlaylist, MediaPlaylist) {
         }
         for (const std::string& line : c.absent)
             EXPECT_EQ(text.find(line + "\n"), std::string::npos) << c.name << ": " << line;
+    }
+}
+
+// A live playlist that a resumed run goes on with: read back from the text
+// the earlier run published, it must give every segment the media sequence
+// number and discontinuity sequence number it had (RFC 8216 6.2.1, 6.2.2),
+// as if the run had not stopped. Each case adds `segments`, publishes the
+// text after `restartAfter` of them, and continues it in a playlist of
+// `window` segments (the next run's --live).
+struct ContinueCase {
+    const char* name;
+    std::size_t window;
+    std::vector<PlaylistSegment> segments;
+    std::size_t restartAfter;
+    std::size_t newWindow;
+    std::uint64_t mediaSequence; // of the continued playlist at the end
+    std::uint64_t discontinuitySequence;
+};
+
+const ContinueCase kContinueCases[] = {
+    {"window full", 3,
+     {Segment("seg-00000.m4s", 2.0, "init.mp4"), Segment("seg-00001.m4s", 2.0), Segment("seg-00002.m4s", 2.0),
+      Segment("seg-00003.m4s", 2.0, nullptr, -1, true), Segment("seg-00004.m4s", 2.0), Segment("seg-00006.m4s", 2.0),
+      Segment("seg-00007.m4s", 2.0), Segment("seg-00008.m4s", 2.0)},
+     5, 3, 5, 1},
+    {"window not yet full", 6,
+     {Segment("seg-00000.m4s", 2.0, "init.mp4", 1765202580000LL), Segment("seg-00001.m4s", 2.0, nullptr, 1765202582000LL),
+      Segment("seg-00003.m4s", 2.0, nullptr, 1765202590000LL, true)},
+     2, 6, 0, 0},
+    // A new init segment leaves the window: its discontinuity is counted
+    // once, before and after the restart.
+    {"a new init segment leaves", 2,
+     {Segment("seg-00000.m4s", 2.0, "init.mp4"), Segment("seg-00001.m4s", 2.0, "init-00001.mp4"),
+      Segment("seg-00002.m4s", 2.0), Segment("seg-00004.m4s", 2.0, "init-00004.mp4", -1, true),
+      Segment("seg-00005.m4s", 2.0), Segment("seg-00006.m4s", 2.0), Segment("seg-00007.m4s", 2.0)},
+     3, 2, 5, 2},
+    // The window's first segment brought a new init segment: after the
+    // restart it stays a discontinuity.
+    {"the first one's init segment is new", 2,
+     {Segment("seg-00000.m4s", 2.0, "init.mp4"), Segment("seg-00001.m4s", 2.0, "init-00001.mp4"),
+      Segment("seg-00002.m4s", 2.0), Segment("seg-00003.m4s", 2.0)},
+     2, 2, 2, 1},
+    // The next run keeps fewer segments: the numbers still go on.
+    {"a smaller window", 4,
+     {Segment("seg-00000.m4s", 2.0, "init.mp4"), Segment("seg-00001.m4s", 2.0), Segment("seg-00002.m4s", 2.0),
+      Segment("seg-00003.m4s", 2.0, nullptr, -1, true), Segment("seg-00004.m4s", 2.0), Segment("seg-00006.m4s", 2.0)},
+     5, 2, 4, 1},
+};
+
+TEST(HlsPlaylist, LivePlaylistContinues) {
+    for (const ContinueCase& c : kContinueCases) {
+        std::vector<PlaylistSegment> segments = c.segments;
+        for (std::size_t i = 1; i < segments.size(); ++i)
+            if (!segments[i].newInit)
+                segments[i].initUri = segments[i - 1].initUri;
+        mp4::LivePlaylist before(2, true, c.window);
+        for (std::size_t i = 0; i < c.restartAfter; ++i)
+            before.Add(segments[i]);
+        const mp4::MediaPlaylistContents read = mp4::ReadMediaPlaylist(before.Text(false));
+        ASSERT_TRUE(read.valid) << c.name;
+        EXPECT_EQ(read.targetDuration, 2u) << c.name;
+        EXPECT_TRUE(read.independent) << c.name;
+        mp4::LivePlaylist after(read.targetDuration, read.independent, c.newWindow);
+        after.ContinueFrom(read.mediaSequence, read.discontinuitySequence, read.segments);
+        // The same playlist as one that never stopped.
+        mp4::LivePlaylist whole(2, true, c.window);
+        for (std::size_t i = 0; i < c.restartAfter; ++i)
+            whole.Add(segments[i]);
+        if (c.newWindow == c.window) {
+            EXPECT_EQ(after.Text(false), whole.Text(false)) << c.name;
+        }
+        std::uint64_t media = after.mediaSequence(), discontinuities = after.discontinuitySequence();
+        EXPECT_GE(media, read.mediaSequence) << c.name;
+        EXPECT_GE(discontinuities, read.discontinuitySequence) << c.name;
+        for (std::size_t i = c.restartAfter; i < segments.size(); ++i) {
+            after.Add(segments[i]);
+            whole.Add(segments[i]);
+            EXPECT_GE(after.mediaSequence(), media) << c.name << " at " << segments[i].uri;
+            EXPECT_GE(after.discontinuitySequence(), discontinuities) << c.name << " at " << segments[i].uri;
+            media = after.mediaSequence();
+            discontinuities = after.discontinuitySequence();
+            if (c.newWindow == c.window) {
+                EXPECT_EQ(after.Text(i + 1 == segments.size()), whole.Text(i + 1 == segments.size()))
+                    << c.name << " at " << segments[i].uri;
+            }
+        }
+        EXPECT_EQ(media, c.mediaSequence) << c.name;
+        EXPECT_EQ(discontinuities, c.discontinuitySequence) << c.name;
+        // Each segment's media sequence number is its place in the recording.
+        const mp4::MediaPlaylistContents last = mp4::ReadMediaPlaylist(after.Text(true));
+        ASSERT_EQ(last.segments.size(), std::min(c.newWindow, segments.size())) << c.name;
+        EXPECT_EQ(last.segments.front().uri, segments[segments.size() - last.segments.size()].uri) << c.name;
+        EXPECT_EQ(last.mediaSequence, segments.size() - last.segments.size()) << c.name;
+        EXPECT_TRUE(last.ended) << c.name;
+    }
+}
+
+// What a media playlist read back says of each segment: a first
+// #EXT-X-MAP is a change of init segment only at the recording's start or
+// after #EXT-X-DISCONTINUITY.
+struct ReadCase {
+    const char* name;
+    const char* text;
+    std::uint64_t mediaSequence;
+    std::uint64_t discontinuitySequence;
+    std::vector<std::string> uris;
+    std::vector<bool> newInit;
+    std::vector<bool> discontinuity;
+    std::int64_t firstUtc; // -1: none
+};
+
+const ReadCase kReadCases[] = {
+    {"a chapter's playlist",
+     "#EXTM3U\n#EXT-X-VERSION:7\n#EXT-X-TARGETDURATION:2\n#EXT-X-MEDIA-SEQUENCE:14\n#EXT-X-PLAYLIST-TYPE:EVENT\n"
+     "#EXT-X-MAP:URI=\"init.mp4\"\n#EXT-X-PROGRAM-DATE-TIME:2025-12-08T14:03:00.250Z\n#EXTINF:2.000,\nseg-00014.m4s\n"
+     "#EXT-X-DISCONTINUITY\n#EXT-X-MAP:URI=\"init-00015.mp4\"\n#EXTINF:1.960,\nseg-00015.m4s\n"
+     "#EXT-X-DISCONTINUITY\n#EXTINF:1.000,\nseg-00017.m4s\n#EXT-X-ENDLIST\n",
+     14, 0, {"seg-00014.m4s", "seg-00015.m4s", "seg-00017.m4s"}, {false, true, false}, {false, true, true},
+     1765202580250LL},
+    {"the recording's start", "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXT-X-MAP:URI=\"init.mp4\"\n#EXTINF:2.000,\nseg-00000.m4s\n",
+     0, 0, {"seg-00000.m4s"}, {true}, {false}, -1},
+    {"a live window after a change, cut short", "#EXTM3U\n#EXT-X-MEDIA-SEQUENCE:7\n#EXT-X-DISCONTINUITY-SEQUENCE:3\n"
+     "#EXT-X-DISCONTINUITY\n#EXT-X-MAP:URI=\"init-00009.mp4\"\n#EXTINF:2.000,\nseg-00009.m4s\n#EXTINF:2.000,\nseg-0001",
+     7, 3, {"seg-00009.m4s"}, {true}, {true}, -1},
+};
+
+TEST(HlsPlaylist, ReadMediaPlaylist) {
+    for (const ReadCase& c : kReadCases) {
+        const mp4::MediaPlaylistContents read = mp4::ReadMediaPlaylist(c.text);
+        EXPECT_TRUE(read.valid) << c.name;
+        EXPECT_EQ(read.mediaSequence, c.mediaSequence) << c.name;
+        EXPECT_EQ(read.discontinuitySequence, c.discontinuitySequence) << c.name;
+        ASSERT_EQ(read.segments.size(), c.uris.size()) << c.name;
+        for (std::size_t i = 0; i < c.uris.size(); ++i) {
+            EXPECT_EQ(read.segments[i].uri, c.uris[i]) << c.name;
+            EXPECT_EQ(read.segments[i].newInit, c.newInit[i]) << c.name << " " << c.uris[i];
+            EXPECT_EQ(read.segments[i].discontinuity, c.discontinuity[i]) << c.name << " " << c.uris[i];
+        }
+        EXPECT_EQ(read.segments[0].haveUtc, c.firstUtc >= 0) << c.name;
+        if (c.firstUtc >= 0) {
+            EXPECT_EQ(read.segments[0].utcMillis, c.firstUtc) << c.name;
+        }
     }
 }
 

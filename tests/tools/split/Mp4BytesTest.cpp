@@ -19,6 +19,7 @@
 #include "CodecString.h"
 #include "Fragmenter.h"
 #include "InitSegment.h"
+#include "ProducerReferenceTime.h"
 
 namespace {
 
@@ -165,6 +166,47 @@ TEST(Mp4Bytes, FragmentOfThreeSamples) {
     }
     EXPECT_EQ(out.samples, 3u);
     EXPECT_EQ(ToHex(out.bytes), kFragment);
+}
+
+// The 'prft' box read back, as a resumed run reads the UTC time of a
+// segment a crash left unlisted: each row's body is either the writer's
+// (version 1, written from `utcMillis` and `mediaTime`) or given in hex (a
+// version 0 box of another writer); it must give the row's time again.
+struct PrftCase {
+    const char* name;
+    const char* bodyHex; // nullptr: the writer's
+    std::int64_t utcMillis;
+    std::uint64_t mediaTime;
+};
+
+const PrftCase kPrftCases[] = {
+    {"a quarter second", nullptr, 1765202580250LL, 90000},
+    {"the last millisecond of a second", nullptr, 1765202580999LL, 0},
+    {"the first millisecond of a second", nullptr, 1765202581001LL, 0x123456789ALL},
+    {"NTP era 1 (2040)", nullptr, 2208988800000LL + 5, 7},
+    // 2025-12-08T14:03:00.250Z: NTP seconds 0xece15914, fraction 2^30.
+    {"version 0 of another writer", "0000000000000001ece159144000000000015f90", 1765202580250LL, 90000},
+};
+
+TEST(Mp4Bytes, ProducerReferenceTimeReadBack) {
+    for (const PrftCase& c : kPrftCases) {
+        Bytes body;
+        if (c.bodyHex) {
+            body = FromHex(c.bodyHex);
+        } else {
+            Bytes box;
+            mp4::AppendProducerReferenceTime(box, 1, c.utcMillis, c.mediaTime);
+            ASSERT_EQ(box.size(), 32u) << c.name;
+            body.assign(box.begin() + 8, box.end());
+        }
+        std::int64_t utc = 0;
+        std::uint64_t mediaTime = 0;
+        ASSERT_TRUE(mp4::ReadProducerReferenceTime(body.data(), body.size(), utc, mediaTime)) << c.name;
+        EXPECT_EQ(utc, c.utcMillis) << c.name;
+        EXPECT_EQ(mediaTime, c.mediaTime) << c.name;
+        // Cut short, it says nothing.
+        EXPECT_FALSE(mp4::ReadProducerReferenceTime(body.data(), body.size() - 1, utc, mediaTime)) << c.name;
+    }
 }
 
 } // namespace

@@ -45,10 +45,21 @@ def starts(data):
     return found
 
 
+STAMP = re.compile(r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z (?=h265split: )", re.M)
+
+
+def untimed(err):
+    """Standard error without the UTC time each message starts with; every
+    message line must have one."""
+    for line in err.splitlines():
+        expect(not line.startswith("h265split: "), "a message without its time: " + line)
+    return STAMP.sub("", err)
+
+
 def run(args, stdin=None, outdir=None, **kwargs):
     outdir = outdir or os.path.join(work, "out")
     result = subprocess.run([tool] + args + ["-", outdir], input=stdin, capture_output=True, **kwargs)
-    return result.returncode, result.stderr.decode(), outdir
+    return result.returncode, untimed(result.stderr.decode()), outdir
 
 
 def expect(condition, message):
@@ -150,7 +161,7 @@ def not_h265():
     for args, stdin, message in cases:
         outdir = os.path.join(work, "out")
         result = subprocess.run([tool] + args + [outdir], input=stdin, capture_output=True)
-        err = result.stderr.decode()
+        err = untimed(result.stderr.decode())
         expect(result.returncode == 1 and err.startswith("h265split: " + message + "\n"), "%s: %s" % (args, err))
         expect(not os.path.exists(outdir), "%s: OUTDIR is left behind" % args)
 
@@ -690,66 +701,137 @@ def retention():
     expect(status == 2 and "--keep-bytes 300 cannot hold seg-00000.265" in err, "small: exit %d: %s" % (status, err))
 
 
+class LiveWatch:
+    """Reads live.m3u8 each millisecond or so while the runs go on, as a
+    player reloading it would (it is replaced in one step), and keeps every
+    version seen."""
+
+    def __init__(self, path):
+        import threading
+        self.path, self.versions, self.stop = path, [], threading.Event()
+        self.thread = threading.Thread(target=self.watch)
+        self.thread.start()
+
+    def watch(self):
+        last = None
+        while not self.stop.is_set():
+            try:
+                text = open(self.path).read()
+            except FileNotFoundError:
+                text = None
+            if text and text != last:
+                self.versions.append(text)
+                last = text
+            time.sleep(0.001)
+
+    def finish(self):
+        self.stop.set()
+        self.thread.join()
+        return self.versions
+
+
+def check_live_versions(versions, what):
+    """RFC 8216 6.2.1 and 6.2.2 from one reload to the next: every segment
+    keeps its media sequence number and its discontinuity sequence number,
+    and neither sequence number goes down."""
+    numbered, before = {}, None
+    for text in versions:
+        lines = text.splitlines()
+        media = int(next(l for l in lines if l.startswith("#EXT-X-MEDIA-SEQUENCE:")).split(":")[1])
+        discontinuity = int(next(l for l in lines if l.startswith("#EXT-X-DISCONTINUITY-SEQUENCE:")).split(":")[1])
+        expect(before is None or (media >= before[0] and discontinuity >= before[1]),
+               "%s: live.m3u8 went from media sequence %s to %d, discontinuity sequence to %d:\n%s" %
+               (what, before, media, discontinuity, text))
+        before = (media, discontinuity)
+        for uri, tags in m3u8_entries_of(text):
+            if "#EXT-X-DISCONTINUITY" in tags:
+                discontinuity += 1
+            expect(numbered.setdefault(uri, (media, discontinuity)) == (media, discontinuity),
+                   "%s: %s was %s (media, discontinuity sequence), then %s:\n%s" %
+                   (what, uri, numbered[uri], (media, discontinuity), text))
+            media += 1
+    return numbered
+
+
 def restart_loop():
     # A recorder under a supervisor that kills it (SIGKILL) every second or
     # so and starts it again with --resume, while a stream paced at ten times
-    # its rate comes through one pipe, in chapters of a budget that keeps it
-    # all (so every restart's discontinuity stays to be counted). Whatever a
-    # killed run had read is lost; the next run starts at the next key picture.
-    # At the end every chapter and the live playlist name existing files
-    # only and play without an error, their pictures are those the indexes
-    # list, and the playlists mark a discontinuity where runs took over.
+    # its rate comes through one pipe: in chapters of a budget that keeps it
+    # all (so every restart's discontinuity stays to be counted), and without
+    # a budget. Whatever a killed run had read is lost; the next run starts at
+    # the next key picture. At the end every playlist and the live playlist
+    # name existing files only and play without an error, their pictures are
+    # those the indexes list, and the playlists mark a discontinuity where
+    # runs took over. live.m3u8, read as it changes, keeps each segment's
+    # numbers through every restart.
     import threading
     data = one_key_a_second(60)
-    outdir = os.path.join(work, "out")
-    os.mkdir(outdir)
-    read, write = os.pipe()
+    for budget, seed in ((["--keep-bytes", "1M"], 7), ([], 11)):
+        outdir = os.path.join(work, "out")
+        shutil.rmtree(outdir, ignore_errors=True)
+        os.mkdir(outdir)
+        read, write = os.pipe()
 
-    def feed():
-        with os.fdopen(write, "wb") as pipe:
-            for at in range(0, len(data), len(data) // 60 // 2):  # half a second of video each 0.05 s
-                pipe.write(data[at:at + len(data) // 60 // 2])
-                pipe.flush()
-                time.sleep(0.05)
+        def feed():
+            with os.fdopen(write, "wb") as pipe:
+                for at in range(0, len(data), len(data) // 60 // 2):  # half a second of video each 0.05 s
+                    pipe.write(data[at:at + len(data) // 60 // 2])
+                    pipe.flush()
+                    time.sleep(0.05)
 
-    feeder = threading.Thread(target=feed)
-    feeder.start()
-    args = [tool, "--format", "fmp4", "--seconds", "1", "--keep-bytes", "1M", "--json", "--resume", "-", outdir]
-    rng, runs = random.Random(7), 0
-    while True:
-        process = subprocess.Popen(args, stdin=read, stderr=subprocess.PIPE)
-        runs += 1
-        try:
-            process.wait(timeout=rng.uniform(0.5, 1.5))
-            break  # the end of the input
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-    feeder.join()
-    os.close(read)
-    expect(process.returncode == 0, "the last run: exit %d: %s" % (process.returncode, process.stderr.read()))
-    expect(runs >= 3, "only %d runs" % runs)
-    kept = check_archive(outdir, "fmp4", resumed=True)
-    rows = [l.split(",") for l in open(os.path.join(outdir, "archive.csv")).read().splitlines()[1:]]
-    pictures = cuts = 0
-    for row in rows:
-        pictures += sum(int(l.split(",")[3]) for l in open(os.path.join(outdir, row[4])).read().splitlines()[1:])
-        cuts += open(os.path.join(outdir, row[3])).read().count("#EXT-X-DISCONTINUITY\n")
-        decodes(os.path.join(outdir, row[3]), row[3])
-    counted = 0
-    for row in rows:
-        r = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
-                            "stream=nb_read_frames", "-of", "csv=p=0", os.path.join(outdir, row[3])],
-                           capture_output=True, text=True)
-        counted += int((r.stdout.split() or ["0"])[0])  # a playlist lists its stream twice (program, streams)
-    # Once, under a sanitizer build's timing, the chapters played 130 of the
-    # 133 pictures their indexes listed: a few pictures per restart may be
-    # listed and not shown by ffmpeg's HLS demuxer (not yet understood). More
-    # missing than restarts is a failure.
-    expect(pictures - runs <= counted <= pictures,
-           "the chapters play %d pictures, their indexes list %d, after %d runs" % (counted, pictures, runs))
-    expect(1 <= cuts < runs, "%d discontinuities after %d runs" % (cuts, runs))
-    decodes(os.path.join(outdir, "live.m3u8"), "live.m3u8")
+        feeder = threading.Thread(target=feed)
+        feeder.start()
+        watch = LiveWatch(os.path.join(outdir, "live.m3u8"))
+        args = [tool, "--format", "fmp4", "--seconds", "1", "--live", "4", "--json", "--resume"] + budget + ["-", outdir]
+        rng, runs = random.Random(seed), 0
+        while True:
+            process = subprocess.Popen(args, stdin=read, stderr=subprocess.PIPE)
+            runs += 1
+            try:
+                process.wait(timeout=rng.uniform(0.5, 1.5))
+                break  # the end of the input
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+        feeder.join()
+        os.close(read)
+        versions = watch.finish()
+        what = " ".join(budget) or "without a budget"
+        expect(process.returncode == 0, "%s: the last run: exit %d: %s" % (what, process.returncode,
+                                                                         process.stderr.read()))
+        expect(runs >= 3, "%s: only %d runs" % (what, runs))
+        numbered = check_live_versions(versions, what)
+        if budget:
+            kept = check_archive(outdir, "fmp4", resumed=True)
+            rows = [l.split(",") for l in open(os.path.join(outdir, "archive.csv")).read().splitlines()[1:]]
+            playlists = [(row[3], row[4]) for row in rows]
+        else:
+            kept = ours(outdir)
+            playlists = [("index.m3u8", "index.csv")]
+        # The media sequence numbers count the recording's segments.
+        expect(len(numbered) > 10 and all(numbered[u][0] == kept.index(u) for u in numbered),
+               "%s: media sequence numbers %s, segments %s" % (what, brief(sorted(numbered.items())), brief(kept)))
+        pictures = cuts = 0
+        for playlist, index in playlists:
+            pictures += sum(int(l.split(",")[3]) for l in open(os.path.join(outdir, index)).read().splitlines()[1:])
+            cuts += open(os.path.join(outdir, playlist)).read().count("#EXT-X-DISCONTINUITY\n")
+            decodes(os.path.join(outdir, playlist), playlist)
+        counted = 0
+        for playlist, _ in playlists:
+            r = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+                                "stream=nb_read_frames", "-of", "csv=p=0", os.path.join(outdir, playlist)],
+                               capture_output=True, text=True)
+            counted += int((r.stdout.split() or ["0"])[0])  # a playlist lists its stream twice (program, streams)
+        # Once, under a sanitizer build's timing, the chapters played 130 of the
+        # 133 pictures their indexes listed: a few pictures per restart may be
+        # listed and not shown by ffmpeg's HLS demuxer (not yet understood). More
+        # missing than restarts is a failure.
+        expect(pictures - runs <= counted <= pictures,
+               "%s: the playlists play %d pictures, their indexes list %d, after %d runs" %
+               (what, counted, pictures, runs))
+        expect(1 <= cuts < runs, "%s: %d discontinuities after %d runs" % (what, cuts, runs))
+        decodes(os.path.join(outdir, "live.m3u8"), "live.m3u8")
+        print("%s: %d runs, %d versions of live.m3u8" % (what, runs, len(versions)))
 
 
 def played_by_gstreamer(outdir, playlist):
@@ -877,16 +959,22 @@ def ours(outdir):
                   key=number_of)
 
 
-def m3u8_entries(path):
-    """(uri, tags before it) of each segment of a media playlist, and the text."""
-    text, entries, tags = open(path).read(), [], []
+def m3u8_entries_of(text):
+    """(uri, tags before it) of each segment of a media playlist's text."""
+    entries, tags = [], []
     for line in text.splitlines():
         if line.startswith("#"):
             tags.append(line)
         elif line:
             entries.append((line, tags))
             tags = []
-    return entries, text
+    return entries
+
+
+def m3u8_entries(path):
+    """(uri, tags before it) of each segment of a media playlist, and the text."""
+    text = open(path).read()
+    return m3u8_entries_of(text), text
 
 
 def first_tfdt(path):
@@ -906,6 +994,9 @@ def check_resumed(outdir, args, before, what, twice=False):
     for name, data in before["files"].items():
         expect(os.path.exists(os.path.join(outdir, name)) and open(os.path.join(outdir, name), "rb").read() == data,
                "%s: %s changed or is gone" % (what, name))
+    if before.get("live") and os.path.exists(os.path.join(outdir, "live.m3u8")):
+        # What a player read before the crash and reads now.
+        check_live_versions([before["live"], open(os.path.join(outdir, "live.m3u8")).read()], what)
     if "--keep-bytes" in args:
         # In chapters: each chapter's playlist and index name its segments,
         # archive.csv every chapter; nothing is over the budget here.
@@ -943,6 +1034,9 @@ def check_resumed(outdir, args, before, what, twice=False):
         # A resumed run killed in turn adds its own.
         expect(cuts == ([old] if old else []) or (twice and len(cuts) <= 2 and (cuts[0] == old if old else True)),
                "%s: discontinuities before %s, %d old segments" % (what, cuts, old))
+        if before.get("reference"):
+            check_salvaged_utc(outdir, [u for u in uris if u in before["files"] or u + ".tmp" in before["temporary"]],
+                               before["reference"], what)
         times = [first_tfdt(os.path.join(outdir, u)) for u in uris]
         expect(times == sorted(set(times)), "%s: baseMediaDecodeTime %s" % (what, times))
         if "--live" in args:
@@ -959,11 +1053,41 @@ def check_resumed(outdir, args, before, what, twice=False):
             decodes(os.path.join(outdir, name), "%s: %s" % (what, name))
 
 
+def program_date_times(path):
+    """#EXT-X-PROGRAM-DATE-TIME of each segment of a media playlist, in seconds."""
+    times = {}
+    for uri, tags in m3u8_entries(path)[0] if os.path.exists(path) else []:
+        for t in tags:
+            if t.startswith("#EXT-X-PROGRAM-DATE-TIME:"):
+                stamp = t.split(":", 1)[1]
+                times[uri] = (calendar.timegm(time.strptime(stamp[:19], "%Y-%m-%dT%H:%M:%S")) +
+                              float(stamp[19:-1] or 0), stamp)
+    return times
+
+
+def check_salvaged_utc(outdir, earlier, reference, what):
+    """The earlier run's segments, those listed before it stopped and those
+    kept and listed after (a cut .tmp file, a complete file not yet listed),
+    have the UTC time a run that was not stopped gives them (`reference`, its
+    #EXT-X-PROGRAM-DATE-TIME by segment), within a millisecond, in
+    index.m3u8 and in index.csv."""
+    utc = program_date_times(os.path.join(outdir, "index.m3u8"))
+    for uri in earlier:
+        expect(uri in utc and abs(utc[uri][0] - reference[uri][0]) <= 0.001 + 1e-9,
+               "%s: %s at %s, without a stop at %s" % (what, uri, utc.get(uri), reference[uri][1]))
+    for line in open(os.path.join(outdir, "index.csv")).read().splitlines()[1:]:
+        fields = line.split(",")
+        if fields[0] in earlier:
+            expect(fields[16] == utc[fields[0]][1], "%s: index.csv gives %s the time %s, index.m3u8 %s" %
+                   (what, fields[0], fields[16], utc[fields[0]][1]))
+
+
 def crash_snapshot(outdir):
     names = os.listdir(outdir) if os.path.isdir(outdir) else []
     numbers = [number_of(n) for n in names if number_of(n) is not None]
     return {"files": {n: open(os.path.join(outdir, n), "rb").read() for n in names if SEGMENT.match(n)},
-            "temporary": [n for n in names if n.endswith(".tmp")], "highest": max(numbers) if numbers else -1}
+            "temporary": [n for n in names if n.endswith(".tmp")], "highest": max(numbers) if numbers else -1,
+            "live": open(os.path.join(outdir, "live.m3u8")).read() if "live.m3u8" in names else None}
 
 
 def crash_resume():
@@ -979,7 +1103,8 @@ def crash_resume():
     small, generated = stream("x265_192x128_open_gop_cra.hevc"), generated_source()
     configs = [(small, ["--frames", "1", "--format", "fmp4", "--live", "2", "--json"]),
                (small, ["--frames", "1", "--format", "fmp4", "--live", "2", "--keep-bytes", "40000", "--json"]),
-               (generated, ["--frames", "50", "--format", "fmp4", "--live", "1"]),
+               (generated, ["--frames", "50", "--format", "fmp4", "--live", "1", "--start-time",
+                            "2026-12-08T14:03:00Z"]),
                (generated, ["--frames", "50", "--format", "mp4"]),
                (generated, ["--format", "mp4"]),
                (small, ["--frames", "1", "--json"])]
@@ -992,6 +1117,7 @@ def crash_resume():
         status, err, _ = run(args, data, os.path.join(work, "count"), env=crash_env(H265_CRASH_LOG=log))
         calls = open(log).read().split()
         expect(status == 0 and calls, "%s: counting run: exit %d: %s" % (args, status, err))
+        reference = program_date_times(os.path.join(work, "count", "index.m3u8"))
         kinds_seen.update(calls)
         # Every call up to 60, else 60 spread over the run with the first and
         # last of each kind.
@@ -1008,6 +1134,7 @@ def crash_resume():
             status, err, _ = run(args, data, outdir, env=crash_env(H265_CRASH_AT=k))
             expect(status == -signal.SIGKILL, "%s: exit %d: %s" % (what, status, err))
             before = crash_snapshot(outdir)
+            before["reference"] = reference
             status, err, _ = run(args + ["--resume"], data, outdir)
             expect(status == 0, "%s: resumed: exit %d: %s" % (what, status, err))
             check_resumed(outdir, args, before, what)
@@ -1082,18 +1209,29 @@ def resume():
         write("seg-00001.m4s.tmp", whole[:mdats[1] - 100])
         text = read("index.m3u8")
         write("index.m3u8", text[:text.index(b"seg-00001.m4s")] + b"seg-0")
+        # live.m3u8 as it was when index.m3u8 named seg-00000.m4s alone.
+        head, first = text[:text.index(b"#EXT-X-PLAYLIST-TYPE")], text[text.index(b"#EXT-X-MAP"):]
+        write("live.m3u8", head + b"#EXT-X-DISCONTINUITY-SEQUENCE:0\n#EXT-X-INDEPENDENT-SEGMENTS\n" +
+              first[:first.index(b"seg-00000.m4s\n") + 14])
         write("index.csv", b"".join(read("index.csv").splitlines(True)[:2]))
         for name in ("live.m3u8.tmp", "master.m3u8.tmp", "init-00009.mp4.tmp"):
             write(name, b"#EXTM3U\n")
         return lambda: expect(read("seg-00001.m4s") == whole[:mdats[0]], "the kept fragment")
 
+    def old_index():
+        # An index written before the damaged column: its entries are read
+        # back, not listed again.
+        write("index.csv", b"".join(l.rsplit(b",", 1)[0] + b"\n" for l in read("index.csv").splitlines()))
+        return lambda: expect(read("index.csv").count(b"seg-00000.265,") == 1, "index.csv listed seg-00000 again")
+
     def remove_named():
         os.remove(path("seg-00001.m4s"))
 
-    fmp4 = ["--frames", "50", "--format", "fmp4", "--live", "2"]
+    fmp4 = ["--frames", "50", "--format", "fmp4", "--live", "2", "--start-time", "2026-12-08T14:03:00.020Z"]
     # (input, first run, damage, resumed run, exit status, message, whether check_resumed holds)
     rows = [(small, None, None, ["--frames", "1", "--resume"], 0, "", False),
-            (small, ["--frames", "1"], None, ["--frames", "1"], 1, "use another OUTDIR", False),
+            (small, ["--frames", "1"], None, ["--frames", "1"], 1,
+             "use another OUTDIR, or --resume to go on with its recording", False),
             (small, ["--frames", "1"], None, ["--resume", "--format", "fmp4"], 1,
              "holds a recording in --format raw; --resume goes on with it only in that format", False),
             (small, ["--format", "fmp4"], None, ["--format", "fmp4", "--keep-rasl", "--resume"], 1,
@@ -1102,12 +1240,29 @@ def resume():
              "kept seg-00002.265.tmp, cut by an earlier run, as seg-00002.265 (the ", True),
             (generated, fmp4, tear_fmp4, fmp4 + ["--resume"], 0,
              "kept seg-00001.m4s.tmp, cut by an earlier run, as seg-00001.m4s (the ", True),
+            (small, ["--frames", "1"], old_index, ["--frames", "1", "--resume"], 0, "resuming the recording", True),
             (generated, fmp4, remove_named, fmp4 + ["--resume"], 0, "index.m3u8 names seg-00001.m4s, not in OUTDIR",
              False),
             # Resumed on input without a key picture: no segment, and the
             # playlists end as the earlier run ended them.
             ((small, small[starts(small)[12]:]), fmp4, None, fmp4 + ["--resume"], 1, "no key picture", False)]
+    # Every ending of a resumed run ends the playlists, also before its first
+    # segment: (input, first run, the resumed run's environment or "sigterm",
+    # exit status, message). The failure leaves OUTDIR as the first run did.
+    ended = ["--frames", "1", "--format", "fmp4", "--live", "3"]
+    ending_rows = [(small, ended, {"H265_FAIL_WRITE_NAME": ".m4s", "H265_FAIL_WRITE_ERRNO": "ENOSPC"}, 1,
+                    "No space left on device"),
+                   (small, ended + ["--keep-bytes", "1M"],
+                    {"H265_FAIL_WRITE_NAME": ".m4s", "H265_FAIL_WRITE_ERRNO": "ENOSPC"}, 1, "No space left on device"),
+                   (small, ended, "sigterm", 0, "stopped by a signal after 0 segments"),
+                   (small, ended + ["--keep-bytes", "1M"], "sigterm", 0, "stopped by a signal after 0 segments")]
+    if shim:
+        rows += [(data, first, how, first + ["--resume"], status, message, "ends")
+                 for data, first, how, status, message in ending_rows]
     for data, first, damage, resumed, status, message, holds in rows:
+        ending, environment = holds == "ends", None
+        if ending:
+            environment, damage, holds = damage, None, False
         data, again = data if isinstance(data, tuple) else (data, data)
         shutil.rmtree(outdir, ignore_errors=True)
         os.mkdir(outdir)
@@ -1115,12 +1270,31 @@ def resume():
         if first:
             code, err, _ = run(first, data, outdir)
             expect(code == 0, "%s: exit %d: %s" % (first, code, err))
+        reference = program_date_times(path("index.m3u8"))
         if damage:
             check = damage()
         before = crash_snapshot(outdir)
+        before["reference"] = reference
         everything = {n: read(n) for n in os.listdir(outdir)}
-        code, err, _ = run(resumed, again, outdir)
+        if environment == "sigterm":
+            # Before the first key picture has come.
+            process = subprocess.Popen([tool] + resumed + ["-", outdir], stdin=subprocess.PIPE,
+                                       stderr=subprocess.PIPE)
+            time.sleep(0.5)
+            process.send_signal(signal.SIGTERM)
+            code, err = process.wait(), process.stderr.read().decode()
+            process.stdin.close()
+        elif environment:
+            code, err, _ = run(resumed, again, outdir, env=crash_env(**environment))
+        else:
+            code, err, _ = run(resumed, again, outdir)
         expect(code == status and message in err, "%s after %s: exit %d: %s" % (resumed, first, code, err))
+        if ending:
+            playlists = [n for n in os.listdir(outdir) if n.endswith(".m3u8") and n != "master.m3u8"]
+            expect(all(read(n).endswith(b"#EXT-X-ENDLIST\n") for n in playlists) and "live.m3u8" in playlists,
+                   "%s after %s: %s" % (resumed, first, {n: read(n)[-40:] for n in playlists}))
+            expect({n: read(n) for n in os.listdir(outdir)} == everything, "%s: OUTDIR changed" % resumed)
+            continue
         if again is not data:
             expect({n: read(n) for n in os.listdir(outdir)} == everything, "no key picture: OUTDIR changed")
         elif code != 0:

@@ -33,7 +33,7 @@ import subprocess
 import sys
 
 HEADER = ("file,first_byte_offset,bytes,pictures,i_pictures,p_pictures,b_pictures,coded_width,coded_height,"
-          "display_width,display_height,key_nal_type,parameter_sets_inserted,rasl_dropped,start_time,duration,utc")
+          "display_width,display_height,key_nal_type,parameter_sets_inserted,rasl_dropped,start_time,duration,utc,damaged")
 VPS, SPS, PPS, AUD, CRA, BLA_W_LP = 32, 33, 34, 35, 21, 16
 
 
