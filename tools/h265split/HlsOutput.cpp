@@ -166,8 +166,10 @@ void HlsOutput::WritePlaylists(bool ended) {
     info.frameRate = track_.rate().PerSecond();
     info.codecs = codecs_;
     info.transferCharacteristics = format_.visual.transfer_characteristics;
-    // Chapters end and go: players follow a recording with a budget live.
-    info.uri = archive_.chaptered() ? "live.m3u8" : playlistName_;
+    // Chapters end and go: players follow a recording with a budget live;
+    // with --live, viewers want the live playlist too (the archive stays
+    // reachable through index.m3u8 or archive.csv).
+    info.uri = archive_.chaptered() || liveSegments_ > 0 ? "live.m3u8" : playlistName_;
     info.independentSegments = !rules_.keepRasl;
     // The master playlist is rewritten when what a player chooses by
     // changes (the peak bandwidth, the codecs, the picture size) and at the

@@ -14,14 +14,17 @@ what the server sent, and the frames of a recording against the served ones.
 Server() raises Unavailable when GStreamer's RTSP server cannot be loaded;
 tests exit 77 (skipped) on it.
 """
+import calendar
 import collections
 import json
 import os
 import queue
+import re
 import signal
 import subprocess
 import sys
 import threading
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 # Debian's python3 has the GObject bindings; another python3 first in PATH
@@ -115,6 +118,15 @@ class Proxy(_Process):
     def report(self):
         """What the proxy did (after it has stopped)."""
         return json.load(open(self.report_path))
+
+
+# A message of h265split: its UTC time first (ISO 8601, milliseconds).
+STAMPED = re.compile(r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z h265split: ")
+
+
+def parse_utc(text):
+    """Seconds since the epoch of "2026-12-08T14:03:00.250Z"."""
+    return calendar.timegm(time.strptime(text[:19], "%Y-%m-%dT%H:%M:%S")) + float("0" + text[19:].rstrip("Z"))
 
 
 def served_pictures(log, media=0):

@@ -35,6 +35,7 @@ GStreamer's RTSP server.
 import argparse
 import glob
 import json
+import re
 import os
 import shutil
 import signal
@@ -76,8 +77,18 @@ CASES = {
 CASES["jump"] = ([], ["--jump", "3600", "--jump-after", "90"], "tcp", False)
 # A wrong password: h265split ends at once (exit 1), without showing it.
 CASES["refused"] = (["--user", USER, "--password", PASSWORD, "--auth", "digest"], None, "tcp", "wrong")
+# The camera's sender reports say an hour less than this machine's clock:
+# the recording's times stay this machine's, and that is said.
+CASES["clock_off"] = ([], ["--sr-shift", "-3600"], "tcp", False)
+# The camera's video stops while its RTCP goes on: the session is taken for
+# dead and opened again.
+CASES["video_stops"] = ([], ["--video-stop-after", "60"], "tcp", False)
+# A loss of 0.3 % with --keep-damaged: the pictures after each loss are kept.
+CASES["keep_damaged"] = ([], ["--loss", "0.003", "--seed", "2"], "tcp", False)
+# h265split's options and passes over the file beyond the usual, by case.
+EXTRA = {"keep_damaged": (["--keep-damaged"], 8), "video_stops": ([], 6), "clock_off": ([], 4)}
 # Cases whose stream arrives whole: every served picture must be recorded.
-WHOLE = {"direct", "sdp_only", "basic", "digest", "udp", "proxy", "wrap", "stall"}
+WHOLE = {"direct", "sdp_only", "basic", "digest", "udp", "proxy", "wrap", "stall", "clock_off"}
 
 
 def record(args, name, work, md5s):
@@ -85,7 +96,8 @@ def record(args, name, work, md5s):
     log, report, rss_file = (os.path.join(work, n) for n in ("server.log", "proxy.json", "client.rss"))
     out = os.path.join(work, "out")
     os.makedirs(out)
-    options = server_options + ["--rate", str(args.rate), "--loop", str(args.loop)]
+    extra_options, loops = EXTRA.get(name, ([], args.loop))
+    options = server_options + ["--rate", str(args.rate), "--loop", str(loops)]
     line = {"case": name, "client": args.client, "transport": transport}
     with camera.Server(args.file, log, options) as server:
         proxy = camera.Proxy(server.port, proxy_options, report) if proxy_options is not None else None
@@ -95,7 +107,8 @@ def record(args, name, work, md5s):
                 else source.url()
             if args.client == "h265split":
                 command = camera.timer(rss_file) + [args.h265split, "--format", "fmp4", "--seconds", "1",
-                                                    "--keep-rasl", "--json", "--rtsp-transport", transport, url, out]
+                                                    "--keep-rasl", "--json", "--rtsp-transport", transport] + \
+                    extra_options + [url, out]
             else:
                 command = camera.timer(rss_file) + [
                     "ffmpeg", "-nostdin", "-v", "error", "-rtsp_transport", transport, "-i", url, "-map", "0:v:0",
@@ -106,7 +119,7 @@ def record(args, name, work, md5s):
             # Until ffmpeg ends or the server has sent everything; then a
             # grace period before ffmpeg is told to stop (SIGINT: it closes
             # its files).
-            limit = start + (args.seconds_limit or 30 + 4 * len(md5s) * max(args.loop, 1) / 25 / args.rate)
+            limit = start + (args.seconds_limit or 30 + 4 * len(md5s) * max(loops, 1) / 25 / args.rate)
             eos = False
             while client.poll() is None and not eos and time.monotonic() < limit:
                 eos = server.wait_eos(0.5)
@@ -145,9 +158,13 @@ def record(args, name, work, md5s):
     pictures = camera.served_pictures(log)
     if args.client == "h265split":
         playlist = os.path.join(out, "index.m3u8")
-        frames, errors = camera.decoded_frames(playlist, xerror=True) if os.path.exists(playlist) else ([], ["none"])
+        # Damaged pictures kept decode with errors, concealed, to the end.
+        strict = name != "keep_damaged"
+        frames, errors = camera.decoded_frames(playlist, xerror=strict) if os.path.exists(playlist) else ([], ["none"])
+        if not strict:
+            errors = [e for e in errors if e.startswith("ffmpeg exited")]
         # Each segment alone, after its init segment, decodes too.
-        for segment in sorted(glob.glob(os.path.join(out, "seg-*.m4s"))):
+        for segment in sorted(glob.glob(os.path.join(out, "seg-*.m4s"))) if strict else []:
             joined = os.path.join(work, "joined.mp4")
             with open(joined, "wb") as f:
                 f.write(open(os.path.join(out, "init.mp4"), "rb").read() + open(segment, "rb").read())
@@ -158,6 +175,10 @@ def record(args, name, work, md5s):
         entries = json.load(open(os.path.join(out, "index.json"))) if frames else []
         line["losses"] = {k: entries[-1][k] for k in ("lost_packets", "dropped_access_units", "reconnects")} \
             if entries else {}
+        line["damaged"] = sum(e.get("damaged", 0) for e in entries)
+        line["utc_off"] = utc_off(playlist, out) if frames else None
+        line["clock_said"] = re.search(r"the camera's clock is 3[56]\d\d\.\d+ s behind this machine's", err) is not None
+        line["stamped"] = all(camera.STAMPED.match(l) for l in err.splitlines() if l.strip())
         line["gop_prefixes"] = gop_prefixes(frames, pictures, md5s)
         line["foreign"] = len([md5 for _, md5 in frames if md5 not in set(md5s)])
     else:
@@ -165,6 +186,33 @@ def record(args, name, work, md5s):
     line.update(served=len(pictures), recorded=len(frames), decode_errors=len(errors))
     line.update(camera.match(frames, pictures, md5s))
     return line
+
+
+def utc_off(playlist, out):
+    """The most a segment's #EXT-X-PROGRAM-DATE-TIME plus its #EXTINF lies
+    from the time its file was last written, in seconds: the last segment
+    aside (closed when the recorder was stopped), and the one before a
+    discontinuity (closed when the break was seen)."""
+    entries, utc, extinf, gap = [], None, 0.0, False
+    for l in open(playlist).read().splitlines():
+        if l.startswith("#EXT-X-PROGRAM-DATE-TIME:"):
+            utc = camera.parse_utc(l.split(":", 1)[1])
+        elif l.startswith("#EXTINF:"):
+            extinf = float(l[8:].split(",")[0])
+        elif l == "#EXT-X-DISCONTINUITY":
+            gap = True
+            if entries:
+                entries[-1][3] = True
+        elif l and not l.startswith("#"):
+            entries.append([l, utc, extinf, False])
+            utc, gap = None, False
+    worst = 0.0
+    for uri, start, seconds, before_break in entries[:-1]:
+        if start is None:
+            return float("inf")
+        if not before_break:
+            worst = max(worst, abs(os.path.getmtime(os.path.join(out, uri)) - (start + seconds)))
+    return round(worst, 3)
 
 
 def gop_prefixes(frames, pictures, md5s):
@@ -195,8 +243,19 @@ def passed(args, name, line):
             line["exit"] == 1 and not line["password_shown"] and "not accepted" in line["message"]
     if args.client == "ffmpeg":
         return line["kept"] == line["served"] and not line["decode_errors"]
+    # Damaged pictures kept are shown concealed: no picture of the stream.
     ok = not line["decode_errors"] and not line["password_shown"] and line["recorded"] > 0 and \
-        not line["foreign"]
+        (not line["foreign"] or name == "keep_damaged") and line["stamped"]
+    # Each segment's time is this machine's when it was written; a stall
+    # holds its segments back beyond that.
+    if name != "stall":
+        ok = ok and line["utc_off"] is not None and line["utc_off"] <= 1.0
+    if name == "clock_off":
+        ok = ok and line["clock_said"]
+    if name == "video_stops":
+        return ok and line["losses"].get("reconnects", 0) >= 1 and line["gop_prefixes"]
+    if name == "keep_damaged":
+        return ok and line["recorded"] >= 0.99 * line["served"] and line["damaged"] >= 1
     if name in WHOLE:
         return ok and line["intact"] == line["served"] == line["recorded"]
     # Across a discontinuity ffmpeg's HLS reader shifts each segment's times

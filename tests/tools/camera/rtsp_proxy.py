@@ -25,6 +25,10 @@ packets, are damaged:
   --drop-after N    after N of them, both connections are closed
   --jump S          from the --jump-after Nth on, their RTP timestamps are S
                     seconds later (a camera whose clock jumped)
+  --video-stop-after N  after N of them, no more (once, on the first
+                    connection), while RTCP goes on: a camera whose video died
+  --sr-shift S      the NTP times of the RTCP sender reports (channel 1) are S
+                    seconds later (a camera whose clock is wrong)
 
 Stalls and drops happen once, on the first connection that gets that far:
 a client that connects again gets the stream again. The other faults apply
@@ -53,7 +57,7 @@ class Faults:
     def __init__(self, args):
         self.args = args
         self.lock = threading.Lock()
-        self.stalled = self.dropped = False
+        self.stalled = self.dropped = self.video_stopped = False
         self.counts = {k: 0 for k in ("connections", "frames", "forwarded", "lost", "reordered", "duplicated",
                                       "garbage_inserts", "garbage_bytes", "stalls", "dropped_connections")}
         self.counts.update(lost_seq=[], reordered_seq=[], duplicated_seq=[])
@@ -116,9 +120,15 @@ def downstream(server, client, faults, number):
     rng, junk_rng = random.Random("%d/%d" % (a.seed, number)), random.Random("%d/%d/junk" % (a.seed, number))
     held, frames = None, 0
     try:
+        stopped = False
         for channel, data in server_messages(server):
+            if channel == 1 and a.sr_shift:
+                data = shift_sender_reports(data, a.sr_shift)
             if channel != 0:
                 client.sendall(data)
+                continue
+            if a.video_stop_after and frames >= a.video_stop_after and (stopped or faults.once("video_stopped")):
+                stopped = True
                 continue
             frames += 1
             faults.count("frames")
@@ -169,6 +179,19 @@ def downstream(server, client, faults, number):
             pass
 
 
+def shift_sender_reports(frame, seconds):
+    """The interleaved RTCP frame with the NTP seconds of each sender report
+    (RFC 3550 6.4.1) moved by `seconds`."""
+    data, at = bytearray(frame), 4
+    while at + 16 <= len(data):
+        length = (struct.unpack(">H", bytes(data[at + 2:at + 4]))[0] + 1) * 4
+        if data[at + 1] == 200:
+            ntp = (struct.unpack(">I", bytes(data[at + 8:at + 12]))[0] + int(seconds)) & 0xFFFFFFFF
+            data[at + 8:at + 12] = struct.pack(">I", ntp)
+        at += length
+    return bytes(data)
+
+
 def upstream(client, server):
     """Client to server, unchanged."""
     try:
@@ -200,6 +223,8 @@ def main():
     parser.add_argument("--jump-after", type=int, default=0)
     parser.add_argument("--garbage-every", type=int, default=0)
     parser.add_argument("--drop-after", type=int, default=0)
+    parser.add_argument("--video-stop-after", type=int, default=0)
+    parser.add_argument("--sr-shift", type=float, default=0.0)
     parser.add_argument("--report")
     args = parser.parse_args()
     faults = Faults(args)

@@ -1323,7 +1323,14 @@ def usage():
              (["--keep-age", "-1d", "in", "out"], 2, "invalid value '-1d' for --keep-age"),
              (["--keep-age", "1", "--seconds", "2", "in", "out"], 2, "--keep-age is shorter than a segment"),
              (["--format", "mp4", "--keep-bytes", "1G", "in", "out"], 2, "need --seconds or --frames"),
-             (["--format", "fmp4", "--keep-age", "7d", "--keep-bytes", "32G", "in", "out"], 1, "cannot open 'in'")]
+             (["--format", "fmp4", "--keep-age", "7d", "--keep-bytes", "32G", "in", "out"], 1, "cannot open 'in'"),
+             # Refused before a camera is played or anything is written.
+             (["http://user:pw@cam/stream", "out"], 2, "INPUT is a http:// URL: cameras are recorded over rtsp://"),
+             (["--clock", "camera", "in", "out"], 2, "--clock camera goes with a camera"),
+             (["--clock", "gps", "in", "out"], 2, "invalid value 'gps' for --clock (system or camera)"),
+             (["--keep-damaged", "in", "out"], 2, "--keep-damaged goes with a camera"),
+             (["--format", "fmp4", "--keep-bytes", "1K", "rtsp://127.0.0.1:9/x", "out"], 2,
+              "--keep-bytes 1024 cannot hold a camera's recording")]
     for args, status, message in cases:
         result = subprocess.run([tool] + args, capture_output=True, text=True)
         expect(result.returncode == status and message in result.stderr, "%s: %d %s" % (args, result.returncode,
