@@ -83,10 +83,13 @@ CASES["clock_off"] = ([], ["--sr-shift", "-3600"], "tcp", False)
 # The camera's video stops while its RTCP goes on: the session is taken for
 # dead and opened again.
 CASES["video_stops"] = ([], ["--video-stop-after", "60"], "tcp", False)
+# The camera's RTP timestamps stand still from a packet of the second pass
+# on: the pictures take their arrival times.
+CASES["frozen"] = ([], ["--freeze-after", "200"], "tcp", False)
 # A loss of 0.3 % with --keep-damaged: the pictures after each loss are kept.
 CASES["keep_damaged"] = ([], ["--loss", "0.003", "--seed", "2"], "tcp", False)
 # h265split's options and passes over the file beyond the usual, by case.
-EXTRA = {"keep_damaged": (["--keep-damaged"], 8), "video_stops": ([], 6), "clock_off": ([], 4)}
+EXTRA = {"keep_damaged": (["--keep-damaged"], 8), "video_stops": ([], 6), "clock_off": ([], 4), "frozen": ([], 4)}
 # Cases whose stream arrives whole: every served picture must be recorded.
 WHOLE = {"direct", "sdp_only", "basic", "digest", "udp", "proxy", "wrap", "stall", "clock_off"}
 
@@ -170,13 +173,15 @@ def record(args, name, work, md5s):
                 f.write(open(os.path.join(out, "init.mp4"), "rb").read() + open(segment, "rb").read())
             errors += camera.decoded_frames(joined, xerror=True)[1]
         line["discontinuities"] = open(playlist).read().count("#EXT-X-DISCONTINUITY") if frames else 0
-        line["longest_segment"] = max([float(l[8:].split(",")[0]) for l in open(playlist) if l.startswith("#EXTINF:")]
-                                      or [0]) if frames else 0
+        durations = [float(l[8:].split(",")[0]) for l in open(playlist) if l.startswith("#EXTINF:")] if frames else []
+        line["longest_segment"] = max(durations or [0])
+        line["shortest_segment"] = min(durations[:-1] or [0])
         entries = json.load(open(os.path.join(out, "index.json"))) if frames else []
         line["losses"] = {k: entries[-1][k] for k in ("lost_packets", "dropped_access_units", "reconnects")} \
             if entries else {}
-        line["damaged"] = sum(e.get("damaged", 0) for e in entries)
+        line["damaged_pictures"] = sum(e.get("damaged") or 0 for e in entries)
         line["utc_off"] = utc_off(playlist, out) if frames else None
+        line["standing_said"] = "the RTP timestamps do not advance" in err
         line["clock_said"] = re.search(r"the camera's clock is 3[56]\d\d\.\d+ s behind this machine's", err) is not None
         line["stamped"] = all(camera.STAMPED.match(l) for l in err.splitlines() if l.strip())
         line["gop_prefixes"] = gop_prefixes(frames, pictures, md5s)
@@ -252,10 +257,12 @@ def passed(args, name, line):
         ok = ok and line["utc_off"] is not None and line["utc_off"] <= 1.0
     if name == "clock_off":
         ok = ok and line["clock_said"]
+    if name == "frozen": # segments of about their second, one after the other
+        return ok and line["standing_said"] and 0.5 < line["shortest_segment"] <= line["longest_segment"] < 3
     if name == "video_stops":
         return ok and line["losses"].get("reconnects", 0) >= 1 and line["gop_prefixes"]
     if name == "keep_damaged":
-        return ok and line["recorded"] >= 0.99 * line["served"] and line["damaged"] >= 1
+        return ok and line["recorded"] >= 0.99 * line["served"] and line["damaged_pictures"] >= 1
     if name in WHOLE:
         return ok and line["intact"] == line["served"] == line["recorded"]
     # Across a discontinuity ffmpeg's HLS reader shifts each segment's times

@@ -27,6 +27,8 @@ packets, are damaged:
                     seconds later (a camera whose clock jumped)
   --video-stop-after N  after N of them, no more (once, on the first
                     connection), while RTCP goes on: a camera whose video died
+  --freeze-after N  from the Nth on, their RTP timestamps stay the Nth's (a
+                    camera whose timestamps stand still)
   --sr-shift S      the NTP times of the RTCP sender reports (channel 1) are S
                     seconds later (a camera whose clock is wrong)
 
@@ -120,7 +122,7 @@ def downstream(server, client, faults, number):
     rng, junk_rng = random.Random("%d/%d" % (a.seed, number)), random.Random("%d/%d/junk" % (a.seed, number))
     held, frames = None, 0
     try:
-        stopped = False
+        stopped, frozen = False, bytes(4)
         for channel, data in server_messages(server):
             if channel == 1 and a.sr_shift:
                 data = shift_sender_reports(data, a.sr_shift)
@@ -132,6 +134,10 @@ def downstream(server, client, faults, number):
                 continue
             frames += 1
             faults.count("frames")
+            if a.freeze_after and frames >= a.freeze_after and len(data) >= 12:
+                if frames == a.freeze_after:
+                    frozen = data[8:12]
+                data = data[:8] + frozen + data[12:]
             if a.jump and frames >= a.jump_after and len(data) >= 12:
                 ts = (struct.unpack(">I", data[8:12])[0] + int(a.jump * 90000)) & 0xFFFFFFFF
                 data = data[:8] + struct.pack(">I", ts) + data[12:]
@@ -225,6 +231,7 @@ def main():
     parser.add_argument("--drop-after", type=int, default=0)
     parser.add_argument("--video-stop-after", type=int, default=0)
     parser.add_argument("--sr-shift", type=float, default=0.0)
+    parser.add_argument("--freeze-after", type=int, default=0)
     parser.add_argument("--report")
     args = parser.parse_args()
     faults = Faults(args)

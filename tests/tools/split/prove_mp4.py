@@ -426,7 +426,7 @@ def main():
     check_hvcc(stream, os.path.join(hls, "init.mp4"), work)
     master = open(os.path.join(hls, "master.m3u8")).read()
     m = re.search(r'BANDWIDTH=(\d+),AVERAGE-BANDWIDTH=(\d+),RESOLUTION=(\d+)x(\d+),FRAME-RATE=([\d.]+),'
-                  r'CODECS="([^"]+)",VIDEO-RANGE=(\w+)\nindex.m3u8\n$', master)
+                  r'CODECS="([^"]+)",VIDEO-RANGE=(\w+)\nlive.m3u8\n$', master)  # with --live, the live playlist
     if not m or int(m.group(1)) < int(m.group(2)) or int(m.group(2)) <= 0:
         fail("master.m3u8: " + master)
     if abs(float(m.group(5)) - float(rate)) > 0.0005:
