@@ -39,6 +39,9 @@ int FirstUnitType(const std::uint8_t* data, std::size_t size) {
 
 const int kAudNut = 35;
 const std::size_t kPoolSize = 32;
+// Access units in a row at one RTP time beyond which its timestamps are
+// taken to stand still.
+const unsigned kStandingUnits = 3;
 // While a camera stays away, how often that is said.
 const std::int64_t kAwayReportMs = 60000;
 // Any pooled buffer may keep this much room.
@@ -76,6 +79,9 @@ bool CameraInput::Open() {
     sessionUnits_ = 0;
     haveReport_ = false;
     haveLastTimestamp_ = false;
+    standing_ = 0;
+    arrivalTimes_ = false;
+    timestampShift_ = 0;
     droppedSeen_ = 0;
     lastVideoMs_ = MonotonicMillis();
     if (sessions_++ > 0) {
@@ -278,12 +284,15 @@ std::shared_ptr<std::vector<unsigned char>> CameraInput::FreeBuffer(std::size_t 
 }
 
 std::int64_t CameraInput::Advancing(std::int64_t timestamp) {
-    // Two pictures cannot be sampled at one time: a camera whose timestamps
-    // stand still gives its pictures the times they arrive at, from the last
-    // one on, until its timestamps move again; from there they go on from
-    // the arrival times without a jump.
+    // Pictures are not sampled at one time: a camera whose timestamps stand
+    // still gives its pictures the times they arrive at, from the last one
+    // on, until its timestamps move again; from there they go on from the
+    // arrival times without a jump. A few units at one time may be one
+    // picture's, cut by marker bits (parameter sets, SEI), and are let be.
     const std::int64_t arrival = MonotonicMillis() * 90;
-    const bool stands = haveLastTimestamp_ && timestamp == lastTimestamp_;
+    const bool same = haveLastTimestamp_ && timestamp == lastTimestamp_;
+    standing_ = same ? standing_ + 1 : 0;
+    const bool stands = standing_ >= kStandingUnits;
     haveLastTimestamp_ = true;
     lastTimestamp_ = timestamp;
     if (stands && !arrivalTimes_) {
@@ -294,7 +303,7 @@ std::int64_t CameraInput::Advancing(std::int64_t timestamp) {
             messages_.Say(description_ + ": the RTP timestamps do not advance; pictures take the times they arrive at "
                                          "until they do");
         }
-    } else if (!stands && arrivalTimes_) {
+    } else if (!same && arrivalTimes_) {
         arrivalTimes_ = false;
         timestampShift_ = lastGiven_ + durations_.usual() - timestamp;
     }

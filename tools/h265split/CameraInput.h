@@ -134,6 +134,7 @@ private:
     std::uint64_t droppedSeen_ = 0; // the depacketizer's access units dropped, as last seen
     // Timestamps that stand still (Advancing).
     bool haveLastTimestamp_ = false;
+    unsigned standing_ = 0;           // access units in a row at lastTimestamp_, less one
     std::int64_t lastTimestamp_ = 0;  // as the camera gave it
     std::int64_t lastGiven_ = 0;      // as given on
     bool arrivalTimes_ = false;
