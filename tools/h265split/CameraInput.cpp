@@ -114,7 +114,7 @@ void CameraInput::Lost(const std::string& why) {
         awaySinceMs_ = played_ && sessionUnits_ > 0 ? lastVideoMs_ : now;
         lastAwayReportMs_ = now;
         messages_.Say(description_ + ": " + why + "; trying again every " +
-                      h265tools::SecondsText(options_.maxRetryMs / 1000.0) + " s at most");
+                      h265tools::SecondsText(options_.maxRetryMs / 1000.0, options_.maxRetryMs % 1000 ? 3 : 0) + " s at most");
     } else if (now - lastAwayReportMs_ >= kAwayReportMs) {
         lastAwayReportMs_ = now;
         messages_.Say(description_ + ": away for " + Duration(now - awaySinceMs_) + ", " +

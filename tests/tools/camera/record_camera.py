@@ -86,10 +86,14 @@ CASES["video_stops"] = ([], ["--video-stop-after", "60"], "tcp", False)
 # The camera's RTP timestamps stand still from a packet of the second pass
 # on: the pictures take their arrival times.
 CASES["frozen"] = ([], ["--freeze-after", "200"], "tcp", False)
+# The camera goes away for 12 s (a reboot): it is tried again at most 5 s
+# apart, and said to go and to come back with how long it was away.
+CASES["away"] = ([], ["--drop-after", "60", "--down", "12"], "tcp", False)
 # A loss of 0.3 % with --keep-damaged: the pictures after each loss are kept.
 CASES["keep_damaged"] = ([], ["--loss", "0.003", "--seed", "2"], "tcp", False)
 # h265split's options and passes over the file beyond the usual, by case.
-EXTRA = {"keep_damaged": (["--keep-damaged"], 8), "video_stops": ([], 6), "clock_off": ([], 4), "frozen": ([], 4)}
+EXTRA = {"keep_damaged": (["--keep-damaged"], 8), "video_stops": ([], 6), "clock_off": ([], 4), "frozen": ([], 4),
+         "away": ([], 6)}
 # Cases whose stream arrives whole: every served picture must be recorded.
 WHOLE = {"direct", "sdp_only", "basic", "digest", "udp", "proxy", "wrap", "stall", "clock_off"}
 
@@ -181,6 +185,8 @@ def record(args, name, work, md5s):
             if entries else {}
         line["damaged_pictures"] = sum(e.get("damaged") or 0 for e in entries)
         line["utc_off"] = utc_off(playlist, out) if frames else None
+        back = re.search(r"again after ([\d.]+) s away \((\d+) attempts? failed\)", err)
+        line["away_said"] = [float(back.group(1)), int(back.group(2))] if back and "at most" in err else None
         line["standing_said"] = "the RTP timestamps do not advance" in err
         line["clock_said"] = re.search(r"the camera's clock is 3[56]\d\d\.\d+ s behind this machine's", err) is not None
         line["stamped"] = all(camera.STAMPED.match(l) for l in err.splitlines() if l.strip())
@@ -259,6 +265,9 @@ def passed(args, name, line):
         ok = ok and line["clock_said"]
     if name == "frozen": # segments of about their second, one after the other
         return ok and line["standing_said"] and 0.5 < line["shortest_segment"] <= line["longest_segment"] < 3
+    if name == "away": # back within 5 s of the camera's return, and said
+        return ok and line["away_said"] is not None and 12 <= line["away_said"][0] <= 12 + 5 + 2 and \
+            line["gop_prefixes"]
     if name == "video_stops":
         return ok and line["losses"].get("reconnects", 0) >= 1 and line["gop_prefixes"]
     if name == "keep_damaged":

@@ -25,6 +25,8 @@ packets, are damaged:
   --drop-after N    after N of them, both connections are closed
   --jump S          from the --jump-after Nth on, their RTP timestamps are S
                     seconds later (a camera whose clock jumped)
+  --down S          after --drop-after, connections are closed as they come for
+                    S seconds (a camera that reboots)
   --video-stop-after N  after N of them, no more (once, on the first
                     connection), while RTCP goes on: a camera whose video died
   --freeze-after N  from the Nth on, their RTP timestamps stay the Nth's (a
@@ -60,8 +62,10 @@ class Faults:
         self.args = args
         self.lock = threading.Lock()
         self.stalled = self.dropped = self.video_stopped = False
+        self.down_until = 0.0
         self.counts = {k: 0 for k in ("connections", "frames", "forwarded", "lost", "reordered", "duplicated",
-                                      "garbage_inserts", "garbage_bytes", "stalls", "dropped_connections")}
+                                      "garbage_inserts", "garbage_bytes", "stalls", "dropped_connections",
+                                      "refused_connections")}
         self.counts.update(lost_seq=[], reordered_seq=[], duplicated_seq=[])
 
     def count(self, key, seq=None, n=1):
@@ -171,6 +175,7 @@ def downstream(server, client, faults, number):
                 client.sendall(junk)
             if a.drop_after and frames >= a.drop_after and faults.once("dropped"):
                 faults.count("dropped_connections")
+                faults.down_until = time.monotonic() + a.down
                 break
         else:
             if held is not None:
@@ -230,6 +235,7 @@ def main():
     parser.add_argument("--garbage-every", type=int, default=0)
     parser.add_argument("--drop-after", type=int, default=0)
     parser.add_argument("--video-stop-after", type=int, default=0)
+    parser.add_argument("--down", type=float, default=0.0)
     parser.add_argument("--sr-shift", type=float, default=0.0)
     parser.add_argument("--freeze-after", type=int, default=0)
     parser.add_argument("--report")
@@ -246,6 +252,10 @@ def main():
         number = 0
         while True:
             client, _ = listener.accept()
+            if time.monotonic() < faults.down_until:
+                faults.count("refused_connections")
+                client.close()
+                continue
             server = socket.create_connection((args.server_host, args.server_port))
             for sock in (client, server):
                 sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
