@@ -75,6 +75,11 @@ bool CameraInput::Open() {
     depacketizer_.reset(new rtp::H265Depacketizer(*this, depacketizing));
     sprops_ = SpropUnits(media);
     spropsPending_ = true;
+    if (!media.truncated.empty() && !saidTruncated_) {
+        saidTruncated_ = true;
+        messages_.Say(description_ + ": parameter sets of the session description cut short, not written: " +
+                      Listed(media.truncated));
+    }
     lossesSeen_ = 0;
     sessionUnits_ = 0;
     haveReport_ = false;

@@ -129,6 +129,7 @@ private:
     std::int64_t awaySinceMs_ = 0;      // the last video before the failures
     std::int64_t lastAwayReportMs_ = 0;
     bool saidAccessUnitCap_ = false;
+    bool saidTruncated_ = false;
     bool saidNalUnitCap_ = false;
     std::int64_t lastVideoMs_ = 0; // the last access unit made, or the session's start
     std::uint64_t droppedSeen_ = 0; // the depacketizer's access units dropped, as last seen
