@@ -59,4 +59,4 @@ set(H265_SPLIT_SOURCES
   h265split/AccessUnitAssembler.cpp h265split/AccessUnitReader.cpp h265split/Archive.cpp h265split/Segmenter.cpp
   h265split/TrackFormat.cpp h265split/WallClock.cpp h265split/FileStore.cpp h265split/RecordingClock.cpp h265split/SampleClock.cpp h265split/Mp4Track.cpp
   h265split/FragmentedSegment.cpp h265split/HlsOutput.cpp h265split/Mp4FileOutput.cpp
-  h265split/FormatOutput.cpp h265split/CameraInput.cpp h265split/Split.cpp)
+  h265split/FormatOutput.cpp h265split/CameraAbsence.cpp h265split/CameraTimestamps.cpp h265split/CameraInput.cpp h265split/Split.cpp)

@@ -39,11 +39,6 @@ int FirstUnitType(const std::uint8_t* data, std::size_t size) {
 
 const int kAudNut = 35;
 const std::size_t kPoolSize = 32;
-// Access units in a row at one RTP time beyond which its timestamps are
-// taken to stand still.
-const unsigned kStandingUnits = 3;
-// While a camera stays away, how often that is said.
-const std::int64_t kAwayReportMs = 60000;
 // Any pooled buffer may keep this much room.
 const std::size_t kKeptCapacity = 64 * 1024;
 
@@ -83,48 +78,23 @@ bool CameraInput::Open() {
     lossesSeen_ = 0;
     sessionUnits_ = 0;
     haveReport_ = false;
-    haveLastTimestamp_ = false;
-    standing_ = 0;
-    arrivalTimes_ = false;
-    timestampShift_ = 0;
+    timestamps_.Restart();
     droppedSeen_ = 0;
     lastVideoMs_ = MonotonicMillis();
     if (sessions_++ > 0) {
         breakPending_ = true;
-        if (failures_ > 0)
-            messages_.Say("playing " + description_ + " again after " + Duration(lastVideoMs_ - awaySinceMs_) +
-                          " away (" + h265tools::CountedNoun(failures_, "attempt", "attempts") + " failed)");
-        else
-            messages_.Say("playing " + description_ + " again");
+        const std::string away = absence_.Back(lastVideoMs_);
+        messages_.Say("playing " + description_ + " again" + (away.empty() ? "" : " " + away));
     }
     played_ = true;
     return true;
 }
 
-std::string CameraInput::Duration(std::int64_t millis) {
-    const std::int64_t seconds = millis / 1000;
-    if (seconds < 60)
-        return h265tools::SecondsText(static_cast<double>(millis) / 1000.0, 1) + " s";
-    const std::int64_t minutes = seconds / 60;
-    if (minutes < 60)
-        return std::to_string(minutes) + " min " + std::to_string(seconds % 60) + " s";
-    return std::to_string(minutes / 60) + " h " + std::to_string(minutes % 60) + " min";
-}
-
 void CameraInput::Lost(const std::string& why) {
-    // A camera away is said as it goes, then once a minute, so that a long
-    // outage shows in the log without filling it.
-    const std::int64_t now = MonotonicMillis();
-    if (failures_++ == 0) {
-        awaySinceMs_ = played_ && sessionUnits_ > 0 ? lastVideoMs_ : now;
-        lastAwayReportMs_ = now;
-        messages_.Say(description_ + ": " + why + "; trying again every " +
-                      h265tools::SecondsText(options_.maxRetryMs / 1000.0, options_.maxRetryMs % 1000 ? 3 : 0) + " s at most");
-    } else if (now - lastAwayReportMs_ >= kAwayReportMs) {
-        lastAwayReportMs_ = now;
-        messages_.Say(description_ + ": away for " + Duration(now - awaySinceMs_) + ", " +
-                      h265tools::CountedNoun(failures_, "attempt", "attempts") + " failed; the last: " + why);
-    }
+    const std::string said = absence_.Failed(MonotonicMillis(), played_ && sessionUnits_ > 0 ? lastVideoMs_ : 0, why,
+                                             options_.maxRetryMs);
+    if (!said.empty())
+        messages_.Say(description_ + ": " + said);
     if (client_ && depacketizer_) {
         depacketizer_->Flush(); // the last whole access units of the session
         AddCounters();
@@ -289,38 +259,20 @@ std::shared_ptr<std::vector<unsigned char>> CameraInput::FreeBuffer(std::size_t 
 }
 
 std::int64_t CameraInput::Advancing(std::int64_t timestamp) {
-    // Pictures are not sampled at one time: a camera whose timestamps stand
-    // still gives its pictures the times they arrive at, from the last one
-    // on, until its timestamps move again; from there they go on from the
-    // arrival times without a jump. A few units at one time may be one
-    // picture's, cut by marker bits (parameter sets, SEI), and are let be.
-    const std::int64_t arrival = MonotonicMillis() * 90;
-    const bool same = haveLastTimestamp_ && timestamp == lastTimestamp_;
-    standing_ = same ? standing_ + 1 : 0;
-    const bool stands = standing_ >= kStandingUnits;
-    haveLastTimestamp_ = true;
-    lastTimestamp_ = timestamp;
-    if (stands && !arrivalTimes_) {
-        arrivalTimes_ = true;
-        arrivalBase_ = lastGiven_ - arrival;
-        if (!saidStanding_) {
-            saidStanding_ = true;
-            messages_.Say(description_ + ": the RTP timestamps do not advance; pictures take the times they arrive at "
-                                         "until they do");
-        }
-    } else if (!same && arrivalTimes_) {
-        arrivalTimes_ = false;
-        timestampShift_ = lastGiven_ + durations_.usual() - timestamp;
+    bool began = false;
+    const std::int64_t given = timestamps_.Give(timestamp, MonotonicMillis() * 90, durations_.usual(), began);
+    if (began && !saidStanding_) {
+        saidStanding_ = true;
+        messages_.Say(description_ + ": the RTP timestamps do not advance; pictures take the times they arrive at "
+                                     "until they do");
     }
-    std::int64_t given = arrivalTimes_ ? std::max(arrival + arrivalBase_, lastGiven_ + 1) : timestamp + timestampShift_;
-    lastGiven_ = given;
     return given;
 }
 
 void CameraInput::OnAccessUnit(const rtp::AccessUnit& unit) {
     lastVideoMs_ = MonotonicMillis();
     retryMs_ = options_.firstRetryMs;
-    failures_ = 0;
+    absence_.Present();
     // Packets lost or access units dropped since the last access unit (not
     // those before the session's first IRAP picture): pictures are missing
     // here, even when this one is an IRAP picture whose RASL pictures would

@@ -25,7 +25,9 @@
 #include <string>
 #include <vector>
 
+#include "CameraAbsence.h"
 #include "CameraOptions.h"
+#include "CameraTimestamps.h"
 #include "FrameDurations.h"
 #include "H265Depacketizer.h"
 #include "Messages.h"
@@ -96,7 +98,6 @@ private:
     // The timestamp the access unit is given: the camera's, else (standing
     // still) its arrival time.
     std::int64_t Advancing(std::int64_t timestamp);
-    static std::string Duration(std::int64_t millis);
     void AddCounters();
 
     CameraOptions options_;
@@ -125,22 +126,13 @@ private:
     std::uint64_t sessionUnits_ = 0;  // access units of the session given to the holder
     std::uint64_t lossesSeen_ = 0;    // the depacketizer's packets lost and units dropped at the last unit
     int retryMs_ = 0;
-    unsigned failures_ = 0; // sessions lost or not opened, in a row
-    std::int64_t awaySinceMs_ = 0;      // the last video before the failures
-    std::int64_t lastAwayReportMs_ = 0;
+    CameraAbsence absence_;
     bool saidAccessUnitCap_ = false;
     bool saidTruncated_ = false;
     bool saidNalUnitCap_ = false;
     std::int64_t lastVideoMs_ = 0; // the last access unit made, or the session's start
     std::uint64_t droppedSeen_ = 0; // the depacketizer's access units dropped, as last seen
-    // Timestamps that stand still (Advancing).
-    bool haveLastTimestamp_ = false;
-    unsigned standing_ = 0;           // access units in a row at lastTimestamp_, less one
-    std::int64_t lastTimestamp_ = 0;  // as the camera gave it
-    std::int64_t lastGiven_ = 0;      // as given on
-    bool arrivalTimes_ = false;
-    std::int64_t arrivalBase_ = 0;    // arrival ticks to given ones while they stand
-    std::int64_t timestampShift_ = 0; // camera ticks to given ones after they stood
+    CameraTimestamps timestamps_;
     bool saidStanding_ = false;
     std::uint32_t firstDuration_ = 0;
     bool haveRunEnd_ = false;
