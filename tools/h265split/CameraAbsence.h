@@ -25,8 +25,6 @@ public:
     // Video came: the camera is not away.
     void Present() { failures_ = 0; }
 
-    unsigned failures() const { return failures_; }
-
     // "12.0 s", "3 min 4 s", "2 h 5 min".
     static std::string Duration(std::int64_t millis);
 

@@ -1,7 +1,6 @@
 #include "CameraInput.h"
 
 #include <poll.h>
-#include <time.h>
 
 #include <algorithm>
 

@@ -26,8 +26,6 @@ public:
     // A new session: its timestamps start afresh.
     void Restart() { *this = CameraTimestamps(); }
 
-    bool arrivalTimes() const { return arrivalTimes_; }
-
 private:
     bool haveLast_ = false;
     std::int64_t last_ = 0;      // as the camera gave it

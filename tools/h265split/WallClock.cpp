@@ -132,7 +132,6 @@ std::int64_t WallClock::AtSegmentStart(double seconds, const Arrival& arrival, s
         // not overlap the one before by the jitter of its key picture.
         if (anchored_) {
             stepped = true;
-            ++steps_;
             // A camera away or a jump of its timestamps was said as it came.
             if (!afterBreak && ++saidSteps_ <= kReportedSteps && say_)
                 say_(std::string(camera ? "the camera's clock" : "this machine's clock") + " and the stream's time " +

@@ -77,8 +77,6 @@ public:
     // key picture's, later than that by the leading pictures it drops.
     std::int64_t segmentStart() const { return segmentStart_; }
     void SegmentStartsAt(double seconds) { segmentStart_ = At(seconds); }
-    // How often a live anchor was set afresh after its first.
-    unsigned int steps() const { return steps_; }
 
     // A difference from the reference beyond this is a step, not drift.
     static const std::int64_t kMaxStepMillis = 1000;
@@ -117,7 +115,6 @@ private:
     // Differences from this machine's clock at the segment starts of the
     // window: (stream seconds, milliseconds), oldest first.
     std::deque<std::pair<double, std::int64_t>> window_;
-    unsigned int steps_ = 0;
     unsigned int saidSteps_ = 0;
     std::int64_t segmentStart_ = 0;
     // The camera clock's difference from this machine's as last said.
