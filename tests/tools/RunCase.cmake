@@ -1,5 +1,5 @@
 # Runs h265info once and checks what it did. Invoked as
-#   cmake -DTOOL=... -DARGS=a@@b -DEXIT=n [-DSTDIN=file] [-DSTDOUT=re@@re] [-DSTDOUT_NOT=re@@re]
+#   cmake [-DCASE=name] -DTOOL=... -DARGS=a@@b -DEXIT=n [-DSTDIN=file] [-DSTDOUT=re@@re] [-DSTDOUT_NOT=re@@re]
 #         [-DSTDERR=re@@re] [-DSTDERR_EMPTY=ON] [-DJSON=check@@check
 #          -DPYTHON=... -DCHECK_JSON=check_json.py] -DWORK_DIR=... -P RunCase.cmake
 # Lists are separated by "@@" so that regular expressions may hold ';'. Every
@@ -58,7 +58,12 @@ endif()
 set(skipped "")
 if(JSON)
   if(PYTHON)
-    string(MAKE_C_IDENTIFIER "${ARGS}" stem)
+    # Named after the case: cases with the same arguments run at once.
+    if(CASE)
+      string(MAKE_C_IDENTIFIER "${CASE}" stem)
+    else()
+      string(MAKE_C_IDENTIFIER "${ARGS}" stem)
+    endif()
     set(document "${WORK_DIR}/${stem}.json")
     file(WRITE "${document}" "${out}")
     execute_process(COMMAND ${PYTHON} ${CHECK_JSON} ${document} ${JSON}
